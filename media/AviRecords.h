@@ -1,0 +1,90 @@
+// The platform records of the AVI and DIB world, with the platform's field
+// order and sizes, and their explicit little-endian serialisation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// These records keep the platform's names, so they live in the global namespace
+// like the rest of the program's public records.
+
+struct RECT {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t right;
+    std::int32_t bottom;
+};
+
+struct BITMAPINFOHEADER {
+    std::uint32_t biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight;
+    std::uint16_t biPlanes;
+    std::uint16_t biBitCount;
+    std::uint32_t biCompression;
+    std::uint32_t biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    std::uint32_t biClrUsed;
+    std::uint32_t biClrImportant;
+};
+
+#pragma pack(push, 2)
+struct WAVEFORMATEX {
+    std::uint16_t wFormatTag;
+    std::uint16_t nChannels;
+    std::uint32_t nSamplesPerSec;
+    std::uint32_t nAvgBytesPerSec;
+    std::uint16_t nBlockAlign;
+    std::uint16_t wBitsPerSample;
+    std::uint16_t cbSize;
+};
+#pragma pack(pop)
+
+struct AVISTREAMINFOA {
+    std::uint32_t fccType;
+    std::uint32_t fccHandler;
+    std::uint32_t dwFlags;
+    std::uint32_t dwCaps;
+    std::uint16_t wPriority;
+    std::uint16_t wLanguage;
+    std::uint32_t dwScale;
+    std::uint32_t dwRate;
+    std::uint32_t dwStart;
+    std::uint32_t dwLength;
+    std::uint32_t dwInitialFrames;
+    std::uint32_t dwSuggestedBufferSize;
+    std::uint32_t dwQuality;
+    std::uint32_t dwSampleSize;
+    RECT rcFrame;
+    std::uint32_t dwEditCount;
+    std::uint32_t dwFormatChangeCount;
+    char szName[64];
+};
+
+static_assert(sizeof(RECT) == 16);
+static_assert(sizeof(BITMAPINFOHEADER) == 40);
+static_assert(sizeof(WAVEFORMATEX) == 18);
+static_assert(sizeof(AVISTREAMINFOA) == 140);
+
+inline constexpr std::uint32_t BI_RGB = 0;
+inline constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
+
+namespace kmx {
+
+inline constexpr std::size_t kRectSize = 16;
+inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
+inline constexpr std::size_t kWaveFormatExSize = 18;
+inline constexpr std::size_t kAviStreamInfoSize = 140;
+
+// Store* writes exactly the record's size in bytes; Load* reads exactly that many.
+void StoreRecord(std::uint8_t* out, const RECT& r);
+void LoadRecord(const std::uint8_t* in, RECT& r);
+void StoreRecord(std::uint8_t* out, const BITMAPINFOHEADER& h);
+void LoadRecord(const std::uint8_t* in, BITMAPINFOHEADER& h);
+void StoreRecord(std::uint8_t* out, const WAVEFORMATEX& w);
+void LoadRecord(const std::uint8_t* in, WAVEFORMATEX& w);
+void StoreRecord(std::uint8_t* out, const AVISTREAMINFOA& s);
+void LoadRecord(const std::uint8_t* in, AVISTREAMINFOA& s);
+
+} // namespace kmx
