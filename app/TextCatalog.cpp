@@ -164,7 +164,8 @@ constexpr TextCatalogEntry kTable[kTextCatalogSize] = {
      "Actuele basis AVI framenummer [Tijd=%s sec.]"},
     {99, "Overlay Startposition setzen", "Set overlay start position",
      "Overlay startpositie instellen"},
-    {100, "Overlay Endposition setzen", "Set overlay end position", "Overlay eindpositie instellen"},
+    {100, "Overlay Endposition setzen", "Set overlay end position",
+     "Overlay eindpositie instellen"},
     {101, "Overlay Bild Startnummer [Zeit=%s sec.]", "Overlay frame start number [Time=%s sec.]",
      "Overlay frame startnummer [Tijd=%s sec.]"},
     {102, "Overlay Bild Endnummer [Zeit=%s sec.]", "Overlay frame end number [Time=%s sec.]",
@@ -288,7 +289,9 @@ const char* CTextCatalog::GetText(std::int32_t id) const {
     return messageBuffer;
 }
 
-const TextCatalogEntry* CTextCatalog::Table() { return kTable; }
+const TextCatalogEntry* CTextCatalog::Table() {
+    return kTable;
+}
 
 CTextCatalog& TextCatalog() {
     static CTextCatalog catalog;

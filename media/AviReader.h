@@ -1,0 +1,76 @@
+// Read-only access to one AVI file: its audio and video streams (up to five of
+// each kind), stream headers, formats and lengths, decoded video frames as
+// packed DIBs, raw audio samples, and frame/time conversions.
+//
+// The reader never shows messages; every operation reports by its result.
+#pragma once
+
+#include "media/AviRecords.h"
+
+#include <cstdint>
+#include <memory>
+
+class CAviReader {
+public:
+    static constexpr std::uint32_t kMaxStreams = 5;
+
+    CAviReader();
+    virtual ~CAviReader();
+    CAviReader(const CAviReader&) = delete;
+    CAviReader& operator=(const CAviReader&) = delete;
+
+    // Opens a file (UTF-8 path). True when the file, its streams and all their
+    // formats could be read. An open reader is closed first; a failed Open
+    // leaves the reader closed.
+    bool Open(const char* name);
+    // Safe at any time, also twice.
+    void Close();
+
+    std::uint32_t GetVideoStreamCount() const;
+    std::uint32_t GetAudioStreamCount() const;
+
+    // Fills info (size: the caller's record size, 140) from the stream header;
+    // dwLength is the number of samples that really exist. False for a bad
+    // index or a size below 140.
+    bool GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info, std::int32_t size) const;
+    bool GetAudioStreamInfo(std::uint32_t index, AVISTREAMINFOA* info, std::int32_t size) const;
+
+    // Length in frames / samples; 0 for a bad index.
+    std::int32_t GetVideoLength(std::uint32_t index) const;
+    std::int32_t GetAudioLength(std::uint32_t index) const;
+
+    // Opens (or reopens) the frame decoder of a video stream.
+    bool StartVideoRetrieve(std::uint32_t index);
+    // False only for a bad index; a stream without decoder gives true.
+    bool StopVideoRetrieve(std::uint32_t index);
+
+    // Sets *out to the decoded frame, a packed DIB (header, for 8 bits a
+    // 1024-byte colour table, then bottom-up rows padded to 4 bytes, with
+    // biHeight positive and biSizeImage set), or to null when the frame cannot
+    // be decoded or lies outside the stream. The block belongs to the reader
+    // and stays valid until the next GetVideoFrame on that stream,
+    // StopVideoRetrieve or Close.
+    void GetVideoFrame(std::uint32_t index, std::int32_t frame, const BITMAPINFOHEADER** out);
+
+    // Milliseconds of a frame, or -1; needs StartVideoRetrieve on the stream.
+    std::int32_t VideoFrameToTime(std::uint32_t index, std::int32_t frame) const;
+    // Frame at a time in milliseconds, or -1 (also past the stream's end time);
+    // needs StartVideoRetrieve on the stream.
+    std::int32_t VideoTimeToFrame(std::uint32_t index, std::int32_t ms) const;
+
+    // The audio stream's format block as stored in the file (read only, owned
+    // by the reader) and its size; null and size 0 for a bad index.
+    const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const;
+
+    // Reads count samples from sample first into buffer (bufferSize bytes).
+    // A buffer too small for the request takes as many whole samples as fit.
+    // 0 on success; 998 for an index at or above the audio count; 999 when
+    // the stream slot is empty; another non-zero value for other failures.
+    std::int32_t ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count, void* buffer,
+                           std::int32_t bufferSize, std::int32_t* bytesRead,
+                           std::int32_t* samplesRead);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
