@@ -16,19 +16,19 @@ inline constexpr int kOverlaySlotCount = 10;
 // One overlay slot. The first thirteen fields are settings; the last six are
 // working fields that only the engine's own copy fills during a run.
 struct OverlaySettings {
-    std::int32_t number = 0;   // slot number 1..10
-    std::string path;          // overlay AVI (UTF-8); empty = slot not in use
-    std::int32_t x = 0;        // left edge in base pixels, 0 = left border
-    std::int32_t y = 0;        // top edge in base pixels, 0 = top border
-    std::int32_t width = 0;    // rectangle width in base pixels
-    std::int32_t height = 0;   // rectangle height in base pixels
+    std::int32_t number = 0; // slot number 1..10
+    std::string path;        // overlay AVI (UTF-8); empty = slot not in use
+    std::int32_t x = 0;      // left edge in base pixels, 0 = left border
+    std::int32_t y = 0;      // top edge in base pixels, 0 = top border
+    std::int32_t width = 0;  // rectangle width in base pixels
+    std::int32_t height = 0; // rectangle height in base pixels
     std::int32_t borderWidth = 0;
     std::array<std::uint8_t, 4> borderColor{}; // blue, green, red, reserved
-    std::int32_t crop = 0;         // crop zoom in pixels, 0 = none
-    std::int32_t overlayStart = 0; // first overlay frame shown (from 0)
-    std::int32_t overlayEnd = 0;   // last overlay frame shown (inclusive)
-    std::int32_t baseStart = 0;    // first output frame that shows the overlay
-    std::int32_t noResize = 0;     // split screen: drawn unscaled
+    std::int32_t crop = 0;                     // crop zoom in pixels, 0 = none
+    std::int32_t overlayStart = 0;             // first overlay frame shown (from 0)
+    std::int32_t overlayEnd = 0;               // last overlay frame shown (inclusive)
+    std::int32_t baseStart = 0;                // first output frame that shows the overlay
+    std::int32_t noResize = 0;                 // split screen: drawn unscaled
 
     // Engine working fields.
     std::shared_ptr<CAviReader> reader; // the open overlay file during a run
@@ -40,8 +40,8 @@ struct OverlaySettings {
 };
 
 struct ConvertJob {
-    std::string inputPath;        // base AVI (UTF-8)
-    std::string outputPath;       // output AVI (UTF-8)
+    std::string inputPath;         // base AVI (UTF-8)
+    std::string outputPath;        // output AVI (UTF-8)
     COMPVARS compressorSettings{}; // the user's compressor choice
     std::int32_t preview = 0;
     std::int32_t reverse = 0;

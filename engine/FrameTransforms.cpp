@@ -41,7 +41,8 @@ bool CFrameTransforms::FrameCombineOddAndOldEven(std::uint8_t* pixels, int width
     if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
         return true;
     }
-    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
+    const std::size_t stride =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
     const std::size_t size = stride * static_cast<std::size_t>(height);
     if (!havePrevious_ || previous_.size() != size) {
         try {
@@ -68,7 +69,8 @@ void CFrameTransforms::MirrorRows(std::uint8_t* pixels, int width, int height, i
     if (width <= 1 || height <= 1 || bytesPerPixel <= 0) {
         return;
     }
-    const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
+    const std::size_t stride =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
     const int rowsPerUnit = interlaced ? 2 : 1;
     const std::size_t unitSize = stride * static_cast<std::size_t>(rowsPerUnit);
     if (unit_.size() < unitSize) {

@@ -32,7 +32,8 @@ std::vector<std::string> ReadFrame(const std::vector<std::uint8_t>& pixels, int 
         for (int c = 0; c < width; ++c) {
             const char letter = static_cast<char>(pixels[at]);
             for (int b = 0; b < bytesPerPixel; ++b) {
-                EXPECT_EQ(pixels[at + static_cast<std::size_t>(b)], static_cast<std::uint8_t>(letter + 32 * b))
+                EXPECT_EQ(pixels[at + static_cast<std::size_t>(b)],
+                          static_cast<std::uint8_t>(letter + 32 * b))
                     << "pixel bytes torn apart at row " << r << " column " << c;
             }
             at += static_cast<std::size_t>(bytesPerPixel);

@@ -1,0 +1,224 @@
+#include "engine/ProjectRecord.h"
+
+#include "media/ByteOrder.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kChecksOffset = 720;
+constexpr std::size_t kOverlaysOffset = 996;
+constexpr std::size_t kOverlayBlockSize = 556;
+
+// Copies text into a field of size bytes, cut so the terminator always fits
+// and a multi-byte UTF-8 character is never split.
+void StoreText(std::uint8_t* field, std::size_t size, const std::string& text) {
+    std::size_t length = std::min(text.size(), size - 1);
+    if (length < text.size()) {
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0u) == 0x80u) {
+            --length;
+        }
+    }
+    std::memcpy(field, text.data(), length);
+}
+
+std::string LoadText(const std::uint8_t* field, std::size_t size) {
+    const void* end = std::memchr(field, 0, size);
+    const std::size_t length =
+        end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - field)
+                       : size;
+    return std::string(reinterpret_cast<const char*>(field), length);
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+ProjectBytes EncodeProject(const ProjectRecord& project) {
+    ProjectBytes bytes{};
+    std::uint8_t* b = bytes.data();
+    kmx::StoreU32(b + 0, kProjectRecordSize);
+    kmx::StoreU32(b + 4, kProjectVersion);
+    StoreText(b + 8, kProjectPathField, project.inputPath);
+    StoreText(b + 268, kProjectPathField, project.outputPath);
+    kmx::StoreRecord(b + 528, project.compressorSettings);
+    StoreText(b + 592, kProjectNameField, project.compressorName);
+    for (std::size_t i = 0; i < project.checks.size(); ++i) {
+        kmx::StoreI32(b + kChecksOffset + 4 * i, project.checks[i]);
+    }
+    for (std::size_t slot = 0; slot < project.overlays.size(); ++slot) {
+        const ProjectOverlay& o = project.overlays[slot];
+        std::uint8_t* block = b + kOverlaysOffset + kOverlayBlockSize * slot;
+        StoreText(block, kProjectPathField, o.path);
+        kmx::StoreI32(block + 260, o.x);
+        kmx::StoreI32(block + 264, o.y);
+        kmx::StoreI32(block + 268, o.width);
+        kmx::StoreI32(block + 272, o.height);
+        kmx::StoreI32(block + 276, o.borderWidth);
+        std::memcpy(block + 280, o.borderColor.data(), 3);
+        kmx::StoreI32(block + 284, o.crop);
+        kmx::StoreI32(block + 288, o.overlayStart);
+        kmx::StoreI32(block + 292, o.overlayEnd);
+        kmx::StoreI32(block + 296, o.baseStart);
+        kmx::StoreI32(block + 300, o.noResize);
+    }
+    return bytes;
+}
+
+ProjectDecodeResult DecodeProject(const ProjectBytes& bytes, ProjectRecord& project) {
+    const std::uint8_t* b = bytes.data();
+    if (kmx::LoadU32(b + 0) != kProjectRecordSize) {
+        return ProjectDecodeResult::WrongSize;
+    }
+    if (kmx::LoadU32(b + 4) != kProjectVersion) {
+        return ProjectDecodeResult::WrongVersion;
+    }
+    ProjectRecord p;
+    p.inputPath = LoadText(b + 8, kProjectPathField);
+    p.outputPath = LoadText(b + 268, kProjectPathField);
+    kmx::LoadRecord(b + 528, p.compressorSettings);
+    p.compressorName = LoadText(b + 592, kProjectNameField);
+    for (std::size_t i = 0; i < p.checks.size(); ++i) {
+        p.checks[i] = kmx::LoadI32(b + kChecksOffset + 4 * i);
+    }
+    for (std::size_t slot = 0; slot < p.overlays.size(); ++slot) {
+        ProjectOverlay& o = p.overlays[slot];
+        const std::uint8_t* block = b + kOverlaysOffset + kOverlayBlockSize * slot;
+        o.path = LoadText(block, kProjectPathField);
+        o.x = kmx::LoadI32(block + 260);
+        o.y = kmx::LoadI32(block + 264);
+        o.width = kmx::LoadI32(block + 268);
+        o.height = kmx::LoadI32(block + 272);
+        o.borderWidth = kmx::LoadI32(block + 276);
+        std::memcpy(o.borderColor.data(), block + 280, 3);
+        o.crop = kmx::LoadI32(block + 284);
+        o.overlayStart = kmx::LoadI32(block + 288);
+        o.overlayEnd = kmx::LoadI32(block + 292);
+        o.baseStart = kmx::LoadI32(block + 296);
+        o.noResize = kmx::LoadI32(block + 300);
+    }
+    project = std::move(p);
+    return ProjectDecodeResult::Ok;
+}
+
+ProjectFileResult ReadProjectFile(const std::string& path, ProjectRecord& project) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return ProjectFileResult::OpenFailed;
+    }
+    ProjectBytes bytes{};
+    const std::size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+    if (read != bytes.size()) {
+        return ProjectFileResult::ReadFailed;
+    }
+    switch (DecodeProject(bytes, project)) {
+    case ProjectDecodeResult::WrongSize:
+        return ProjectFileResult::WrongSize;
+    case ProjectDecodeResult::WrongVersion:
+        return ProjectFileResult::WrongVersion;
+    case ProjectDecodeResult::Ok:
+        break;
+    }
+    return ProjectFileResult::Ok;
+}
+
+ProjectFileResult WriteProjectFile(const std::string& path, const ProjectRecord& project) {
+    const ProjectBytes bytes = EncodeProject(project);
+    std::string temporary = path + ".XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        return ProjectFileResult::OpenFailed;
+    }
+    // mkstemp creates the file readable by its owner only; keep the mode of
+    // the project being replaced, or make an ordinary document.
+    struct stat existing {};
+    ::fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+    const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return ProjectFileResult::WriteFailed;
+    }
+    return ProjectFileResult::Ok;
+}
+
+ProjectRecord ProjectFromJob(const ConvertJob& job, const std::string& compressorName) {
+    ProjectRecord p;
+    p.inputPath = job.inputPath;
+    p.outputPath = job.outputPath;
+    p.compressorSettings = job.compressorSettings;
+    p.compressorName = compressorName;
+    p.checks = {job.preview,         job.reverse,          job.interlaced,
+                job.mirrorVertical,  job.mirrorHorizontal, job.mirrorLeftHalf,
+                job.mirrorRightHalf, job.mirrorUpperHalf,  job.mirrorLowerHalf};
+    for (std::size_t i = 0; i < p.overlays.size(); ++i) {
+        const OverlaySettings& s = job.overlays[i];
+        ProjectOverlay& o = p.overlays[i];
+        o.path = s.path;
+        o.x = s.x;
+        o.y = s.y;
+        o.width = s.width;
+        o.height = s.height;
+        o.borderWidth = s.borderWidth;
+        o.borderColor = {s.borderColor[0], s.borderColor[1], s.borderColor[2]};
+        o.crop = s.crop;
+        o.overlayStart = s.overlayStart;
+        o.overlayEnd = s.overlayEnd;
+        o.baseStart = s.baseStart;
+        o.noResize = s.noResize;
+    }
+    return p;
+}
+
+void ApplyProjectToJob(const ProjectRecord& project, ConvertJob& job) {
+    job.inputPath = project.inputPath;
+    job.outputPath = project.outputPath;
+    job.compressorSettings = project.compressorSettings;
+    const auto& c = project.checks;
+    job.preview = c[kCheckPreview] & 1;
+    job.reverse = c[kCheckReverse] & 1;
+    job.interlaced = c[kCheckInterlaced] & 1;
+    job.mirrorVertical = c[kCheckMirrorVertical] & 1;
+    job.mirrorHorizontal = c[kCheckMirrorHorizontal] & 1;
+    job.mirrorLeftHalf = c[kCheckLeftHalf] & 1;
+    job.mirrorRightHalf = c[kCheckRightHalf] & 1;
+    job.mirrorUpperHalf = c[kCheckUpperHalf] & 1;
+    job.mirrorLowerHalf = c[kCheckLowerHalf] & 1;
+    for (std::size_t i = 0; i < project.overlays.size(); ++i) {
+        const ProjectOverlay& o = project.overlays[i];
+        OverlaySettings& s = job.overlays[i];
+        s.path = o.path;
+        s.x = o.x;
+        s.y = o.y;
+        s.width = o.width;
+        s.height = o.height;
+        s.borderWidth = o.borderWidth;
+        s.borderColor[0] = o.borderColor[0];
+        s.borderColor[1] = o.borderColor[1];
+        s.borderColor[2] = o.borderColor[2];
+        s.crop = o.crop;
+        s.overlayStart = o.overlayStart;
+        s.overlayEnd = o.overlayEnd;
+        s.baseStart = o.baseStart;
+        s.noResize = o.noResize;
+    }
+}
