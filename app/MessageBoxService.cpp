@@ -14,6 +14,10 @@ IMessageBoxService* g_service = nullptr;
 
 } // namespace
 
-IMessageBoxService& MessageBoxes() { return g_service != nullptr ? *g_service : g_silent; }
+IMessageBoxService& MessageBoxes() {
+    return g_service != nullptr ? *g_service : g_silent;
+}
 
-void SetMessageBoxService(IMessageBoxService* service) { g_service = service; }
+void SetMessageBoxService(IMessageBoxService* service) {
+    g_service = service;
+}

@@ -15,7 +15,8 @@ class IMessageBoxService {
 public:
     virtual ~IMessageBoxService() = default;
     // text is UTF-8 and may contain "\r\n" line breaks.
-    virtual MessageResult Show(const std::string& text, MessageButtons buttons, MessageIcon icon) = 0;
+    virtual MessageResult Show(const std::string& text, MessageButtons buttons,
+                               MessageIcon icon) = 0;
 };
 
 // The service in use. Until one is installed, a service that answers OK (or

@@ -42,4 +42,6 @@ private:
 CTextCatalog& TextCatalog();
 
 // Shorthand for TextCatalog().GetText(id).
-inline const char* GetText(std::int32_t id) { return TextCatalog().GetText(id); }
+inline const char* GetText(std::int32_t id) {
+    return TextCatalog().GetText(id);
+}

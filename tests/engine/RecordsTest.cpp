@@ -1,10 +1,12 @@
 #include "engine/ConvertJob.h"
+#include "engine/TextFormatting.h"
 #include "media/AviRecords.h"
 #include "media/ByteOrder.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -144,6 +146,26 @@ TEST(Records, BitmapHeaderStreamInfoAndWaveFormatRoundTrip) {
     WAVEFORMATEX wBack{};
     kmx::LoadRecord(wb.data(), wBack);
     EXPECT_EQ(std::memcmp(&wBack, &w, sizeof w), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(TextFormatting, TimesAndCodes) {
+    EXPECT_EQ(FormatTime(75.5), "1:15,500");
+    EXPECT_EQ(FormatTime(0.0), "0,000");
+    EXPECT_EQ(FormatTime(9.0405), "9,040");
+    EXPECT_EQ(FormatTime(3600.25), "1:00:00,250");
+    EXPECT_EQ(FormatTime(360061.5), "100:01:01,500");
+    EXPECT_EQ(FormatTime(59.9995), "59,999"); // truncated, not rounded
+    EXPECT_EQ(FormatTime(60.0), "1:00,000");
+    EXPECT_EQ(FormatTime(36307.25), "10:05:07,250");
+    EXPECT_EQ(FormatTime(-0.001), "---");
+    EXPECT_EQ(FormatTime(std::nan("")), "---");
+    EXPECT_EQ(FourccToText(0), "----");
+    EXPECT_EQ(FourccToText(kmx::MakeFourcc('M', 'J', 'P', 'G')), "MJPG");
+    EXPECT_EQ(FourccToText(FOURCC_DIB), "DIB ");
 }
 
 } // namespace

@@ -1,0 +1,44 @@
+// Turns a dialog template into Qt widgets on a dialog: every control at its
+// place (dialog units converted to pixels from the dialog's font, never
+// smaller than the classic 6/4 x 13/8 pixels per unit), with its caption and
+// its control id, which later code uses to find it again.
+#pragma once
+
+#include "res/DialogTemplate.h"
+
+#include <QRect>
+#include <QWidget>
+
+#include <functional>
+#include <map>
+
+class QDialog;
+
+class CDialogBuilder {
+public:
+    // Makes the widget for a control itself, or returns nullptr to let the
+    // builder make the usual one.
+    using Factory = std::function<QWidget*(const ControlTemplate&, QWidget* parent)>;
+
+    CDialogBuilder(QDialog& dialog, const DialogTemplate& dialogTemplate);
+
+    // Creates every control and fixes the dialog's size.
+    void Build(const Factory& factory = {});
+
+    // The control with this id (the last one made, for the id -1), or nullptr.
+    QWidget* Control(int id) const;
+    template <typename T> T* Get(int id) const { return qobject_cast<T*>(Control(id)); }
+
+    // Dialog units to pixels for this dialog.
+    QRect ToPixels(int x, int y, int width, int height) const;
+
+    // The control id stored on a widget, or 0.
+    static int ControlId(const QObject* widget);
+
+private:
+    QDialog& dialog_;
+    const DialogTemplate& template_;
+    double unitX_ = 1.5;   // pixels per horizontal dialog unit
+    double unitY_ = 1.625; // pixels per vertical dialog unit
+    std::map<int, QWidget*> controls_;
+};

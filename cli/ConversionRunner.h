@@ -1,0 +1,10 @@
+// Runs one job on the worker thread through the same protocol as the main
+// window: progress on standard error, engine messages printed and
+// acknowledged, Ctrl-C stopping the job like the Stop button.
+#pragma once
+
+#include "engine/ConvertJob.h"
+
+// Exit status: 0 when the conversion finished, 1 when it failed, 130 when it
+// was interrupted (the output keeps the frames written so far).
+int RunConversion(const ConvertJob& job, bool showProgress = true);

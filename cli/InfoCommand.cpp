@@ -1,0 +1,127 @@
+#include "cli/InfoCommand.h"
+
+#include "engine/TextFormatting.h"
+#include "media/AviReader.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr std::int32_t kInfoSize = 140;
+
+double Rate(const AVISTREAMINFOA& info) {
+    return info.dwScale != 0 ? static_cast<double>(info.dwRate) / static_cast<double>(info.dwScale)
+                             : 0.0;
+}
+
+// The checks the main window makes before it accepts a file as input.
+std::string UsableAsInput(CAviReader& reader) {
+    if (reader.GetVideoStreamCount() == 0) {
+        return "no: no video stream";
+    }
+    if (!reader.StartVideoRetrieve(0)) {
+        return "no: unknown codec";
+    }
+    const BITMAPINFOHEADER* frame = nullptr;
+    reader.GetVideoFrame(0, 0, &frame);
+    if (frame == nullptr) {
+        return "no: the first frame cannot be decoded";
+    }
+    if ((frame->biBitCount != 16 && frame->biBitCount != 24 && frame->biBitCount != 32) ||
+        frame->biClrUsed != 0) {
+        return "no: " + std::to_string(frame->biBitCount) + "-bit frames are not supported";
+    }
+    const std::int32_t length = reader.GetVideoLength(0);
+    reader.GetVideoFrame(0, length - 1, &frame);
+    if (frame == nullptr) {
+        return "no: the last frame cannot be decoded";
+    }
+    const std::int64_t bytes = frame->biBitCount / 8;
+    if (bytes * frame->biWidth * frame->biHeight != frame->biSizeImage) {
+        return "no for conversion: the rows are padded (width " + std::to_string(frame->biWidth) +
+               ")";
+    }
+    return "yes";
+}
+
+} // namespace
+
+bool PrintFileInfo(const std::string& path) {
+    CAviReader reader;
+    if (!reader.Open(path.c_str())) {
+        std::fprintf(stderr, "ERROR: Open AVI file: %s\n", path.c_str());
+        return false;
+    }
+    std::printf("File: %s\n", path.c_str());
+    AVISTREAMINFOA info{};
+    if (reader.GetVideoStreamInfo(0, &info, kInfoSize)) {
+        std::string depth = "?";
+        if (reader.StartVideoRetrieve(0)) {
+            const BITMAPINFOHEADER* frame = nullptr;
+            reader.GetVideoFrame(0, 0, &frame);
+            if (frame != nullptr) {
+                depth = std::to_string(frame->biBitCount);
+            }
+        }
+        const std::int32_t frames = reader.GetVideoLength(0);
+        const double rate = Rate(info);
+        std::printf("Format: %i x %i x %s (%s)\n", info.rcFrame.right - info.rcFrame.left,
+                    info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
+                    FourccToText(info.fccHandler).c_str());
+        std::printf("Frames: %i  Frames/sec.: %6.3f\n", frames, rate);
+        std::printf("Duration: %s\n", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
+    }
+    std::printf("Usable as input: %s\n", UsableAsInput(reader).c_str());
+
+    std::printf("Streams:\n");
+    for (std::uint32_t i = 0; i < reader.GetVideoStreamCount(); ++i) {
+        if (!reader.GetVideoStreamInfo(i, &info, kInfoSize)) {
+            continue;
+        }
+        std::printf(
+            "  video %u: handler %s, %u/%u = %.3f frames/sec., %u frames, frame %i,%i-%i,%i, "
+            "buffer %u bytes\n",
+            i, FourccToText(info.fccHandler).c_str(), info.dwRate, info.dwScale, Rate(info),
+            info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
+            info.rcFrame.bottom, info.dwSuggestedBufferSize);
+    }
+    for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
+        if (!reader.GetAudioStreamInfo(i, &info, kInfoSize)) {
+            continue;
+        }
+        std::int32_t size = 0;
+        const std::uint8_t* format = reader.GetAudioFormat(i, &size);
+        std::printf("  audio %u: %u samples, %u/%u samples/sec., sample size %u", i, info.dwLength,
+                    info.dwRate, info.dwScale, info.dwSampleSize);
+        if (format != nullptr && size >= static_cast<std::int32_t>(kmx::kWaveFormatExSize - 2)) {
+            WAVEFORMATEX wave{};
+            std::uint8_t padded[kmx::kWaveFormatExSize] = {};
+            std::copy(format, format + std::min<std::int32_t>(size, sizeof padded), padded);
+            kmx::LoadRecord(padded, wave);
+            std::printf(", format tag %u%s, %u channels, %u Hz, %u bits", wave.wFormatTag,
+                        wave.wFormatTag == WAVE_FORMAT_PCM ? " (PCM)" : "", wave.nChannels,
+                        wave.nSamplesPerSec, wave.wBitsPerSample);
+        }
+        const double seconds = Rate(info) > 0 ? info.dwLength / Rate(info) : -1.0;
+        std::printf(", duration %s\n", FormatTime(seconds).c_str());
+    }
+    return true;
+}
+
+int RunInfoCommand(const std::vector<std::string>& args) {
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::printf("Usage: kadrimix-cli info FILE.avi [FILE.avi ...]\n"
+                    "Prints the format, frame count, frame rate and duration of each file,\n"
+                    "whether it can be converted, and every stream it holds.\n");
+        return args.empty() ? 2 : 0;
+    }
+    bool ok = true;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i > 0) {
+            std::printf("\n");
+        }
+        ok = PrintFileInfo(args[i]) && ok;
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,12 @@
+// "kadrimix-cli info": what the main window's file information shows, and
+// every stream of the file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+int RunInfoCommand(const std::vector<std::string>& args);
+
+// Prints the information of one file to standard output; false when the file
+// cannot be opened as AVI.
+bool PrintFileInfo(const std::string& path);

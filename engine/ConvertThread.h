@@ -1,0 +1,104 @@
+// The worker object: runs one conversion job at a time on the worker thread
+// and reports to the notification target named by the job message.
+//
+// A run opens and checks the base file, creates the output, sets up the
+// compressor and the overlays, then for every frame reads, checks,
+// transforms, draws the overlays, offers a preview, compresses, writes and
+// copies the matching audio. Every buffer is created once per run.
+#pragma once
+
+#include "codec/Compressor.h"
+#include "codec/CompressorRecords.h"
+#include "engine/ConvertJob.h"
+#include "engine/FrameTransforms.h"
+#include "engine/OverlayDrawing.h"
+#include "engine/WorkerMessages.h"
+#include "media/AviReader.h"
+#include "media/AviWriter.h"
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CConvertThread {
+public:
+    enum State : std::int32_t { kCreated = 0, kIdle = 1, kRunning = 2 };
+
+    // abortFlag is raised by the user-interface side and read here before
+    // every frame and while a message waits for its answer; pollPeriod is how
+    // long the worker sleeps between two looks at a cell or flag.
+    CConvertThread(const std::atomic<std::int32_t>& abortFlag,
+                   std::chrono::milliseconds pollPeriod = std::chrono::milliseconds(100));
+    virtual ~CConvertThread();
+    CConvertThread(const CConvertThread&) = delete;
+    CConvertThread& operator=(const CConvertThread&) = delete;
+
+    std::atomic<std::int32_t> state{kCreated};
+
+    // The target of the notifications; set from the job message, cleared
+    // before every poll.
+    void SetNotificationTarget(INotificationTarget* target) { target_ = target; }
+
+    // Copies the job and runs it, then posts the completion notice.
+    void RunJob(const ConvertJob& job);
+
+    // Notifications to the target; false when there is none or posting fails.
+    bool PostToDialog(std::uint32_t message, WPARAM wParam, LPARAM lParam,
+                      std::shared_ptr<void> keepAlive = {});
+    bool NotifyDone(bool failed);
+    bool NotifyProgress(std::int32_t perMille);
+    // Dropped (false) while the receiver has not taken the previous text.
+    bool NotifyStatus(const char* text);
+    // Dropped (false) while the previous frame is pending, or for no frame.
+    bool NotifyPreview(const std::uint8_t* frame, std::int32_t length);
+    // Posts a message (reply null) or a question (its answer goes to *reply)
+    // and waits until it is answered. False when posting failed or the run was
+    // aborted meanwhile. Texts longer than 255 bytes are cut.
+    bool ReportMessage(std::int32_t* reply, const char* format, ...)
+        __attribute__((format(printf, 3, 4)));
+
+    // Release of the buffers kept between runs (the worker loop's end).
+    void ReleaseBuffers();
+
+private:
+    bool OpenAndConvert();
+    bool ConvertFrames();
+    void CopyAudio(std::int32_t n, std::int32_t f, std::int32_t L, std::int32_t& p);
+    bool OpenOverlays();
+    void DrawOverlays(std::uint8_t* pixels, int W, int H, int B, std::int32_t frameIndex);
+    void ReleaseOverlay(OverlaySettings& slot);
+    bool OutputWouldReplaceAnInput() const;
+    bool AbortRequested() const { return abort_.load(std::memory_order_acquire) != 0; }
+
+    const std::atomic<std::int32_t>& abort_;
+    const std::chrono::milliseconds poll_;
+    INotificationTarget* target_ = nullptr;
+
+    CAviReader input_;
+    CAviWriter output_;
+    ConvertJob job_;
+    COMPVARS settings_{};
+    std::unique_ptr<CCompressor> compressor_;
+
+    // Preview hand-over: the buffer is rewritten only while nothing is pending.
+    std::vector<std::uint8_t> preview_;
+    std::atomic<std::int32_t> previewPending_{0};
+
+    StatusTextCell status_;
+    bool audio_ = false;
+    bool overlaysActive_ = false;
+    std::array<ScaledOverlayColumns, kOverlaySlotCount> overlayColumns_{};
+    std::array<BITMAPINFOHEADER, kOverlaySlotCount> overlayFormat_{};
+
+    std::int64_t frameSize_ = 0;
+    std::vector<std::uint8_t> frame_;
+    CFrameTransforms transforms_;
+    std::vector<std::uint8_t> audioBuffer_;
+    std::vector<std::uint8_t> outputFormat_;
+    std::vector<std::uint8_t> inputFormat_; // header (and colour table) of the first frame
+};
+
+inline constexpr std::int32_t kAudioBufferSize = 176000;

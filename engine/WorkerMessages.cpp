@@ -1,0 +1,40 @@
+#include "engine/WorkerMessages.h"
+
+#include <cstring>
+
+void CopyTextCut(char* buffer, std::size_t size, const char* text) {
+    if (size == 0) {
+        return;
+    }
+    std::size_t length = std::strlen(text);
+    if (length >= size) {
+        length = size - 1;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0u) == 0x80u) {
+            --length;
+        }
+    }
+    std::memcpy(buffer, text, length);
+    buffer[length] = '\0';
+}
+
+bool StatusTextCell::TryPut(const char* text) {
+    if (!IsFree() || text == nullptr || text[0] == '\0') {
+        return false;
+    }
+    char copy[kCapacity];
+    CopyTextCut(copy, sizeof copy, text);
+    std::memcpy(rest_, copy + 1, sizeof rest_);
+    first_.store(copy[0], std::memory_order_release);
+    return true;
+}
+
+std::string StatusTextCell::Take() {
+    const char first = first_.load(std::memory_order_acquire);
+    if (first == 0) {
+        return std::string();
+    }
+    std::string text(1, first);
+    text.append(rest_, strnlen(rest_, sizeof rest_));
+    first_.store(0, std::memory_order_release);
+    return text;
+}

@@ -1,0 +1,71 @@
+// The messages between the main window (or the console front end) and the
+// conversion worker, and the hand-over cells they carry.
+//
+// The worker posts notifications to a target; the receiver handles them on its
+// own thread and gives each buffer back through its cell: the status text by
+// its first byte, the preview frame by its pending length, a message by its
+// reply. The worker never writes into a buffer before it has been given back.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+
+inline constexpr std::uint32_t WM_USER = 1024;
+inline constexpr std::uint32_t kWorkerFirstMessage =
+    WM_USER + 100; // lowest value taken from the queue
+inline constexpr std::uint32_t WM_CONVERT_START = WM_USER + 101;    // target, ConvertJob*
+inline constexpr std::uint32_t WM_CONVERT_MESSAGE = WM_USER + 102;  // text, reply cell
+inline constexpr std::uint32_t WM_CONVERT_QUESTION = WM_USER + 103; // text, reply cell
+inline constexpr std::uint32_t WM_CONVERT_DONE = WM_USER + 104;   // 0 finished, 1 failed or aborted
+inline constexpr std::uint32_t WM_CONVERT_STATUS = WM_USER + 105; // StatusTextCell*
+inline constexpr std::uint32_t WM_CONVERT_PREVIEW = WM_USER + 106;  // frame, pending length
+inline constexpr std::uint32_t WM_CONVERT_PROGRESS = WM_USER + 107; // per mille or -1, -1
+inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 108;
+
+// Answers written into a reply cell.
+inline constexpr std::int32_t kReplyOk = 13;
+inline constexpr std::int32_t kReplyCancel = 27;
+
+// Where the worker's notifications go: the main window posts them into its
+// event queue, the console front end into its own. keepAlive, when set, owns
+// what wParam and lParam point at; the receiver keeps it until it has handled
+// the message, so a message that outlives the worker's wait stays valid.
+class INotificationTarget {
+public:
+    virtual ~INotificationTarget() = default;
+    virtual bool Post(std::uint32_t message, WPARAM wParam, LPARAM lParam,
+                      std::shared_ptr<void> keepAlive) = 0;
+};
+
+// The worker's 256-byte status text. First byte 0 means free: the receiver
+// has taken the previous text.
+class StatusTextCell {
+public:
+    static constexpr std::size_t kCapacity = 256;
+
+    // Worker: stores text (cut to 255 bytes) if the cell is free.
+    bool TryPut(const char* text);
+    // Receiver: copies the text and gives the cell back.
+    std::string Take();
+    bool IsFree() const { return first_.load(std::memory_order_acquire) == 0; }
+
+private:
+    std::atomic<char> first_{0};
+    char rest_[kCapacity - 1] = {};
+};
+
+// A message or question of the worker: its text (at most 255 bytes) and the
+// reply cell, 0 until the receiver answers with kReplyOk or kReplyCancel.
+struct MessageTicket {
+    char text[256] = {};
+    std::atomic<std::int32_t> reply{0};
+};
+
+// Copies text into a buffer of size bytes, cut so that the terminator fits and
+// no UTF-8 character is split.
+void CopyTextCut(char* buffer, std::size_t size, const char* text);

@@ -1,0 +1,124 @@
+#include "cli/ConvertCommand.h"
+#include "cli/OverlayOption.h"
+#include "engine/ProjectRecord.h"
+#include "media/ByteOrder.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+ConvertJob Build(const std::vector<std::string>& args, std::string* error = nullptr) {
+    ConvertJob job;
+    bool help = false;
+    std::string reason;
+    const bool ok = BuildJobFromArguments(args, job, &help, &reason);
+    if (error != nullptr) {
+        *error = ok ? std::string() : reason;
+    }
+    return job;
+}
+
+TEST(CliOptions, OverlayTextFillsEveryField) {
+    ConvertJob job = MakeInitialJob();
+    std::string error;
+    ASSERT_TRUE(ParseOverlayOption(
+        "3:/v/a:b.avi:10,20,300,200,border=4,color=FF8000,crop=12,start=5,end=50,"
+        "base=7,noresize",
+        job, &error))
+        << error;
+    const OverlaySettings& s = job.overlays[2];
+    EXPECT_EQ(s.number, 3);
+    EXPECT_EQ(s.path, "/v/a:b.avi"); // the file may hold a colon
+    EXPECT_EQ(std::tie(s.x, s.y, s.width, s.height), std::make_tuple(10, 20, 300, 200));
+    EXPECT_EQ(s.borderWidth, 4);
+    EXPECT_EQ(s.borderColor,
+              (std::array<std::uint8_t, 4>{0x00, 0x80, 0xFF, 0})); // blue, green, red
+    EXPECT_EQ(s.crop, 12);
+    EXPECT_EQ(std::tie(s.overlayStart, s.overlayEnd, s.baseStart), std::make_tuple(5, 50, 7));
+    EXPECT_EQ(s.noResize, 1);
+
+    ASSERT_TRUE(ParseOverlayOption("10:o.avi:0,0,10,10", job, &error));
+    EXPECT_EQ(job.overlays[9].overlayEnd, INT_MAX); // to the overlay's last frame
+    EXPECT_EQ(job.overlays[9].number, 10);
+}
+
+TEST(CliOptions, BadOverlayTextsAreRefusedWithAReason) {
+    ConvertJob job = MakeInitialJob();
+    for (const char* bad :
+         {"0:o.avi:0,0,10,10", "11:o.avi:0,0,10,10", "1:o.avi", "1::0,0,10,10", "1:o.avi:0,0,10",
+          "1:o.avi:0,0,x,10", "1:o.avi:-1,0,10,10", "1:o.avi:0,0,0,10",
+          "1:o.avi:0,0,10,10,start=9,end=3", "1:o.avi:0,0,10,10,color=red",
+          "1:o.avi:0,0,10,10,size=3", "1:o.avi:0,0,10,10,border=-2"}) {
+        std::string error;
+        EXPECT_FALSE(ParseOverlayOption(bad, job, &error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    EXPECT_TRUE(job.overlays[0].path.empty()); // nothing half-filled
+}
+
+TEST(CliOptions, FlagsBuildTheJob) {
+    std::string error;
+    ConvertJob job = Build({"-i", "in.avi", "-o", "out.avi", "--reverse", "--interlaced",
+                            "--mirror-horizontal=lower", "--mirror-vertical", "--codec", "MJPG",
+                            "--quality", "85", "--keyframes", "10", "--datarate", "500"},
+                           &error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(job.inputPath, "in.avi");
+    EXPECT_EQ(job.outputPath, "out.avi");
+    EXPECT_EQ(job.reverse + job.interlaced + job.mirrorHorizontal + job.mirrorVertical, 4);
+    EXPECT_EQ(job.mirrorLowerHalf, 1);
+    EXPECT_EQ(job.mirrorUpperHalf + job.mirrorLeftHalf + job.mirrorRightHalf, 0);
+    EXPECT_EQ(job.compressorSettings.fccHandler, kmx::MakeFourcc('M', 'J', 'P', 'G'));
+    EXPECT_EQ(job.compressorSettings.fccType, ICTYPE_VIDEO);
+    EXPECT_EQ(job.compressorSettings.lQ, 8500);
+    EXPECT_EQ(job.compressorSettings.lKey, 10);
+    EXPECT_EQ(job.compressorSettings.lDataRate, 500);
+    EXPECT_EQ(job.preview, 0);
+
+    job = Build({"-i", "a.avi", "-o", "b.avi", "--codec", "cvid"}, &error);
+    EXPECT_EQ(job.compressorSettings.fccHandler, kmx::MakeFourcc('c', 'v', 'i', 'd'));
+    EXPECT_EQ(job.compressorSettings.lQ, ICQUALITY_DEFAULT);
+
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"-o", "b.avi"},
+                                               {"-i", "a.avi"},
+                                               {"-i", "a.avi", "-o", "b.avi", "--quality", "101"},
+                                               {"-i", "a.avi", "-o", "b.avi", "--codec", "TOOLONG"},
+                                               {"-i", "a.avi", "-o", "b.avi", "--bogus"},
+                                               {"-i", "a.avi", "-o"}}) {
+        Build(bad, &error);
+        EXPECT_FALSE(error.empty()) << bad.back();
+    }
+}
+
+TEST(CliOptions, ProjectFileGivesTheJob) {
+    TempDir dir;
+    ConvertJob saved = MakeInitialJob();
+    saved.inputPath = "/videos/in.avi";
+    saved.outputPath = "/videos/out.avi";
+    saved.mirrorHorizontal = 1;
+    saved.overlays[4].path = "/videos/logo.avi";
+    saved.overlays[4].width = 64;
+    ASSERT_EQ(WriteProjectFile(dir.File("p.kmx"), ProjectFromJob(saved, "no compression")),
+              ProjectFileResult::Ok);
+
+    std::string error;
+    ConvertJob job = Build({dir.File("p.kmx")}, &error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(job.inputPath, "/videos/in.avi");
+    EXPECT_EQ(job.outputPath, "/videos/out.avi");
+    EXPECT_EQ(job.mirrorHorizontal, 1);
+    EXPECT_EQ(job.overlays[4].path, "/videos/logo.avi");
+    EXPECT_EQ(job.overlays[4].number, 5);
+
+    job = Build({dir.File("p.kmx"), "-o", "/elsewhere.avi"}, &error);
+    EXPECT_EQ(job.outputPath, "/elsewhere.avi");
+
+    Build({dir.File("missing.kmx")}, &error);
+    EXPECT_NE(error.find("ERROR File Open"), std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,419 @@
+#include "engine/ConvertJob.h"
+#include "media/AviReader.h"
+#include "media/TestPattern.h"
+#include "tests/engine/JobRunner.h"
+#include "tests/support/ExternalTools.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+
+namespace {
+
+std::string MakeSample(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options) {
+    const std::string path = dir.File(name);
+    std::string error;
+    EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
+    return path;
+}
+
+// The pixel rows of every frame of a file, read with our own reader.
+struct Decoded {
+    int width = 0, height = 0, bits = 0;
+    std::vector<std::vector<std::uint8_t>> frames;
+};
+
+Decoded ReadAll(const std::string& path) {
+    Decoded d;
+    CAviReader reader;
+    if (!reader.Open(path.c_str()) || !reader.StartVideoRetrieve(0)) {
+        ADD_FAILURE() << "cannot read " << path;
+        return d;
+    }
+    for (std::int32_t i = 0; i < reader.GetVideoLength(0); ++i) {
+        const BITMAPINFOHEADER* h = nullptr;
+        reader.GetVideoFrame(0, i, &h);
+        if (h == nullptr) {
+            ADD_FAILURE() << "frame " << i << " of " << path;
+            break;
+        }
+        d.width = h->biWidth;
+        d.height = h->biHeight;
+        d.bits = h->biBitCount;
+        const auto* pixels =
+            reinterpret_cast<const std::uint8_t*>(h) + h->biSize + (h->biBitCount < 16 ? 1024 : 0);
+        d.frames.emplace_back(pixels, pixels + h->biSizeImage);
+    }
+    return d;
+}
+
+std::vector<int> Numbers(const Decoded& d) {
+    std::vector<int> numbers;
+    for (const auto& f : d.frames) {
+        numbers.push_back(kmx::ReadTestPatternNumber(f.data(), d.width, d.height, d.bits));
+    }
+    return numbers;
+}
+
+std::vector<std::int16_t> ReadAudioSamples(const std::string& path) {
+    CAviReader reader;
+    std::vector<std::int16_t> all;
+    if (!reader.Open(path.c_str())) {
+        return all;
+    }
+    const std::int32_t length = reader.GetAudioLength(0);
+    std::vector<std::uint8_t> buffer(1 << 16);
+    for (std::int32_t at = 0; at < length;) {
+        std::int32_t bytes = 0, samples = 0;
+        if (reader.ReadAudio(0, at, length - at, buffer.data(),
+                             static_cast<std::int32_t>(buffer.size()), &bytes, &samples) != 0 ||
+            samples <= 0) {
+            break;
+        }
+        for (std::int32_t i = 0; i + 1 < bytes; i += 2) {
+            all.push_back(
+                static_cast<std::int16_t>(buffer[static_cast<std::size_t>(i)] |
+                                          (buffer[static_cast<std::size_t>(i) + 1] << 8)));
+        }
+        at += samples;
+    }
+    return all;
+}
+
+// Sizes in bytes of the audio packets, in file order, as ffprobe sees them.
+std::vector<long> AudioPacketSizes(const std::string& path) {
+    std::string out;
+    RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "packet=size",
+             "-of", "csv=p=0", path},
+            &out);
+    std::vector<long> sizes;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty()) {
+            sizes.push_back(std::stol(line));
+        }
+    }
+    return sizes;
+}
+
+kmx::SampleAviOptions Options(int w, int h, int bits, int frames) {
+    kmx::SampleAviOptions o;
+    o.width = w;
+    o.height = h;
+    o.bitsPerPixel = bits;
+    o.frames = frames;
+    return o;
+}
+
+TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
+    TempDir dir;
+    kmx::SampleAviOptions o = Options(64, 48, 24, 26);
+    o.rate = 26; // one second: 44100 samples over 26 frames
+    o.audio = true;
+    const std::string input = MakeSample(dir, "in.avi", o);
+    const std::string output = dir.File("out.avi");
+    const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, output));
+    ASSERT_EQ(outcome.done, 0);
+    EXPECT_TRUE(outcome.messages.empty());
+    ASSERT_FALSE(outcome.progress.empty());
+    EXPECT_EQ(outcome.progress.front(), -1);
+    EXPECT_EQ(outcome.progress[1], 1000 * 1 / 26);
+    EXPECT_EQ(outcome.progress.back(), 1000);
+    EXPECT_EQ(outcome.statuses.front(), "1 / 26");
+    EXPECT_EQ(outcome.statuses.back(), "26 / 26");
+
+    const Decoded out = ReadAll(output);
+    std::vector<int> expected(26);
+    for (int i = 0; i < 26; ++i) {
+        expected[static_cast<std::size_t>(i)] = i;
+    }
+    EXPECT_EQ(Numbers(out), expected);
+    EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
+
+    REQUIRE_TOOL("ffprobe");
+    const std::vector<long> packets = AudioPacketSizes(output);
+    ASSERT_EQ(packets.size(), 26u);
+    EXPECT_EQ(packets[0], 4);        // frame 0: sample 0 only
+    EXPECT_EQ(packets[1], 1763 * 4); // frame 1: samples 1 .. 1763
+    EXPECT_EQ(packets[2], 1764 * 4); // frame 2: samples 1764 .. 3527
+}
+
+TEST(ConvertPipeline, ReverseWritesFramesAndAudioBackwards) {
+    TempDir dir;
+    kmx::SampleAviOptions o = Options(64, 48, 16, 26);
+    o.rate = 26;
+    o.audio = true;
+    const std::string input = MakeSample(dir, "in.avi", o);
+    const std::string output = dir.File("out.avi");
+    ConvertJob job = SimpleJob(input, output);
+    job.reverse = 1;
+    const JobOutcome outcome = RunJobOnWorker(job);
+    ASSERT_EQ(outcome.done, 0);
+    std::vector<int> expected;
+    for (int i = 25; i >= 0; --i) {
+        expected.push_back(i);
+    }
+    EXPECT_EQ(Numbers(ReadAll(output)), expected);
+
+    // The audio is the input's, sample by sample in reverse (both channels
+    // of a sample stay together).
+    const std::vector<std::int16_t> in = ReadAudioSamples(input);
+    const std::vector<std::int16_t> out = ReadAudioSamples(output);
+    ASSERT_EQ(in.size(), out.size());
+    ASSERT_EQ(in.size(), 44100u * 2);
+    for (std::size_t s = 0; s < 44100; s += 97) {
+        EXPECT_EQ(out[2 * s], in[2 * (44099 - s)]);
+        EXPECT_EQ(out[2 * s + 1], in[2 * (44099 - s) + 1]);
+    }
+    REQUIRE_TOOL("ffprobe");
+    const std::vector<long> packets = AudioPacketSizes(output);
+    ASSERT_EQ(packets.size(), 26u);
+    EXPECT_EQ(packets[0], 4);        // sample 44099 only
+    EXPECT_EQ(packets[1], 1764 * 4); // 42335 .. 44098
+    EXPECT_EQ(packets[2], 1764 * 4); // 40571 .. 42334
+}
+
+TEST(ConvertPipeline, LargeAudioPerFrameIsNeverDropped) {
+    // One frame per second at 48 kHz stereo is 192000 bytes a frame, more than
+    // the 176000-byte audio buffer; every sample must still arrive.
+    TempDir dir;
+    kmx::SampleAviOptions o = Options(32, 16, 24, 3);
+    o.rate = 1;
+    o.audio = true;
+    o.audioRate = 48000;
+    const std::string input = MakeSample(dir, "in.avi", o);
+    for (int reverse : {0, 1}) {
+        const std::string output = dir.File("out" + std::to_string(reverse) + ".avi");
+        ConvertJob job = SimpleJob(input, output);
+        job.reverse = reverse;
+        ASSERT_EQ(RunJobOnWorker(job).done, 0);
+        std::vector<std::int16_t> in = ReadAudioSamples(input);
+        const std::vector<std::int16_t> out = ReadAudioSamples(output);
+        ASSERT_EQ(out.size(), in.size());
+        if (reverse != 0) {
+            for (std::size_t s = 0; s < in.size() / 2; ++s) {
+                ASSERT_EQ(out[2 * s], in[in.size() - 2 - 2 * s]) << s;
+            }
+        } else {
+            EXPECT_EQ(out, in);
+        }
+    }
+}
+
+TEST(ConvertPipeline, SingleFrameTakesAllTheAudio) {
+    TempDir dir;
+    kmx::SampleAviOptions o = Options(32, 16, 24, 1);
+    o.rate = 2; // half a second of sound with one frame
+    o.audio = true;
+    const std::string input = MakeSample(dir, "in.avi", o);
+    const std::string output = dir.File("out.avi");
+    ASSERT_EQ(RunJobOnWorker(SimpleJob(input, output)).done, 0);
+    EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
+    EXPECT_EQ(ReadAudioSamples(output).size(), 22050u * 2);
+}
+
+TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(32, 24, 32, 4));
+    const Decoded in = ReadAll(input);
+    ASSERT_EQ(in.frames.size(), 4u);
+
+    const std::string mirrored = dir.File("mirrored.avi");
+    ConvertJob job = SimpleJob(input, mirrored);
+    job.mirrorHorizontal = 1;
+    job.mirrorVertical = 1;
+    ASSERT_EQ(RunJobOnWorker(job).done, 0);
+    const Decoded out = ReadAll(mirrored);
+    ASSERT_EQ(out.frames.size(), 4u);
+    // Both mirrors turn the picture by 180 degrees: pixel p becomes pixel N-1-p.
+    const std::size_t count = 32 * 24;
+    for (std::size_t p = 0; p < count; p += 7) {
+        EXPECT_EQ(std::memcmp(&out.frames[2][4 * p], &in.frames[2][4 * (count - 1 - p)], 4), 0);
+    }
+
+    const std::string combined = dir.File("combined.avi");
+    job = SimpleJob(input, combined);
+    job.reverse = 1;
+    job.interlaced = 1;
+    ASSERT_EQ(RunJobOnWorker(job).done, 0);
+    const Decoded back = ReadAll(combined);
+    ASSERT_EQ(back.frames.size(), 4u);
+    EXPECT_EQ(back.frames[0], in.frames[3]);
+    const std::size_t stride = 32 * 4;
+    for (std::size_t row = 0; row < 24; ++row) {
+        const auto& source = row % 2 == 0 ? in.frames[3] : in.frames[2];
+        EXPECT_EQ(std::memcmp(&back.frames[1][row * stride], &source[row * stride], stride), 0)
+            << row;
+    }
+}
+
+TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
+
+    JobOutcome outcome = RunJobOnWorker(SimpleJob(dir.File("missing.avi"), dir.File("o1.avi")));
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Input AVI"});
+
+    outcome = RunJobOnWorker(SimpleJob(input, dir.File("no-such-folder/out.avi")));
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
+
+    ConvertJob job = SimpleJob(input, dir.File("o2.avi"));
+    job.compressorSettings.fccType = ICTYPE_VIDEO;
+    job.compressorSettings.fccHandler = kmx::MakeFourcc('N', 'O', 'N', 'E');
+    outcome = RunJobOnWorker(job);
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"ERROR: Open Compressor"});
+
+    // Rows of 322 x 3 bytes are padded to 968 bytes: refused at the first frame.
+    const std::string padded = MakeSample(dir, "padded.avi", Options(322, 8, 24, 2));
+    outcome = RunJobOnWorker(SimpleJob(padded, dir.File("o3.avi")));
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"ERROR: Inconsistant Frame Bitmap Data"});
+
+    job = SimpleJob(input, dir.File("o4.avi"));
+    job.overlays[3].path = dir.File("no-overlay.avi");
+    job.overlays[3].width = job.overlays[3].height = 10;
+    outcome = RunJobOnWorker(job);
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Overlay AVI (" +
+                                                         dir.File("no-overlay.avi") + ")"});
+
+    // A message longer than 255 bytes is cut safely.
+    job.overlays[3].path = dir.File(std::string(300, 'x') + ".avi");
+    outcome = RunJobOnWorker(job);
+    ASSERT_EQ(outcome.messages.size(), 1u);
+    EXPECT_EQ(outcome.messages[0].size(), 255u);
+    EXPECT_EQ(outcome.messages[0].rfind("FEHLER: Öffne Overlay AVI (", 0), 0u);
+}
+
+TEST(ConvertPipeline, OutputNamingAnInputIsRefusedBeforeAnythingIsDeleted) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
+    const std::string overlay = MakeSample(dir, "over.avi", Options(32, 16, 24, 2));
+    const auto inputSize = std::filesystem::file_size(input);
+    std::filesystem::create_symlink(input, dir.File("link.avi"));
+    std::filesystem::create_hard_link(overlay, dir.File("hard.avi"));
+
+    for (const std::string& output : {input, dir.File("link.avi"), dir.File("./in.avi")}) {
+        const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, output));
+        EXPECT_EQ(outcome.done, 1) << output;
+        EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
+    }
+    ConvertJob job = SimpleJob(input, dir.File("hard.avi"));
+    job.overlays[0].path = overlay;
+    job.overlays[0].width = job.overlays[0].height = 10;
+    EXPECT_EQ(RunJobOnWorker(job).messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
+
+    EXPECT_EQ(std::filesystem::file_size(input), inputSize);
+    EXPECT_EQ(Numbers(ReadAll(input)), (std::vector<int>{0, 1}));
+    EXPECT_EQ(Numbers(ReadAll(overlay)), (std::vector<int>{0, 1}));
+}
+
+TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTop) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 20));
+    kmx::SampleAviOptions overlayOptions = Options(160, 120, 16, 30);
+    overlayOptions.patternOffset = 1000;
+    const std::string overlay = MakeSample(dir, "over.avi", overlayOptions);
+    kmx::SampleAviOptions topOptions = Options(160, 120, 32, 30);
+    topOptions.patternOffset = 2000;
+    const std::string top = MakeSample(dir, "top.avi", topOptions);
+
+    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
+    // Slot 2: overlay frames 10..19 on output frames 5..14, covering the frame.
+    OverlaySettings& lower = job.overlays[1];
+    lower.path = overlay;
+    lower.width = 160;
+    lower.height = 120;
+    lower.noResize = 1;
+    lower.overlayStart = 10;
+    lower.overlayEnd = 19;
+    lower.baseStart = 5;
+    // Slot 1: overlay frame 0..2 on output frames 12..14, on top of slot 2.
+    OverlaySettings& upper = job.overlays[0];
+    upper.path = top;
+    upper.width = 160;
+    upper.height = 120;
+    upper.noResize = 1;
+    upper.overlayEnd = 2;
+    upper.baseStart = 12;
+    const JobOutcome outcome = RunJobOnWorker(job);
+    ASSERT_EQ(outcome.done, 0);
+    const std::vector<int> numbers = Numbers(ReadAll(dir.File("out.avi")));
+    const std::vector<int> expected = {0,    1,    2,    3,    4,    1010, 1011, 1012, 1013, 1014,
+                                       1015, 1016, 2000, 2001, 2002, 15,   16,   17,   18,   19};
+    EXPECT_EQ(numbers, expected);
+}
+
+TEST(ConvertPipeline, EightBitOverlayIsRefused) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
+    const std::string pal8 = dir.File("pal8.avi");
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=32x16:rate=5",
+                       "-t", "1", "-c:v", "rawvideo", "-pix_fmt", "pal8", pal8}),
+              0);
+    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
+    job.overlays[5].path = pal8;
+    job.overlays[5].width = job.overlays[5].height = 10;
+    const JobOutcome outcome = RunJobOnWorker(job);
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages,
+              std::vector<std::string>{"ERROR: Overlay Frame Format (color deep=8) not supported"});
+}
+
+TEST(ConvertPipeline, CompressedOutputIsReadable) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(64, 48, 24, 12));
+    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
+    job.compressorSettings.fccType = ICTYPE_VIDEO;
+    job.compressorSettings.fccHandler = kmx::MakeFourcc('M', 'J', 'P', 'G');
+    job.compressorSettings.lQ = -1;
+    job.compressorSettings.lpbiOut = 0xDEADBEEF; // left over from another run: never used
+    job.reverse = 1;
+    const JobOutcome outcome = RunJobOnWorker(job);
+    ASSERT_EQ(outcome.done, 0) << (outcome.messages.empty() ? "" : outcome.messages[0]);
+    std::vector<int> expected;
+    for (int i = 11; i >= 0; --i) {
+        expected.push_back(i);
+    }
+    EXPECT_EQ(Numbers(ReadAll(dir.File("out.avi"))), expected);
+}
+
+TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 3));
+    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
+    job.preview = 1;
+    JobOutcome outcome = RunJobOnWorker(job);
+    ASSERT_EQ(outcome.done, 0);
+    EXPECT_EQ(outcome.previews, 3);
+    ASSERT_EQ(outcome.lastPreview.size(), 40u + 32 * 16 * 3);
+    BITMAPINFOHEADER header{};
+    std::memcpy(&header, outcome.lastPreview.data(), sizeof header);
+    EXPECT_EQ(header.biWidth, 32);
+    EXPECT_EQ(kmx::ReadTestPatternNumber(outcome.lastPreview.data() + 40, 32, 16, 24), 2);
+
+    // Frames the receiver never gives back are dropped, not queued.
+    outcome = RunJobOnWorker(job, true, false);
+    EXPECT_EQ(outcome.done, 0);
+    EXPECT_EQ(outcome.previews, 1);
+    // The same for status texts.
+    outcome = RunJobOnWorker(job, false, true);
+    EXPECT_EQ(outcome.statuses.size(), 1u);
+}
+
+TEST(ConvertPipeline, EmptyInputIsReportedAtTheFirstFrame) {
+    TempDir dir;
+    const std::string input = MakeSample(dir, "empty.avi", Options(32, 16, 24, 0));
+    const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, dir.File("out.avi")));
+    EXPECT_EQ(outcome.done, 1);
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{"ERROR: Getting First Video Frame"});
+}
+
+} // namespace

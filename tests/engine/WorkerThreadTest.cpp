@@ -1,0 +1,225 @@
+#include "engine/WorkerThread.h"
+#include "engine/NotificationQueue.h"
+#include "media/AviReader.h"
+#include "media/TestPattern.h"
+#include "tests/engine/JobRunner.h"
+#include "tests/support/ExternalTools.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Queues notifications like the console front end, but holds the worker
+// inside Post when it reports a chosen progress value, until released.
+class HoldingTarget final : public INotificationTarget {
+public:
+    explicit HoldingTarget(int holdAtPerMille) : holdAt_(holdAtPerMille) {}
+
+    bool Post(std::uint32_t message, WPARAM wParam, LPARAM lParam,
+              std::shared_ptr<void> keepAlive) override {
+        if (message == WM_CONVERT_PROGRESS && static_cast<int>(wParam) == holdAt_) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            held_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return released_; });
+        }
+        return queue.Post(message, wParam, lParam, std::move(keepAlive));
+    }
+
+    void WaitUntilHeld() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return held_; });
+    }
+
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+    CNotificationQueue queue;
+
+private:
+    const int holdAt_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool held_ = false;
+    bool released_ = false;
+};
+
+// Handles notifications until the completion notice; returns its wParam.
+int DrainUntilDone(CNotificationQueue& queue, std::vector<Notification>* messages = nullptr) {
+    for (int waited = 0; waited < 600; ++waited) {
+        Notification n;
+        if (!queue.Wait(n, 100ms)) {
+            continue;
+        }
+        if (n.message == WM_CONVERT_DONE) {
+            return static_cast<int>(n.wParam);
+        }
+        if (n.message == WM_CONVERT_STATUS) {
+            n.TakeStatus();
+        } else if (n.message == WM_CONVERT_MESSAGE && messages != nullptr) {
+            messages->push_back(n);
+        } else if (n.message == WM_CONVERT_MESSAGE) {
+            n.Reply(kReplyOk);
+        }
+    }
+    return -1;
+}
+
+const CWorkerThread::Timing kFast{10ms, 20};
+
+TEST(WorkerThread, IdleRequestsAnswerAtOnce) {
+    CWorkerThread worker(kFast);
+    EXPECT_EQ(worker.State(), -1);
+    EXPECT_TRUE(worker.AbortJob()); // no worker at all
+    EXPECT_FALSE(worker.PostToWorker(WM_CONVERT_START, 0, 0));
+    ASSERT_TRUE(worker.StartWorker());
+    ASSERT_TRUE(worker.StartWorker()); // already running
+    for (int i = 0; i < 100 && worker.State() != CConvertThread::kIdle; ++i) {
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(worker.State(), CConvertThread::kIdle);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(worker.AbortJob());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    // Messages outside the worker's range, or without a job, change nothing.
+    EXPECT_TRUE(worker.PostToWorker(WM_USER + 5, 0, 0));
+    EXPECT_TRUE(worker.PostToWorker(WM_CONVERT_START, 0, 0));
+    EXPECT_TRUE(worker.StopWorker());
+    EXPECT_EQ(worker.State(), -1);
+    // It can be started again after stopping.
+    EXPECT_TRUE(worker.StartWorker());
+    EXPECT_TRUE(worker.StopWorker());
+}
+
+TEST(WorkerThread, AbortEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
+    TempDir dir;
+    kmx::SampleAviOptions options;
+    options.width = 64;
+    options.height = 48;
+    options.frames = 40;
+    options.audio = true;
+    ASSERT_TRUE(kmx::WriteSampleAvi(dir.File("in.avi"), options));
+    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+
+    CWorkerThread worker(kFast);
+    HoldingTarget target(1000 * 11 / 40); // progress of frame 11: frames 1..10 are written
+    ASSERT_TRUE(worker.StartWorker());
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
+                                    reinterpret_cast<LPARAM>(&job)));
+    target.WaitUntilHeld();
+    auto aborted = std::async(std::launch::async, [&] { return worker.AbortJob(); });
+    std::this_thread::sleep_for(30ms); // the abort request is raised while the worker is held
+    target.Release();
+    EXPECT_TRUE(aborted.get());
+    EXPECT_EQ(worker.State(), CConvertThread::kIdle);
+    EXPECT_EQ(DrainUntilDone(target.queue), 1);
+    EXPECT_TRUE(worker.StopWorker());
+
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(dir.File("out.avi").c_str()));
+    EXPECT_EQ(reader.GetVideoLength(0), 10);
+    REQUIRE_TOOL("ffprobe");
+    std::string frames;
+    RunTool({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+             "stream=nb_read_frames", "-of", "csv=p=0", dir.File("out.avi")},
+            &frames);
+    EXPECT_EQ(std::stoi(frames), 10);
+}
+
+TEST(WorkerThread, AbortWaitIsBoundedWhenTheWorkerDoesNotReturn) {
+    TempDir dir;
+    kmx::SampleAviOptions options;
+    options.width = 32;
+    options.height = 16;
+    options.frames = 5;
+    ASSERT_TRUE(kmx::WriteSampleAvi(dir.File("in.avi"), options));
+    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+
+    CWorkerThread worker(CWorkerThread::Timing{10ms, 5});
+    HoldingTarget target(1000 * 2 / 5);
+    ASSERT_TRUE(worker.StartWorker());
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
+                                    reinterpret_cast<LPARAM>(&job)));
+    target.WaitUntilHeld();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(worker.AbortJob()); // five polls, then it gives up
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, 50ms);
+    EXPECT_LT(waited, 2s);
+    EXPECT_EQ(worker.State(), CConvertThread::kRunning);
+    // The abort request stays raised: the run ends before its next frame.
+    target.Release();
+    EXPECT_EQ(DrainUntilDone(target.queue), 1);
+    EXPECT_TRUE(worker.StopWorker());
+}
+
+TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
+    TempDir dir;
+    ConvertJob job = SimpleJob(dir.File("missing.avi"), dir.File("out.avi"));
+    CWorkerThread worker(kFast);
+    CNotificationQueue queue;
+    ASSERT_TRUE(worker.StartWorker());
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
+                                    reinterpret_cast<LPARAM>(&job)));
+
+    Notification message;
+    while (queue.Wait(message, 2s) && message.message != WM_CONVERT_MESSAGE) {
+    }
+    ASSERT_EQ(message.message, static_cast<std::uint32_t>(WM_CONVERT_MESSAGE));
+    EXPECT_STREQ(message.Text(), "FEHLER: Öffne Input AVI");
+    // Unanswered, the worker waits.
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(worker.State(), CConvertThread::kRunning);
+    // First run: answered, the run ends as failed.
+    message.Reply(kReplyOk);
+    EXPECT_EQ(DrainUntilDone(queue), 1);
+
+    // Second run: aborted while its message is still unanswered. The text and
+    // the reply cell stay usable for the receiver afterwards.
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
+                                    reinterpret_cast<LPARAM>(&job)));
+    std::vector<Notification> pending;
+    auto done = std::async(std::launch::async, [&] { return DrainUntilDone(queue, &pending); });
+    std::this_thread::sleep_for(100ms);
+    EXPECT_TRUE(worker.AbortJob());
+    EXPECT_EQ(done.get(), 1);
+    EXPECT_TRUE(worker.StopWorker());
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_STREQ(pending[0].Text(), "FEHLER: Öffne Input AVI");
+    pending[0].Reply(kReplyOk);
+}
+
+TEST(WorkerThread, StopWorkerEndsARunningJob) {
+    TempDir dir;
+    kmx::SampleAviOptions options;
+    options.width = 32;
+    options.height = 16;
+    options.frames = 10;
+    ASSERT_TRUE(kmx::WriteSampleAvi(dir.File("in.avi"), options));
+    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    CWorkerThread worker(kFast);
+    HoldingTarget target(1000 * 3 / 10);
+    ASSERT_TRUE(worker.StartWorker());
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
+                                    reinterpret_cast<LPARAM>(&job)));
+    target.WaitUntilHeld();
+    auto stopped = std::async(std::launch::async, [&] { return worker.StopWorker(); });
+    std::this_thread::sleep_for(30ms);
+    target.Release();
+    EXPECT_TRUE(stopped.get());
+    EXPECT_EQ(worker.State(), -1);
+    EXPECT_EQ(DrainUntilDone(target.queue), 1);
+}
+
+} // namespace
