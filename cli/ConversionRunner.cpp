@@ -26,6 +26,7 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
     CProgressDisplay progress(stderr);
     bool interrupted = false;
     int done = -1;
+    long total = 0;
     while (done < 0) {
         if (InterruptRequested() && !interrupted) {
             interrupted = true;
@@ -49,7 +50,6 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
         case WM_CONVERT_STATUS: {
             const std::string status = n.TakeStatus();
             long frame = 0;
-            long total = 0;
             if (showProgress && std::sscanf(status.c_str(), "%ld / %ld", &frame, &total) == 2) {
                 progress.Frame(frame, total);
             }
@@ -64,6 +64,9 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
         default:
             break;
         }
+    }
+    if (done == 0 && showProgress && total > 0) {
+        progress.Frame(total, total); // the last status text may have been dropped
     }
     progress.Break();
     if (!worker.StopWorker()) {

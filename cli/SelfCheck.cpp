@@ -49,7 +49,8 @@ bool CheckTransforms() {
     transforms.MirrorColumns(frame.data(), kSize, kSize, 3, false, false);
     // Both mirrors together turn the picture by 180 degrees.
     for (int p = 0; p < kSize * kSize; ++p) {
-        if (frame[static_cast<std::size_t>(p) * 3] != original[static_cast<std::size_t>(kSize * kSize - 1 - p) * 3]) {
+        if (frame[static_cast<std::size_t>(p) * 3] !=
+            original[static_cast<std::size_t>(kSize * kSize - 1 - p) * 3]) {
             return false;
         }
     }

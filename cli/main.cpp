@@ -1,10 +1,14 @@
 // kadrimix-cli: the conversion engine without a display.
+#include "cli/CodecsCommand.h"
+#include "cli/ConvertCommand.h"
+#include "cli/InfoCommand.h"
+#include "cli/SampleCommand.h"
 #include "cli/SelfCheck.h"
 #include "engine/Product.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -13,11 +17,16 @@ void PrintUsage(std::FILE* to) {
                  "Usage: kadrimix-cli COMMAND [OPTIONS]\n"
                  "\n"
                  "Commands:\n"
+                 "  convert       convert a video (a project file, or options)\n"
+                 "  info          show what an AVI file holds\n"
+                 "  codecs        list the video compressors (--all: also those not available)\n"
+                 "  sample        write a test-pattern video\n"
+                 "  demo          make sample videos and convert them, as a first look\n"
                  "  selfcheck     check the engine's building blocks on this machine\n"
                  "\n"
                  "Options:\n"
                  "  --version     print the program's name and version\n"
-                 "  --help        print this help\n");
+                 "  --help        print this help; 'COMMAND --help' for a command's options\n");
 }
 
 } // namespace
@@ -28,6 +37,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--version" || command == "version") {
         std::printf("%s %s\n", kProductName, kProductVersion);
         return 0;
@@ -35,6 +45,21 @@ int main(int argc, char** argv) {
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(stdout);
         return 0;
+    }
+    if (command == "convert") {
+        return RunConvertCommand(args);
+    }
+    if (command == "info") {
+        return RunInfoCommand(args);
+    }
+    if (command == "codecs") {
+        return RunCodecsCommand(argc - 1, argv + 1);
+    }
+    if (command == "sample") {
+        return RunSampleCommand(args);
+    }
+    if (command == "demo") {
+        return RunDemoCommand(args);
     }
     if (command == "selfcheck") {
         return RunSelfCheck();

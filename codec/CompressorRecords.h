@@ -48,6 +48,28 @@ inline constexpr std::uint32_t ICTYPE_VIDEO = 0x63646976; // "vidc"
 inline constexpr std::uint32_t FOURCC_DIB = 0x20424944;   // "DIB "
 inline constexpr std::uint32_t ICMODE_COMPRESS = 1;
 
+// Quality range of COMPVARS.lQ; a negative value asks for the compressor's default.
+inline constexpr std::int32_t ICQUALITY_LOW = 0;
+inline constexpr std::int32_t ICQUALITY_HIGH = 10000;
+inline constexpr std::int32_t ICQUALITY_DEFAULT = -1;
+
+// ICINFO.dwFlags: which settings a compressor honours.
+inline constexpr std::uint32_t VIDCF_QUALITY = 0x0001;  // lQ
+inline constexpr std::uint32_t VIDCF_CRUNCH = 0x0002;   // lDataRate
+inline constexpr std::uint32_t VIDCF_TEMPORAL = 0x0004; // lKey (frames depend on earlier ones)
+
+inline constexpr std::uint32_t ICVERSION = 0x0104;
+
+// Results of the compressor calls that answer with an error code.
+inline constexpr std::int32_t ICERR_OK = 0;
+inline constexpr std::int32_t ICERR_UNSUPPORTED = -1;
+inline constexpr std::int32_t ICERR_BADFORMAT = -2;
+inline constexpr std::int32_t ICERR_MEMORY = -3;
+inline constexpr std::int32_t ICERR_INTERNAL = -4;
+inline constexpr std::int32_t ICERR_BADPARAM = -6;
+inline constexpr std::int32_t ICERR_BADSIZE = -7;
+inline constexpr std::int32_t ICERR_ERROR = -100;
+
 namespace kmx {
 
 inline constexpr std::size_t kCompVarsSize = 64;

@@ -19,15 +19,15 @@ namespace {
 
 const std::string kCli = KADRIMIX_CLI_PATH;
 
-struct Run {
+struct CliRun {
     int status = -1;
     std::string out, err;
 };
 
-Run Cli(const std::vector<std::string>& args) {
+CliRun Cli(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {kCli};
     argv.insert(argv.end(), args.begin(), args.end());
-    Run run;
+    CliRun run;
     run.status = RunTool(argv, &run.out, &run.err);
     return run;
 }
@@ -54,7 +54,7 @@ std::vector<int> FrameNumbers(const std::string& path) {
 TEST(CliRun, SampleInfoAndConvert) {
     TempDir dir;
     const std::string in = dir.File("in.avi");
-    Run run = Cli({"sample", in, "--size", "64x48", "--frames", "6", "--bits", "16", "--audio"});
+    CliRun run = Cli({"sample", in, "--size", "64x48", "--frames", "6", "--bits", "16", "--audio"});
     ASSERT_EQ(run.status, 0) << run.err;
 
     run = Cli({"info", in});
@@ -77,7 +77,7 @@ TEST(CliRun, SampleInfoAndConvert) {
 
 TEST(CliRun, FailuresGiveNonZeroStatusAndTheEngineText) {
     TempDir dir;
-    Run run = Cli({"convert", "-i", dir.File("missing.avi"), "-o", dir.File("out.avi")});
+    CliRun run = Cli({"convert", "-i", dir.File("missing.avi"), "-o", dir.File("out.avi")});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("FEHLER: Öffne Input AVI"), std::string::npos) << run.err;
 
@@ -96,14 +96,14 @@ TEST(CliRun, FailuresGiveNonZeroStatusAndTheEngineText) {
 }
 
 TEST(CliRun, CodecsListsTheUncompressedEntry) {
-    const Run run = Cli({"codecs"});
+    const CliRun run = Cli({"codecs"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("DIB "), std::string::npos) << run.out;
 }
 
 TEST(CliRun, DemoConvertsItsSamples) {
     TempDir dir;
-    const Run run = Cli({"demo", dir.File("demo")});
+    const CliRun run = Cli({"demo", dir.File("demo")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Output:"), std::string::npos);
     const std::vector<int> numbers = FrameNumbers(dir.File("demo/output.avi"));
@@ -137,13 +137,16 @@ TEST(CliRun, InterruptStopsLikeTheStopButton) {
     posix_spawn_file_actions_destroy(&actions);
     close(errPipe[1]);
 
-    // As soon as the first progress line shows, interrupt.
+    // Progress goes to a pipe, so it comes as a line at every tenth of the
+    // work; at the second line frames have been written: interrupt then.
     std::string err;
     char buffer[4096];
     bool sent = false;
     for (ssize_t n; (n = read(errPipe[0], buffer, sizeof buffer)) > 0;) {
         err.append(buffer, static_cast<std::size_t>(n));
-        if (!sent && err.find("frame") != std::string::npos) {
+        const std::size_t first = err.find("frame");
+        if (!sent && first != std::string::npos &&
+            err.find("frame", first + 1) != std::string::npos) {
             kill(pid, SIGINT);
             sent = true;
         }
@@ -160,7 +163,7 @@ TEST(CliRun, InterruptStopsLikeTheStopButton) {
     CAviReader reader;
     ASSERT_TRUE(reader.Open(out.c_str()));
     EXPECT_GT(reader.GetVideoLength(0), 0);
-    EXPECT_LT(reader.GetVideoLength(0), 1000);
+    EXPECT_LT(reader.GetVideoLength(0), 500);
 }
 
 } // namespace

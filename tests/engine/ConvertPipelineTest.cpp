@@ -1,7 +1,9 @@
 #include "engine/ConvertJob.h"
 #include "media/AviReader.h"
+#include "media/ByteOrder.h"
 #include "media/TestPattern.h"
 #include "tests/engine/JobRunner.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
@@ -83,18 +85,23 @@ std::vector<std::int16_t> ReadAudioSamples(const std::string& path) {
     return all;
 }
 
-// Sizes in bytes of the audio packets, in file order, as ffprobe sees them.
-std::vector<long> AudioPacketSizes(const std::string& path) {
-    std::string out;
-    RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "packet=size",
-             "-of", "csv=p=0", path},
-            &out);
+// Sizes in bytes of the audio chunks in file order: what each output frame carries.
+std::vector<long> AudioChunkSizes(const std::string& path) {
+    avitest::RiffFile file;
+    std::string problem;
     std::vector<long> sizes;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty()) {
-            sizes.push_back(std::stol(line));
-        }
+    if (!file.Load(path, &problem)) {
+        ADD_FAILURE() << problem;
+        return sizes;
+    }
+    const avitest::Chunk* movi = file.Riffs().front().Child(kmx::MakeFourcc('L', 'I', 'S', 'T'),
+                                                            kmx::MakeFourcc('m', 'o', 'v', 'i'));
+    if (movi == nullptr) {
+        ADD_FAILURE() << "no movi list";
+        return sizes;
+    }
+    for (const avitest::Chunk* chunk : movi->ChildrenWithId(kmx::MakeFourcc('0', '1', 'w', 'b'))) {
+        sizes.push_back(static_cast<long>(chunk->size));
     }
     return sizes;
 }
@@ -122,8 +129,12 @@ TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
     EXPECT_EQ(outcome.progress.front(), -1);
     EXPECT_EQ(outcome.progress[1], 1000 * 1 / 26);
     EXPECT_EQ(outcome.progress.back(), 1000);
+    // Status texts the window has not taken yet are dropped, never queued:
+    // those that arrive count up from the first.
     EXPECT_EQ(outcome.statuses.front(), "1 / 26");
-    EXPECT_EQ(outcome.statuses.back(), "26 / 26");
+    for (std::size_t i = 1; i < outcome.statuses.size(); ++i) {
+        EXPECT_LT(std::stoi(outcome.statuses[i - 1]), std::stoi(outcome.statuses[i]));
+    }
 
     const Decoded out = ReadAll(output);
     std::vector<int> expected(26);
@@ -133,8 +144,7 @@ TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
     EXPECT_EQ(Numbers(out), expected);
     EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
 
-    REQUIRE_TOOL("ffprobe");
-    const std::vector<long> packets = AudioPacketSizes(output);
+    const std::vector<long> packets = AudioChunkSizes(output);
     ASSERT_EQ(packets.size(), 26u);
     EXPECT_EQ(packets[0], 4);        // frame 0: sample 0 only
     EXPECT_EQ(packets[1], 1763 * 4); // frame 1: samples 1 .. 1763
@@ -168,8 +178,7 @@ TEST(ConvertPipeline, ReverseWritesFramesAndAudioBackwards) {
         EXPECT_EQ(out[2 * s], in[2 * (44099 - s)]);
         EXPECT_EQ(out[2 * s + 1], in[2 * (44099 - s) + 1]);
     }
-    REQUIRE_TOOL("ffprobe");
-    const std::vector<long> packets = AudioPacketSizes(output);
+    const std::vector<long> packets = AudioChunkSizes(output);
     ASSERT_EQ(packets.size(), 26u);
     EXPECT_EQ(packets[0], 4);        // sample 44099 only
     EXPECT_EQ(packets[1], 1764 * 4); // 42335 .. 44098

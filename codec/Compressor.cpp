@@ -1,0 +1,387 @@
+#include "codec/Compressor.h"
+
+#include "codec/AvPointers.h"
+#include "codec/CompressorInfo.h"
+#include "codec/EncoderSettings.h"
+#include "codec/FrameConverter.h"
+#include "codec/FrameLayout.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Bound on one compressed frame: the encoders' own worst-case packet sizes
+// stay below 12 bytes per pixel, plus room for headers.
+constexpr std::int64_t kMaxBytesPerPixel = 12;
+constexpr std::int64_t kFrameHeaderRoom = 65536;
+// Codec extra data beyond this is not believed.
+constexpr int kMaxExtradata = 1 << 20;
+
+std::uint32_t NextHandle() {
+    static std::atomic<std::uint32_t> next{1};
+    std::uint32_t handle = next.fetch_add(1);
+    while (handle == 0) {
+        handle = next.fetch_add(1);
+    }
+    return handle;
+}
+
+bool IsPassThrough(const kmx::CompressorEntry& entry) {
+    return entry.encoderName == nullptr;
+}
+
+// Row size of an uncompressed DIB: padded to whole 32-bit words.
+std::int64_t DibStride(const kmx::FrameLayout& layout) {
+    return (static_cast<std::int64_t>(layout.width) * layout.bitsPerPixel + 31) / 32 * 4;
+}
+
+bool SameShape(const kmx::FrameLayout& a, const kmx::FrameLayout& b) {
+    return a.width == b.width && a.height == b.height && a.bitsPerPixel == b.bitsPerPixel;
+}
+
+// Checks the input format against what the entry's encoder takes.
+bool DescribeUsableInput(const kmx::CompressorEntry& entry, const BITMAPINFOHEADER* input,
+                         kmx::FrameLayout* layout) {
+    if (!kmx::DescribeInputFormat(input, layout)) {
+        return false;
+    }
+    if (layout->width % entry.widthMultiple != 0 || layout->height % entry.heightMultiple != 0) {
+        return false;
+    }
+    if (!IsPassThrough(entry) &&
+        av_image_check_size(static_cast<unsigned>(layout->width),
+                            static_cast<unsigned>(layout->height), 0, nullptr) < 0) {
+        return false;
+    }
+    return true;
+}
+
+std::int64_t MaxFrameSize(const kmx::CompressorEntry& entry, const kmx::FrameLayout& layout) {
+    if (IsPassThrough(entry)) {
+        return DibStride(layout) * layout.height;
+    }
+    return kMaxBytesPerPixel * layout.width * layout.height + kFrameHeaderRoom;
+}
+
+} // namespace
+
+// What an opened encoder declares about its stream: the extra data that goes
+// after the header of the output format and the bit depth for biBitCount.
+struct StreamDeclaration {
+    std::vector<std::uint8_t> extradata;
+    int bitCount = 24;
+};
+
+struct CCompressor::State {
+    std::uint32_t rate = 25;
+    std::uint32_t scale = 1;
+
+    // The last output format handed out, so that a sequence can be checked
+    // against it.
+    bool declared = false;
+    kmx::FrameLayout declaredLayout;
+    StreamDeclaration declaration;
+
+    // The running sequence.
+    bool started = false;
+    bool broken = false;
+    kmx::FrameLayout layout;
+    std::int64_t maxFrameSize = 0;
+    std::int64_t frameIndex = 0;
+    int frameQuality = 0;
+    kmx::AvCodecContextPtr context;
+    kmx::AvFramePtr frame;
+    kmx::AvPacketPtr packet;
+    kmx::AvPacketPtr spare;
+    kmx::CFrameConverter converter;
+    std::vector<std::uint8_t> rows; // uncompressed output
+
+    void EndSequence() {
+        started = false;
+        broken = false;
+        frameIndex = 0;
+        frameQuality = 0;
+        context.reset();
+        frame.reset();
+        packet.reset();
+        spare.reset();
+        converter.Reset();
+        std::vector<std::uint8_t>().swap(rows);
+    }
+};
+
+namespace {
+
+// Opens the entry's encoder for frames of layout with settings; null when
+// libavcodec refuses.
+kmx::AvCodecContextPtr OpenEncoder(const kmx::CompressorEntry& entry,
+                                   const kmx::FrameLayout& layout,
+                                   const kmx::EncoderSettings& settings, int* frameQuality) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(entry.encoderName);
+    if (codec == nullptr) {
+        return nullptr;
+    }
+    kmx::AvCodecContextPtr context(avcodec_alloc_context3(codec));
+    if (!context) {
+        return nullptr;
+    }
+    if (!kmx::ConfigureEncoder(context.get(), entry, layout.width, layout.height, settings,
+                               frameQuality)) {
+        return nullptr;
+    }
+    if (avcodec_open2(context.get(), codec, nullptr) < 0) {
+        return nullptr;
+    }
+    return context;
+}
+
+bool ReadDeclaration(const AVCodecContext& context, StreamDeclaration* out) {
+    if (context.extradata_size < 0 || context.extradata_size > kMaxExtradata ||
+        (context.extradata_size > 0 && context.extradata == nullptr)) {
+        return false;
+    }
+    out->extradata.assign(context.extradata, context.extradata + context.extradata_size);
+    out->bitCount = context.bits_per_coded_sample > 0 ? context.bits_per_coded_sample : 24;
+    return true;
+}
+
+bool SameDeclaration(const StreamDeclaration& a, const StreamDeclaration& b) {
+    return a.bitCount == b.bitCount && a.extradata == b.extradata;
+}
+
+} // namespace
+
+CCompressor::CCompressor(const kmx::CompressorEntry& entry, std::uint32_t handle)
+    : entry_(&entry), handle_(handle), state_(std::make_unique<State>()) {}
+
+CCompressor::~CCompressor() = default;
+
+std::unique_ptr<CCompressor> CCompressor::Open(std::uint32_t fccType, std::uint32_t fccHandler,
+                                               std::uint32_t mode) {
+    if ((fccType != ICTYPE_VIDEO && fccType != 0) || mode != ICMODE_COMPRESS) {
+        return nullptr;
+    }
+    const kmx::CompressorEntry* entry = kmx::FindCompressorEntry(fccHandler);
+    if (entry == nullptr || !kmx::IsCompressorAvailable(*entry)) {
+        return nullptr;
+    }
+    return std::unique_ptr<CCompressor>(new CCompressor(*entry, NextHandle()));
+}
+
+std::int32_t CCompressor::GetInfo(ICINFO* info, std::int32_t size) const {
+    if (info == nullptr || size < static_cast<std::int32_t>(kmx::kIcInfoSize)) {
+        return 0;
+    }
+    kmx::FillCompressorInfo(*entry_, info);
+    return static_cast<std::int32_t>(kmx::kIcInfoSize);
+}
+
+std::int32_t CCompressor::GetSize(const BITMAPINFOHEADER* input) const {
+    kmx::FrameLayout layout;
+    if (!DescribeUsableInput(*entry_, input, &layout)) {
+        return ICERR_BADFORMAT;
+    }
+    const std::int64_t size = MaxFrameSize(*entry_, layout);
+    if (size > INT32_MAX) {
+        return ICERR_BADSIZE;
+    }
+    return static_cast<std::int32_t>(size);
+}
+
+std::int32_t CCompressor::GetFormatSize(const BITMAPINFOHEADER* input) {
+    // The size depends on the encoder's extra data, which only an opened
+    // encoder knows: it is opened once per input shape with default settings.
+    kmx::FrameLayout layout;
+    if (GetSize(input) <= 0 || !DescribeUsableInput(*entry_, input, &layout)) {
+        return ICERR_BADFORMAT;
+    }
+    if (IsPassThrough(*entry_)) {
+        return static_cast<std::int32_t>(kmx::kBitmapInfoHeaderSize);
+    }
+    if (!state_->declared || !SameShape(state_->declaredLayout, layout)) {
+        int frameQuality = 0;
+        kmx::AvCodecContextPtr context =
+            OpenEncoder(*entry_, layout, kmx::EncoderSettings{}, &frameQuality);
+        StreamDeclaration declaration;
+        if (!context || !ReadDeclaration(*context, &declaration)) {
+            return ICERR_BADFORMAT;
+        }
+        state_->declared = true;
+        state_->declaredLayout = layout;
+        state_->declaration = std::move(declaration);
+    }
+    return static_cast<std::int32_t>(kmx::kBitmapInfoHeaderSize +
+                                     state_->declaration.extradata.size());
+}
+
+std::int32_t CCompressor::GetFormat(const BITMAPINFOHEADER* input, void* output,
+                                    std::int32_t outputSize) {
+    const std::int32_t needed = GetFormatSize(input);
+    if (needed <= 0) {
+        return ICERR_BADFORMAT;
+    }
+    if (output == nullptr || outputSize < needed) {
+        return ICERR_BADSIZE;
+    }
+    kmx::FrameLayout layout;
+    DescribeUsableInput(*entry_, input, &layout);
+    BITMAPINFOHEADER header{};
+    header.biSize = static_cast<std::uint32_t>(needed);
+    header.biWidth = layout.width;
+    header.biHeight = layout.height;
+    header.biPlanes = 1;
+    header.biXPelsPerMeter = input->biXPelsPerMeter;
+    header.biYPelsPerMeter = input->biYPelsPerMeter;
+    header.biSizeImage = static_cast<std::uint32_t>(GetSize(input));
+    if (IsPassThrough(*entry_)) {
+        header.biBitCount = static_cast<std::uint16_t>(layout.bitsPerPixel);
+        header.biCompression = BI_RGB;
+    } else {
+        header.biBitCount = static_cast<std::uint16_t>(state_->declaration.bitCount);
+        header.biCompression = entry_->fourcc;
+    }
+    auto* bytes = static_cast<std::uint8_t*>(output);
+    kmx::StoreRecord(bytes, header);
+    if (!IsPassThrough(*entry_) && !state_->declaration.extradata.empty()) {
+        std::memcpy(bytes + kmx::kBitmapInfoHeaderSize, state_->declaration.extradata.data(),
+                    state_->declaration.extradata.size());
+    }
+    return ICERR_OK;
+}
+
+void CCompressor::SetFrameRate(std::uint32_t rate, std::uint32_t scale) {
+    if (rate > 0 && scale > 0 && rate <= INT32_MAX && scale <= INT32_MAX) {
+        state_->rate = rate;
+        state_->scale = scale;
+    }
+}
+
+bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPINFOHEADER* input) {
+    State& s = *state_;
+    s.EndSequence();
+    kmx::FrameLayout layout;
+    if (!DescribeUsableInput(*entry_, input, &layout)) {
+        return false;
+    }
+    const std::int64_t maxFrameSize = MaxFrameSize(*entry_, layout);
+    if (maxFrameSize > INT32_MAX) {
+        return false;
+    }
+    s.layout = layout;
+    s.maxFrameSize = maxFrameSize;
+
+    if (IsPassThrough(*entry_)) {
+        try {
+            s.rows.assign(static_cast<std::size_t>(maxFrameSize), 0);
+        } catch (const std::bad_alloc&) {
+            s.EndSequence();
+            return false;
+        }
+        s.started = true;
+        return true;
+    }
+
+    const kmx::EncoderSettings encoderSettings =
+        kmx::SettingsFromCompVars(settings, s.rate, s.scale);
+    s.context = OpenEncoder(*entry_, layout, encoderSettings, &s.frameQuality);
+    StreamDeclaration declaration;
+    if (!s.context || !ReadDeclaration(*s.context, &declaration)) {
+        s.EndSequence();
+        return false;
+    }
+    // The output format handed out before must describe this stream; a
+    // decoder fed with other extra data could not read the frames.
+    if (s.declared && SameShape(s.declaredLayout, layout) &&
+        !SameDeclaration(s.declaration, declaration)) {
+        s.EndSequence();
+        return false;
+    }
+
+    s.frame.reset(av_frame_alloc());
+    s.packet.reset(av_packet_alloc());
+    s.spare.reset(av_packet_alloc());
+    if (!s.frame || !s.packet || !s.spare) {
+        s.EndSequence();
+        return false;
+    }
+    s.frame->format = s.context->pix_fmt;
+    s.frame->width = layout.width;
+    s.frame->height = layout.height;
+    s.frame->color_range = s.context->color_range;
+    if (av_frame_get_buffer(s.frame.get(), 0) < 0 ||
+        !s.converter.Init(layout, s.context->pix_fmt, s.context->pix_fmt == AV_PIX_FMT_YUVJ420P)) {
+        s.EndSequence();
+        return false;
+    }
+    s.started = true;
+    return true;
+}
+
+const std::uint8_t* CCompressor::SeqCompressFrame(const void* bits, std::int64_t bitsSize,
+                                                  bool* key, std::int32_t* size) {
+    State& s = *state_;
+    if (!s.started || s.broken || bits == nullptr || key == nullptr || size == nullptr ||
+        bitsSize < s.layout.frameBytes) {
+        return nullptr;
+    }
+    const auto* rows = static_cast<const std::uint8_t*>(bits);
+
+    if (IsPassThrough(*entry_)) {
+        const std::int64_t stride = DibStride(s.layout);
+        for (int y = 0; y < s.layout.height; ++y) {
+            std::memcpy(s.rows.data() + y * stride, rows + y * s.layout.rowBytes,
+                        static_cast<std::size_t>(s.layout.rowBytes));
+        }
+        ++s.frameIndex;
+        *key = true;
+        *size = static_cast<std::int32_t>(s.rows.size());
+        return s.rows.data();
+    }
+
+    // From here on any failure leaves the encoder in an unknown state (a frame
+    // may be held inside it), so the sequence is broken: no later frame may
+    // come out shifted against its input.
+    s.broken = true;
+    av_packet_unref(s.packet.get());
+    if (av_frame_make_writable(s.frame.get()) < 0 || !s.converter.Convert(rows, s.frame.get())) {
+        return nullptr;
+    }
+    s.frame->pts = s.frameIndex;
+    s.frame->quality = s.frameQuality;
+    s.frame->pict_type = AV_PICTURE_TYPE_NONE;
+    if (avcodec_send_frame(s.context.get(), s.frame.get()) < 0) {
+        return nullptr;
+    }
+    // Exactly one packet must come back for this frame, at once.
+    if (avcodec_receive_packet(s.context.get(), s.packet.get()) < 0) {
+        return nullptr;
+    }
+    const int more = avcodec_receive_packet(s.context.get(), s.spare.get());
+    if (more != AVERROR(EAGAIN)) {
+        av_packet_unref(s.spare.get());
+        return nullptr;
+    }
+    const bool isKey = (s.packet->flags & AV_PKT_FLAG_KEY) != 0;
+    if (s.packet->size < 0 || s.packet->size > s.maxFrameSize || (s.frameIndex == 0 && !isKey) ||
+        (s.packet->size > 0 && s.packet->data == nullptr)) {
+        return nullptr;
+    }
+    s.broken = false;
+    ++s.frameIndex;
+    *key = isKey;
+    *size = s.packet->size;
+    // A valid pointer also for an empty sample.
+    static const std::uint8_t kEmpty = 0;
+    return s.packet->size > 0 ? s.packet->data : &kEmpty;
+}
+
+void CCompressor::SeqCompressFrameEnd() {
+    state_->EndSequence();
+}

@@ -1,0 +1,162 @@
+#include "codec/EncoderSettings.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kmx {
+
+namespace {
+
+// One kilobyte per second of the data rate setting, in bits per second.
+constexpr std::int64_t kBitsPerKilobyte = 1024 * 8;
+
+int ClampQuality(int quality) {
+    return std::clamp(quality, ICQUALITY_LOW, ICQUALITY_HIGH);
+}
+
+// Linear map of quality 0..10000 onto low..high, rounded.
+int MapQuality(int quality, int low, int high) {
+    const std::int64_t q = ClampQuality(quality);
+    const std::int64_t span = static_cast<std::int64_t>(high) - low;
+    const std::int64_t scaled = span * q;
+    const std::int64_t rounded = scaled >= 0 ? (scaled + 5000) / 10000 : (scaled - 5000) / 10000;
+    return static_cast<int>(low + rounded);
+}
+
+void ApplyKeyRate(AVCodecContext* context, const CompressorEntry& entry, int keyRate) {
+    if (keyRate <= 0) {
+        return; // the encoder's default
+    }
+    switch (entry.key) {
+    case KeyControl::IntraOnly:
+        break;
+    case KeyControl::GopSize:
+        context->gop_size = keyRate;
+        break;
+    case KeyControl::GopAndKeyInt:
+        context->gop_size = keyRate;
+        context->keyint_min = keyRate;
+        break;
+    case KeyControl::KeyIntMinLess:
+        // msvideo1 inserts a key frame once keyint_min non-key frames have passed.
+        context->keyint_min = keyRate - 1;
+        break;
+    }
+}
+
+bool ApplyX264Options(AVCodecContext* context, const CompressorEntry& entry,
+                      const EncoderSettings& settings) {
+    // One sample out per frame in: no B-frames, no lookahead, no frame threads.
+    // x264's own messages are limited to warnings and errors.
+    if (av_opt_set(context->priv_data, "tune", "zerolatency", 0) < 0 ||
+        av_opt_set(context->priv_data, "x264-params",
+                   "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=0:log=1", 0) < 0) {
+        return false;
+    }
+    if (settings.dataRate == 0 && settings.quality >= 0 && entry.quality == QualityControl::Crf) {
+        if (av_opt_set_double(context->priv_data, "crf", CrfForQuality(settings.quality), 0) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+EncoderSettings SettingsFromCompVars(const COMPVARS& settings, std::uint32_t rate,
+                                     std::uint32_t scale) {
+    EncoderSettings out;
+    out.quality = settings.lQ < 0 ? ICQUALITY_DEFAULT : std::min(settings.lQ, ICQUALITY_HIGH);
+    out.keyRate = std::max(settings.lKey, 0);
+    out.dataRate = std::max(settings.lDataRate, 0);
+    if (rate > 0 && scale > 0) {
+        out.rate = rate;
+        out.scale = scale;
+    }
+    return out;
+}
+
+int QScaleForQuality(int quality) {
+    return MapQuality(quality, 31, 2);
+}
+
+int CrfForQuality(int quality) {
+    return MapQuality(quality, 51, 10);
+}
+
+int CinepakLambdaForQuality(int quality) {
+    // Doubling every 1250 steps down, 256 (the encoder's own default) at 7500.
+    const double exponent = (7500.0 - ClampQuality(quality)) / 1250.0; // -2 .. 6
+    return static_cast<int>(std::lround(256.0 * std::exp2(exponent)));
+}
+
+bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
+                      const EncoderSettings& settings, int* frameQuality) {
+    if (context == nullptr || frameQuality == nullptr || entry.pixelFormat == nullptr) {
+        return false;
+    }
+    const AVPixelFormat format = av_get_pix_fmt(entry.pixelFormat);
+    if (format == AV_PIX_FMT_NONE || settings.rate == 0 || settings.scale == 0 ||
+        settings.rate > INT32_MAX || settings.scale > INT32_MAX) {
+        return false;
+    }
+    context->width = width;
+    context->height = height;
+    context->pix_fmt = format;
+    context->time_base =
+        AVRational{static_cast<int>(settings.scale), static_cast<int>(settings.rate)};
+    context->framerate =
+        AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
+    context->sample_aspect_ratio = AVRational{1, 1};
+    context->codec_tag = entry.fourcc;
+    // Every frame must come out as soon as it goes in: the AVI gets exactly
+    // one sample per frame. Frame threads and B-frames would hold frames back.
+    context->thread_count = 1;
+    context->thread_type = FF_THREAD_SLICE;
+    context->max_b_frames = 0;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    if (desc != nullptr && (desc->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
+        // The frame converter uses the BT.601 matrix; streams that can say so
+        // tell the decoder (players would otherwise guess BT.709 for large
+        // frames).
+        context->colorspace = AVCOL_SPC_SMPTE170M;
+        context->color_range = format == AV_PIX_FMT_YUVJ420P ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    }
+
+    *frameQuality = 0;
+    const int quality = settings.quality >= 0 ? settings.quality : entry.defaultQuality;
+    if (settings.dataRate > 0 && entry.dataRate) {
+        const std::int64_t bits = settings.dataRate * kBitsPerKilobyte;
+        context->bit_rate = bits;
+        context->rc_max_rate = 0;
+    } else if (quality >= 0) {
+        switch (entry.quality) {
+        case QualityControl::QScale:
+            context->flags |= AV_CODEC_FLAG_QSCALE;
+            context->global_quality = FF_QP2LAMBDA * QScaleForQuality(quality);
+            *frameQuality = context->global_quality;
+            break;
+        case QualityControl::CinepakLambda:
+            // The encoder reads lambda + 1 from each frame's quality field.
+            *frameQuality = CinepakLambdaForQuality(quality) + 1;
+            break;
+        case QualityControl::Crf: // set with the private options below
+        case QualityControl::None:
+            break;
+        }
+    }
+    ApplyKeyRate(context, entry, settings.keyRate);
+
+    if (std::strcmp(entry.encoderName, "libx264") == 0) {
+        return ApplyX264Options(context, entry, settings);
+    }
+    return true;
+}
+
+} // namespace kmx

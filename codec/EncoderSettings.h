@@ -1,0 +1,41 @@
+// Maps the user's compressor settings (COMPVARS quality, key-frame rate and
+// data rate) and the frame rate onto a libavcodec encoder context.
+#pragma once
+
+#include "codec/CompressorRecords.h"
+#include "codec/CompressorTable.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <cstdint>
+
+namespace kmx {
+
+struct EncoderSettings {
+    int quality = ICQUALITY_DEFAULT; // 0..10000, or negative for the default
+    int keyRate = 0;                 // key frame at least every keyRate frames; 0: default
+    int dataRate = 0;                // kilobytes per second; 0: no rate control
+    std::uint32_t rate = 25;         // frames per second = rate / scale
+    std::uint32_t scale = 1;
+};
+
+// Settings from a COMPVARS record; out-of-range values are clamped (quality
+// above 10000 to 10000, negative key-frame and data rates to 0).
+EncoderSettings SettingsFromCompVars(const COMPVARS& settings, std::uint32_t rate,
+                                     std::uint32_t scale);
+
+// Quality 0..10000 mapped onto the encoders' scales (higher quality, larger frames).
+int QScaleForQuality(int quality);        // 31 .. 2
+int CrfForQuality(int quality);           // 51 .. 10
+int CinepakLambdaForQuality(int quality); // 16384 .. 64 (256 is the encoder's default)
+
+// Prepares a context that is allocated for entry's encoder but not opened:
+// size, pixel format, time base, single-threaded one-in-one-out operation and
+// the mapped settings. *frameQuality receives the value each frame's quality
+// field must carry (0 for none).
+bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
+                      const EncoderSettings& settings, int* frameQuality);
+
+} // namespace kmx
