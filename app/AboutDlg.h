@@ -3,12 +3,16 @@
 // picture, and modeless as the start-up window that closes itself.
 #pragma once
 
+#include "app/DialogBuilder.h"
+
 #include <QDialog>
+#include <QUrl>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
-class CDialogBuilder;
+class QTimer;
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
@@ -21,6 +25,10 @@ public:
     std::int32_t displaySeconds = 0; // above 0: a start-up window closing itself after that time
     std::int32_t elapsedMs = 0;
 
+    // Opens the two links; QDesktopServices::openUrl unless replaced (tests
+    // put a recorder here). Its result is not examined.
+    std::function<void(const QUrl&)> openUrl;
+
     static const char* EmailAddress();
     static const char* HomePage();
     // "mailto:<address>?subject=Kadrimix [1.10]"
@@ -28,7 +36,22 @@ public:
 
     // One tick of the close timer (every 100 ms while displaySeconds > 0).
     void OnTimer();
+    // The catalogue text of a control's tool tip (empty for controls without one).
+    static std::string ToolTipText(int controlId);
+    // True while the close timer runs.
+    bool TimerRunning() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnEmail();
+    void OnHomePage();
+
+    CDialogBuilder builder_;
+    QTimer* closeTimer_;
+    bool initialised_ = false;
 };

@@ -2,6 +2,8 @@
 // the tool-tip switch. OK stores both in the settings; Cancel changes nothing.
 #pragma once
 
+#include "app/DialogBuilder.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -15,4 +17,20 @@ public:
     std::int32_t languageIndex = -1;
 
     void accept() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void OnInitDialog();
+    void OnGermanFlag();
+    void OnBritishFlag();
+    void OnDutchFlag();
+    // Checks the radio button of languageIndex.
+    void UpdateRadioButtons();
+    // The index of the checked radio button, or -1.
+    std::int32_t ReadRadioButtons() const;
+
+    CDialogBuilder builder_;
 };

@@ -12,7 +12,7 @@ using K = ControlKind;
 const ControlTemplate kAbout[] = {
     {1019, K::Picture, 7, 7, 21, 20, nullptr, false, true},
     {1016, K::CenteredLabel, 58, 10, 119, 11, nullptr},
-    {-1, K::CenteredLabel, 58, 23, 119, 11, "© Quelmark, the Kadrimix developers"},
+    {-1, K::CenteredLabel, 58, 23, 119, 11, "© Quelmark"},
     {1030, K::CenteredLabel, 49, 36, 137, 11, nullptr},
     {1028, K::PushButton, 61, 53, 112, 14, "e-mail: kadrimix@quelmark.org"},
     {1029, K::PushButton, 79, 73, 76, 14, "Kadrimix Homepage"},

@@ -1,0 +1,23 @@
+// The desktop program: the application object runs everything inside its
+// initialisation, with real message boxes and the main dialog.
+#include "app/KadrimixApp.h"
+#include "app/QtMessageBoxService.h"
+#include "ui/main/MainDlg.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    // The program ends when the application object is done, not when its
+    // last window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtMessageBoxService messageBoxes;
+    SetMessageBoxService(&messageBoxes);
+
+    CKadrimixApp app([]() -> std::unique_ptr<QDialog> { return std::make_unique<CMainDlg>(); });
+    app.InitInstance();
+
+    SetMessageBoxService(nullptr);
+    return 0;
+}

@@ -1,0 +1,21 @@
+// One QApplication for all main window tests, and the settings store in a
+// temporary folder.
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QSettings>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication application(argc, argv);
+    TempDir settings;
+    const QString folder = QString::fromStdString(settings.Path().string());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,45 @@
+#include "ui/main/InputInfo.h"
+
+#include "app/TextCatalog.h"
+#include "engine/TextFormatting.h"
+#include "ui/main/StringPrintf.h"
+
+std::int64_t StreamFrameWidth(const AVISTREAMINFOA& info) {
+    return std::int64_t{info.rcFrame.right} - std::int64_t{info.rcFrame.left};
+}
+
+std::int64_t StreamFrameHeight(const AVISTREAMINFOA& info) {
+    return std::int64_t{info.rcFrame.bottom} - std::int64_t{info.rcFrame.top};
+}
+
+double StreamFrameRate(const AVISTREAMINFOA& info) {
+    return static_cast<double>(info.dwRate) / static_cast<double>(info.dwScale);
+}
+
+InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string& bitDepth,
+                                  std::int32_t frameCount) {
+    const double rate = StreamFrameRate(info);
+    InputInfoLines lines;
+    lines.format = StringPrintf("%s: %lld x %lld x %s (%s)", GetText(60),
+                                static_cast<long long>(StreamFrameWidth(info)),
+                                static_cast<long long>(StreamFrameHeight(info)), bitDepth.c_str(),
+                                FourccToText(info.fccHandler).c_str());
+    lines.frames = StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(61), frameCount, GetText(61),
+                                GetText(62), rate);
+    lines.duration = StringPrintf("\r\n%s: %s", GetText(63), FormatTime(frameCount / rate).c_str());
+    return lines;
+}
+
+bool IsSupportedInputFormat(const BITMAPINFOHEADER& header) {
+    const bool depth =
+        header.biBitCount == 16 || header.biBitCount == 24 || header.biBitCount == 32;
+    return depth && header.biClrUsed == 0;
+}
+
+QString StaticText(const std::string& text) {
+    QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
+    shown.remove(QLatin1Char('\r'));
+    return shown;
+}

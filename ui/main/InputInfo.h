@@ -1,0 +1,44 @@
+// The file information of the main window's input: the three lines shown
+// below "File Info" (format, frames and frame rate, duration), the check of
+// a first frame's format, and the conversion of texts for the window's
+// statics.
+#pragma once
+
+#include "media/AviRecords.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+struct InputInfoLines {
+    std::string format;   // "Format: 320 x 240 x 24 (DIB )"
+    std::string frames;   // "\r\nFrames: 250  Frames/sec.: 25.000"
+    std::string duration; // "\r\nDuration: 10,000"
+};
+
+// Picture size from the stream's frame rectangle, in 64 bits (the values
+// come from the file).
+std::int64_t StreamFrameWidth(const AVISTREAMINFOA& info);
+std::int64_t StreamFrameHeight(const AVISTREAMINFOA& info);
+
+// Frames per second: rate / scale in double precision.
+double StreamFrameRate(const AVISTREAMINFOA& info);
+
+// The three lines from the stream header, the bit depth text ("?" while no
+// frame was decoded) and the frame count, in the catalogue's language.
+InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string& bitDepth,
+                                  std::int32_t frameCount);
+
+// Inputs the preview and the engine take: 16, 24 or 32 bits per pixel and
+// no colour table.
+bool IsSupportedInputFormat(const BITMAPINFOHEADER& header);
+
+// Interlaced video is assumed for pictures higher than 400 lines.
+inline bool LooksInterlaced(std::int64_t height) {
+    return height > 400;
+}
+
+// A catalogue or information text for a static: "\r\n" (and "\n\r") line
+// breaks become plain line feeds.
+QString StaticText(const std::string& text);

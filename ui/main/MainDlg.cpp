@@ -1,0 +1,404 @@
+#include "ui/main/MainDlg.h"
+
+#include "app/AboutDlg.h"
+#include "app/ClickablePicture.h"
+#include "app/DialogBuilder.h"
+#include "app/DividerLine.h"
+#include "app/HelpKey.h"
+#include "app/LabeledProgress.h"
+#include "app/QtNotificationTarget.h"
+#include "app/ResourceImages.h"
+#include "app/Settings.h"
+#include "app/SetupDlg.h"
+#include "app/TextCatalog.h"
+#include "app/ToolTips.h"
+#include "engine/Product.h"
+#include "res/DialogTemplate.h"
+#include "ui/main/BitmapButton.h"
+#include "ui/main/InputInfo.h"
+#include "ui/main/ModalDialogs.h"
+#include "ui/main/StringPrintf.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <initializer_list>
+#include <utility>
+
+namespace {
+
+std::uint32_t SteadyMilliseconds() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+struct TextOfControl {
+    int controlId;
+    int textId;
+};
+
+// Captions set by SetControlTexts; group boxes 1053 and 1054 keep their own.
+constexpr TextOfControl kCaptions[] = {
+    {1003, 36}, {1024, 37}, {1021, 38}, {1020, 39}, {1023, 40}, {9, 41},    {8, 42}, {1012, 43},
+    {1004, 44}, {1005, 45}, {1006, 46}, {1, 29},    {5, 34},    {6, 35},    {7, 30}, {10, 31},
+    {3, 32},    {4, 33},    {1010, 47}, {1050, 48}, {1051, 49}, {1052, 50},
+};
+
+constexpr TextOfControl kToolTips[] = {
+    {1, 5},     {3, 6},     {4, 7},     {5, 8},     {6, 9},     {7, 10},    {8, 26},    {9, 27},
+    {10, 28},   {1002, 24}, {1003, 13}, {1004, 14}, {1005, 17}, {1020, 15}, {1023, 16}, {1021, 18},
+    {1024, 19}, {1006, 20}, {1011, 12}, {1012, 21}, {1013, 11}, {1014, 23}, {1019, 25}, {1022, 22},
+};
+
+// The play button's bitmaps (normal, pressed, focused, disabled).
+constexpr std::array<int, 4> kPlayReady{133, 138, 133, 133};
+constexpr std::array<int, 4> kPlayPlaying{135, 139, 135, 135};
+constexpr std::array<int, 4> kPlayInactive{134, 134, 134, 134};
+
+constexpr int kSliderRange = 1000;
+constexpr int kProgressRange = 1000;
+
+} // namespace
+
+CMainDlg::CMainDlg(CWorkerThread& worker, QWidget* parent)
+    : QDialog(parent), worker_(worker),
+      notificationTarget_(std::make_shared<CQtNotificationTarget>(this)),
+      clock_(&SteadyMilliseconds) {
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(ProgramIcon());
+    setAcceptDrops(true);
+    BuildControls();
+    ConnectControls();
+    OnInitDialog();
+}
+
+void CMainDlg::BuildControls() {
+    builder_ = std::make_unique<CDialogBuilder>(*this, MainDialogTemplate());
+    builder_->Build([](const ControlTemplate& c, QWidget* parent) -> QWidget* {
+        switch (c.id) {
+        case 1002:
+            return new CLabeledProgress(parent);
+        case 1042:
+        case 1043:
+            return new CDividerLine(parent);
+        case 1013:
+            return new CBitmapButton(parent);
+        case 1019:
+            return new CClickablePicture(parent);
+        default:
+            return nullptr;
+        }
+    });
+    const CDialogBuilder& b = *builder_;
+    start_ = b.Get<QPushButton>(3);
+    stop_ = b.Get<QPushButton>(4);
+    end_ = b.Get<QPushButton>(1);
+    info_ = b.Get<QPushButton>(7);
+    setup_ = b.Get<QPushButton>(10);
+    inputAvi_ = b.Get<QPushButton>(5);
+    outputAvi_ = b.Get<QPushButton>(6);
+    load_ = b.Get<QPushButton>(8);
+    save_ = b.Get<QPushButton>(9);
+    codec_ = b.Get<QPushButton>(1014);
+    reverse_ = b.Get<QCheckBox>(1003);
+    mirrorHorizontal_ = b.Get<QCheckBox>(1004);
+    mirrorVertical_ = b.Get<QCheckBox>(1005);
+    upperHalf_ = b.Get<QCheckBox>(1020);
+    lowerHalf_ = b.Get<QCheckBox>(1023);
+    leftHalf_ = b.Get<QCheckBox>(1021);
+    rightHalf_ = b.Get<QCheckBox>(1024);
+    preview_ = b.Get<QCheckBox>(1006);
+    interlace_ = b.Get<QCheckBox>(1012);
+    overlayList_ = b.Get<QComboBox>(1022);
+    slider_ = b.Get<QSlider>(1011);
+    play_ = b.Get<CBitmapButton>(1013);
+    frame_ = b.Get<QGroupBox>(1000);
+    progress_ = b.Get<CLabeledProgress>(1002);
+    inputLabel_ = b.Get<QLabel>(1007);
+    outputLabel_ = b.Get<QLabel>(1008);
+    infoLabel_ = b.Get<QLabel>(1009);
+    compressorLabel_ = b.Get<QLabel>(1015);
+    statusLabel_ = b.Get<QLabel>(1017);
+    positionLabel_ = b.Get<QLabel>(1018);
+    picture_ = b.Get<CClickablePicture>(1019);
+
+    // File names and engine texts are shown as they are, never as markup.
+    for (QLabel* label :
+         {inputLabel_, outputLabel_, infoLabel_, compressorLabel_, statusLabel_, positionLabel_}) {
+        label->setTextFormat(Qt::PlainText);
+    }
+    const QPixmap picture = ResourceBitmap(131);
+    if (!picture.isNull()) {
+        picture_->setPixmap(
+            picture.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        picture_->setAlignment(Qt::AlignCenter);
+    }
+}
+
+void CMainDlg::ConnectControls() {
+    connect(start_, &QPushButton::clicked, this, &CMainDlg::StartConversion);
+    connect(stop_, &QPushButton::clicked, this, &CMainDlg::StopConversion);
+    connect(end_, &QPushButton::clicked, this, &CMainDlg::OnOK);
+    connect(info_, &QPushButton::clicked, this, &CMainDlg::OnAbout);
+    connect(picture_, &CClickablePicture::clicked, this, &CMainDlg::OnAbout);
+    connect(setup_, &QPushButton::clicked, this, &CMainDlg::OnSetup);
+    connect(inputAvi_, &QPushButton::clicked, this, &CMainDlg::OnInputAvi);
+    connect(outputAvi_, &QPushButton::clicked, this, &CMainDlg::OnOutputAvi);
+    connect(load_, &QPushButton::clicked, this, &CMainDlg::LoadProject);
+    connect(save_, &QPushButton::clicked, this, &CMainDlg::SaveProject);
+    connect(codec_, &QPushButton::clicked, this, &CMainDlg::ChooseCodec);
+    connect(play_, &CBitmapButton::clicked, this, &CMainDlg::OnPlayButton);
+    // Only the user's choice opens an overlay dialog (also the entry already
+    // selected); refilling the list selects without a signal.
+    connect(overlayList_, &QComboBox::activated, this, &CMainDlg::OnOverlaySelect);
+
+    connect(reverse_, &QCheckBox::clicked, this, [this] {
+        UpdateTitle(true);
+        UpdateStatics();
+        UpdateControls();
+    });
+    for (QCheckBox* box : {mirrorHorizontal_, mirrorVertical_}) {
+        connect(box, &QCheckBox::clicked, this, [this] {
+            UpdateTitle(true);
+            UpdateControls();
+        });
+    }
+    for (QCheckBox* box : {preview_, interlace_}) {
+        connect(box, &QCheckBox::clicked, this, [this] { UpdateTitle(true); });
+    }
+    const std::pair<QCheckBox*, QCheckBox*> halves[] = {
+        {upperHalf_, lowerHalf_},
+        {lowerHalf_, upperHalf_},
+        {leftHalf_, rightHalf_},
+        {rightHalf_, leftHalf_},
+    };
+    for (const auto& [box, partner] : halves) {
+        connect(box, &QCheckBox::clicked, this,
+                [this, box = box, partner = partner] { OnMirrorHalf(box, partner); });
+    }
+}
+
+void CMainDlg::OnInitDialog() {
+    // Qt gives the window no system menu of its own to extend; the about
+    // dialog is reached through Info and the picture.
+    slider_->setRange(1, kSliderRange);
+    slider_->setValue(1);
+    progress_->SetRange(0, kProgressRange);
+
+    timerId_ = 0;
+    converting_ = false;
+    playing_ = false;
+    frameCount_ = 0;
+    currentFrame_ = 0;
+    projectName_ = GetText(79);
+    modified_ = false;
+    std::vector<std::uint8_t>().swap(previewBuffer_);
+    previewLength_ = 0;
+
+    icInfo_ = kmx::MakeEmptyIcInfo();
+    compressorName_ = GetText(51);
+    job_ = MakeInitialJob();
+    compVars_ = kmx::MakeEmptyCompVars();
+
+    interlace_->setChecked(false);
+    preview_->setChecked(true);
+
+    UpdateControls();
+    FillOverlayList(0);
+    CreatePreviewWindow();
+
+    SetControlTexts();
+    UpdateTitle(false);
+    auto* tips = new CToolTips(this, [this](int id) { return ToolTipText(id); });
+    tips->WatchAll();
+    UpdateStatics();
+}
+
+QWidget* CMainDlg::Control(int id) const {
+    return builder_->Control(id);
+}
+
+QWidget* CMainDlg::PreviewWindow() const {
+    return previewWindow_;
+}
+
+void CMainDlg::UpdateControls() {
+    const bool idle = !converting_;
+    const bool input = frameCount_ > 0;
+    start_->setEnabled(idle && input && !outputName_.empty());
+    stop_->setEnabled(converting_);
+    for (QWidget* w : std::initializer_list<QWidget*>{inputAvi_, outputAvi_, end_, load_, save_,
+                                                      reverse_, interlace_, mirrorHorizontal_,
+                                                      mirrorVertical_, preview_}) {
+        w->setEnabled(idle);
+    }
+    // The halves keep their marks while disabled; the job carries them anyway.
+    upperHalf_->setEnabled(idle && mirrorHorizontal_->isChecked());
+    lowerHalf_->setEnabled(idle && mirrorHorizontal_->isChecked());
+    leftHalf_->setEnabled(idle && mirrorVertical_->isChecked());
+    rightHalf_->setEnabled(idle && mirrorVertical_->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{slider_, codec_, overlayList_}) {
+        w->setEnabled(input && !playing_);
+    }
+    // The play button stays enabled; its bitmaps show what a click would do.
+    const std::array<int, 4>& bitmaps =
+        !input || converting_ ? kPlayInactive : (playing_ ? kPlayPlaying : kPlayReady);
+    play_->SetBitmaps(bitmaps[0], bitmaps[1], bitmaps[2], bitmaps[3]);
+    update();
+}
+
+void CMainDlg::SetControlTexts() {
+    for (const TextOfControl& entry : kCaptions) {
+        const QString text = QString::fromUtf8(GetText(entry.textId));
+        QWidget* control = builder_->Control(entry.controlId);
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            button->setText(text);
+        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            group->setTitle(text);
+        }
+    }
+}
+
+void CMainDlg::UpdateTitle(bool markModified) {
+    if (markModified) {
+        modified_ = true;
+    }
+    std::string title =
+        StringPrintf("%s %s [%s", kProductName, kProductVersion, projectName_.c_str());
+    if (modified_) {
+        title += "*";
+    }
+    title += "]";
+    setWindowTitle(QString::fromUtf8(title));
+}
+
+void CMainDlg::FillOverlayList(std::int32_t select) {
+    if (select < 0) {
+        select = std::max(overlayList_->currentIndex(), 0);
+    }
+    overlayList_->clear();
+    for (int i = 0; i < kOverlaySlotCount; ++i) {
+        const std::string& path = job_.overlays[static_cast<std::size_t>(i)].path;
+        const std::string entry =
+            path.empty()
+                ? StringPrintf("Overlay %u", static_cast<unsigned>(i + 1))
+                : StringPrintf("Overlay %u [%s]", static_cast<unsigned>(i + 1), path.c_str());
+        overlayList_->addItem(QString::fromUtf8(entry));
+    }
+    overlayList_->setCurrentIndex(select);
+}
+
+void CMainDlg::UpdateStatics() {
+    inputLabel_->setText(StaticText(inputName_));
+    outputLabel_->setText(StaticText(outputName_));
+    infoLabel_->setText(StaticText(infoText_));
+    compressorLabel_->setText(StaticText(compressorName_));
+    statusLabel_->setText(StaticText(statusText_));
+    positionLabel_->setText(StaticText(positionText_));
+}
+
+void CMainDlg::OnMirrorHalf(QCheckBox* clicked, QCheckBox* partner) {
+    UpdateTitle(true);
+    if (clicked->isChecked()) {
+        partner->setChecked(false);
+    }
+    UpdateControls();
+}
+
+std::string CMainDlg::ToolTipText(int controlId) const {
+    for (const TextOfControl& entry : kToolTips) {
+        if (entry.controlId == controlId) {
+            return GetText(entry.textId);
+        }
+    }
+    return std::string();
+}
+
+void CMainDlg::OnAbout() {
+    CAboutDlg about(this);
+    RunModalDialog(about);
+}
+
+void CMainDlg::OnSetup() {
+    CSetupDlg setup(this);
+    if (RunModalDialog(setup) == QDialog::Accepted) {
+        TextCatalog().Init(CSettings::language);
+        SetControlTexts();
+        UpdateStatics();
+    }
+}
+
+void CMainDlg::OnOK() {
+    if (AskSaveProject()) {
+        QDialog::accept();
+    }
+}
+
+void CMainDlg::OnCancel() {
+    if (AskSaveProject()) {
+        QDialog::reject();
+    }
+}
+
+bool CMainDlg::AskSaveProject() {
+    // Project files are not written yet, so there is nothing to ask.
+    return true;
+}
+
+void CMainDlg::LoadProject() {
+    // Project files are not read yet; the button only follows the enable rules.
+}
+
+void CMainDlg::SaveProject() {
+    // Project files are not written yet; the button only follows the enable rules.
+}
+
+void CMainDlg::ChooseCodec() {
+    // The compressor choice is not offered yet: the output stays uncompressed.
+}
+
+void CMainDlg::OnOverlaySelect() {
+    // The overlay dialog is not there yet; the list keeps its entries.
+    FillOverlayList(-1);
+}
+
+bool CMainDlg::event(QEvent* event) {
+    const int type = static_cast<int>(event->type());
+    if (type >= CWorkerEvent::TypeOf(WM_CONVERT_MESSAGE) &&
+        type <= CWorkerEvent::TypeOf(WM_CONVERT_PROGRESS)) {
+        if (const auto* notification = dynamic_cast<const CWorkerEvent*>(event)) {
+            OnWorkerNotification(*notification);
+            return true;
+        }
+    }
+    if (IsHelpRequest(event)) {
+        return true; // no help
+    }
+    return QDialog::event(event);
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+    if (IsHelpKey(event)) {
+        event->accept(); // no help
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == previewWindow_ && event->type() == QEvent::Paint) {
+        PaintPreview();
+        return false; // the frame's border follows
+    }
+    return QDialog::eventFilter(watched, event);
+}

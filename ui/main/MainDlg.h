@@ -1,0 +1,212 @@
+// The main window: input and output files, the options of the conversion,
+// the ten overlay slots and the compressor choice, a preview of the input,
+// and the start, progress and end of a conversion run by the worker thread.
+//
+// Handlers change the member values first and then refresh the controls from
+// them (UpdateControls for enable states, UpdateStatics for the texts).
+#pragma once
+
+#include "codec/CompressorRecords.h"
+#include "engine/ConvertJob.h"
+#include "engine/WorkerMessages.h"
+#include "engine/WorkerThread.h"
+#include "media/AviReader.h"
+
+#include <QDialog>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CBitmapButton;
+class CClickablePicture;
+class CDialogBuilder;
+class CLabeledProgress;
+class CQtNotificationTarget;
+class CWorkerEvent;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSlider;
+
+class CMainDlg : public QDialog {
+    Q_OBJECT
+public:
+    // Milliseconds of a wrapping 32-bit clock; measures the conversion time.
+    using Clock = std::function<std::uint32_t()>;
+
+    // Jobs go to worker (the program's worker thread unless a test brings its own).
+    explicit CMainDlg(CWorkerThread& worker = Worker(), QWidget* parent = nullptr);
+    ~CMainDlg() override;
+    CMainDlg(const CMainDlg&) = delete;
+    CMainDlg& operator=(const CMainDlg&) = delete;
+
+    // Enable states and the play button's bitmaps from the flags.
+    void UpdateControls();
+    // Captions in the catalogue's current language.
+    void SetControlTexts();
+    // "Kadrimix 1.10 [project" + "*" when modified + "]"; markModified sets the flag first.
+    void UpdateTitle(bool markModified);
+    // Refills the overlay list; select < 0 keeps the current selection.
+    void FillOverlayList(std::int32_t select);
+    // The texts of the statics (input and output name, information, compressor,
+    // status line, position line) from the members.
+    void UpdateStatics();
+
+    // Open or save dialog for an AVI file; on OK *name becomes the chosen path.
+    bool SelectAviFile(std::string* name, const char* title, bool forSaving);
+    void OnInputAvi();
+    void OnOutputAvi();
+
+    // Opens the input named by the input name, checks it and shows its information.
+    void OpenInput(bool detectInterlace);
+    void CloseInput();
+
+    void StartConversion();
+    void StopConversion();
+    // The worker's completion notice: 0 finished, 1 failed or aborted.
+    void OnConversionEnd(WPARAM result);
+    // A preview frame of the worker: copied while converting, refused otherwise;
+    // *byteCount is set to 0 in both cases.
+    void OnPreviewFrame(const std::uint8_t* dib, std::atomic<std::int32_t>* byteCount);
+
+    // Draws frame (1-based) of the input, or the conversion preview, and sets
+    // the position line.
+    void DrawFrame(int frame, bool moveSlider);
+    void OnPlayButton();
+    void StartPlayback();
+    void StopPlayback();
+
+    void OnOverlaySelect();
+    void ChooseCodec();
+    bool AskSaveProject();
+    void LoadProject();
+    void SaveProject();
+
+    void OnSetup();
+    void OnAbout();
+    void OnOK();     // END button
+    void OnCancel(); // Escape and the close box
+
+    // The tool tip of a control (before the Tool Tips setting and the length cut).
+    std::string ToolTipText(int controlId) const;
+
+    // State, for the window's users and tests.
+    QWidget* Control(int id) const;
+    QWidget* PreviewWindow() const;
+    std::int32_t FrameCount() const { return frameCount_; }
+    std::int32_t CurrentFrame() const { return currentFrame_; }
+    bool IsConverting() const { return converting_; }
+    bool IsPlaying() const { return playing_; }
+    bool IsModified() const { return modified_; }
+    const std::string& InputName() const { return inputName_; }
+    const std::string& OutputName() const { return outputName_; }
+    const std::string& InfoText() const { return infoText_; }
+    const std::string& StatusText() const { return statusText_; }
+    const std::string& PositionText() const { return positionText_; }
+    const std::string& CompressorName() const { return compressorName_; }
+    const std::string& ProjectName() const { return projectName_; }
+    const ConvertJob& Job() const { return job_; }
+    const COMPVARS& CompressorSettings() const { return compVars_; }
+    const ICINFO& CompressorInfo() const { return icInfo_; }
+    // Bytes of the last conversion preview frame held (0: none).
+    std::int32_t PreviewLength() const { return previewLength_; }
+
+    void SetClock(Clock clock) { clock_ = std::move(clock); }
+
+    void accept() override { OnOK(); }
+    void reject() override { OnCancel(); }
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildControls();
+    void ConnectControls();
+    void OnInitDialog();
+    void CreatePreviewWindow();
+    void PaintPreview();
+    void OnWorkerNotification(const CWorkerEvent& event);
+    void OnMirrorHalf(QCheckBox* clicked, QCheckBox* partner);
+    void FillJobFromControls();
+
+    CWorkerThread& worker_;
+    std::unique_ptr<CDialogBuilder> builder_;
+
+    QPushButton* start_ = nullptr;
+    QPushButton* stop_ = nullptr;
+    QPushButton* end_ = nullptr;
+    QPushButton* info_ = nullptr;
+    QPushButton* setup_ = nullptr;
+    QPushButton* inputAvi_ = nullptr;
+    QPushButton* outputAvi_ = nullptr;
+    QPushButton* load_ = nullptr;
+    QPushButton* save_ = nullptr;
+    QPushButton* codec_ = nullptr;
+    QCheckBox* reverse_ = nullptr;
+    QCheckBox* mirrorHorizontal_ = nullptr;
+    QCheckBox* mirrorVertical_ = nullptr;
+    QCheckBox* upperHalf_ = nullptr;
+    QCheckBox* lowerHalf_ = nullptr;
+    QCheckBox* leftHalf_ = nullptr;
+    QCheckBox* rightHalf_ = nullptr;
+    QCheckBox* preview_ = nullptr;
+    QCheckBox* interlace_ = nullptr;
+    QComboBox* overlayList_ = nullptr;
+    QSlider* slider_ = nullptr;
+    CBitmapButton* play_ = nullptr;
+    QGroupBox* frame_ = nullptr;
+    CLabeledProgress* progress_ = nullptr;
+    QLabel* inputLabel_ = nullptr;
+    QLabel* outputLabel_ = nullptr;
+    QLabel* infoLabel_ = nullptr;
+    QLabel* compressorLabel_ = nullptr;
+    QLabel* statusLabel_ = nullptr;
+    QLabel* positionLabel_ = nullptr;
+    CClickablePicture* picture_ = nullptr;
+    QFrame* previewWindow_ = nullptr;
+
+    std::string inputName_;
+    std::string outputName_;
+    std::string compressorName_;
+    std::string infoText_;
+    std::string statusText_;
+    std::string positionText_;
+    std::int32_t frameCount_ = 0;   // frames of the usable input; 0 = none
+    std::int32_t currentFrame_ = 0; // 1-based frame last drawn; 0 = none
+    bool converting_ = false;
+    bool playing_ = false;
+    int timerId_ = 0;
+    std::uint32_t playbackStart_ = 0;
+    std::int32_t playbackBase_ = 0;
+    std::uint32_t conversionStart_ = 0;
+
+    ICINFO icInfo_{};
+    COMPVARS compVars_{};
+    ConvertJob job_;
+    std::string projectName_;
+    bool modified_ = false;
+
+    std::vector<std::uint8_t> previewBuffer_; // conversion preview: one packed DIB
+    std::int32_t previewLength_ = 0;
+    CAviReader reader_; // the input shown in the preview
+
+    // Where the worker's notifications for this window go, and the copies of
+    // the jobs posted whose completion notice has not been handled yet (the
+    // worker reads a job when it takes the message, which may be later).
+    std::shared_ptr<CQtNotificationTarget> notificationTarget_;
+    std::deque<std::shared_ptr<const ConvertJob>> postedJobs_;
+
+    Clock clock_;
+};

@@ -1,0 +1,205 @@
+// Choosing the input and output files, opening and checking the input, and
+// its file information.
+#include "ui/main/MainDlg.h"
+
+#include "app/BusyCursor.h"
+#include "app/LabeledProgress.h"
+#include "app/MessageBoxService.h"
+#include "app/TextCatalog.h"
+#include "ui/main/FileDialogs.h"
+#include "ui/main/InputInfo.h"
+
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QSlider>
+#include <QUrl>
+
+namespace {
+
+// The local AVI file a drag carries (its first URL), or an empty text.
+std::string DraggedAviFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) {
+        return std::string();
+    }
+    const QUrl url = data->urls().constFirst();
+    if (!url.isLocalFile()) {
+        return std::string();
+    }
+    const QFileInfo file(url.toLocalFile());
+    if (!file.isFile() || file.suffix().compare(QStringLiteral("avi"), Qt::CaseInsensitive) != 0) {
+        return std::string();
+    }
+    return QFile::encodeName(file.absoluteFilePath()).toStdString();
+}
+
+// A box shown while the wait cursor is up: the user gets the normal cursor
+// for it, and the wait cursor comes back afterwards.
+void ShowOpenError(const char* text) {
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    ShowMessage(text);
+    QGuiApplication::restoreOverrideCursor();
+}
+
+} // namespace
+
+bool CMainDlg::SelectAviFile(std::string* name, const char* title, bool forSaving) {
+    FileDialogRequest request;
+    request.title = title;
+    request.initialName = *name;
+    request.defaultExtension = "avi";
+    request.filter = "Video files (*.avi)|*.avi||";
+    request.forSaving = forSaving;
+    return RunFileDialog(request, name);
+}
+
+void CMainDlg::OnInputAvi() {
+    CloseInput();
+    if (SelectAviFile(&inputName_, GetText(80), false)) {
+        UpdateTitle(true);
+    }
+    // Also after Cancel: the current input comes back (or "no AVI selected").
+    OpenInput(true);
+    UpdateStatics();
+}
+
+void CMainDlg::OnOutputAvi() {
+    if (SelectAviFile(&outputName_, GetText(81), true)) {
+        UpdateTitle(true);
+    }
+    UpdateControls();
+    UpdateStatics();
+}
+
+void CMainDlg::CloseInput() {
+    StopPlayback();
+    frameCount_ = 0;
+    slider_->setValue(1);
+    reader_.StopVideoRetrieve(0);
+    reader_.Close();
+    std::vector<std::uint8_t>().swap(previewBuffer_);
+    previewLength_ = 0;
+    UpdateControls();
+}
+
+void CMainDlg::OpenInput(bool detectInterlace) {
+    CBusyCursor busy;
+    progress_->SetPos(0);
+    statusText_.clear();
+    playing_ = false;
+
+    // A file that cannot be used at all: only its error is shown.
+    const auto refuse = [this](int textId) {
+        infoText_ = GetText(textId);
+        reader_.Close();
+        ShowOpenError(GetText(textId));
+        // The enable states follow the flags here too: after a conversion
+        // the window still shows the converting layout.
+        frameCount_ = 0;
+        currentFrame_ = 0;
+        DrawFrame(1, true);
+        UpdateControls();
+        UpdateStatics();
+    };
+    if (inputName_.empty()) {
+        refuse(53);
+        return;
+    }
+    if (!reader_.Open(inputName_.c_str())) {
+        refuse(54);
+        return;
+    }
+    if (reader_.GetVideoStreamCount() == 0) {
+        refuse(55);
+        return;
+    }
+
+    frameCount_ = reader_.GetVideoLength(0);
+    if (frameCount_ > 0) {
+        slider_->setRange(1, frameCount_);
+        slider_->setValue(1);
+    }
+
+    std::string error;
+    InputInfoLines lines;
+    bool haveFrame = false;
+    AVISTREAMINFOA info{};
+    if (!reader_.GetVideoStreamInfo(0, &info, static_cast<std::int32_t>(sizeof info))) {
+        error = GetText(56);
+        reader_.Close();
+    } else {
+        std::string bitDepth = "?";
+        BITMAPINFOHEADER first{};
+        if (!reader_.StartVideoRetrieve(0)) {
+            error = GetText(57);
+            reader_.Close();
+        } else {
+            const BITMAPINFOHEADER* frame = nullptr;
+            reader_.GetVideoFrame(0, 0, &frame);
+            if (frame == nullptr) {
+                error = GetText(58);
+                reader_.Close();
+                ShowOpenError(GetText(59));
+            } else {
+                first = *frame;
+                haveFrame = true;
+                bitDepth = std::to_string(first.biBitCount);
+            }
+        }
+        lines = MakeInputInfoLines(info, bitDepth, frameCount_);
+        if (detectInterlace) {
+            interlace_->setChecked(LooksInterlaced(StreamFrameHeight(info)));
+        }
+        if (haveFrame && !IsSupportedInputFormat(first)) {
+            error = GetText(64);
+            reader_.Close();
+            ShowOpenError(GetText(64));
+            haveFrame = false;
+        } else if (haveFrame) {
+            const BITMAPINFOHEADER* last = nullptr;
+            reader_.GetVideoFrame(0, frameCount_ - 1, &last);
+            if (last == nullptr) {
+                error = GetText(65);
+                reader_.Close();
+                ShowOpenError(GetText(65));
+                haveFrame = false;
+            }
+        }
+    }
+    infoText_ = error + lines.format + lines.frames + lines.duration;
+
+    if (!haveFrame) {
+        frameCount_ = 0;
+    }
+    currentFrame_ = 0;
+    DrawFrame(1, true);
+    UpdateControls();
+    UpdateStatics();
+}
+
+void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (!converting_ && !DraggedAviFile(event->mimeData()).empty()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void CMainDlg::dropEvent(QDropEvent* event) {
+    const std::string name = converting_ ? std::string() : DraggedAviFile(event->mimeData());
+    if (name.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // As if the file had been chosen in the input dialog.
+    CloseInput();
+    inputName_ = name;
+    UpdateTitle(true);
+    OpenInput(true);
+    UpdateStatics();
+}
