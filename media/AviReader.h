@@ -63,11 +63,27 @@ public:
     const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const;
 
     // Reads count samples from sample first into buffer (bufferSize bytes).
-    // A buffer too small for the request takes as many whole samples as fit.
-    // 0 on success; 998 for an index at or above the audio count; 999 when
-    // the stream slot is empty; another non-zero value for other failures.
-    std::int32_t ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count, void* buffer,
-                           std::int32_t bufferSize, std::int32_t* bytesRead,
+    // A sample is the stream's dwSampleSize bytes, or one whole chunk when
+    // that is 0. A buffer too small for the request takes as many whole
+    // samples as fit; a request reaching past the end of the stream reads the
+    // samples that exist (*samplesRead tells how many). count -1 reads as
+    // many samples as fit. A null buffer reads nothing and reports the bytes
+    // and samples the request would give.
+    // Results: 0 on success; kReadAudioBadIndex (998) for an index at or
+    // above the audio count; kReadAudioNoStream (999) when the stream slot is
+    // empty; kReadAudioBadParam when first lies outside the stream (0 to
+    // length - 1), count is below -1 or bufferSize is negative;
+    // kReadAudioBufferTooSmall when not even one sample fits; kReadAudioFileRead
+    // when the file cannot be read. These three carry the values of AVIFile's
+    // AVIERR_BADPARAM, AVIERR_BUFFERTOOSMALL and AVIERR_FILEREAD. On any
+    // failure nothing is read and both counts are 0.
+    static constexpr std::int32_t kReadAudioBadIndex = 998;
+    static constexpr std::int32_t kReadAudioNoStream = 999;
+    static constexpr std::int32_t kReadAudioBadParam = static_cast<std::int32_t>(0x80044069u);
+    static constexpr std::int32_t kReadAudioFileRead = static_cast<std::int32_t>(0x8004406Cu);
+    static constexpr std::int32_t kReadAudioBufferTooSmall = static_cast<std::int32_t>(0x80044070u);
+    std::int32_t ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count,
+                           void* buffer, std::int32_t bufferSize, std::int32_t* bytesRead,
                            std::int32_t* samplesRead);
 
 private:

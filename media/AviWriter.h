@@ -20,16 +20,21 @@ public:
     bool Create(const char* name);
 
     // Completes the file (headers, lengths, indexes) and closes it. Safe at any
-    // time. False when finishing the file failed; the file then still holds
-    // every sample that was written before.
+    // time. False when finishing the file failed or a write error lost
+    // samples on the way; the file then still holds every sample that
+    // reached the disk whole, with sizes and (where there was room) indexes.
     bool Close();
 
-    // False without an open file or when a stream of that kind exists already.
-    // The header is taken as given; only lengths are filled in by the writer.
+    // False without an open file, when a stream of that kind exists already,
+    // or once samples were written (the file's layout is fixed then).
+    // The header is taken as given; only lengths are filled in by the writer,
+    // and fccType always names the kind of stream that was created.
     bool CreateVideoStream(const AVISTREAMINFOA& header);
     bool CreateAudioStream(const AVISTREAMINFOA& header);
 
-    // False when the stream of that kind does not exist.
+    // False when the stream of that kind does not exist, once samples were
+    // written, or for a null or empty format or one over 1 MiB. A stream
+    // whose format is never set is left out of the file.
     bool SetVideoFormat(const void* format, std::int32_t size);
     bool SetAudioFormat(const void* format, std::int32_t size);
 

@@ -1,0 +1,65 @@
+// Packed device-independent bitmaps as the reader hands them out: a
+// BITMAPINFOHEADER, a 1024-byte colour table for 8 bits per pixel, then
+// bottom-up rows padded to 4 bytes. Also the copy of raw BI_RGB samples into
+// that shape, whatever row order and padding the file used.
+#pragma once
+
+#include "media/AviRecords.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace kmx {
+
+inline constexpr std::int64_t kMaxDibDimension = 32768;
+// Width x height x 4 above this is refused before anything is allocated.
+inline constexpr std::int64_t kMaxDibPixelBytes = std::int64_t{512} << 20;
+inline constexpr std::size_t kDibColourTableSize = 1024;
+
+struct DibGeometry {
+    std::int32_t width = 0;
+    std::int32_t height = 0; // always positive
+    bool topDown = false;    // the source's rows run top to bottom
+    int bitCount = 0;
+    std::uint32_t stride = 0;    // bytes per row, padded to 4
+    std::uint32_t imageSize = 0; // stride x height
+};
+
+// Checks dimensions from a format (biHeight negative: rows stored top-down)
+// and computes the DIB's row size. False for a width or height of 0, above
+// 32768, or a picture above the byte limit, and for bit counts other than
+// 8, 16, 24 and 32.
+bool MakeDibGeometry(std::int32_t biWidth, std::int32_t biHeight, int bitCount, DibGeometry& out);
+
+// One packed DIB, allocated once and refilled frame by frame.
+class CDibBuffer {
+public:
+    // Sets up header, colour table (zeroed) and pixel area. False when the
+    // memory cannot be had.
+    bool Allocate(const DibGeometry& geometry);
+    void Release();
+    bool IsAllocated() const { return !bytes_.empty(); }
+
+    const BITMAPINFOHEADER* Header() const;
+    std::uint8_t* ColourTable(); // null unless 8 bits per pixel
+    std::uint8_t* Pixels();
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t pixelOffset_ = 0;
+};
+
+// Copies one raw BI_RGB sample into bottom-up DIB rows. The sample's rows may
+// be padded to 4 bytes (as DIB rows are) or packed, which the sample's size
+// tells; top-down samples are flipped. False when the sample is too short for
+// the picture.
+bool CopyRawDibRows(const std::uint8_t* sample, std::size_t sampleSize, const DibGeometry& geometry,
+                    std::uint8_t* pixels);
+
+// Fills a 1024-byte colour table from an 8-bit format block: biClrUsed
+// entries (256 when 0) after the header, as many as the block holds; the
+// rest stays zero.
+void CopyDibColourTable(const std::vector<std::uint8_t>& format, std::uint8_t* table);
+
+} // namespace kmx

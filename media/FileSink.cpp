@@ -1,0 +1,206 @@
+#include "media/FileSink.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <new>
+#include <unistd.h>
+
+namespace kmx {
+
+namespace {
+
+constexpr std::uint64_t kMaxFileOffset =
+    static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+
+} // namespace
+
+FileSink::FileSink(std::size_t bufferSize) : bufferSize_(bufferSize == 0 ? 1 : bufferSize) {}
+
+FileSink::~FileSink() {
+    Close();
+}
+
+bool FileSink::Open(const char* path) {
+    Close();
+    used_ = 0;
+    flushed_ = 0;
+    failed_ = false;
+    error_ = 0;
+    if (path == nullptr || *path == '\0') {
+        error_ = ENOENT;
+        return false;
+    }
+    if (buffer_.size() != bufferSize_) {
+        try {
+            buffer_.assign(bufferSize_, 0);
+        } catch (const std::bad_alloc&) {
+            error_ = ENOMEM;
+            return false;
+        }
+    }
+    // O_NONBLOCK only keeps open() from waiting for a reader on a FIFO; it is
+    // cleared again right away.
+    int fd = -1;
+    do {
+        fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        error_ = errno;
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        error_ = errno;
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    return true;
+}
+
+bool FileSink::Close() {
+    if (fd_ < 0) {
+        return true;
+    }
+    bool ok = Flush();
+    if (::close(fd_) != 0 && errno != EINTR) {
+        // The data may not have reached the file (for example on NFS).
+        Fail(errno);
+        ok = false;
+    }
+    fd_ = -1;
+    used_ = 0;
+    return ok && !failed_;
+}
+
+void FileSink::Fail(int error) {
+    if (!failed_) {
+        error_ = error;
+    }
+    failed_ = true;
+}
+
+bool FileSink::WriteAll(std::uint64_t pos, const std::uint8_t* data, std::size_t size,
+                        std::size_t* done) {
+    *done = 0;
+    if (pos > kMaxFileOffset || size > kMaxFileOffset - pos) {
+        Fail(EFBIG);
+        return false;
+    }
+    while (*done < size) {
+        const ssize_t n = ::pwrite(fd_, data + *done, size - *done,
+                                   static_cast<off_t>(pos + static_cast<std::uint64_t>(*done)));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Fail(errno);
+            return false;
+        }
+        if (n == 0) {
+            Fail(ENOSPC);
+            return false;
+        }
+        *done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool FileSink::Flush() {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    if (used_ == 0) {
+        return true;
+    }
+    std::size_t done = 0;
+    const bool ok = WriteAll(flushed_, buffer_.data(), used_, &done);
+    flushed_ += done;
+    // On failure the rest of the buffer is lost: the output ends at what
+    // reached the file.
+    used_ = 0;
+    return ok;
+}
+
+bool FileSink::Write(const void* data, std::size_t size) {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    if (size == 0) {
+        return true;
+    }
+    if (data == nullptr) {
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (size <= bufferSize_ - used_) {
+        std::memcpy(buffer_.data() + used_, bytes, size);
+        used_ += size;
+        return used_ < bufferSize_ || Flush();
+    }
+    if (!Flush()) {
+        return false;
+    }
+    if (size < bufferSize_) {
+        std::memcpy(buffer_.data(), bytes, size);
+        used_ = size;
+        return true;
+    }
+    std::size_t done = 0;
+    const bool ok = WriteAll(flushed_, bytes, size, &done);
+    flushed_ += done;
+    return ok;
+}
+
+bool FileSink::WriteAt(std::uint64_t pos, const void* data, std::size_t size) {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    const std::uint64_t end = Position();
+    if (pos > end || size > end - pos) {
+        return false; // only bytes that were written can be overwritten
+    }
+    if (size == 0) {
+        return true;
+    }
+    if (data == nullptr) {
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::size_t inFile = 0;
+    if (pos < flushed_) {
+        inFile = static_cast<std::size_t>(std::min<std::uint64_t>(size, flushed_ - pos));
+        std::size_t done = 0;
+        if (!WriteAll(pos, bytes, inFile, &done)) {
+            return false;
+        }
+    }
+    if (inFile < size) {
+        const std::uint64_t bufferOffset = pos + inFile - flushed_;
+        std::memcpy(buffer_.data() + bufferOffset, bytes + inFile, size - inFile);
+    }
+    return true;
+}
+
+bool FileSink::Truncate(std::uint64_t size) {
+    if (fd_ < 0 || size > flushed_) {
+        return false;
+    }
+    used_ = 0;
+    int result = 0;
+    do {
+        result = ::ftruncate(fd_, static_cast<off_t>(size));
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        Fail(errno);
+        return false;
+    }
+    flushed_ = size;
+    failed_ = false;
+    return true;
+}
+
+} // namespace kmx

@@ -1,0 +1,44 @@
+// The frame decoder of one video stream: hands out every frame as a packed
+// DIB. Raw BI_RGB streams of 8, 16, 24 and 32 bits keep their depth; every
+// other codec libavcodec knows is decoded to 24 bits. Rows are bottom-up and
+// padded to 4 bytes, biHeight is positive and biSizeImage is set. A drop
+// frame (an empty sample) repeats the frame before it.
+#pragma once
+
+#include "media/AviRecords.h"
+#include "media/VideoDecoderSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kmx {
+
+class CVideoDecoder {
+public:
+    CVideoDecoder();
+    ~CVideoDecoder();
+    CVideoDecoder(const CVideoDecoder&) = delete;
+    CVideoDecoder& operator=(const CVideoDecoder&) = delete;
+
+    // format: the stream's format block; handler: its stream header's
+    // FOURCC. False for formats that cannot be decoded or whose dimensions
+    // are absurd. The source must outlive the decoder.
+    bool Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+              const IVideoSampleSource& source);
+    void Close();
+
+    // The frame as a DIB owned by the decoder, valid until the next call or
+    // Close; null when it cannot be decoded or lies outside the stream.
+    // Asking for the frame already held returns it without decoding again.
+    const BITMAPINFOHEADER* GetFrame(std::int32_t frame);
+
+    // Samples read from the file since Open (for tests of the seeking).
+    std::uint64_t SamplesRead() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace kmx

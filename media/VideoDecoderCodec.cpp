@@ -1,0 +1,448 @@
+#include "media/VideoDecoderCodec.h"
+
+#include "media/ByteOrder.h"
+
+#include <algorithm>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+namespace kmx {
+namespace {
+
+// A compressed sample above this is treated as unreadable.
+constexpr std::uint64_t kMaxPacketBytes = std::uint64_t{768} << 20;
+// How often a supposed key frame that does not decode is dropped in favour of
+// the one before it, for one request.
+constexpr int kMaxKeyRetries = 1024;
+constexpr std::size_t kRowAlign = 64;
+
+bool IsIntraOnly(AVCodecID id) {
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(id);
+    return descriptor != nullptr && (descriptor->props & AV_CODEC_PROP_INTRA_ONLY) != 0;
+}
+
+// The full-range "J" formats name a range, not a layout; the scaler wants
+// the layout with the range set apart.
+AVPixelFormat WithoutRange(AVPixelFormat format, bool* fullRange) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        *fullRange = true;
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
+bool HasKeyFlag(const AVFrame* frame) {
+#ifdef AV_FRAME_FLAG_KEY
+    return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
+#else
+    return frame->key_frame != 0;
+#endif
+}
+
+bool IsKeyFrame(const AVFrame* frame) {
+    return HasKeyFlag(frame) && frame->pict_type == AV_PICTURE_TYPE_I;
+}
+
+} // namespace
+
+CCodecDecoder::~CCodecDecoder() {
+    Close();
+}
+
+bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+                         const IVideoSampleSource& source) {
+    Close();
+    if (format.size() < kBitmapInfoHeaderSize) {
+        return false;
+    }
+    const std::uint32_t compression = LoadU32(format.data() + 16);
+    const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
+    std::uint32_t tag = compression;
+    AVCodecID id = compression != 0 ? av_codec_get_id(tags, compression) : AV_CODEC_ID_NONE;
+    if (id == AV_CODEC_ID_NONE && handler != 0) {
+        tag = handler;
+        id = av_codec_get_id(tags, handler);
+    }
+    const AVCodec* codec = id != AV_CODEC_ID_NONE ? avcodec_find_decoder(id) : nullptr;
+    if (codec == nullptr) {
+        return false;
+    }
+    context_ = avcodec_alloc_context3(codec);
+    packet_ = av_packet_alloc();
+    frame_ = av_frame_alloc();
+    pending_ = av_frame_alloc();
+    if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr || pending_ == nullptr) {
+        Close();
+        return false;
+    }
+    const std::int64_t height = LoadI32(format.data() + 8);
+    context_->codec_tag = tag;
+    context_->width = LoadI32(format.data() + 4);
+    context_->height = static_cast<int>(
+        std::min<std::int64_t>(height < 0 ? -height : height, std::int64_t{INT32_MAX}));
+    context_->bits_per_coded_sample = LoadU16(format.data() + 14);
+    context_->thread_count = 1;
+    context_->max_pixels = static_cast<std::int64_t>(kMaxDibPixelBytes / 4);
+    const std::size_t extra = format.size() - kBitmapInfoHeaderSize;
+    if (extra > 0) {
+        context_->extradata =
+            static_cast<std::uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (context_->extradata == nullptr) {
+            Close();
+            return false;
+        }
+        std::memcpy(context_->extradata, format.data() + kBitmapInfoHeaderSize, extra);
+        context_->extradata_size = static_cast<int>(extra);
+    }
+    if (avcodec_open2(context_, codec, nullptr) < 0) {
+        Close();
+        return false;
+    }
+
+    source_ = &source;
+    const bool keysKnown = source.KeysKnown();
+    const bool intraOnly = IsIntraOnly(id);
+    learnKeys_ = !keysKnown && !intraOnly;
+    const std::int32_t count = source.SampleCount();
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (source.SampleSize(i) == 0) {
+            continue;
+        }
+        if (firstSample_ < 0) {
+            firstSample_ = i;
+        }
+        // Without key flags, an intra-only codec is assumed to start afresh
+        // at every sample; a sample that then does not decode on its own is
+        // dropped from the keys.
+        if (keysKnown ? source.IsKeySample(i) : intraOnly) {
+            keys_.push_back(i);
+        }
+    }
+    needsRestart_ = true;
+    return true;
+}
+
+void CCodecDecoder::Close() {
+    if (context_ != nullptr) {
+        avcodec_free_context(&context_);
+    }
+    av_packet_free(&packet_);
+    av_frame_free(&frame_);
+    av_frame_free(&pending_);
+    sws_freeContext(scaler_);
+    scaler_ = nullptr;
+    source_ = nullptr;
+    hasPending_ = false;
+    pendingSample_ = -1;
+    keys_.clear();
+    learnKeys_ = false;
+    firstSample_ = -1;
+    reorders_ = false;
+    runStart_ = 0;
+    runAnchor_ = 0;
+    started_ = false;
+    anchored_ = false;
+    countPictures_ = false;
+    lastPlaced_ = -1;
+    lastCoded_ = -1;
+    nextFeed_ = 0;
+    consumed_ = -1;
+    drained_ = false;
+    needsRestart_ = true;
+    std::vector<std::uint8_t>().swap(packetBytes_);
+    std::vector<std::uint8_t>().swap(rgbRows_);
+    packetsSent_ = 0;
+}
+
+std::int32_t CCodecDecoder::KeyAtOrBefore(std::int32_t sample) const {
+    const auto it = std::upper_bound(keys_.begin(), keys_.end(), sample);
+    return it == keys_.begin() ? -1 : *(it - 1);
+}
+
+void CCodecDecoder::ForgetKey(std::int32_t sample) {
+    const auto it = std::lower_bound(keys_.begin(), keys_.end(), sample);
+    if (it != keys_.end() && *it == sample) {
+        keys_.erase(it);
+    }
+}
+
+void CCodecDecoder::LearnKey(std::int32_t sample) {
+    const auto it = std::lower_bound(keys_.begin(), keys_.end(), sample);
+    if (it == keys_.end() || *it != sample) {
+        keys_.insert(it, sample);
+    }
+}
+
+std::int32_t CCodecDecoder::NextNonEmpty(std::int32_t sample) const {
+    const std::int32_t count = source_->SampleCount();
+    std::int32_t next = sample + 1;
+    while (next < count && source_->SampleSize(next) == 0) {
+        ++next;
+    }
+    return next;
+}
+
+void CCodecDecoder::Restart(std::int32_t key) {
+    avcodec_flush_buffers(context_);
+    av_frame_unref(pending_);
+    hasPending_ = false;
+    runStart_ = key;
+    if (reorders_ && key > firstSample_) {
+        const std::int32_t before = KeyAtOrBefore(key - 1);
+        runStart_ = before >= 0 ? before : firstSample_;
+    }
+    runAnchor_ = key;
+    started_ = false;
+    anchored_ = false;
+    countPictures_ = false;
+    lastPlaced_ = key - 1;
+    lastCoded_ = -1;
+    nextFeed_ = runStart_;
+    consumed_ = key - 1;
+    drained_ = false;
+    needsRestart_ = false;
+}
+
+bool CCodecDecoder::Decode(std::int32_t sample, const DibGeometry& geometry, std::uint8_t* pixels) {
+    if (context_ == nullptr || sample < 0 || sample >= source_->SampleCount() ||
+        source_->SampleSize(sample) == 0) {
+        return false;
+    }
+    for (int attempt = 0; attempt <= kMaxKeyRetries; ++attempt) {
+        std::int32_t key = KeyAtOrBefore(sample);
+        if (key < 0) {
+            key = firstSample_;
+        }
+        if (key < 0) {
+            return false;
+        }
+        // Continue where the decoder stands unless the sample lies behind it
+        // or a key frame ahead of it is closer to the sample.
+        const bool restart = needsRestart_ || sample <= consumed_ ||
+                             (hasPending_ && sample < pendingSample_) || key > nextFeed_;
+        if (restart) {
+            Restart(key);
+        }
+        const Step step = DecodeForward(sample, geometry, pixels);
+        if (step == Step::Frame) {
+            return true;
+        }
+        if (step == Step::Rerun) {
+            continue;
+        }
+        // Nothing up to the sample came out from the key frame on: it was no
+        // key frame (or it is broken); try again from the one before it.
+        if (step == Step::Failed || !restart || consumed_ >= key || key == firstSample_) {
+            return false;
+        }
+        ForgetKey(key);
+        needsRestart_ = true;
+    }
+    return false;
+}
+
+std::int32_t CCodecDecoder::PlaceFrame(const AVFrame* frame, bool* rerun) {
+    *rerun = false;
+    const std::int64_t pts = frame->pts;
+    const std::int32_t coded = pts != AV_NOPTS_VALUE && pts >= 0 && pts < source_->SampleCount()
+                                   ? static_cast<std::int32_t>(pts)
+                                   : -1;
+    if (learnKeys_ && coded >= 0 && IsKeyFrame(frame)) {
+        LearnKey(coded);
+    }
+    if (!started_) {
+        started_ = true;
+        // A run must begin with a picture of its first sample that the
+        // decoder calls a key frame. Otherwise the index called a sample a
+        // key frame that is none (or it does not decode): forget it and
+        // begin further back.
+        const bool startsWell = (coded < 0 || coded == runStart_) && HasKeyFlag(frame);
+        if (!startsWell && runStart_ != firstSample_) {
+            ForgetKey(runStart_);
+            needsRestart_ = true;
+            *rerun = true;
+            return -1;
+        }
+    }
+    if (!anchored_) {
+        // Pictures of samples before the anchor only warm the decoder up.
+        if (coded >= 0 && coded < runAnchor_) {
+            return -1;
+        }
+        if (!reorders_ && context_->has_b_frames > 0) {
+            reorders_ = true;
+            if (runStart_ == runAnchor_ && runAnchor_ != firstSample_) {
+                needsRestart_ = true;
+                *rerun = true;
+                return -1;
+            }
+        }
+        anchored_ = true;
+        // Without reordering a picture shows its own sample, which stays
+        // right when the decoder drops one. With reordering the samples are
+        // in decoding order, so pictures, which come out in display order,
+        // are counted from the anchor: every sample before the key frame is
+        // shown before every sample from the key frame on.
+        countPictures_ = reorders_ || coded < 0;
+        lastCoded_ = coded;
+        lastPlaced_ = countPictures_ ? runAnchor_ : coded;
+        return lastPlaced_;
+    }
+    if (!countPictures_ && coded >= 0 && coded <= lastCoded_) {
+        reorders_ = true; // pictures came out of order after all
+        countPictures_ = true;
+    }
+    lastCoded_ = std::max(lastCoded_, coded);
+    lastPlaced_ = countPictures_ || coded < 0 ? NextNonEmpty(lastPlaced_) : coded;
+    return lastPlaced_;
+}
+
+CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibGeometry& geometry,
+                                                 std::uint8_t* pixels) {
+    for (;;) {
+        if (hasPending_) {
+            if (pendingSample_ > sample) {
+                return Step::Missing;
+            }
+            hasPending_ = false;
+            consumed_ = pendingSample_;
+            if (pendingSample_ == sample) {
+                const bool ok = Convert(pending_, geometry, pixels);
+                av_frame_unref(pending_);
+                return ok ? Step::Frame : Step::Failed;
+            }
+            av_frame_unref(pending_);
+        }
+        const int rc = avcodec_receive_frame(context_, frame_);
+        if (rc == 0) {
+            bool rerun = false;
+            const std::int32_t placed = PlaceFrame(frame_, &rerun);
+            if (rerun) {
+                av_frame_unref(frame_);
+                return Step::Rerun;
+            }
+            if (placed < 0 || placed < sample) {
+                consumed_ = std::max(consumed_, placed);
+                av_frame_unref(frame_);
+                continue;
+            }
+            if (placed == sample) {
+                consumed_ = placed;
+                const bool ok = Convert(frame_, geometry, pixels);
+                av_frame_unref(frame_);
+                return ok ? Step::Frame : Step::Failed;
+            }
+            av_frame_move_ref(pending_, frame_);
+            hasPending_ = true;
+            pendingSample_ = placed;
+            return Step::Missing;
+        }
+        if (rc == AVERROR(EAGAIN) && !drained_ && FeedNext()) {
+            continue;
+        }
+        // The end of the stream, or a decoder that cannot go on.
+        needsRestart_ = true;
+        return Step::Missing;
+    }
+}
+
+bool CCodecDecoder::FeedNext() {
+    const std::int32_t count = source_->SampleCount();
+    while (nextFeed_ < count && source_->SampleSize(nextFeed_) == 0) {
+        ++nextFeed_;
+    }
+    if (nextFeed_ >= count) {
+        drained_ = true;
+        const int rc = avcodec_send_packet(context_, nullptr);
+        return rc == 0 || rc == AVERROR_EOF;
+    }
+    const std::int32_t sample = nextFeed_++;
+    const std::uint32_t size = source_->SampleSize(sample);
+    if (size > kMaxPacketBytes) {
+        return true; // skipped: its frame never comes out
+    }
+    packetBytes_.resize(static_cast<std::size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE);
+    std::memset(packetBytes_.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    if (!source_->ReadSample(sample, packetBytes_.data())) {
+        return true;
+    }
+    av_packet_unref(packet_);
+    packet_->data = packetBytes_.data();
+    packet_->size = static_cast<int>(size);
+    packet_->pts = sample;
+    packet_->dts = AV_NOPTS_VALUE;
+    packet_->flags = source_->IsKeySample(sample) ? AV_PKT_FLAG_KEY : 0;
+    const int rc = avcodec_send_packet(context_, packet_);
+    av_packet_unref(packet_);
+    ++packetsSent_;
+    // A sample the decoder rejects produces no frame; anything else means
+    // the decoder cannot take more input.
+    return rc == 0 || (rc != AVERROR(EAGAIN) && rc != AVERROR_EOF);
+}
+
+bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
+                            std::uint8_t* pixels) {
+    if (frame->width <= 0 || frame->height <= 0 || frame->format < 0) {
+        return false;
+    }
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format =
+        WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
+    scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, format, geometry.width,
+                                   geometry.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
+                                   nullptr);
+    if (scaler_ == nullptr) {
+        return false;
+    }
+    int* inverse = nullptr;
+    int* table = nullptr;
+    int sourceRange = 0;
+    int targetRange = 0;
+    int brightness = 0;
+    int contrast = 0;
+    int saturation = 0;
+    if (sws_getColorspaceDetails(scaler_, &inverse, &sourceRange, &table, &targetRange, &brightness,
+                                 &contrast, &saturation) >= 0) {
+        const int space =
+            frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
+        sws_setColorspaceDetails(scaler_, sws_getCoefficients(space), fullRange ? 1 : sourceRange,
+                                 table, targetRange, brightness, contrast, saturation);
+    }
+    const std::size_t row = static_cast<std::size_t>(geometry.width) * 3;
+    const std::size_t stride = (row + kRowAlign - 1) / kRowAlign * kRowAlign;
+    rgbRows_.resize(stride * static_cast<std::size_t>(geometry.height) + kRowAlign);
+    std::uint8_t* target[4] = {rgbRows_.data(), nullptr, nullptr, nullptr};
+    const int targetStride[4] = {static_cast<int>(stride), 0, 0, 0};
+    if (sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, target, targetStride) <=
+        0) {
+        return false;
+    }
+    for (std::int32_t y = 0; y < geometry.height; ++y) {
+        std::uint8_t* out =
+            pixels + static_cast<std::size_t>(geometry.height - 1 - y) * geometry.stride;
+        std::memcpy(out, rgbRows_.data() + static_cast<std::size_t>(y) * stride, row);
+        std::memset(out + row, 0, geometry.stride - row);
+    }
+    return true;
+}
+
+} // namespace kmx

@@ -1,0 +1,93 @@
+// Decoding of compressed video samples with libavcodec into 24-bit bottom-up
+// DIB rows. Keeps the decoder's position so that reading frame n and then
+// n + 1 continues where it stopped; a jump starts again at the nearest key
+// frame before the wanted one.
+#pragma once
+
+#include "media/DibFrame.h"
+#include "media/VideoDecoderSource.h"
+
+#include <cstdint>
+#include <vector>
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+namespace kmx {
+
+class CCodecDecoder {
+public:
+    CCodecDecoder() = default;
+    ~CCodecDecoder();
+    CCodecDecoder(const CCodecDecoder&) = delete;
+    CCodecDecoder& operator=(const CCodecDecoder&) = delete;
+
+    // Finds the decoder for the format's compression FOURCC (or, failing
+    // that, the stream handler's) through libavformat's RIFF tag table and
+    // opens it with the format bytes beyond the 40-byte header as codec data.
+    // The source must outlive the decoder.
+    bool Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+              const IVideoSampleSource& source);
+    void Close();
+
+    // Decodes the non-empty sample and writes it, scaled to the geometry's
+    // size if the stream's pictures differ, as 24-bit rows bottom-up.
+    bool Decode(std::int32_t sample, const DibGeometry& geometry, std::uint8_t* pixels);
+
+    // Packets handed to libavcodec since Open (for tests of the seeking).
+    std::uint64_t PacketsSent() const { return packetsSent_; }
+
+private:
+    enum class Step { Frame, Missing, Failed, Rerun };
+
+    std::int32_t KeyAtOrBefore(std::int32_t sample) const;
+    std::int32_t NextNonEmpty(std::int32_t sample) const;
+    void ForgetKey(std::int32_t sample);
+    void LearnKey(std::int32_t sample);
+    void Restart(std::int32_t key);
+    Step DecodeForward(std::int32_t sample, const DibGeometry& geometry, std::uint8_t* pixels);
+    // Which sample a frame that came out shows; -1 for a frame to pass over.
+    // May ask for the run to start again further back (Step::Rerun).
+    std::int32_t PlaceFrame(const AVFrame* frame, bool* rerun);
+    bool FeedNext();
+    bool Convert(const AVFrame* frame, const DibGeometry& geometry, std::uint8_t* pixels);
+
+    const IVideoSampleSource* source_ = nullptr;
+    AVCodecContext* context_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    AVFrame* pending_ = nullptr; // a frame that came out ahead of the one asked for
+    bool hasPending_ = false;
+    std::int32_t pendingSample_ = -1;
+    SwsContext* scaler_ = nullptr;
+
+    std::vector<std::int32_t> keys_; // sorted
+    bool learnKeys_ = false;
+    // The decoder reorders pictures (B-frames): the samples are stored in
+    // decoding order, and a run must begin one key frame earlier so that the
+    // pictures shown before the wanted key frame can be told apart.
+    bool reorders_ = false;
+    std::int32_t firstSample_ = -1; // the first non-empty sample
+
+    // The current run: decoding began at runStart_; the first picture at or
+    // after runAnchor_ (a key frame) shows sample runAnchor_.
+    std::int32_t runStart_ = 0;
+    std::int32_t runAnchor_ = 0;
+    bool started_ = false; // a picture of this run came out
+    bool anchored_ = false;
+    bool countPictures_ = false; // place pictures by counting, not by their sample
+    std::int32_t lastPlaced_ = -1;
+    std::int32_t lastCoded_ = -1; // the highest sample whose picture came out
+    std::int32_t nextFeed_ = 0;
+    std::int32_t consumed_ = -1; // the last sample whose picture was passed over or shown
+    bool drained_ = false;
+    bool needsRestart_ = true;
+
+    std::vector<std::uint8_t> packetBytes_;
+    std::vector<std::uint8_t> rgbRows_; // top-down BGR24 from the scaler
+    std::uint64_t packetsSent_ = 0;
+};
+
+} // namespace kmx

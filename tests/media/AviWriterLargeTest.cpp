@@ -1,0 +1,88 @@
+// A real file past 1 GiB: written as OpenDML with AVIX RIFFs, accepted by
+// ffprobe with every frame and audio sample, and its last frame found
+// through the index and decoded right.
+#include "media/TestPattern.h"
+
+#include "tests/media/AviWriterTestSupport.h"
+#include "tests/support/ExternalTools.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace avitest;
+
+namespace {
+
+TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
+    TempDir dir;
+    const std::string path = dir.File("large.avi");
+    kmx::SampleAviOptions o;
+    o.width = 640;
+    o.height = 480;
+    o.bitsPerPixel = 24;
+    o.frames = 1400;
+    o.audio = true;
+    o.audioRate = 44100;
+    o.audioChannels = 2;
+    std::string error;
+    ASSERT_TRUE(kmx::WriteSampleAvi(path, o, &error)) << error;
+
+    RiffFile f;
+    std::string problem;
+    ASSERT_TRUE(f.Load(path, &problem)) << problem;
+    EXPECT_GT(f.FileSize(), std::uint64_t{1} << 30);
+    ASSERT_GE(f.Riffs().size(), 2u);
+    const std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
+    const std::uint32_t kMovi = MakeFourcc('m', 'o', 'v', 'i');
+    std::size_t frames = 0;
+    for (std::size_t r = 0; r < f.Riffs().size(); ++r) {
+        const Chunk& riff = f.Riffs()[r];
+        EXPECT_EQ(riff.listType,
+                  r == 0 ? MakeFourcc('A', 'V', 'I', ' ') : MakeFourcc('A', 'V', 'I', 'X'));
+        EXPECT_LE(riff.size, 1u << 30);
+        EXPECT_EQ(riff.Child(MakeFourcc('i', 'd', 'x', '1')) != nullptr, r == 0);
+        for (const Chunk& c : riff.Child(kList, kMovi)->children) {
+            frames += c.id == MakeFourcc('0', '0', 'd', 'b') ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(frames, 1400u);
+    const OdmlIndex indx =
+        ParseOdmlIndex(f.Data(*f.StreamChunk(0, MakeFourcc('i', 'n', 'd', 'x'))));
+    EXPECT_EQ(indx.entries.size(), f.Riffs().size());
+
+    REQUIRE_TOOL("ffprobe");
+    REQUIRE_TOOL("ffmpeg");
+    std::string errors;
+    auto p = ProbeStreams(path, &errors);
+    EXPECT_EQ(p["stream.0.nb_frames"], "1400") << errors;
+    EXPECT_EQ(p["stream.0.nb_read_frames"], "1400");
+    EXPECT_EQ(p["stream.1.nb_frames"], std::to_string(kmx::TestAudioFirstSample(1400, o)));
+
+    // Seek straight to the last frame (55.96 s), which needs the OpenDML
+    // index, and decode it.
+    std::string out;
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-nostdin", "-ss", "55.96", "-i", path, "-map",
+                       "0:v:0", "-frames:v", "1", "-f", "rawvideo", "-"},
+                      &out),
+              0);
+    ASSERT_EQ(out.size(), 640u * 480 * 3);
+    const auto dib = TopDownToDib(reinterpret_cast<const std::uint8_t*>(out.data()), 640, 480, 24);
+    EXPECT_EQ(kmx::ReadTestPatternNumber(dib.data(), 640, 480, 24), 1399);
+
+    // The audio at the end is there too.
+    std::string sound;
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-nostdin", "-ss", "55.9", "-i", path, "-map",
+                       "0:a:0", "-f", "s16le", "-"},
+                      &sound),
+              0);
+    ASSERT_GE(sound.size(), 4u);
+    const std::size_t lastSample = sound.size() / 4 - 1;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(sound.data());
+    EXPECT_EQ(kmx::LoadI16(bytes + lastSample * 4),
+              kmx::TestAudioValue(kmx::TestAudioFirstSample(1400, o) - 1, 0));
+}
+
+} // namespace
