@@ -1,0 +1,103 @@
+#include "ui/overlay/CropDlg.h"
+
+#include "app/HelpKey.h"
+#include "app/TextCatalog.h"
+#include "app/ToolTips.h"
+#include "ui/overlay/TextPrintf.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+namespace {
+
+constexpr int kCropBar = 1044;
+constexpr int kCropValue = 1045;
+constexpr int kMaxCrop = 50;
+
+} // namespace
+
+CCropDlg::CCropDlg(QWidget* parent) : QDialog(parent), builder_(*this, CropDialogTemplate()) {
+    builder_.Build();
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    connect(builder_.Get<QSlider>(kCropBar), &QSlider::valueChanged, this, &CCropDlg::OnHScroll);
+    connect(builder_.Get<QPushButton>(1), &QPushButton::clicked, this, &CCropDlg::accept);
+    auto* tips = new CToolTips(this, [this](int id) { return TipOf(id); });
+    tips->WatchAll();
+}
+
+void CCropDlg::SetTarget(OverlaySettings* target) {
+    target_ = target;
+    if (target != nullptr) {
+        copy_ = *target;
+    }
+    OnInitDialog();
+}
+
+void CCropDlg::OnInitDialog() {
+    auto* bar = builder_.Get<QSlider>(kCropBar);
+    {
+        // Set up silently: only the user's moves are scroll notifications.
+        const QSignalBlocker block(bar);
+        bar->setRange(0, kMaxCrop);
+        bar->setValue(copy_.crop);
+        bar->setPageStep(5);
+    }
+    builder_.Get<QGroupBox>(1067)->setTitle(QString::fromUtf8(GetText(147)));
+    setWindowTitle(QString::fromUtf8(
+        TextPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(146))));
+    RefreshFields();
+}
+
+void CCropDlg::OnHScroll(int position) {
+    copy_.crop = position;
+    RefreshFields();
+}
+
+void CCropDlg::RefreshFields() {
+    cropValue_ = builder_.Get<QSlider>(kCropBar)->value();
+    ShowValueFields();
+}
+
+void CCropDlg::ShowValueFields() {
+    builder_.Get<QLineEdit>(kCropValue)->setText(QString::number(cropValue_));
+}
+
+void CCropDlg::accept() {
+    if (target_ != nullptr) {
+        target_->crop = builder_.Get<QSlider>(kCropBar)->value();
+    }
+    QDialog::accept();
+}
+
+std::string CCropDlg::TipOf(int controlId) const {
+    switch (controlId) {
+    case 1:
+        return GetText(143);
+    case kCropBar:
+        return GetText(144);
+    case kCropValue:
+        return GetText(145);
+    default:
+        return std::string();
+    }
+}
+
+bool CCropDlg::event(QEvent* event) {
+    if (IsHelpRequest(event)) {
+        event->accept();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CCropDlg::keyPressEvent(QKeyEvent* event) {
+    if (IsHelpKey(event)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,466 @@
+// The overlay settings dialog: set-up, the controls and their handlers, OK.
+#include "ui/overlay/OverlayDlg.h"
+
+#include "app/HelpKey.h"
+#include "app/MessageBoxService.h"
+#include "app/TextCatalog.h"
+#include "app/ToolTips.h"
+#include "engine/TextFormatting.h"
+#include "ui/overlay/AviFileDialog.h"
+#include "ui/overlay/BorderDlg.h"
+#include "ui/overlay/CropDlg.h"
+#include "ui/overlay/OverlayDlgIds.h"
+#include "ui/overlay/PaintArea.h"
+#include "ui/overlay/QuickPosDlg.h"
+#include "ui/overlay/SubDialogRunner.h"
+#include "ui/overlay/TextPrintf.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include <algorithm>
+#include <limits>
+
+using namespace overlay_dlg;
+
+namespace {
+
+// Slot values from a project file may lie anywhere; the track bars take
+// int positions.
+int ToPosition(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+COverlayDlg::COverlayDlg(QWidget* parent)
+    : QDialog(parent), builder_(*this, OverlayDialogTemplate()) {
+    builder_.Build();
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    CreatePreviewWindows();
+
+    for (const int id : {kXBar, kYBar, kWidthBar, kHeightBar, kOverlayBar, kBaseBar}) {
+        auto* bar = builder_.Get<QSlider>(id);
+        bar->setSingleStep(1);
+        connect(bar, &QSlider::valueChanged, this, &COverlayDlg::OnHScroll);
+    }
+    connect(builder_.Get<QCheckBox>(kKeepRatio), &QCheckBox::clicked, this,
+            &COverlayDlg::OnKeepRatio);
+    connect(builder_.Get<QCheckBox>(kOriginalSize), &QCheckBox::clicked, this,
+            &COverlayDlg::OnOriginalSize);
+    connect(builder_.Get<QPushButton>(kStart), &QPushButton::clicked, this,
+            &COverlayDlg::OnStartFrame);
+    connect(builder_.Get<QPushButton>(kEnd), &QPushButton::clicked, this, &COverlayDlg::OnEndFrame);
+    connect(builder_.Get<QPushButton>(kSetBaseStart), &QPushButton::clicked, this,
+            &COverlayDlg::OnSetBaseStart);
+    connect(builder_.Get<QPushButton>(kQuickPosition), &QPushButton::clicked, this,
+            &COverlayDlg::OnQuickPosition);
+    connect(builder_.Get<QPushButton>(kBorder), &QPushButton::clicked, this,
+            &COverlayDlg::OnBorder);
+    connect(builder_.Get<QPushButton>(kCrop), &QPushButton::clicked, this, &COverlayDlg::OnCrop);
+    connect(builder_.Get<QPushButton>(kOverlayAvi), &QPushButton::clicked, this,
+            &COverlayDlg::OnOverlayAvi);
+    connect(builder_.Get<QPushButton>(kClearOverlay), &QPushButton::clicked, this,
+            &COverlayDlg::OnClearOverlay);
+    connect(builder_.Get<QPushButton>(1), &QPushButton::clicked, this, &COverlayDlg::accept);
+
+    if (auto* info = builder_.Get<QLabel>(kInfo)) {
+        info->setWordWrap(true);
+    }
+    auto* tips = new CToolTips(this, [this](int id) { return TipOf(id); });
+    tips->WatchAll();
+}
+
+COverlayDlg::~COverlayDlg() = default;
+
+void COverlayDlg::SetTarget(OverlaySettings* target, const std::string& basePath) {
+    target_ = target;
+    basePath_ = basePath;
+    if (target != nullptr) {
+        working_ = *target;
+    }
+    OnInitDialog();
+}
+
+void COverlayDlg::OnInitDialog() {
+    baseRedraw_ = true;
+    if (!OpenBase()) {
+        ShowMessage("FATAL ERROR: Open Base AVI");
+    }
+    UseFallbackBaseFacts();
+
+    ClearOverlay();
+    overlayPath_ = working_.path;
+
+    // Keep ratio is on whenever the dialog opens; the height then follows the width.
+    builder_.Get<QCheckBox>(kKeepRatio)->setChecked(true);
+    EnableControl(kHeightBar, false);
+
+    if (overlayPath_.empty()) {
+        // A slot not used yet.
+        working_.x = baseWidth_ / 10;
+        working_.y = baseHeight_ / 10;
+        working_.width = baseWidth_ / 4;
+        working_.height = baseHeight_ / 4;
+        working_.overlayStart = 0;
+        working_.overlayEnd = 0;
+        working_.baseStart = 0;
+    }
+
+    SetTrackRange(kXBar, 0, baseWidth_ - 1);
+    SetTrackRange(kYBar, 0, baseHeight_ - 1);
+    SetTrackRange(kWidthBar, 10, baseWidth_);
+    SetTrackRange(kHeightBar, 10, baseHeight_);
+    SetTrackRange(kOverlayBar, 0, 1000); // until an overlay is loaded
+    SetTrackRange(kBaseBar, 0, baseFrameCount_ - 1);
+
+    SetTrackPos(kXBar, working_.x);
+    SetTrackPos(kYBar, working_.y);
+    SetTrackPos(kWidthBar, working_.width);
+    SetTrackPos(kHeightBar, working_.height);
+    SetTrackPos(kOverlayBar, working_.overlayStart);
+    SetTrackPos(kBaseBar, working_.baseStart);
+    // A track bar holds its position within its range, and OK writes the
+    // positions: the preview shows the rectangle that OK would write.
+    working_.x = TrackPos(kXBar);
+    working_.y = TrackPos(kYBar);
+    working_.width = TrackPos(kWidthBar);
+    working_.height = TrackPos(kHeightBar);
+
+    endFrame_ = ToPosition(std::int64_t{working_.overlayEnd} + 1);
+    startFrame_ = ToPosition(std::int64_t{working_.overlayStart} + 1);
+    baseStartField_ = ToPosition(std::int64_t{working_.baseStart} + 1);
+
+    builder_.Get<QCheckBox>(kOriginalSize)->setChecked(working_.noResize != 0);
+    EnableControl(kCrop, working_.noResize == 0);
+
+    lastBasePos_ = -1;
+    lastOverlayPos_ = -1;
+
+    SetTexts();
+    LoadOverlay(false);
+
+    RefreshFields();
+    ShowValueFields();
+}
+
+void COverlayDlg::SetTexts() {
+    struct Caption {
+        int id;
+        int text;
+    };
+    static constexpr Caption kGroups[] = {
+        {1064, 108},
+        {1059, 109},
+        {1063, 110},
+        {1062, 111},
+    };
+    static constexpr Caption kOthers[] = {
+        {kSetBaseStart, 112}, {kQuickPosition, 113}, {kStart, 114},      {kEnd, 115},
+        {kBorder, 116},       {kCrop, 117},          {kOverlayAvi, 118}, {kClearOverlay, 119},
+        {kKeepRatio, 124},    {kOriginalSize, 125},  {1055, 120},        {1056, 121},
+        {1057, 122},          {1058, 123},           {1060, 126},        {1061, 127},
+    };
+    for (const Caption& c : kGroups) {
+        builder_.Get<QGroupBox>(c.id)->setTitle(QString::fromUtf8(GetText(c.text)));
+    }
+    for (const Caption& c : kOthers) {
+        const QString text = QString::fromUtf8(GetText(c.text));
+        if (auto* button = builder_.Get<QAbstractButton>(c.id)) {
+            button->setText(text);
+        } else if (auto* label = builder_.Get<QLabel>(c.id)) {
+            label->setText(text);
+        }
+    }
+}
+
+// Controls -------------------------------------------------------------------
+
+void COverlayDlg::SetTrackRange(int id, int minimum, int maximum) {
+    auto* bar = builder_.Get<QSlider>(id);
+    // Set silently: only the user's moves are scroll notifications.
+    const QSignalBlocker block(bar);
+    bar->setRange(minimum, std::max(minimum, maximum));
+    bar->setPageStep(std::max(1, bar->maximum() / 10));
+}
+
+void COverlayDlg::SetTrackPos(int id, int position) {
+    auto* bar = builder_.Get<QSlider>(id);
+    const QSignalBlocker block(bar);
+    bar->setValue(position);
+}
+
+int COverlayDlg::TrackPos(int id) const {
+    return builder_.Get<QSlider>(id)->value();
+}
+
+void COverlayDlg::EnableControl(int id, bool enable) {
+    if (QWidget* control = builder_.Control(id)) {
+        control->setEnabled(enable);
+    }
+}
+
+void COverlayDlg::RefreshFields() {
+    valueX_ = static_cast<std::uint32_t>(TrackPos(kXBar));
+    valueY_ = static_cast<std::uint32_t>(TrackPos(kYBar));
+    valueWidth_ = static_cast<std::uint32_t>(TrackPos(kWidthBar));
+    valueHeight_ = static_cast<std::uint32_t>(TrackPos(kHeightBar));
+    overlayPos_ = TrackPos(kOverlayBar) + 1;
+    basePos_ = TrackPos(kBaseBar) + 1;
+    ShowValueFields();
+}
+
+void COverlayDlg::ShowValueFields() {
+    const auto show = [this](int id, const std::string& text) {
+        builder_.Get<QLineEdit>(id)->setText(QString::fromStdString(text));
+    };
+    show(kXValue, TextPrintf("%u", static_cast<unsigned>(valueX_)));
+    show(kYValue, TextPrintf("%u", static_cast<unsigned>(valueY_)));
+    show(kWidthValue, TextPrintf("%u", static_cast<unsigned>(valueWidth_)));
+    show(kHeightValue, TextPrintf("%u", static_cast<unsigned>(valueHeight_)));
+    show(kEndValue, TextPrintf("%ld", static_cast<long>(endFrame_)));
+    show(kStartValue, TextPrintf("%ld", static_cast<long>(startFrame_)));
+    show(kOverlayPosValue, TextPrintf("%ld", static_cast<long>(overlayPos_)));
+    show(kBaseStartValue, TextPrintf("%ld", static_cast<long>(baseStartField_)));
+    show(kBasePosValue, TextPrintf("%ld", static_cast<long>(basePos_)));
+    // The catalogue's line breaks are "\r\n" (one text has "\n\r").
+    QString info = QString::fromUtf8(infoText_);
+    info.remove(QLatin1Char('\r'));
+    builder_.Get<QLabel>(kInfo)->setText(info);
+}
+
+void COverlayDlg::ApplyRatio() {
+    if (!builder_.Get<QCheckBox>(kKeepRatio)->isChecked() || baseWidth_ <= 0) {
+        return;
+    }
+    // The base frame's ratio; the track bar holds its minimum of 10.
+    SetTrackPos(kHeightBar,
+                ToPosition(std::int64_t{TrackPos(kWidthBar)} * baseHeight_ / baseWidth_));
+    working_.height = TrackPos(kHeightBar);
+}
+
+// Handlers -------------------------------------------------------------------
+
+void COverlayDlg::OnHScroll(int position) {
+    switch (CDialogBuilder::ControlId(sender())) {
+    case kXBar:
+        if (position == working_.x) {
+            return;
+        }
+        working_.x = position;
+        break;
+    case kYBar:
+        if (position == working_.y) {
+            return;
+        }
+        working_.y = position;
+        break;
+    case kWidthBar:
+        if (position == working_.width) {
+            return;
+        }
+        working_.width = position;
+        ApplyRatio();
+        break;
+    case kHeightBar:
+        if (position == working_.height) {
+            return;
+        }
+        working_.height = position;
+        ApplyRatio();
+        break;
+    case kOverlayBar:
+        if (position == lastOverlayPos_) {
+            return;
+        }
+        lastOverlayPos_ = position;
+        break;
+    case kBaseBar:
+        if (position == lastBasePos_) {
+            return;
+        }
+        lastBasePos_ = position;
+        baseRedraw_ = true;
+        break;
+    default:
+        return;
+    }
+    RefreshFields();
+    InvalidatePreview();
+}
+
+void COverlayDlg::OnKeepRatio() {
+    if (builder_.Get<QCheckBox>(kKeepRatio)->isChecked()) {
+        ApplyRatio();
+        EnableControl(kHeightBar, false);
+        RefreshFields();
+        InvalidatePreview();
+    } else {
+        EnableControl(kHeightBar, true);
+    }
+}
+
+void COverlayDlg::OnOriginalSize() {
+    working_.noResize = builder_.Get<QCheckBox>(kOriginalSize)->isChecked() ? 1 : 0;
+    EnableControl(kCrop, working_.noResize == 0);
+    InvalidatePreview();
+}
+
+void COverlayDlg::OnStartFrame() {
+    const std::int32_t frame = TrackPos(kOverlayBar) + 1;
+    if (endFrame_ < frame) {
+        ShowMessage(GetText(128));
+        return;
+    }
+    startFrame_ = frame;
+    ShowValueFields();
+}
+
+void COverlayDlg::OnEndFrame() {
+    const std::int32_t frame = TrackPos(kOverlayBar) + 1;
+    if (frame < startFrame_) {
+        ShowMessage(GetText(129));
+        return;
+    }
+    endFrame_ = frame;
+    ShowValueFields();
+}
+
+void COverlayDlg::OnSetBaseStart() {
+    baseStartField_ = TrackPos(kBaseBar) + 1;
+    ShowValueFields();
+}
+
+void COverlayDlg::OnQuickPosition() {
+    std::int32_t x = -1;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    {
+        CQuickPosDlg dialog(this);
+        dialog.SetTarget(working_.number, baseWidth_, baseHeight_, &x, &y, &width, &height);
+        RunSubDialog(dialog);
+    }
+    if (x < 0) {
+        return; // left without a choice
+    }
+    SetTrackPos(kXBar, x);
+    SetTrackPos(kYBar, y);
+    SetTrackPos(kWidthBar, width);
+    SetTrackPos(kHeightBar, height);
+    // As the track bars hold them (a frame below 40 pixels gives widths
+    // below the minimum of 10): what the preview shows is what OK writes.
+    working_.x = TrackPos(kXBar);
+    working_.y = TrackPos(kYBar);
+    working_.width = TrackPos(kWidthBar);
+    working_.height = TrackPos(kHeightBar);
+    RefreshFields();
+    InvalidatePreview();
+}
+
+void COverlayDlg::OnBorder() {
+    CBorderDlg dialog(this);
+    dialog.SetTarget(&working_);
+    RunSubDialog(dialog);
+}
+
+void COverlayDlg::OnCrop() {
+    CCropDlg dialog(this);
+    dialog.SetTarget(&working_);
+    RunSubDialog(dialog);
+}
+
+void COverlayDlg::OnOverlayAvi() {
+    // Chosen or not, the overlay named now is loaded again from its start.
+    SelectAviFile(this, GetText(130), &overlayPath_);
+    LoadOverlay(true);
+}
+
+void COverlayDlg::OnClearOverlay() {
+    ClearOverlay();
+}
+
+void COverlayDlg::accept() {
+    if (target_ != nullptr) {
+        target_->path = overlayPath_;
+        target_->x = TrackPos(kXBar);
+        target_->y = TrackPos(kYBar);
+        target_->width = TrackPos(kWidthBar);
+        target_->height = TrackPos(kHeightBar);
+        target_->overlayStart = startFrame_ - 1;
+        target_->overlayEnd = endFrame_ - 1;
+        target_->baseStart = baseStartField_ - 1;
+        // The colour's fourth byte of the slot stays as it was.
+        for (std::size_t i = 0; i < 3; ++i) {
+            target_->borderColor[i] = working_.borderColor[i];
+        }
+        target_->borderWidth = working_.borderWidth;
+        target_->crop = working_.crop;
+        target_->noResize = working_.noResize;
+    }
+    QDialog::accept();
+}
+
+// Tips, help -----------------------------------------------------------------
+
+std::string COverlayDlg::FrameTip(int textId, const CAviReader& reader, std::int32_t frame) const {
+    const std::int32_t ms = reader.VideoFrameToTime(0, frame);
+    return TextPrintf(GetText(textId), FormatTime(ms * 0.001).c_str());
+}
+
+std::string COverlayDlg::TipOf(int controlId) const {
+    switch (controlId) {
+    case kOverlayPosValue:
+        return FrameTip(97, overlayReader_, TrackPos(kOverlayBar));
+    case kBasePosValue:
+        return FrameTip(98, baseReader_, TrackPos(kBaseBar));
+    case kStartValue:
+        return FrameTip(101, overlayReader_, startFrame_ - 1);
+    case kEndValue:
+        return FrameTip(102, overlayReader_, endFrame_ - 1);
+    case kBaseStartValue:
+        return FrameTip(104, baseReader_, baseStartField_ - 1);
+    default:
+        break;
+    }
+    static constexpr struct {
+        int id;
+        int text;
+    } kTips[] = {
+        {kXBar, 83},      {kXValue, 93},         {kYBar, 84},          {kYValue, 94},
+        {kWidthBar, 85},  {kWidthValue, 95},     {kHeightBar, 86},     {kHeightValue, 96},
+        {kKeepRatio, 91}, {kQuickPosition, 107}, {kOverlayBar, 87},    {kStart, 99},
+        {kEnd, 100},      {kBaseBar, 88},        {kSetBaseStart, 103}, {kOriginalSize, 92},
+        {kBorder, 105},   {kCrop, 106},          {kOverlayAvi, 89},    {kClearOverlay, 90},
+        {1, 82},
+    };
+    for (const auto& tip : kTips) {
+        if (tip.id == controlId) {
+            return GetText(tip.text);
+        }
+    }
+    return std::string();
+}
+
+bool COverlayDlg::event(QEvent* event) {
+    if (IsHelpRequest(event)) {
+        event->accept();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void COverlayDlg::keyPressEvent(QKeyEvent* event) {
+    if (IsHelpKey(event)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

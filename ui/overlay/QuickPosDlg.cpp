@@ -1,0 +1,72 @@
+#include "ui/overlay/QuickPosDlg.h"
+
+#include "app/HelpKey.h"
+#include "app/TextCatalog.h"
+#include "app/ToolTips.h"
+#include "ui/overlay/QuickPosTable.h"
+#include "ui/overlay/TextPrintf.h"
+
+#include <QPushButton>
+
+CQuickPosDlg::CQuickPosDlg(QWidget* parent)
+    : QDialog(parent), builder_(*this, QuickPosDialogTemplate()) {
+    builder_.Build();
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    for (const int id : kQuickPosButtonIds) {
+        if (auto* button = builder_.Get<QPushButton>(id)) {
+            connect(button, &QPushButton::clicked, this, &CQuickPosDlg::OnPositionButton);
+        }
+    }
+    // No control of this dialog has a tip text; the filter keeps other tips away.
+    auto* tips = new CToolTips(this, [](int) { return std::string(); });
+    tips->WatchAll();
+}
+
+void CQuickPosDlg::SetTarget(std::int32_t number, std::int32_t width, std::int32_t height,
+                             std::int32_t* x, std::int32_t* y, std::int32_t* rectWidth,
+                             std::int32_t* rectHeight) {
+    number_ = number;
+    baseWidth_ = width;
+    baseHeight_ = height;
+    x_ = x;
+    y_ = y;
+    width_ = rectWidth;
+    height_ = rectHeight;
+    OnInitDialog();
+}
+
+void CQuickPosDlg::OnInitDialog() {
+    setWindowTitle(QString::fromUtf8(
+        TextPrintf("Overlay %i - [%s]", static_cast<int>(number_), GetText(148))));
+}
+
+void CQuickPosDlg::OnPositionButton() {
+    QuickPosRect r;
+    if (!QuickPosRectangle(CDialogBuilder::ControlId(sender()), baseWidth_, baseHeight_, &r)) {
+        return;
+    }
+    if (x_ != nullptr && y_ != nullptr && width_ != nullptr && height_ != nullptr) {
+        *x_ = r.x;
+        *y_ = r.y;
+        *width_ = r.width;
+        *height_ = r.height;
+    }
+    done(0);
+}
+
+bool CQuickPosDlg::event(QEvent* event) {
+    if (IsHelpRequest(event)) {
+        event->accept();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void CQuickPosDlg::keyPressEvent(QKeyEvent* event) {
+    if (IsHelpKey(event)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
