@@ -257,7 +257,7 @@ TEST(InputInfoText, OnlyDirectColourFramesAreSupported) {
 
 TEST(FileDialogFilters, ConvertToQtNameFilters) {
     EXPECT_EQ(QtNameFilters("Video files (*.avi)|*.avi||"), QStringLiteral("Video files (*.avi)"));
-    EXPECT_EQ(QtNameFilters("Kadrimix(*.kmx)|*.kmx||"), QStringLiteral("Kadrimix(*.kmx)"));
+    EXPECT_EQ(QtNameFilters("Kadrimix(*.kmx)|*.kmx||"), QStringLiteral("Kadrimix (*.kmx)"));
     EXPECT_EQ(QtNameFilters("Videos|*.avi|All|*||"), QStringLiteral("Videos (*.avi);;All (*)"));
 }
 

@@ -4,6 +4,7 @@
 #include "app/QtNotificationTarget.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 #include "ui/main/BitmapButton.h"
+#include "ui/overlay/AviFileDialog.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -155,6 +156,40 @@ TEST_F(MainDlgState, OverlayListKeepsOrMovesItsSelection) {
     dlg.FillOverlayList(-1);
     EXPECT_EQ(list->currentIndex(), 4);
     EXPECT_EQ(list->count(), 10);
+}
+
+TEST_F(MainDlgState, OverlayListOpensTheOverlayDialogOnItsSlot) {
+    CMainDlg dlg;
+    ChooseInput(dlg, Sample("base.avi", 320, 240, 5));
+    const std::string overlay = Sample("logo.avi", 64, 48, 5);
+    SetAviFileDialogHook([&](const std::string&, const std::string&, std::string* chosen) {
+        *chosen = overlay;
+        return true;
+    });
+    modalAnswer = [](QDialog& dialog) {
+        // Choose the overlay file in the dialog, then OK.
+        dialog.findChild<QAbstractButton*>(QStringLiteral("control1021"))->click();
+        dialog.accept();
+        return int(QDialog::Accepted);
+    };
+    auto* list = qobject_cast<QComboBox*>(dlg.Control(1022));
+    list->setCurrentIndex(2);
+    emit list->activated(2);
+    SetAviFileDialogHook({});
+
+    ASSERT_EQ(modalDialogs.back(), "COverlayDlg");
+    const OverlaySettings& slot = dlg.Job().overlays[2];
+    EXPECT_EQ(slot.path, overlay);
+    EXPECT_EQ(slot.number, 3);
+    EXPECT_EQ(std::tie(slot.x, slot.y, slot.width, slot.height), std::make_tuple(32, 24, 80, 60));
+    EXPECT_EQ(list->itemText(2).toStdString(), "Overlay 3 [" + overlay + "]");
+    EXPECT_EQ(list->currentIndex(), 2);
+    EXPECT_TRUE(dlg.windowTitle().endsWith(QStringLiteral("*]")));
+
+    // Escape in the dialog changes nothing.
+    modalAnswer = [](QDialog&) { return int(QDialog::Rejected); };
+    emit list->activated(2);
+    EXPECT_EQ(dlg.Job().overlays[2].path, overlay);
 }
 
 TEST_F(MainDlgState, ProgressNotificationsShowAndHideTheBar) {

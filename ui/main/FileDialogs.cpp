@@ -27,8 +27,12 @@ QString QtNameFilters(const std::string& filter) {
             break; // the closing "||"
         }
         const QString bracketed = QLatin1Char('(') + pattern + QLatin1Char(')');
-        if (pattern.isEmpty() || description.endsWith(bracketed)) {
+        if (pattern.isEmpty()) {
             filters.append(description);
+        } else if (description.endsWith(bracketed)) {
+            // "Kadrimix(*.kmx)" reads "Kadrimix (*.kmx)" in Qt's dialogs.
+            const QString name = description.chopped(bracketed.size()).trimmed();
+            filters.append(name.isEmpty() ? bracketed : name + QLatin1Char(' ') + bracketed);
         } else {
             filters.append(description + QLatin1Char(' ') + bracketed);
         }

@@ -28,5 +28,6 @@ bool RunFileDialog(const FileDialogRequest& request, std::string* name);
 
 // "Video files (*.avi)|*.avi||" as a Qt name filter list
 // ("Video files (*.avi)"); a description that does not end in its own
-// pattern gets it appended in brackets.
+// pattern gets it appended in brackets, one that does gets a space before
+// the bracket ("Kadrimix(*.kmx)" gives "Kadrimix (*.kmx)").
 QString QtNameFilters(const std::string& filter);

@@ -18,6 +18,7 @@
 #include "ui/main/InputInfo.h"
 #include "ui/main/ModalDialogs.h"
 #include "ui/main/StringPrintf.h"
+#include "ui/overlay/OverlayDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -158,6 +159,9 @@ void CMainDlg::ConnectControls() {
     connect(save_, &QPushButton::clicked, this, &CMainDlg::SaveProject);
     connect(codec_, &QPushButton::clicked, this, &CMainDlg::ChooseCodec);
     connect(play_, &CBitmapButton::clicked, this, &CMainDlg::OnPlayButton);
+    // Every change of the track bar's value (mouse, keys, and each step of a
+    // drag) draws; the window's own moves are made with signals blocked.
+    connect(slider_, &QSlider::valueChanged, this, &CMainDlg::OnHScroll);
     // Only the user's choice opens an overlay dialog (also the entry already
     // selected); refilling the list selects without a signal.
     connect(overlayList_, &QComboBox::activated, this, &CMainDlg::OnOverlaySelect);
@@ -191,11 +195,10 @@ void CMainDlg::ConnectControls() {
 void CMainDlg::OnInitDialog() {
     // Qt gives the window no system menu of its own to extend; the about
     // dialog is reached through Info and the picture.
-    slider_->setRange(1, kSliderRange);
-    slider_->setValue(1);
+    SetSliderRange(1, kSliderRange);
+    SetSliderPosition(1);
     progress_->SetRange(0, kProgressRange);
 
-    timerId_ = 0;
     converting_ = false;
     playing_ = false;
     frameCount_ = 0;
@@ -226,10 +229,6 @@ void CMainDlg::OnInitDialog() {
 
 QWidget* CMainDlg::Control(int id) const {
     return builder_->Control(id);
-}
-
-QWidget* CMainDlg::PreviewWindow() const {
-    return previewWindow_;
 }
 
 void CMainDlg::UpdateControls() {
@@ -350,25 +349,16 @@ void CMainDlg::OnCancel() {
     }
 }
 
-bool CMainDlg::AskSaveProject() {
-    // Project files are not written yet, so there is nothing to ask.
-    return true;
-}
-
-void CMainDlg::LoadProject() {
-    // Project files are not read yet; the button only follows the enable rules.
-}
-
-void CMainDlg::SaveProject() {
-    // Project files are not written yet; the button only follows the enable rules.
-}
-
-void CMainDlg::ChooseCodec() {
-    // The compressor choice is not offered yet: the output stays uncompressed.
-}
-
 void CMainDlg::OnOverlaySelect() {
-    // The overlay dialog is not there yet; the list keeps its entries.
+    const int slot = overlayList_->currentIndex();
+    if (slot >= 0 && slot < kOverlaySlotCount) {
+        // The overlay dialog edits a copy of the slot and writes it back on OK.
+        COverlayDlg dialog;
+        dialog.SetTarget(&job_.overlays[static_cast<std::size_t>(slot)], inputName_);
+        if (RunModalDialog(dialog) == QDialog::Accepted) {
+            UpdateTitle(true);
+        }
+    }
     FillOverlayList(-1);
 }
 
@@ -393,12 +383,4 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-bool CMainDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == previewWindow_ && event->type() == QEvent::Paint) {
-        PaintPreview();
-        return false; // the frame's border follows
-    }
-    return QDialog::eventFilter(watched, event);
 }

@@ -11,6 +11,7 @@
 #include "engine/WorkerMessages.h"
 #include "engine/WorkerThread.h"
 #include "media/AviReader.h"
+#include "ui/main/PreviewWidget.h"
 
 #include <QDialog>
 
@@ -30,11 +31,12 @@ class CQtNotificationTarget;
 class CWorkerEvent;
 class QCheckBox;
 class QComboBox;
-class QFrame;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QTimer;
+struct ProjectRecord;
 
 class CMainDlg : public QDialog {
     Q_OBJECT
@@ -80,12 +82,19 @@ public:
     // Draws frame (1-based) of the input, or the conversion preview, and sets
     // the position line.
     void DrawFrame(int frame, bool moveSlider);
+    // The track bar stands at position (by the user: mouse, keys, dragging).
+    void OnHScroll(int position);
     void OnPlayButton();
     void StartPlayback();
     void StopPlayback();
+    // One tick of playback: shows the frame the clock has reached.
+    void OnTimer();
 
     void OnOverlaySelect();
+    // The compressor chooser; its choice goes to the compressor records and name.
     void ChooseCodec();
+    // Before the project is replaced or left: true to go on (saved, or not
+    // wanted), false when the user cancelled.
     bool AskSaveProject();
     void LoadProject();
     void SaveProject();
@@ -100,7 +109,7 @@ public:
 
     // State, for the window's users and tests.
     QWidget* Control(int id) const;
-    QWidget* PreviewWindow() const;
+    CPreviewWidget* PreviewWindow() const { return previewWindow_; }
     std::int32_t FrameCount() const { return frameCount_; }
     std::int32_t CurrentFrame() const { return currentFrame_; }
     bool IsConverting() const { return converting_; }
@@ -126,7 +135,6 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -136,10 +144,17 @@ private:
     void ConnectControls();
     void OnInitDialog();
     void CreatePreviewWindow();
-    void PaintPreview();
+    // Track bar changes made by the window itself, which draw nothing.
+    void SetSliderRange(int minimum, int maximum);
+    void SetSliderPosition(int position);
     void OnWorkerNotification(const CWorkerEvent& event);
     void OnMirrorHalf(QCheckBox* clicked, QCheckBox* partner);
     void FillJobFromControls();
+    // The project as the controls and members show it, and the way back.
+    ProjectRecord MakeProjectRecord() const;
+    void ApplyProjectRecord(const ProjectRecord& project);
+    // The compressor name from the two compressor records.
+    void UpdateCompressorName();
 
     CWorkerThread& worker_;
     std::unique_ptr<CDialogBuilder> builder_;
@@ -175,7 +190,8 @@ private:
     QLabel* statusLabel_ = nullptr;
     QLabel* positionLabel_ = nullptr;
     CClickablePicture* picture_ = nullptr;
-    QFrame* previewWindow_ = nullptr;
+    CPreviewWidget* previewWindow_ = nullptr;
+    QTimer* playTimer_ = nullptr;
 
     std::string inputName_;
     std::string outputName_;
@@ -187,7 +203,6 @@ private:
     std::int32_t currentFrame_ = 0; // 1-based frame last drawn; 0 = none
     bool converting_ = false;
     bool playing_ = false;
-    int timerId_ = 0;
     std::uint32_t playbackStart_ = 0;
     std::int32_t playbackBase_ = 0;
     std::uint32_t conversionStart_ = 0;

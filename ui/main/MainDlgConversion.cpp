@@ -11,7 +11,6 @@
 #include "ui/main/StringPrintf.h"
 
 #include <QCheckBox>
-#include <QFrame>
 
 #include <cstring>
 #include <new>
@@ -41,7 +40,6 @@ CMainDlg::~CMainDlg() {
         kept.push_back(notificationTarget_);
         kept.insert(kept.end(), postedJobs_.begin(), postedJobs_.end());
     }
-    previewWindow_->removeEventFilter(this);
     reader_.Close();
 }
 

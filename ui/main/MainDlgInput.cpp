@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <QSlider>
 #include <QUrl>
 
 namespace {
@@ -78,7 +77,7 @@ void CMainDlg::OnOutputAvi() {
 void CMainDlg::CloseInput() {
     StopPlayback();
     frameCount_ = 0;
-    slider_->setValue(1);
+    SetSliderPosition(1);
     reader_.StopVideoRetrieve(0);
     reader_.Close();
     std::vector<std::uint8_t>().swap(previewBuffer_);
@@ -120,8 +119,8 @@ void CMainDlg::OpenInput(bool detectInterlace) {
 
     frameCount_ = reader_.GetVideoLength(0);
     if (frameCount_ > 0) {
-        slider_->setRange(1, frameCount_);
-        slider_->setValue(1);
+        SetSliderRange(1, frameCount_);
+        SetSliderPosition(1);
     }
 
     std::string error;

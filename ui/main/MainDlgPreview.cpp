@@ -1,22 +1,27 @@
-// The preview area of the main window, the position line and playback.
+// The preview area of the main window: drawing frames of the input and the
+// conversion preview, the position line, the track bar and playback.
 #include "ui/main/MainDlg.h"
 
 #include "app/TextCatalog.h"
 #include "engine/TextFormatting.h"
+#include "ui/main/PreviewWidget.h"
 #include "ui/main/StringPrintf.h"
 
-#include <QFrame>
 #include <QGroupBox>
-#include <QPainter>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace {
 
 constexpr int kPreviewWidth = 362;
 constexpr int kPreviewHeight = 290;
 constexpr int kPreviewId = 5001;
+constexpr int kPlaybackPeriodMs = 30;
 
 } // namespace
 
@@ -25,22 +30,27 @@ void CMainDlg::CreatePreviewWindow() {
     // caption line).
     const int w = frame_->width();
     const int h = frame_->height();
-    previewWindow_ = new QFrame(frame_);
+    previewWindow_ = new CPreviewWidget(frame_);
     previewWindow_->setObjectName(QStringLiteral("control%1").arg(kPreviewId));
-    previewWindow_->setFrameStyle(QFrame::Box | QFrame::Plain);
-    previewWindow_->setLineWidth(1);
-    previewWindow_->setFocusPolicy(Qt::NoFocus);
-    previewWindow_->setAttribute(Qt::WA_TransparentForMouseEvents);
     previewWindow_->setGeometry((w - kPreviewWidth) / 2, (h - kPreviewHeight) / 2 + 3,
                                 kPreviewWidth, kPreviewHeight);
-    previewWindow_->installEventFilter(this);
     previewWindow_->show();
+
+    playTimer_ = new QTimer(this);
+    playTimer_->setInterval(kPlaybackPeriodMs);
+    playTimer_->setTimerType(Qt::PreciseTimer);
+    connect(playTimer_, &QTimer::timeout, this, &CMainDlg::OnTimer);
 }
 
-void CMainDlg::PaintPreview() {
-    // Frames are not drawn yet: the area inside the border is blue.
-    QPainter painter(previewWindow_);
-    painter.fillRect(previewWindow_->contentsRect(), QColor(0, 0, 255));
+void CMainDlg::SetSliderRange(int minimum, int maximum) {
+    // Moving the track bar from here is no user's scroll: no drawing follows.
+    const QSignalBlocker quiet(slider_);
+    slider_->setRange(minimum, maximum);
+}
+
+void CMainDlg::SetSliderPosition(int position) {
+    const QSignalBlocker quiet(slider_);
+    slider_->setValue(position);
 }
 
 void CMainDlg::DrawFrame(int frame, bool moveSlider) {
@@ -48,7 +58,7 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
     if (!conversionFrame) {
         if (frameCount_ <= 0) {
             positionText_.clear();
-            previewWindow_->update();
+            previewWindow_->DrawNoInput();
             UpdateStatics();
             return;
         }
@@ -57,11 +67,22 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
             return; // already shown, with its position line
         }
         currentFrame_ = frame;
+        const BITMAPINFOHEADER* dib = nullptr;
+        reader_.GetVideoFrame(0, frame - 1, &dib);
+        if (dib == nullptr) {
+            // The old picture stays; the track bar goes back to the start.
+            UpdateControls();
+            SetSliderPosition(1);
+            return;
+        }
+        previewWindow_->DrawDib(dib);
+    } else {
+        previewWindow_->DrawDib(reinterpret_cast<const BITMAPINFOHEADER*>(previewBuffer_.data()),
+                                static_cast<std::size_t>(previewLength_));
     }
     positionText_.clear();
-    previewWindow_->update();
     if (moveSlider) {
-        slider_->setValue(frame);
+        SetSliderPosition(frame);
     }
     if (!converting_) {
         const std::int32_t ms = reader_.VideoFrameToTime(0, frame - 1);
@@ -72,18 +93,58 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
     UpdateStatics();
 }
 
+void CMainDlg::OnHScroll(int position) {
+    if (converting_ || frameCount_ <= 0 || playing_) {
+        return;
+    }
+    DrawFrame(position, false); // the track bar already stands there
+}
+
 void CMainDlg::OnPlayButton() {
-    // Playback is not offered yet; the button's bitmaps show the state only.
+    if (frameCount_ <= 0 || converting_) {
+        return;
+    }
+    if (playing_) {
+        StopPlayback();
+    } else {
+        StartPlayback();
+    }
+    UpdateControls();
 }
 
 void CMainDlg::StartPlayback() {
-    // Playback is not offered yet.
+    if (playing_) {
+        return;
+    }
+    playTimer_->stop();
+    playTimer_->start();
+    playbackStart_ = clock_();
+    // From the frame shown, or from the start when none or the last is shown.
+    playbackBase_ = (currentFrame_ > 0 && currentFrame_ < frameCount_) ? currentFrame_ - 1 : 0;
+    playing_ = true;
+}
+
+void CMainDlg::OnTimer() {
+    if (!playing_) {
+        return;
+    }
+    // The frame follows the clock: frames between two ticks are skipped.
+    const std::uint32_t elapsed = clock_() - playbackStart_;
+    const auto ms = static_cast<std::int32_t>(
+        std::min<std::uint32_t>(elapsed, std::numeric_limits<std::int32_t>::max()));
+    const std::int32_t n = reader_.VideoTimeToFrame(0, ms);
+    std::int64_t target =
+        n < 0 ? std::int64_t{frameCount_} : std::int64_t{n} + std::int64_t{playbackBase_} + 1;
+    if (target >= frameCount_) {
+        StopPlayback();
+        target = frameCount_;
+    }
+    DrawFrame(static_cast<int>(target), true);
 }
 
 void CMainDlg::StopPlayback() {
-    if (timerId_ != 0) {
-        killTimer(timerId_);
-        timerId_ = 0;
+    if (playTimer_ != nullptr) {
+        playTimer_->stop();
     }
     if (playing_) {
         playing_ = false;

@@ -1,0 +1,56 @@
+// The compressor choice of the main window: the chooser, the two compressor
+// records it fills and the name shown beside the Codec button.
+#include "ui/main/MainDlg.h"
+
+#include "app/TextCatalog.h"
+#include "codec/Compressor.h"
+#include "codec/WideToNarrow.h"
+#include "ui/main/CodecChooserDlg.h"
+#include "ui/main/ModalDialogs.h"
+
+void CMainDlg::ChooseCodec() {
+    // The input's format decides which compressors are offered.
+    const BITMAPINFOHEADER* frame = nullptr;
+    reader_.GetVideoFrame(0, 0, &frame);
+    BITMAPINFOHEADER format{};
+    if (frame != nullptr) {
+        format = *frame;
+    }
+    CCodecChooserDlg chooser(frame != nullptr ? &format : nullptr, compVars_, this);
+    if (RunModalDialog(chooser) == QDialog::Accepted) {
+        const CodecChoice choice = chooser.Choice();
+        COMPVARS settings = compVars_;
+        kmx::ClearRunState(settings); // nothing of an earlier run is kept
+        settings.cbSize = static_cast<std::int32_t>(kmx::kCompVarsSize);
+        settings.dwFlags = ICMF_COMPVARS_VALID;
+        settings.fccType = ICTYPE_VIDEO;
+        settings.fccHandler = choice.fourcc;
+        settings.lQ = choice.quality;
+        settings.lKey = choice.keyFrameRate;
+        settings.lDataRate = choice.dataRate;
+
+        // The compressor is opened only to describe itself and released at
+        // once: no handle outlives the choice.
+        ICINFO info = icInfo_;
+        const std::unique_ptr<CCompressor> compressor =
+            choice.fourcc != FOURCC_DIB ? CCompressor::Open(ICTYPE_VIDEO, choice.fourcc) : nullptr;
+        if (!compressor ||
+            compressor->GetInfo(&info, static_cast<std::int32_t>(sizeof info)) == 0) {
+            info.fccHandler = 0; // no compressor: uncompressed output
+        }
+        compVars_ = settings;
+        icInfo_ = info;
+    }
+    // Also after Cancel: the name follows the records as they stand.
+    UpdateCompressorName();
+    UpdateTitle(true);
+    UpdateStatics();
+}
+
+void CMainDlg::UpdateCompressorName() {
+    if (icInfo_.fccHandler != 0 && compVars_.fccHandler != FOURCC_DIB) {
+        compressorName_ = kmx::WideToNarrow(icInfo_.szDescription);
+    } else {
+        compressorName_ = GetText(51);
+    }
+}
