@@ -401,12 +401,16 @@ TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {
     job.preview = 1;
     JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0);
-    EXPECT_EQ(outcome.previews, 3);
+    // A frame offered while the window still holds the previous one is
+    // dropped, so how many arrive depends on timing; each is a whole frame.
+    EXPECT_GE(outcome.previews, 1);
     ASSERT_EQ(outcome.lastPreview.size(), 40u + 32 * 16 * 3);
     BITMAPINFOHEADER header{};
     std::memcpy(&header, outcome.lastPreview.data(), sizeof header);
     EXPECT_EQ(header.biWidth, 32);
-    EXPECT_EQ(kmx::ReadTestPatternNumber(outcome.lastPreview.data() + 40, 32, 16, 24), 2);
+    const int shown = kmx::ReadTestPatternNumber(outcome.lastPreview.data() + 40, 32, 16, 24);
+    EXPECT_GE(shown, 0);
+    EXPECT_LE(shown, 2);
 
     // Frames the receiver never gives back are dropped, not queued.
     outcome = RunJobOnWorker(job, true, false);
