@@ -27,6 +27,38 @@ void MirrorRowPixels(std::uint8_t* pixels, int width, int height, bool keepLeft,
     }
 }
 
+// Reverses every row through a scratch row: each pixel is read and written
+// once, with whole-word moves, which is several times faster than swapping
+// pixel pairs byte by byte. scratch holds a row and 4 bytes more.
+template <int N>
+void ReverseRows(std::uint8_t* pixels, int width, int height, std::uint8_t* scratch) {
+    const std::size_t stride = static_cast<std::size_t>(width) * N;
+    for (int row = 0; row < height; ++row) {
+        std::uint8_t* line = pixels + stride * static_cast<std::size_t>(row);
+        const std::uint8_t* source = line + stride - N;
+        std::uint8_t* target = scratch;
+        if constexpr (N == 3) {
+            // 4-byte moves: the extra byte written is overwritten by the next
+            // pixel (or lands in the scratch row's spare bytes); the extra
+            // byte read stays inside the row because the last pixel of the
+            // row is copied on its own.
+            std::memcpy(target, source, 3);
+            for (int k = 1; k < width; ++k) {
+                source -= 3;
+                target += 3;
+                std::uint32_t value;
+                std::memcpy(&value, source, 4);
+                std::memcpy(target, &value, 4);
+            }
+        } else {
+            for (int k = 0; k < width; ++k, source -= N, target += N) {
+                std::memcpy(target, source, N);
+            }
+        }
+        std::memcpy(line, scratch, stride);
+    }
+}
+
 } // namespace
 
 void CFrameTransforms::Reset() {
@@ -107,6 +139,33 @@ void CFrameTransforms::MirrorColumns(std::uint8_t* pixels, int width, int height
                                      bool mirrorLeftHalf, bool mirrorRightHalf) {
     if (width <= 1 || height <= 1) {
         return;
+    }
+    if (!mirrorLeftHalf && !mirrorRightHalf && bytesPerPixel >= 1 && bytesPerPixel <= 4) {
+        const std::size_t scratchSize =
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel) + 4;
+        if (unit_.size() < scratchSize) {
+            try {
+                unit_.resize(scratchSize);
+            } catch (const std::bad_alloc&) {
+                unit_.clear(); // fall back to swapping pixel pairs in place
+            }
+        }
+        if (unit_.size() >= scratchSize) {
+            switch (bytesPerPixel) {
+            case 1:
+                ReverseRows<1>(pixels, width, height, unit_.data());
+                return;
+            case 2:
+                ReverseRows<2>(pixels, width, height, unit_.data());
+                return;
+            case 3:
+                ReverseRows<3>(pixels, width, height, unit_.data());
+                return;
+            default:
+                ReverseRows<4>(pixels, width, height, unit_.data());
+                return;
+            }
+        }
     }
     switch (bytesPerPixel) {
     case 1:

@@ -34,6 +34,6 @@ public:
 private:
     std::vector<std::uint8_t> previous_; // the last frame as it was read
     std::vector<std::uint8_t> scratch_;  // receives the current frame; swapped with previous_
-    std::vector<std::uint8_t> unit_;     // one row or row pair for the row mirror
+    std::vector<std::uint8_t> unit_;     // one row or row pair, the mirrors' scratch space
     bool havePrevious_ = false;
 };

@@ -137,8 +137,13 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
     if (size > kMaxRawSampleBytes) {
         return false;
     }
-    sample.resize(size);
     ++samplesRead;
+    if (!geometry.topDown && size == geometry.imageSize) {
+        // Stored exactly as the DIB holds it (bottom-up, padded rows): read
+        // straight into the frame, without a copy.
+        return source->ReadSample(index, dib.Pixels());
+    }
+    sample.resize(size);
     if (!source->ReadSample(index, sample.data())) {
         return false;
     }
