@@ -3,8 +3,10 @@
 // input files in a temporary folder.
 #pragma once
 
+#include "app/QtNotificationTarget.h"
 #include "app/Settings.h"
 #include "app/TextCatalog.h"
+#include "engine/ConvertThread.h"
 #include "media/TestPattern.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempDir.h"
@@ -15,13 +17,17 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QLabel>
+#include <QTest>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 class MainDlgTest : public ::testing::Test {
@@ -32,16 +38,15 @@ protected:
         TextCatalog().Init(2);
         SetFileDialogHook([this](const FileDialogRequest& request, std::string* chosen) {
             fileRequests.push_back(request);
-            if (fileAnswers.empty()) {
-                return false;
+            const std::optional<std::string> answer =
+                fileAnswers.empty() ? std::nullopt : fileAnswers.front();
+            if (!fileAnswers.empty()) {
+                fileAnswers.pop_front();
             }
-            const std::optional<std::string> answer = fileAnswers.front();
-            fileAnswers.pop_front();
-            if (!answer) {
-                return false;
+            if (answer) {
+                *chosen = *answer;
             }
-            *chosen = *answer;
-            return true;
+            return answer.has_value();
         });
         SetModalDialogHook([this](QDialog& dialog) {
             modalDialogs.push_back(dialog.metaObject()->className());
@@ -52,9 +57,6 @@ protected:
     void TearDown() override {
         SetFileDialogHook({});
         SetModalDialogHook({});
-        CSettings::language = 2;
-        CSettings::toolTips = 1;
-        TextCatalog().Init(2);
     }
 
     // A test-pattern AVI in the temporary folder.
@@ -70,14 +72,16 @@ protected:
         return path;
     }
 
-    // The Input AVI button with the file dialog answering path (nullopt: Cancel).
-    void ChooseInput(CMainDlg& dlg, std::optional<std::string> path) {
+    // A button of the window with the file dialog answering path (nullopt: Cancel).
+    void ClickWithFile(CMainDlg& dlg, int id, std::optional<std::string> path) {
         fileAnswers.push_back(std::move(path));
-        Button(dlg, 5)->click();
+        Button(dlg, id)->click();
+    }
+    void ChooseInput(CMainDlg& dlg, std::optional<std::string> path) {
+        ClickWithFile(dlg, 5, std::move(path));
     }
     void ChooseOutput(CMainDlg& dlg, std::optional<std::string> path) {
-        fileAnswers.push_back(std::move(path));
-        Button(dlg, 6)->click();
+        ClickWithFile(dlg, 6, std::move(path));
     }
 
     static QAbstractButton* Button(const CMainDlg& dlg, int id) {
@@ -88,7 +92,21 @@ protected:
     static QString Text(const CMainDlg& dlg, int id) {
         return qobject_cast<QLabel*>(dlg.Control(id))->text();
     }
-    // Texts of the boxes shown so far.
+    static void Send(CMainDlg& dlg, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+        CWorkerEvent event(message, wParam, lParam, nullptr);
+        QCoreApplication::sendEvent(&dlg, &event);
+    }
+    // Waits (handling events) until the window has left the converting state.
+    static bool WaitUntilIdle(const CMainDlg& dlg) {
+        return QTest::qWaitFor([&] { return !dlg.IsConverting(); }, 20000);
+    }
+    // Waits without handling events: the worker's notices stay queued.
+    static bool WaitUntilRunning(const CWorkerThread& worker) {
+        for (int i = 0; i < 2000 && worker.State() != CConvertThread::kRunning; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return worker.State() == CConvertThread::kRunning;
+    }
     std::vector<std::string> BoxTexts() const {
         std::vector<std::string> texts;
         for (const auto& box : boxes.shown) {
@@ -97,6 +115,8 @@ protected:
         return texts;
     }
 
+    // A worker that polls quickly; its waits last at most a second.
+    CWorkerThread::Timing fast{std::chrono::milliseconds(10), 100};
     ScriptedMessageBoxes boxes;
     TempDir dir;
     std::deque<std::optional<std::string>> fileAnswers;

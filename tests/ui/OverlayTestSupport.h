@@ -13,15 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QSlider>
-#include <QWidget>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,19 +32,17 @@ protected:
         CSettings::language = 2;
         CSettings::toolTips = 1;
         TextCatalog().Init(2);
-        SetAviFileDialogHook(
-            [this](const std::string& title, const std::string& initial, std::string* chosen) {
-                fileRequests.push_back({title, initial});
-                if (fileAnswers.empty() || !fileAnswers.front()) {
-                    if (!fileAnswers.empty()) {
-                        fileAnswers.pop_front();
-                    }
-                    return false;
-                }
-                *chosen = *fileAnswers.front();
+        SetAviFileDialogHook([this](const std::string&, const std::string&, std::string* chosen) {
+            const std::optional<std::string> answer =
+                fileAnswers.empty() ? std::nullopt : fileAnswers.front();
+            if (!fileAnswers.empty()) {
                 fileAnswers.pop_front();
-                return true;
-            });
+            }
+            if (answer) {
+                *chosen = *answer;
+            }
+            return answer.has_value();
+        });
         SetSubDialogHook([this](QDialog& dialog) {
             subDialogs.push_back(dialog.metaObject()->className());
             return subDialogAnswer ? subDialogAnswer(dialog) : int(QDialog::Rejected);
@@ -54,36 +52,33 @@ protected:
     void TearDown() override {
         SetAviFileDialogHook({});
         SetSubDialogHook({});
-        CSettings::toolTips = 1;
     }
 
     // A test-pattern AVI, written once per run and shared.
     static std::string Sample(int width, int height, int frames, int bits = 24,
                               int patternOffset = 0) {
         static TempDir folder;
-        static std::map<std::string, std::string> made;
-        const std::string name = std::to_string(width) + "x" + std::to_string(height) + "x" +
-                                 std::to_string(bits) + "-" + std::to_string(frames) + "-" +
-                                 std::to_string(patternOffset) + ".avi";
-        const auto it = made.find(name);
-        if (it != made.end()) {
-            return it->second;
+        const std::string path = folder.File(
+            std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bits) +
+            "-" + std::to_string(frames) + "-" + std::to_string(patternOffset) + ".avi");
+        if (!std::filesystem::exists(path)) {
+            kmx::SampleAviOptions options;
+            options.width = width;
+            options.height = height;
+            options.frames = frames;
+            options.bitsPerPixel = bits;
+            options.patternOffset = patternOffset;
+            std::string error;
+            EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
         }
-        kmx::SampleAviOptions options;
-        options.width = width;
-        options.height = height;
-        options.frames = frames;
-        options.bitsPerPixel = bits;
-        options.patternOffset = patternOffset;
-        const std::string path = folder.File(name);
-        std::string error;
-        EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
-        made[name] = path;
         return path;
     }
 
     template <typename T> static T* Control(const QWidget& dialog, int id) {
         return dialog.findChild<T*>(QStringLiteral("control%1").arg(id));
+    }
+    static QAbstractButton* Button(const QWidget& dialog, int id) {
+        return Control<QAbstractButton>(dialog, id);
     }
     static QSlider* Bar(const QWidget& dialog, int id) { return Control<QSlider>(dialog, id); }
     static std::string Field(const QWidget& dialog, int id) {
@@ -92,7 +87,6 @@ protected:
     static QImage Grab(QWidget* widget) {
         return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
-
     std::vector<std::string> BoxTexts() const {
         std::vector<std::string> texts;
         for (const auto& box : boxes.shown) {
@@ -101,14 +95,8 @@ protected:
         return texts;
     }
 
-    struct FileRequest {
-        std::string title;
-        std::string initialName;
-    };
-
     ScriptedMessageBoxes boxes;
     std::deque<std::optional<std::string>> fileAnswers;
-    std::vector<FileRequest> fileRequests;
     std::vector<std::string> subDialogs;
     std::function<int(QDialog&)> subDialogAnswer;
 };

@@ -1,6 +1,6 @@
-// The application shell's GUI tests run inside one QApplication, on the
-// offscreen platform unless another one is asked for, with the settings
-// kept in a temporary folder.
+// Every GUI test executable runs inside one QApplication, on the offscreen
+// platform unless another one is asked for, with the settings store kept in
+// a temporary folder.
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,9 +14,8 @@ int main(int argc, char* argv[]) {
     }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-
-    TempDir settingsFolder;
-    const QString folder = QString::fromStdString(settingsFolder.Path().string());
+    TempDir settings;
+    const QString folder = QString::fromStdString(settings.Path().string());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
     return RUN_ALL_TESTS();
