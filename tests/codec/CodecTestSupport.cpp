@@ -1,19 +1,14 @@
 #include "tests/codec/CodecTestSupport.h"
 
-#include "codec/AvPointers.h"
-#include "codec/CompressorRecords.h"
+#include "media/AviReader.h"
+#include "media/AviWriter.h"
 #include "media/ByteOrder.h"
 #include "media/TestPattern.h"
 
 extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
-#include <libavutil/pixdesc.h>
 }
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
@@ -31,44 +26,34 @@ BITMAPINFOHEADER MakeInputFormat(int width, int height, int bitsPerPixel) {
     h.biHeight = height;
     h.biPlanes = 1;
     h.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
-    h.biCompression = BI_RGB;
-    // Absurd sizes (tests of refused formats) get no image size.
-    const bool sane = width > 0 && height > 0 && width <= 65536 && height <= 65536;
-    const std::int64_t bytes = sane ? std::int64_t{width} * height * (bitsPerPixel / 8) : 0;
-    h.biSizeImage = static_cast<std::uint32_t>(std::clamp<std::int64_t>(bytes, 0, UINT32_MAX));
+    h.biSizeImage = static_cast<std::uint32_t>(std::int64_t{width} * height * (bitsPerPixel / 8));
     return h;
 }
 
 Frame MakePatternFrame(int width, int height, int bitsPerPixel, int number) {
-    // The pattern is drawn into DIB rows padded to 4 bytes; the compressors
-    // take unpadded rows.
     const std::size_t row = static_cast<std::size_t>(width) * (bitsPerPixel / 8);
-    const std::size_t stride = (row + 3) / 4 * 4;
-    std::vector<std::uint8_t> padded(stride * static_cast<std::size_t>(height));
+    const std::size_t stride = (row + 3) / 4 * 4; // the pattern is drawn into DIB rows
+    Frame padded(stride * static_cast<std::size_t>(height));
     kmx::FillTestPatternFrame(padded.data(), width, height, bitsPerPixel, number);
     Frame frame(row * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(frame.data() + row * y, padded.data() + stride * y, row);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        std::memcpy(&frame[row * y], &padded[stride * y], row);
     }
     return frame;
 }
 
-Frame ToBgr(const Frame& frame, int width, int height, int bitsPerPixel) {
-    const int bpp = bitsPerPixel / 8;
-    Frame out(static_cast<std::size_t>(width) * height * 3);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(width) * height; ++i) {
-        const std::uint8_t* p = frame.data() + i * bpp;
-        std::uint8_t* q = out.data() + i * 3;
-        if (bitsPerPixel == 16) {
-            const int v = kmx::LoadU16(p);
-            const int c[3] = {v & 31, (v >> 5) & 31, (v >> 10) & 31};
-            for (int k = 0; k < 3; ++k) {
-                q[k] = static_cast<std::uint8_t>(c[k] << 3 | c[k] >> 2);
+Frame ToBgr(const std::uint8_t* rows, int width, int height, int bitsPerPixel, std::size_t stride) {
+    Frame out;
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p =
+                rows + stride * y + static_cast<std::size_t>(x * bitsPerPixel / 8);
+            const int v = bitsPerPixel == 16 ? kmx::LoadU16(p) : 0;
+            for (int c = 0; c < 3; ++c) {
+                const int five = (v >> (5 * c)) & 31;
+                out.push_back(bitsPerPixel == 16 ? static_cast<std::uint8_t>(five << 3 | five >> 2)
+                                                 : p[c]);
             }
-        } else {
-            q[0] = p[0];
-            q[1] = p[1];
-            q[2] = p[2];
         }
     }
     return out;
@@ -80,14 +65,9 @@ double Psnr(const Frame& a, const Frame& b) {
     }
     double sum = 0.0;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const double d = static_cast<double>(a[i]) - b[i];
-        sum += d * d;
+        sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
     }
-    if (sum == 0.0) {
-        return 1000.0;
-    }
-    const double mse = sum / static_cast<double>(a.size());
-    return 10.0 * std::log10(255.0 * 255.0 / mse);
+    return sum == 0.0 ? 1000.0 : 10.0 * std::log10(255.0 * 255.0 * a.size() / sum);
 }
 
 COMPVARS MakeSettings(std::uint32_t fourcc, std::int32_t quality, std::int32_t keyRate,
@@ -105,202 +85,97 @@ COMPVARS MakeSettings(std::uint32_t fourcc, std::int32_t quality, std::int32_t k
 
 Encoded CompressFrames(std::uint32_t fourcc, const COMPVARS& settings, int width, int height,
                        int bitsPerPixel, const std::vector<Frame>& frames, std::uint32_t rate) {
-    Encoded result;
-    std::unique_ptr<CCompressor> compressor = CCompressor::Open(ICTYPE_VIDEO, fourcc);
-    if (!compressor) {
-        result.error = "open failed";
-        return result;
-    }
+    Encoded out;
+    const std::unique_ptr<CCompressor> compressor = CCompressor::Open(ICTYPE_VIDEO, fourcc);
     const BITMAPINFOHEADER input = MakeInputFormat(width, height, bitsPerPixel);
-    const std::int32_t formatSize = compressor->GetFormatSize(&input);
-    if (formatSize <= 0) {
-        result.error = "format size refused";
-        return result;
+    const std::int32_t formatSize = compressor ? compressor->GetFormatSize(&input) : 0;
+    out.format.resize(static_cast<std::size_t>(std::max(formatSize, 0)));
+    if (formatSize <= 0 ||
+        compressor->GetFormat(&input, out.format.data(), formatSize) != ICERR_OK) {
+        out.error = "no compressor or no output format";
+        return out;
     }
-    result.format.assign(static_cast<std::size_t>(formatSize), 0);
-    if (compressor->GetFormat(&input, result.format.data(), formatSize) != ICERR_OK) {
-        result.error = "format refused";
-        return result;
-    }
-    result.maxFrameSize = compressor->GetSize(&input);
+    out.maxFrameSize = compressor->GetSize(&input);
     if (rate != 0) {
         compressor->SetFrameRate(rate, 1);
     }
     if (!compressor->SeqCompressFrameStart(settings, &input)) {
-        result.error = "start refused";
-        return result;
+        out.error = "start refused";
+        return out;
     }
-    for (std::size_t i = 0; i < frames.size(); ++i) {
+    for (const Frame& frame : frames) {
         bool key = false;
         std::int32_t size = -1;
         const std::uint8_t* data = compressor->SeqCompressFrame(
-            frames[i].data(), static_cast<std::int64_t>(frames[i].size()), &key, &size);
+            frame.data(), static_cast<std::int64_t>(frame.size()), &key, &size);
         if (data == nullptr || size < 0) {
-            result.error = "frame " + std::to_string(i) + " failed";
-            return result;
+            out.error = "frame " + std::to_string(out.samples.size()) + " failed";
+            return out;
         }
-        result.samples.push_back(Sample{std::vector<std::uint8_t>(data, data + size), key});
+        out.samples.emplace_back(data, data + size);
+        out.keys.push_back(key);
     }
     compressor->SeqCompressFrameEnd();
-    result.ok = true;
-    return result;
+    out.ok = true;
+    return out;
 }
 
-struct CTestDecoder::State {
-    kmx::AvCodecContextPtr context;
-    kmx::AvPacketPtr packet;
-    kmx::AvFramePtr picture;
-    int width = 0;
-    int height = 0;
-};
-
-CTestDecoder::CTestDecoder() : state_(std::make_unique<State>()) {}
-CTestDecoder::~CTestDecoder() = default;
-
-bool CTestDecoder::Open(const std::vector<std::uint8_t>& format) {
-    if (format.size() < 40) {
-        return false;
+std::int64_t TotalSize(const Encoded& encoded, std::size_t first) {
+    std::int64_t total = 0;
+    for (std::size_t i = first; i < encoded.samples.size(); ++i) {
+        total += static_cast<std::int64_t>(encoded.samples[i].size());
     }
-    BITMAPINFOHEADER h{};
-    kmx::LoadRecord(format.data(), h);
-    if (h.biSize != format.size()) {
-        return false;
-    }
-    const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
-    const AVCodecID id = av_codec_get_id(tags, h.biCompression);
-    const AVCodec* codec = avcodec_find_decoder(id);
-    if (codec == nullptr) {
-        return false;
-    }
-    state_->context.reset(avcodec_alloc_context3(codec));
-    state_->packet.reset(av_packet_alloc());
-    state_->picture.reset(av_frame_alloc());
-    if (!state_->context || !state_->packet || !state_->picture) {
-        return false;
-    }
-    AVCodecContext* c = state_->context.get();
-    c->width = h.biWidth;
-    c->height = h.biHeight;
-    c->codec_tag = h.biCompression;
-    c->bits_per_coded_sample = h.biBitCount;
-    c->thread_count = 1;
-    const std::size_t extra = format.size() - 40;
-    if (extra > 0) {
-        c->extradata = static_cast<std::uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (c->extradata == nullptr) {
-            return false;
-        }
-        std::memcpy(c->extradata, format.data() + 40, extra);
-        c->extradata_size = static_cast<int>(extra);
-    }
-    state_->width = h.biWidth;
-    state_->height = h.biHeight;
-    return avcodec_open2(c, codec, nullptr) >= 0;
+    return total;
 }
 
-bool CTestDecoder::Receive() {
-    for (;;) {
-        const int r = avcodec_receive_frame(state_->context.get(), state_->picture.get());
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) {
-            return true;
-        }
-        if (r < 0) {
-            return false;
-        }
-        AVFrame* f = state_->picture.get();
-        const int w = state_->width;
-        const int h = state_->height;
-        if (f->width != w || f->height != h) {
-            return false;
-        }
-        const AVPixelFormat source = static_cast<AVPixelFormat>(f->format);
-        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(source);
-        if (desc == nullptr) {
-            return false;
-        }
-        // RGB pictures are copied exactly; YUV pictures get proper chroma upsampling.
-        const int flags = (desc->flags & AV_PIX_FMT_FLAG_RGB) != 0
-                              ? (SWS_POINT | SWS_BITEXACT | SWS_ACCURATE_RND)
-                              : (SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT);
-        kmx::SwsContextPtr sws(
-            sws_getContext(w, h, source, w, h, AV_PIX_FMT_BGR24, flags, nullptr, nullptr, nullptr));
-        if (!sws) {
-            return false;
-        }
-        Frame bgr(static_cast<std::size_t>(w) * h * 3);
-        // Written bottom-up: the first output row is the picture's bottom row.
-        std::uint8_t* planes[4] = {bgr.data() + static_cast<std::size_t>(h - 1) * w * 3, nullptr,
-                                   nullptr, nullptr};
-        const int strides[4] = {-w * 3, 0, 0, 0};
-        if (sws_scale(sws.get(), f->data, f->linesize, 0, h, planes, strides) != h) {
-            return false;
-        }
-        pictures_.push_back(std::move(bgr));
-        av_frame_unref(f);
+bool WriteAvi(const std::string& path, std::uint32_t fourcc, int width, int height,
+              const Encoded& encoded, std::size_t first) {
+    CAviWriter writer;
+    AVISTREAMINFOA info{};
+    info.fccType = kmx::MakeFourcc('v', 'i', 'd', 's');
+    info.fccHandler = fourcc;
+    info.dwScale = 1;
+    info.dwRate = 25;
+    info.rcFrame = RECT{0, 0, width, height};
+    bool ok = writer.Create(path.c_str()) && writer.CreateVideoStream(info) &&
+              writer.SetVideoFormat(encoded.format.data(),
+                                    static_cast<std::int32_t>(encoded.format.size()));
+    for (std::size_t i = first; i < encoded.samples.size(); ++i) {
+        ok = ok && writer.WriteVideoFrame(encoded.samples[i].data(),
+                                          static_cast<std::int32_t>(encoded.samples[i].size()),
+                                          encoded.keys[i] ? 1 : 0);
     }
+    return writer.Close() && ok;
 }
 
-bool CTestDecoder::Decode(const std::vector<std::uint8_t>& sample) {
-    if (!state_->context) {
-        return false;
-    }
-    AVPacket* p = state_->packet.get();
-    if (av_new_packet(p, static_cast<int>(sample.size())) < 0) {
-        return false;
-    }
-    if (!sample.empty()) {
-        std::memcpy(p->data, sample.data(), sample.size());
-    }
-    const int r = avcodec_send_packet(state_->context.get(), p);
-    av_packet_unref(p);
-    return r >= 0 && Receive();
-}
-
-bool CTestDecoder::Finish() {
-    if (!state_->context || avcodec_send_packet(state_->context.get(), nullptr) < 0) {
-        return false;
-    }
-    return Receive();
-}
-
-bool DecodeAll(const Encoded& encoded, std::size_t first, std::size_t end,
-               std::vector<Frame>* pictures) {
-    CTestDecoder decoder;
-    if (!decoder.Open(encoded.format)) {
-        return false;
-    }
-    for (std::size_t i = first; i < end && i < encoded.samples.size(); ++i) {
-        if (!decoder.Decode(encoded.samples[i].data)) {
-            return false;
+std::vector<Frame> ReadAvi(const std::string& path, bool backwards) {
+    CAviReader reader;
+    const bool open = reader.Open(path.c_str()) && reader.StartVideoRetrieve(0);
+    const std::int32_t count = open ? reader.GetVideoLength(0) : 0;
+    std::vector<Frame> frames(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int32_t n = backwards ? count - 1 - i : i;
+        const BITMAPINFOHEADER* dib = nullptr;
+        reader.GetVideoFrame(0, n, &dib);
+        if (dib != nullptr) {
+            const std::size_t stride =
+                (static_cast<std::size_t>(dib->biWidth) * dib->biBitCount / 8 + 3) &
+                ~std::size_t{3};
+            frames[n] = ToBgr(reinterpret_cast<const std::uint8_t*>(dib) + dib->biSize,
+                              dib->biWidth, dib->biHeight, dib->biBitCount, stride);
         }
     }
-    if (!decoder.Finish()) {
-        return false;
-    }
-    *pictures = decoder.Pictures();
-    return true;
+    return frames;
 }
 
-std::vector<const kmx::CompressorEntry*> AvailableEntries(bool withUncompressed) {
+std::vector<const kmx::CompressorEntry*> AvailableEntries() {
     std::vector<const kmx::CompressorEntry*> list;
     for (const kmx::CompressorEntry& entry : kmx::CompressorTable()) {
-        if (entry.encoderName == nullptr && !withUncompressed) {
-            continue;
-        }
         if (kmx::IsCompressorAvailable(entry)) {
             list.push_back(&entry);
         }
     }
     return list;
-}
-
-std::string EntryName(const kmx::CompressorEntry& entry) {
-    std::string name;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>(entry.fourcc >> (8 * i));
-        name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    }
-    return name;
 }
 
 } // namespace codectest

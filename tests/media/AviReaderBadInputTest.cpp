@@ -1,31 +1,22 @@
-// Broken and hostile files: not AVI at all, cut at every byte, header
-// chunks passing their parent's end, sizes left unfinished by an interrupted
-// writer, and random damage. Open or the operation fails with its documented
-// result; nothing crashes.
+// Broken and hostile files: not AVI at all, cut at every byte, sizes past
+// their parent or the end, absurd formats and rates, and random damage. Open
+// or the operation fails with its documented result; nothing crashes. (The
+// fuzz target goes much further.)
 #include "media/AviReader.h"
-#include "tests/media/AviReaderTestSupport.h"
+#include "tests/media/AviWriterTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
-#include <filesystem>
 #include <random>
 #include <sys/stat.h>
 
-using namespace readertest;
+using namespace avitest;
 
 namespace {
 
-std::size_t Find(const Bytes& bytes, const char* text, std::size_t from = 0) {
-    const std::size_t n = std::strlen(text);
-    for (std::size_t i = from; i + n <= bytes.size(); ++i) {
-        if (std::memcmp(bytes.data() + i, text, n) == 0) {
-            return i;
-        }
-    }
-    return std::string::npos;
-}
-
+// Four 8x4 frames and 60 audio samples.
 std::vector<TestStream> SmallStreams() {
     return {RawVideoStream(8, 4, 4), PcmAudioStream({20, 30, 10})};
 }
@@ -33,201 +24,162 @@ std::vector<TestStream> SmallStreams() {
 struct Everything {
     bool opened = false;
     std::int32_t frames = 0;
-    std::int32_t audio = 0;
-    std::vector<int> frameMarks; // first pixel byte of each frame, -1 for null
+    std::vector<int> marks; // first pixel byte of each frame, -1 for null
     Bytes audioBytes;
 };
 
-// Opens the file and reads everything it offers, checking that whatever
-// comes back is consistent.
+// Opens the file and reads all it offers, checking that what comes back is
+// consistent.
 Everything ReadEverything(const std::string& path) {
     Everything out;
     CAviReader reader;
     out.opened = reader.Open(path.c_str());
     if (!out.opened) {
-        EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
-        EXPECT_EQ(reader.GetAudioStreamCount(), 0u);
-        return out;
+        EXPECT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 0u);
     }
     AVISTREAMINFOA info{};
-    for (std::uint32_t i = 0; i < reader.GetVideoStreamCount(); ++i) {
-        EXPECT_TRUE(reader.GetVideoStreamInfo(i, &info, 140));
-        EXPECT_NE(info.dwScale, 0u);
-        EXPECT_NE(info.dwRate, 0u);
-        EXPECT_GE(reader.GetVideoLength(i), 0);
-    }
-    for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
-        EXPECT_TRUE(reader.GetAudioStreamInfo(i, &info, 140));
-        EXPECT_NE(info.dwScale, 0u);
-        EXPECT_NE(info.dwRate, 0u);
-        std::int32_t size = 0;
-        EXPECT_NE(reader.GetAudioFormat(i, &size), nullptr);
-        EXPECT_GE(size, 14);
+    for (std::uint32_t i = 0; i < reader.GetVideoStreamCount() + reader.GetAudioStreamCount();
+         ++i) {
+        const bool video = i < reader.GetVideoStreamCount();
+        const std::uint32_t n = video ? i : i - reader.GetVideoStreamCount();
+        EXPECT_TRUE(video ? reader.GetVideoStreamInfo(n, &info, 140)
+                          : reader.GetAudioStreamInfo(n, &info, 140));
+        EXPECT_EQ(info.dwLength, static_cast<std::uint32_t>(video ? reader.GetVideoLength(n)
+                                                                  : reader.GetAudioLength(n)));
+        EXPECT_TRUE(info.dwScale != 0 && info.dwRate != 0);
     }
     out.frames = reader.GetVideoLength(0);
-    out.audio = reader.GetAudioLength(0);
-    if (reader.GetVideoStreamCount() > 0 && reader.StartVideoRetrieve(0)) {
-        reader.VideoFrameToTime(0, out.frames);
+    if (reader.StartVideoRetrieve(0)) {
         reader.VideoTimeToFrame(0, 1000);
         for (std::int32_t n = 0; n < std::min(out.frames, 50); ++n) {
-            const BITMAPINFOHEADER* frame = nullptr;
-            reader.GetVideoFrame(0, n, &frame);
-            if (frame == nullptr) {
-                out.frameMarks.push_back(-1);
-                continue;
-            }
-            EXPECT_GT(frame->biWidth, 0);
-            EXPECT_GT(frame->biHeight, 0);
-            EXPECT_EQ(frame->biSizeImage,
-                      DibStride(frame) * static_cast<std::size_t>(frame->biHeight));
-            out.frameMarks.push_back(DibPixels(frame)[0]);
+            out.marks.push_back(FrameMark(reader, n));
         }
     }
-    if (reader.GetAudioStreamCount() > 0) {
-        out.audioBytes = ReadAllAudio(reader, 7);
-    }
+    out.audioBytes = ReadAllAudio(reader, 7);
+    EXPECT_EQ(out.audioBytes.size(), 2 * static_cast<std::size_t>(reader.GetAudioLength(0)));
     return out;
 }
 
-TEST(AviReaderBadInput, FilesThatAreNoAviDoNotOpen) {
+TEST(AviReaderBadInput, FilesOpenExactlyWhenTheyAreAviWithWholeHeaders) {
     TempDir dir;
-    Bytes riffWave;
-    Append(riffWave, ChunkHeader("RIFF", 4));
-    PutU32(riffWave, Fourcc("WAVE"));
-    Bytes headerOnly;
-    Append(headerOnly, ChunkHeader("RIFF", 4));
-    PutU32(headerOnly, Fourcc("AVI "));
-    const std::vector<std::pair<const char*, Bytes>> cases = {
-        {"empty", {}},
-        {"four bytes", {'R', 'I', 'F', 'F'}},
-        {"text", Bytes(200, 'a')},
-        {"RIFF WAVE", riffWave},
-        {"RIFF AVI without headers", headerOnly},
-        {"big-endian RIFX", Bytes{'R', 'I', 'F', 'X', 0, 0, 0, 4, 'A', 'V', 'I', ' '}},
-    };
-    for (const auto& [what, bytes] : cases) {
-        const std::string path = dir.File("x.avi");
-        ASSERT_TRUE(WriteBytes(path, bytes));
-        CAviReader reader;
-        EXPECT_FALSE(reader.Open(path.c_str())) << what;
-    }
+    const std::vector<TestStream> streams = SmallStreams();
+    const Bytes full = BuildAvi(streams, {IndexKind::OpenDml, 2});
+    // Not AVI: another RIFF type, a folder, a pipe without writer (refused at
+    // once instead of waited for).
+    Bytes wave = full;
+    std::memcpy(&wave[8], "WAVE", 4);
+    ASSERT_TRUE(WriteBytes(dir.File("wave.avi"), wave));
     CAviReader reader;
-    EXPECT_FALSE(reader.Open(dir.Path().string().c_str())); // a folder
-    // A named pipe without writer: refused at once instead of waiting for one.
-    const std::string pipe = dir.File("pipe.avi");
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    EXPECT_FALSE(reader.Open(pipe.c_str()));
-    EXPECT_FALSE(reader.Open(dir.File("none.avi").c_str()));
-    EXPECT_FALSE(reader.Open(""));
-}
-
-TEST(AviReaderBadInput, EveryCutOfAFileOpensExactlyWhenItsHeadersAreWhole) {
-    TempDir dir;
-    BuildOptions withAvix;
-    withAvix.index = IndexKind::OpenDml;
-    withAvix.extensionFrom = 2;
-    BuildOptions records;
-    records.recordLists = true;
-    for (const BuildOptions& options : {BuildOptions{}, withAvix, records}) {
-        const Bytes full = BuildAvi(SmallStreams(), options).bytes;
-        const std::size_t headersEnd = Find(full, "movi") - 8;
-        const std::string path = dir.File("cut.avi");
-        std::int32_t lastFrames = 0;
-        std::int32_t lastAudio = 0;
-        for (std::size_t length = 0; length <= full.size(); ++length) {
-            ASSERT_TRUE(WriteBytes(
-                path, Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length))));
-            const Everything got = ReadEverything(path);
-            ASSERT_EQ(got.opened, length >= headersEnd) << length;
-            if (!got.opened) {
-                continue;
-            }
-            // More file never means fewer samples, and what is there is right.
-            EXPECT_GE(got.frames, lastFrames) << length;
-            EXPECT_GE(got.audio, lastAudio) << length;
-            lastFrames = got.frames;
-            lastAudio = got.audio;
-            for (std::size_t k = 0; k < got.frameMarks.size(); ++k) {
-                EXPECT_EQ(got.frameMarks[k], static_cast<int>(k) * 7 + 1) << length;
-            }
-            ASSERT_EQ(got.audioBytes.size(), static_cast<std::size_t>(got.audio) * 2) << length;
-            for (std::int32_t i = 0; i < got.audio; ++i) {
-                EXPECT_EQ(kmx::LoadU16(got.audioBytes.data() + 2 * i), i) << length;
-            }
+    EXPECT_FALSE(reader.Open(dir.File("wave.avi").c_str()));
+    EXPECT_FALSE(reader.Open(dir.Path().string().c_str()));
+    ASSERT_EQ(::mkfifo(dir.File("pipe.avi").c_str(), 0600), 0);
+    EXPECT_FALSE(reader.Open(dir.File("pipe.avi").c_str()));
+    // Cut at every byte.
+    const std::size_t headersEnd = Find(full, "movi") - 8;
+    Bytes audio; // what the audio chunks hold
+    for (const Bytes& chunk : streams[1].samples) {
+        audio.insert(audio.end(), chunk.begin(), chunk.end());
+    }
+    std::int32_t lastFrames = 0;
+    std::size_t lastAudio = 0;
+    for (std::size_t length = 0; length <= full.size(); ++length) {
+        ASSERT_TRUE(WriteBytes(dir.File("cut.avi"), Bytes(full.begin(), full.begin() + length)));
+        const Everything got = ReadEverything(dir.File("cut.avi"));
+        ASSERT_EQ(got.opened, length >= headersEnd) << length;
+        // More file never means fewer samples, and what is there is right.
+        EXPECT_GE(got.frames, lastFrames) << length;
+        EXPECT_GE(got.audioBytes.size(), lastAudio) << length;
+        lastFrames = got.frames;
+        lastAudio = got.audioBytes.size();
+        for (std::size_t k = 0; k < got.marks.size(); ++k) {
+            EXPECT_EQ(got.marks[k], static_cast<int>(k) * 7 + 1) << length;
         }
-        EXPECT_EQ(lastFrames, 4);
-        EXPECT_EQ(lastAudio, 60);
+        EXPECT_TRUE(got.audioBytes.size() <= audio.size() &&
+                    std::equal(got.audioBytes.begin(), got.audioBytes.end(), audio.begin()));
     }
+    EXPECT_EQ(lastFrames, 4);
+    EXPECT_EQ(lastAudio, 120u);
 }
 
-TEST(AviReaderBadInput, HeaderChunksPassingTheirParentFailOpen) {
+TEST(AviReaderBadInput, SizesPastTheirParentOrTheEnd) {
     TempDir dir;
-    const Bytes good = BuildAvi(SmallStreams()).bytes;
-    const std::size_t strl = Find(good, "strl");
-    struct Case {
-        const char* what;
-        std::size_t sizeAt;
-        std::uint32_t size;
-    };
-    const Case cases[] = {
-        {"hdrl past the file", Find(good, "hdrl") - 4, 0x7FFFFFF0},
-        {"avih past hdrl", Find(good, "avih") + 4, 0x10000},
-        {"strl past hdrl", strl - 4, 0x10000},
-        {"strh past strl", Find(good, "strh") + 4, 0x1000},
-        {"strf past strl", Find(good, "strf") + 4, 0xFFFFFFF0},
-        {"audio strf past strl", Find(good, "strf", Find(good, "strf") + 4) + 4, 0x1000},
-    };
-    for (const Case& c : cases) {
-        Bytes bytes = good;
-        kmx::StoreU32(bytes.data() + c.sizeAt, c.size);
-        const std::string path = dir.File("x.avi");
-        ASSERT_TRUE(WriteBytes(path, bytes));
-        EXPECT_FALSE(ReadEverything(path).opened) << c.what;
-    }
-}
-
-TEST(AviReaderBadInput, SizesAnInterruptedWriterLeftOpen) {
-    TempDir dir;
-    const Bytes good = BuildAvi(SmallStreams(), {IndexKind::None}).bytes;
-    const std::size_t movieSize = Find(good, "movi") - 4;
+    const Bytes good = BuildAvi(SmallStreams(), {IndexKind::None});
+    const std::size_t strf = Find(good, "strf");
+    const std::size_t video2 = Find(good, "00dc", Find(good, "00dc") + 4);
     struct Case {
         const char* what;
         std::size_t at;
         std::uint32_t size;
+        int frames; // -1: Open fails
     };
     const Case cases[] = {
-        {"RIFF size 0", 4, 0},
-        {"RIFF size unset", 4, 0xFFFFFFFF},
-        {"movi size 0", movieSize, 0},
-        {"movi size unset", movieSize, 0xFFFFFFFF},
+        {"hdrl past the file", Find(good, "hdrl") - 4, 0x7FFFFFF0, -1},
+        {"avih past hdrl", Find(good, "avih") + 4, 0x10000, -1},
+        {"strf past strl", strf + 4, 0xFFFFFFF0, -1},
+        {"audio strf past strl", Find(good, "strf", strf + 4) + 4, 0x1000, -1},
+        // An interrupted writer leaves sizes of 0 or unset: the scan still finds all.
+        {"RIFF size 0", 4, 0, 4},
+        {"RIFF size unset", 4, 0xFFFFFFFF, 4},
+        {"movi size 0", Find(good, "movi") - 4, 0, 4},
+        {"movi size unset", Find(good, "movi") - 4, 0xFFFFFFFF, 4},
+        // A sample chunk claiming 2 GiB ends the scan: what lies before it is kept.
+        {"third frame past the end", Find(good, "00dc", video2 + 4) + 4, 0x80000000, 2},
     };
     for (const Case& c : cases) {
         Bytes bytes = good;
-        kmx::StoreU32(bytes.data() + c.at, c.size);
-        const std::string path = dir.File("x.avi");
-        ASSERT_TRUE(WriteBytes(path, bytes));
-        const Everything got = ReadEverything(path);
-        ASSERT_TRUE(got.opened) << c.what;
-        EXPECT_EQ(got.frames, 4) << c.what;
-        EXPECT_EQ(got.audio, 60) << c.what;
-        EXPECT_EQ(got.frameMarks, (std::vector<int>{1, 8, 15, 22})) << c.what;
+        kmx::StoreU32(&bytes[c.at], c.size);
+        ASSERT_TRUE(WriteBytes(dir.File("x.avi"), bytes));
+        const Everything got = ReadEverything(dir.File("x.avi"));
+        EXPECT_EQ(got.opened, c.frames >= 0) << c.what;
+        EXPECT_EQ(got.frames, std::max(c.frames, 0)) << c.what;
+        std::vector<int> marks = {1, 8, 15, 22};
+        marks.resize(static_cast<std::size_t>(std::max(c.frames, 0)));
+        EXPECT_EQ(got.marks, marks) << c.what;
     }
 }
 
-TEST(AviReaderBadInput, ChunkSizesPastTheEndInTheMovieEndTheScan) {
+TEST(AviReaderBadInput, AbsurdFormatsAndRates) {
     TempDir dir;
-    Bytes bytes = BuildAvi(SmallStreams(), {IndexKind::None}).bytes;
-    // The third video chunk claims 2 GiB: the scan keeps what lies before it.
-    std::size_t at = Find(bytes, "00dc");
-    at = Find(bytes, "00dc", at + 4);
-    at = Find(bytes, "00dc", at + 4);
-    kmx::StoreU32(bytes.data() + at + 4, 0x80000000);
-    const std::string path = dir.File("x.avi");
-    ASSERT_TRUE(WriteBytes(path, bytes));
-    const Everything got = ReadEverything(path);
-    ASSERT_TRUE(got.opened);
-    EXPECT_EQ(got.frames, 2);
-    EXPECT_EQ(got.frameMarks, (std::vector<int>{1, 8}));
+    const Bytes formats[] = {
+        BitmapFormat(0, 4, 24),         BitmapFormat(-8, 4, 24),
+        BitmapFormat(8, 0, 24),         BitmapFormat(32769, 4, 24),
+        BitmapFormat(8, -32769, 24),    BitmapFormat(8, INT32_MIN, 24),
+        BitmapFormat(20000, 20000, 32), BitmapFormat(32767, 32767, 24, Fourcc("MJPG")),
+        BitmapFormat(8, 4, 4),          BitmapFormat(8, 4, 24, Fourcc("ZQ9X")),
+    };
+    for (const Bytes& format : formats) {
+        TestStream stream;
+        stream.format = format;
+        stream.samples = {Bytes(96, 1)};
+        CAviReader reader;
+        ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {stream}).c_str()));
+        EXPECT_EQ(reader.GetVideoLength(0), 1);
+        EXPECT_FALSE(reader.StartVideoRetrieve(0)) << kmx::LoadI32(&format[4]);
+        EXPECT_EQ(FrameMark(reader, 0), -1);
+    }
+
+    // A rate or scale of 0 is mended: video from the main header's frame
+    // period (25 fps without one), audio from the format.
+    TestStream video = RawVideoStream(8, 4, 10);
+    video.scale = 0;
+    TestStream audio = PcmAudioStream({100});
+    audio.rate = 0;
+    for (const std::uint32_t period : {33367u, 0u}) {
+        BuildOptions options;
+        options.microSecPerFrame = period;
+        CAviReader reader;
+        ASSERT_TRUE(reader.Open(WriteAvi(dir, "b.avi", {video, audio}, options).c_str()));
+        AVISTREAMINFOA info{};
+        ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
+        EXPECT_EQ(info.dwScale, period == 0 ? 1u : 33367u);
+        EXPECT_EQ(info.dwRate, period == 0 ? 25u : 1000000u);
+        ASSERT_TRUE(reader.StartVideoRetrieve(0));
+        EXPECT_EQ(reader.VideoFrameToTime(0, 3), period == 0 ? 120 : 100);
+        ASSERT_TRUE(reader.GetAudioStreamInfo(0, &info, 140));
+        EXPECT_EQ(info.dwScale, 1u);
+        EXPECT_EQ(info.dwRate, 8000u);
+        video.rate = 0;
+    }
 }
 
 TEST(AviReaderBadInput, RandomDamageNeverCrashes) {
@@ -238,48 +190,37 @@ TEST(AviReaderBadInput, RandomDamageNeverCrashes) {
     jpeg.samples = {Bytes{0xFF, 0xD8, 0xFF, 0xDB, 0, 4, 1, 2}, Bytes(40, 0x11), Bytes{}};
     std::vector<TestStream> streams = SmallStreams();
     streams.insert(streams.begin(), jpeg);
-    BuildOptions openDml;
-    openDml.index = IndexKind::OpenDml;
-    openDml.extensionFrom = 2;
-    const Bytes originals[] = {BuildAvi(SmallStreams()).bytes, BuildAvi(streams, openDml).bytes,
-                               BuildAvi(SmallStreams(), {IndexKind::Idx1Absolute, true}).bytes};
+    const Bytes originals[] = {BuildAvi(SmallStreams()), BuildAvi(streams, {IndexKind::OpenDml, 2}),
+                               BuildAvi(SmallStreams(), {IndexKind::Idx1Absolute})};
     std::mt19937 random(20240607);
-    const std::string path = dir.File("x.avi");
     int opened = 0;
-    for (int round = 0; round < 600; ++round) {
+    for (int round = 0; round < 240; ++round) {
         Bytes bytes = originals[round % 3];
-        const int damage = 1 + static_cast<int>(random() % 8);
-        for (int d = 0; d < damage; ++d) {
+        for (int d = 1 + static_cast<int>(random() % 8); d > 0 && !bytes.empty(); --d) {
             const std::size_t at = random() % bytes.size();
+            const std::uint32_t values[] = {
+                0, 1, 0x7FFFFFFF, 0xFFFFFFFF, 0x80000000, static_cast<std::uint32_t>(random())};
             switch (random() % 4) {
-            case 0: // one byte
+            case 0:
                 bytes[at] = static_cast<std::uint8_t>(random());
                 break;
-            case 1: // a 32-bit value at an aligned place: sizes, counts, offsets
+            case 1: // sizes, counts, offsets
                 if (at + 4 <= bytes.size()) {
-                    const std::uint32_t values[] = {
-                        0,          1,          0x7FFFFFFF,
-                        0xFFFFFFFF, 0x80000000, static_cast<std::uint32_t>(random())};
-                    kmx::StoreU32(bytes.data() + (at & ~std::size_t{3}), values[random() % 6]);
+                    kmx::StoreU32(&bytes[at & ~std::size_t{3}], values[random() % 6]);
                 }
                 break;
-            case 2: // cut
+            case 2:
                 bytes.resize(at);
                 break;
-            default: // a byte run
-                bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), 5,
-                             static_cast<std::uint8_t>(random()));
-                break;
-            }
-            if (bytes.empty()) {
+            default:
+                bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), 5, 0x30);
                 break;
             }
         }
-        ASSERT_TRUE(WriteBytes(path, bytes));
-        opened += ReadEverything(path).opened ? 1 : 0;
+        ASSERT_TRUE(WriteBytes(dir.File("x.avi"), bytes));
+        opened += ReadEverything(dir.File("x.avi")).opened ? 1 : 0;
     }
-    // The damage should not simply make every file unreadable.
-    EXPECT_GT(opened, 100);
+    EXPECT_GT(opened, 40); // the damage does not simply make every file unreadable
 }
 
 } // namespace

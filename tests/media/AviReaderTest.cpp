@@ -1,40 +1,39 @@
-// The reader's rules: results for bad indexes and closed readers, the
-// lifecycle of the frame decoder, stream counts and information, the time
-// conversions and the audio reads.
+// The reader's rules: results for bad indexes and closed readers, the frame
+// decoder's life and the time conversions, stream counts and formats, audio
+// reads, the frames of raw streams (flipped, colour table, drop frames), and
+// finding the samples: idx1 relative or absolute, OpenDML super and standard
+// indexes across an AVIX extension, scanning when an index is missing, cut
+// off or unusable. (Offsets past 4 GiB: the writer's tests.)
 #include "media/AviReader.h"
-#include "tests/media/AviReaderTestSupport.h"
+#include "tests/media/AviWriterTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
-#include <cstring>
+#include <functional>
 
-using namespace readertest;
+using namespace avitest;
+using kmx::AviIndexSource;
 
 namespace {
 
-// Ten 8x4 frames at 25 fps and 8000 Hz mono audio in chunks of 100, 250 and 50 samples.
+// Ten 8x4 frames at 25 fps, and 8000 Hz mono audio in chunks of 100, 250 and 50 samples.
 std::vector<TestStream> VideoAndAudio() {
     return {RawVideoStream(8, 4, 10), PcmAudioStream({100, 250, 50})};
 }
 
-void ExpectEveryVideoOperationFails(CAviReader& reader, std::uint32_t index) {
+void ExpectNoStream(CAviReader& reader, std::uint32_t index) {
     AVISTREAMINFOA info{};
     EXPECT_FALSE(reader.GetVideoStreamInfo(index, &info, 140));
+    EXPECT_FALSE(reader.GetAudioStreamInfo(index, &info, 140));
     EXPECT_EQ(reader.GetVideoLength(index), 0);
+    EXPECT_EQ(reader.GetAudioLength(index), 0);
     EXPECT_FALSE(reader.StartVideoRetrieve(index));
     EXPECT_FALSE(reader.StopVideoRetrieve(index));
-    const BITMAPINFOHEADER* frame = reinterpret_cast<const BITMAPINFOHEADER*>(&info);
-    reader.GetVideoFrame(index, 0, &frame);
-    EXPECT_EQ(frame, nullptr);
+    EXPECT_EQ(FrameMark(reader, 0, index), -1);
     EXPECT_EQ(reader.VideoFrameToTime(index, 0), -1);
     EXPECT_EQ(reader.VideoTimeToFrame(index, 0), -1);
-}
-
-void ExpectEveryAudioOperationFails(CAviReader& reader, std::uint32_t index) {
-    AVISTREAMINFOA info{};
-    EXPECT_FALSE(reader.GetAudioStreamInfo(index, &info, 140));
-    EXPECT_EQ(reader.GetAudioLength(index), 0);
     std::int32_t size = 77;
     EXPECT_EQ(reader.GetAudioFormat(index, &size), nullptr);
     EXPECT_EQ(size, 0);
@@ -46,439 +45,293 @@ void ExpectEveryAudioOperationFails(CAviReader& reader, std::uint32_t index) {
     EXPECT_EQ(samples, 0);
 }
 
-TEST(AviReaderRules, ClosedReaderFailsEveryOperation) {
-    CAviReader reader;
-    EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
-    EXPECT_EQ(reader.GetAudioStreamCount(), 0u);
-    ExpectEveryVideoOperationFails(reader, 0);
-    ExpectEveryAudioOperationFails(reader, 0);
-}
-
-TEST(AviReaderRules, IndexesAtOrAboveTheCountFail) {
+TEST(AviReaderRules, BadIndexesAndClosedReadersFail) {
     TempDir dir;
     CAviReader reader;
+    EXPECT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 0u);
+    ExpectNoStream(reader, 0);
     ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
-    ASSERT_EQ(reader.GetVideoStreamCount(), 1u);
-    ASSERT_EQ(reader.GetAudioStreamCount(), 1u);
-    for (const std::uint32_t index : {1u, 4u, 5u, UINT32_MAX}) {
-        ExpectEveryVideoOperationFails(reader, index);
-        ExpectEveryAudioOperationFails(reader, index);
+    ASSERT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 2u);
+    for (const std::uint32_t index : {1u, 5u, UINT32_MAX}) {
+        ExpectNoStream(reader, index);
     }
-    // Index 0 still works after all that.
-    EXPECT_EQ(reader.GetVideoLength(0), 10);
-    EXPECT_TRUE(reader.StartVideoRetrieve(0));
-}
-
-TEST(AviReaderRules, StreamInfoNeedsTheFullRecordSize) {
-    TempDir dir;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
     AVISTREAMINFOA info{};
     EXPECT_FALSE(reader.GetVideoStreamInfo(0, &info, 139));
     EXPECT_FALSE(reader.GetAudioStreamInfo(0, nullptr, 140));
-    EXPECT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
-    EXPECT_TRUE(reader.GetAudioStreamInfo(0, &info, 200));
-}
+    ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
+    EXPECT_EQ(info.dwLength, 10u);
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    EXPECT_EQ(FrameMark(reader, 9), 9 * 7 + 1);
+    EXPECT_EQ(FrameMark(reader, 10), -1);
+    EXPECT_EQ(FrameMark(reader, -1), -1);
 
-TEST(AviReaderRules, ConversionsNeedAnOpenDecoder) {
-    TempDir dir;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 5), -1);
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), -1);
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 5), 200);
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), 5);
-    EXPECT_TRUE(reader.StopVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 5), -1);
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), -1);
-    const BITMAPINFOHEADER* frame = nullptr;
-    reader.GetVideoFrame(0, 0, &frame);
-    EXPECT_EQ(frame, nullptr);
-}
-
-TEST(AviReaderRules, StopWithoutDecoderSucceedsAndStartReplacesTheDecoder) {
-    TempDir dir;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
-    EXPECT_TRUE(reader.StopVideoRetrieve(0));
-    EXPECT_TRUE(reader.StopVideoRetrieve(0));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    const BITMAPINFOHEADER* frame = nullptr;
-    reader.GetVideoFrame(0, 3, &frame);
-    ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(DibPixels(frame)[0], 3 * 7 + 1);
-}
-
-TEST(AviReaderRules, VideoTimeToFrameAcceptsTheEndTimeButNotOneMillisecondMore) {
-    TempDir dir;
-    TestStream video = RawVideoStream(8, 4, 10);
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {video}).c_str()));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 400), 10); // 10 frames at 25 fps end at 400 ms
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 401), -1);
-    EXPECT_EQ(reader.VideoTimeToFrame(0, -1), -1);
-
-    // The end time counts from the stream's start.
-    video.header.start = 3;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "b.avi", {video}).c_str()));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 520), 13);
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 521), -1);
-}
-
-TEST(AviReaderRules, ConversionsTruncateInIntegers) {
-    TempDir dir;
-    TestStream video = RawVideoStream(8, 4, 3);
-    video.header.scale = 1001;
-    video.header.rate = 30000;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {video}).c_str()));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 1), 33);  // 33.37
-    EXPECT_EQ(reader.VideoFrameToTime(0, 2), 66);  // 66.73
-    EXPECT_EQ(reader.VideoFrameToTime(0, 3), 100); // 100.1
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 100), 2); // 2.997, at the end time
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 101), -1);
-    EXPECT_EQ(reader.VideoFrameToTime(0, -1), -1);
-}
-
-TEST(AviReaderRules, ConversionsThatDoNotFitGiveMinusOne) {
-    TempDir dir;
-    TestStream video = RawVideoStream(8, 4, 2);
-    video.header.scale = 0xFFFFFFFF;
-    video.header.rate = 1;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {video}).c_str()));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 0), 0);
-    EXPECT_EQ(reader.VideoFrameToTime(0, 1), -1);         // 4.29e12 ms
-    EXPECT_EQ(reader.VideoFrameToTime(0, INT32_MAX), -1); // would overflow 64 bits on the way
-    EXPECT_EQ(reader.VideoTimeToFrame(0, INT32_MAX), 0);
-}
-
-TEST(AviReaderRules, CloseTwiceAndReopen) {
-    TempDir dir;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
     reader.Close();
     reader.Close();
-    EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
-    EXPECT_EQ(reader.GetAudioStreamCount(), 0u);
-    ExpectEveryVideoOperationFails(reader, 0);
-
-    // Open on an open reader replaces the file.
+    EXPECT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 0u);
+    ExpectNoStream(reader, 0);
+    // Open replaces an open file; a failed Open leaves the reader closed.
     ASSERT_TRUE(reader.Open(WriteAvi(dir, "b.avi", VideoAndAudio()).c_str()));
     ASSERT_TRUE(reader.Open(WriteAvi(dir, "c.avi", {PcmAudioStream({10})}).c_str()));
     EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
     EXPECT_EQ(reader.GetAudioLength(0), 10);
-
-    // A failed Open leaves the reader closed.
     EXPECT_FALSE(reader.Open(dir.File("missing.avi").c_str()));
     EXPECT_EQ(reader.GetAudioStreamCount(), 0u);
     EXPECT_FALSE(reader.Open(nullptr));
 }
 
-TEST(AviReaderRules, AudioWithoutVideoOpensWithNoVideoStream) {
+TEST(AviReaderRules, ConversionsNeedTheDecoderAndEndAtTheStreamsEnd) {
     TempDir dir;
     CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {PcmAudioStream({100, 100})}).c_str()));
-    EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
-    EXPECT_EQ(reader.GetAudioStreamCount(), 1u);
-    EXPECT_EQ(reader.GetAudioLength(0), 200);
-    ExpectEveryVideoOperationFails(reader, 0);
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
+    EXPECT_TRUE(reader.StopVideoRetrieve(0)); // no decoder yet: nothing to stop
+    EXPECT_EQ(reader.VideoFrameToTime(0, 5), -1);
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), -1);
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    ASSERT_TRUE(reader.StartVideoRetrieve(0)); // replaces the decoder
+    EXPECT_EQ(reader.VideoFrameToTime(0, 5), 200);
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), 5);
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 400), 10); // ten frames end at 400 ms
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 401), -1);
+    EXPECT_EQ(reader.VideoTimeToFrame(0, -1), -1);
+    EXPECT_EQ(FrameMark(reader, 3), 3 * 7 + 1);
+    EXPECT_TRUE(reader.StopVideoRetrieve(0));
+    EXPECT_EQ(reader.VideoFrameToTime(0, 5), -1);
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), -1);
+    EXPECT_EQ(FrameMark(reader, 3), -1);
+
+    // The end counts from the stream's start; milliseconds are cut, not rounded.
+    TestStream video = RawVideoStream(8, 4, 3);
+    video.start = 3;
+    video.scale = 1001;
+    video.rate = 30000;
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "b.avi", {video}).c_str()));
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    EXPECT_EQ(reader.VideoFrameToTime(0, 2), 66);   // 66.73
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 200), 5);  // 5.99, the end at 200.2 ms
+    EXPECT_EQ(reader.VideoTimeToFrame(0, 201), -1); // past the end
+    // Times that do not fit give -1 instead of wrapping around.
+    video.scale = 0xFFFFFFFF;
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "c.avi", {video}).c_str()));
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    EXPECT_EQ(reader.VideoFrameToTime(0, INT32_MAX), -1);
 }
 
-TEST(AviReaderRules, AtMostFiveStreamsOfEachKind) {
+TEST(AviReaderRules, StreamCountsAndFormats) {
     TempDir dir;
+    CAviReader reader;
+    // Six streams of each kind: the first five count and keep their own samples.
     std::vector<TestStream> streams;
     for (int i = 0; i < 6; ++i) {
         streams.push_back(RawVideoStream(8, 4, 2 + i));
         streams.push_back(PcmAudioStream({10 * (i + 1)}));
     }
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", streams).c_str()));
+    streams[10].omitFormat = true; // the sixth video stream's format does not matter
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "six.avi", streams).c_str()));
     EXPECT_EQ(reader.GetVideoStreamCount(), 5u);
     EXPECT_EQ(reader.GetAudioStreamCount(), 5u);
-    for (std::uint32_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(reader.GetVideoLength(i), static_cast<std::int32_t>(2 + i));
-        EXPECT_EQ(reader.GetAudioLength(i), static_cast<std::int32_t>(10 * (i + 1)));
-    }
-    EXPECT_EQ(reader.GetVideoLength(5), 0);
-    // The streams keep their own samples although they are interleaved.
+    EXPECT_EQ(reader.GetVideoLength(4), 6);
+    EXPECT_EQ(reader.GetAudioLength(4), 50);
     ASSERT_TRUE(reader.StartVideoRetrieve(4));
-    const BITMAPINFOHEADER* frame = nullptr;
-    reader.GetVideoFrame(4, 5, &frame);
-    ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(DibPixels(frame)[0], 5 * 7 + 1);
-    reader.GetVideoFrame(4, 6, &frame);
-    EXPECT_EQ(frame, nullptr);
-}
+    EXPECT_EQ(FrameMark(reader, 5, 4), 5 * 7 + 1);
 
-TEST(AviReaderRules, AStreamWithoutReadableFormatFailsOpen) {
-    TempDir dir;
-    struct Case {
-        const char* what;
-        bool video;
-        bool omitFormat;
-        std::size_t formatSize;
-        bool omitHeader;
-    };
-    const Case cases[] = {
-        {"audio without strf", false, true, 0, false},
-        {"audio strf of 10 bytes", false, false, 10, false},
-        {"video without strf", true, true, 0, false},
-        {"video strf of 39 bytes", true, false, 39, false},
-        {"video without strh", true, false, 40, true},
-    };
-    for (const Case& c : cases) {
-        std::vector<TestStream> streams = VideoAndAudio();
-        TestStream& broken = streams[c.video ? 0 : 1];
-        broken.omitFormat = c.omitFormat;
-        broken.omitHeader = c.omitHeader;
-        if (!c.omitFormat) {
-            broken.format.resize(c.formatSize);
-        }
-        CAviReader reader;
+    // A stream among the first five without a readable format fails Open.
+    const std::pair<int, int> cases[] = {{0, 0}, {0, 39}, {1, 0}, {1, 10}};
+    for (const auto& [broken, size] : cases) {
+        std::vector<TestStream> two = VideoAndAudio();
+        two[broken].omitFormat = size == 0;
+        two[broken].format.resize(size);
         ASSERT_TRUE(reader.Open(WriteAvi(dir, "good.avi", VideoAndAudio()).c_str()));
-        const std::string path = WriteAvi(dir, "broken.avi", streams);
-        if (c.omitHeader) {
-            // Without a header the stream has no kind; it is ignored.
-            EXPECT_TRUE(reader.Open(path.c_str())) << c.what;
-            EXPECT_EQ(reader.GetVideoStreamCount(), 0u) << c.what;
-            continue;
-        }
-        EXPECT_FALSE(reader.Open(path.c_str())) << c.what;
-        EXPECT_EQ(reader.GetVideoStreamCount(), 0u) << c.what;
-        EXPECT_EQ(reader.GetAudioStreamCount(), 0u) << c.what;
+        EXPECT_FALSE(reader.Open(WriteAvi(dir, "bad.avi", two).c_str())) << broken << " " << size;
+        EXPECT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 0u);
     }
 }
 
-TEST(AviReaderRules, SixthStreamWithBrokenFormatIsIgnored) {
-    TempDir dir;
-    std::vector<TestStream> streams;
-    for (int i = 0; i < 6; ++i) {
-        streams.push_back(RawVideoStream(8, 4, 2));
-    }
-    streams[5].omitFormat = true;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", streams).c_str()));
-    EXPECT_EQ(reader.GetVideoStreamCount(), 5u);
-}
-
-TEST(AviReaderInfo, FieldsComeFromTheStreamHeaderWithTheRealLength) {
-    TempDir dir;
-    TestStream video = RawVideoStream(8, 4, 7);
-    video.header.length = 1000; // a header that promises more than exists
-    video.header.handler = Fourcc("DIB ");
-    video.header.suggestedBufferSize = 4321;
-    video.header.quality = 7500;
-    video.header.rect[0] = 1;
-    video.header.rect[1] = 2;
-    video.header.rect[2] = 7;
-    video.header.rect[3] = 4;
-    video.name = "Camera one";
-    TestStream audio = PcmAudioStream({100, 250, 51});
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {video, audio}).c_str()));
-    AVISTREAMINFOA info{};
-    ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
-    EXPECT_EQ(info.fccType, Fourcc("vids"));
-    EXPECT_EQ(info.fccHandler, Fourcc("DIB "));
-    EXPECT_EQ(info.dwScale, 1u);
-    EXPECT_EQ(info.dwRate, 25u);
-    EXPECT_EQ(info.dwLength, 7u);
-    EXPECT_EQ(info.dwSuggestedBufferSize, 4321u);
-    EXPECT_EQ(info.dwQuality, 7500u);
-    EXPECT_EQ(info.rcFrame.left, 1);
-    EXPECT_EQ(info.rcFrame.top, 2);
-    EXPECT_EQ(info.rcFrame.right, 7);
-    EXPECT_EQ(info.rcFrame.bottom, 4);
-    EXPECT_STREQ(info.szName, "Camera one");
-    EXPECT_EQ(reader.GetVideoLength(0), 7);
-
-    ASSERT_TRUE(reader.GetAudioStreamInfo(0, &info, 140));
-    EXPECT_EQ(info.fccType, Fourcc("auds"));
-    EXPECT_EQ(info.dwSampleSize, 2u);
-    EXPECT_EQ(info.dwScale, 2u);
-    EXPECT_EQ(info.dwRate, 16000u);
-    EXPECT_EQ(info.dwLength, 401u);
-    EXPECT_STREQ(info.szName, "");
-}
-
-TEST(AviReaderInfo, EmptyFrameRectangleTakesThePictureSize) {
-    TempDir dir;
-    TestStream video = RawVideoStream(8, 4, 2);
-    video.format = BitmapFormat(8, -4, 24); // top-down: the size is still 8 x 4
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {video}).c_str()));
-    AVISTREAMINFOA info{};
-    ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
-    EXPECT_EQ(info.rcFrame.left, 0);
-    EXPECT_EQ(info.rcFrame.top, 0);
-    EXPECT_EQ(info.rcFrame.right, 8);
-    EXPECT_EQ(info.rcFrame.bottom, 4);
-}
-
-TEST(AviReaderInfo, ZeroScaleOrRateIsRepaired) {
-    TempDir dir;
-    TestStream video = RawVideoStream(8, 4, 10);
-    video.header.scale = 0;
-    TestStream audio = PcmAudioStream({100});
-    audio.header.rate = 0;
-    BuildOptions options;
-    options.microSecPerFrame = 33367; // 29.97 fps
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {video, audio}, options).c_str()));
-    AVISTREAMINFOA info{};
-    ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
-    EXPECT_EQ(info.dwScale, 33367u);
-    EXPECT_EQ(info.dwRate, 1000000u);
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 3), 100);
-    ASSERT_TRUE(reader.GetAudioStreamInfo(0, &info, 140));
-    EXPECT_EQ(info.dwScale, 1u); // 2 bytes per sample at 16000 bytes per second
-    EXPECT_EQ(info.dwRate, 8000u);
-
-    // Without a frame period the video falls back to 25 fps.
-    options.microSecPerFrame = 0;
-    video.header.rate = 0;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "b.avi", {video}, options).c_str()));
-    ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, 140));
-    EXPECT_EQ(info.dwScale, 1u);
-    EXPECT_EQ(info.dwRate, 25u);
-    ASSERT_TRUE(reader.StartVideoRetrieve(0));
-    EXPECT_EQ(reader.VideoFrameToTime(0, 10), 400);
-    EXPECT_EQ(reader.VideoTimeToFrame(0, 400), 10);
-}
-
-TEST(AviReaderAudio, FormatIsHandedOutAsStored) {
-    TempDir dir;
-    TestStream audio = PcmAudioStream({10});
-    audio.format.push_back(0xAB); // a byte beyond the usual 18
-    audio.format.push_back(0xCD);
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {audio}).c_str()));
-    std::int32_t size = 0;
-    const std::uint8_t* format = reader.GetAudioFormat(0, &size);
-    ASSERT_NE(format, nullptr);
-    ASSERT_EQ(size, 20);
-    EXPECT_EQ(std::memcmp(format, audio.format.data(), 20), 0);
-}
-
-std::vector<std::int16_t> Values(const std::uint8_t* bytes, std::int32_t count) {
-    std::vector<std::int16_t> out;
-    for (std::int32_t i = 0; i < count; ++i) {
-        out.push_back(static_cast<std::int16_t>(kmx::LoadU16(bytes + 2 * i)));
+// The 16-bit values from, from + 1, ... as PcmAudioStream stores them.
+Bytes Counting(int from, int count) {
+    Bytes out;
+    for (int v = from; v < from + count; ++v) {
+        out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
     }
     return out;
 }
 
-std::vector<std::int16_t> Counting(std::int16_t from, std::int32_t count) {
-    std::vector<std::int16_t> out;
-    for (std::int32_t i = 0; i < count; ++i) {
-        out.push_back(static_cast<std::int16_t>(from + i));
-    }
-    return out;
-}
-
-TEST(AviReaderAudio, ReadsAcrossChunkBoundariesExactlyAsAsked) {
+TEST(AviReaderAudio, ReadsAcrossChunksIntoAnyBuffer) {
     TempDir dir;
     CAviReader reader;
     ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
     ASSERT_EQ(reader.GetAudioLength(0), 400);
     std::uint8_t buffer[2000];
-    std::int32_t bytes = 0;
-    std::int32_t samples = 0;
-    // 90 .. 369 spans all three chunks.
-    ASSERT_EQ(reader.ReadAudio(0, 90, 280, buffer, sizeof buffer, &bytes, &samples), 0);
-    EXPECT_EQ(samples, 280);
-    EXPECT_EQ(bytes, 560);
-    EXPECT_EQ(Values(buffer, samples), Counting(90, 280));
-    // A single sample in the middle of a chunk.
-    ASSERT_EQ(reader.ReadAudio(0, 123, 1, buffer, sizeof buffer, &bytes, &samples), 0);
-    EXPECT_EQ(Values(buffer, samples), Counting(123, 1));
-    // Reading in odd pieces gives the whole stream.
-    const Bytes all = ReadAllAudio(reader, 37);
-    ASSERT_EQ(all.size(), 800u);
-    EXPECT_EQ(Values(all.data(), 400), Counting(0, 400));
-}
-
-TEST(AviReaderAudio, SmallBuffersPastTheEndAndBadArguments) {
-    TempDir dir;
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", VideoAndAudio()).c_str()));
-    std::uint8_t buffer[2000];
     std::int32_t bytes = -1;
     std::int32_t samples = -1;
-    // A buffer of 101 bytes takes 50 whole samples.
-    ASSERT_EQ(reader.ReadAudio(0, 10, 200, buffer, 101, &bytes, &samples), 0);
-    EXPECT_EQ(samples, 50);
-    EXPECT_EQ(bytes, 100);
-    EXPECT_EQ(Values(buffer, samples), Counting(10, 50));
-    // Past the end: what exists.
-    ASSERT_EQ(reader.ReadAudio(0, 390, 100, buffer, sizeof buffer, &bytes, &samples), 0);
-    EXPECT_EQ(samples, 10);
-    EXPECT_EQ(Values(buffer, samples), Counting(390, 10));
-    // count -1: as many as fit.
-    ASSERT_EQ(reader.ReadAudio(0, 0, -1, buffer, 60, &bytes, &samples), 0);
+    auto read = [&](std::int32_t first, std::int32_t count, std::int32_t size) {
+        EXPECT_EQ(reader.ReadAudio(0, first, count, buffer, size, &bytes, &samples), 0);
+        return Bytes(buffer, buffer + std::clamp(bytes, 0, 2000));
+    };
+    EXPECT_EQ(read(90, 280, 2000), Counting(90, 280));  // through all three chunks
+    EXPECT_EQ(read(80, 200, 101), Counting(80, 50));    // 101 bytes take 50 whole samples
+    EXPECT_EQ(read(390, 100, 2000), Counting(390, 10)); // past the end: what exists
+    EXPECT_EQ(read(0, -1, 60), Counting(0, 30));        // -1: as many as fit
     EXPECT_EQ(samples, 30);
-    // A null buffer only reports the size.
-    ASSERT_EQ(reader.ReadAudio(0, 350, 100, nullptr, 0, &bytes, &samples), 0);
+    ASSERT_EQ(reader.ReadAudio(0, 350, 100, nullptr, 0, &bytes, &samples), 0); // sizes only
     EXPECT_EQ(samples, 50);
     EXPECT_EQ(bytes, 100);
-    // Nothing asked, nothing read.
-    ASSERT_EQ(reader.ReadAudio(0, 5, 0, buffer, sizeof buffer, &bytes, &samples), 0);
-    EXPECT_EQ(samples, 0);
+    EXPECT_EQ(ReadAllAudio(reader, 37), Counting(0, 400));
     // Failures read nothing.
     EXPECT_EQ(reader.ReadAudio(0, 0, 10, buffer, 1, &bytes, &samples),
               CAviReader::kReadAudioBufferTooSmall);
-    EXPECT_EQ(samples, 0);
     EXPECT_EQ(bytes, 0);
-    EXPECT_EQ(reader.ReadAudio(0, 400, 1, buffer, sizeof buffer, &bytes, &samples),
+    EXPECT_EQ(samples, 0);
+    EXPECT_EQ(reader.ReadAudio(0, 400, 1, buffer, 64, &bytes, &samples),
               CAviReader::kReadAudioBadParam);
-    EXPECT_EQ(reader.ReadAudio(0, -1, 1, buffer, sizeof buffer, &bytes, &samples),
-              CAviReader::kReadAudioBadParam);
-    EXPECT_EQ(reader.ReadAudio(0, 0, -2, buffer, sizeof buffer, &bytes, &samples),
-              CAviReader::kReadAudioBadParam);
-    EXPECT_EQ(reader.ReadAudio(0, 0, 1, buffer, -1, &bytes, &samples),
-              CAviReader::kReadAudioBadParam);
-    // The counts are optional.
-    EXPECT_EQ(reader.ReadAudio(0, 0, 1, buffer, sizeof buffer, nullptr, nullptr), 0);
+
+    // Without a sample size every chunk is one sample, and only whole ones fit.
+    TestStream vbr;
+    vbr.video = false;
+    vbr.format = WaveFormat(2, 44100);
+    vbr.samples = {Bytes(5, 1), Bytes(7, 2), Bytes(3, 3), Bytes(9, 4)};
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "vbr.avi", {vbr}).c_str()));
+    EXPECT_EQ(reader.GetAudioLength(0), 4);
+    EXPECT_EQ(read(1, 3, 12), (Bytes{2, 2, 2, 2, 2, 2, 2, 3, 3, 3}));
+    EXPECT_EQ(samples, 2);
 }
 
-TEST(AviReaderAudio, WithoutSampleSizeEachChunkIsOneSample) {
+TEST(AviReaderFrames, TopDownRowsAreFlippedAndEightBitFramesKeepTheirColours) {
     TempDir dir;
-    TestStream audio;
-    audio.video = false;
-    audio.header.scale = 1152;
-    audio.header.rate = 44100;
-    audio.format = WaveFormat(2, 44100, 16);
-    audio.format[0] = 0x55; // MPEG layer 3
-    audio.samples = {Bytes(5, 1), Bytes(7, 2), Bytes{}, Bytes(3, 3), Bytes(9, 4)};
+    TestStream topDown; // rows of 15 bytes stored without padding
+    topDown.format = BitmapFormat(5, -3, 24);
+    topDown.samples = {Bytes(15, 20)};
+    topDown.samples[0].insert(topDown.samples[0].end(), 15, 21);
+    topDown.samples[0].insert(topDown.samples[0].end(), 15, 22);
+    Bytes palette;
+    for (int i = 0; i < 256; ++i) {
+        palette.insert(palette.end(), {static_cast<std::uint8_t>(i), 7, 8, 0});
+    }
+    TestStream full;
+    full.format = BitmapFormat(6, 2, 8, BI_RGB, palette);
+    full.samples = {Bytes{0, 1, 2, 3, 4, 5, 0, 0, 250, 251, 252, 253, 254, 255, 0, 0}};
+    TestStream two = full; // biClrUsed 2: two of the three colours stored count
+    two.format.resize(52);
+    kmx::StoreU32(&two.format[32], 2);
     CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {audio}).c_str()));
-    EXPECT_EQ(reader.GetAudioLength(0), 4); // the empty chunk holds nothing
-    std::uint8_t buffer[64];
-    std::int32_t bytes = 0;
-    std::int32_t samples = 0;
-    ASSERT_EQ(reader.ReadAudio(0, 1, 3, buffer, sizeof buffer, &bytes, &samples), 0);
-    EXPECT_EQ(samples, 3);
-    EXPECT_EQ(bytes, 19);
-    EXPECT_EQ(Bytes(buffer, buffer + bytes),
-              (Bytes{2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 4, 4, 4, 4, 4, 4, 4, 4, 4}));
-    // Only whole chunks: 12 bytes take the 7- and 3-byte ones.
-    ASSERT_EQ(reader.ReadAudio(0, 1, 3, buffer, 12, &bytes, &samples), 0);
-    EXPECT_EQ(samples, 2);
-    EXPECT_EQ(bytes, 10);
-    EXPECT_EQ(reader.ReadAudio(0, 3, 1, buffer, 8, &bytes, &samples),
-              CAviReader::kReadAudioBufferTooSmall);
-    ASSERT_EQ(reader.ReadAudio(0, 0, 4, nullptr, 0, &bytes, &samples), 0);
-    EXPECT_EQ(bytes, 24);
-    EXPECT_EQ(samples, 4);
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {topDown, full, two}).c_str()));
+    const BITMAPINFOHEADER* dib[3] = {};
+    for (std::uint32_t s = 0; s < 3; ++s) {
+        ASSERT_TRUE(reader.StartVideoRetrieve(s));
+        reader.GetVideoFrame(s, 0, &dib[s]);
+        ASSERT_NE(dib[s], nullptr);
+    }
+    EXPECT_EQ(dib[0]->biHeight, 3);
+    EXPECT_EQ(dib[0]->biSizeImage, 48u);
+    EXPECT_EQ(DibRowsTopDown(dib[0]), topDown.samples[0]);
+    EXPECT_EQ(DibPixels(dib[0])[15], 0); // padding
+    for (std::size_t s = 1; s < 3; ++s) {
+        const auto* table = reinterpret_cast<const std::uint8_t*>(dib[s]) + 40;
+        Bytes expected(full.format.begin() + 40, full.format.begin() + (s == 1 ? 1064 : 48));
+        expected.resize(1024, 0);
+        EXPECT_EQ(dib[s]->biClrUsed, 0u);
+        EXPECT_EQ(Bytes(table, table + 1024), expected);
+        EXPECT_EQ(Bytes(DibPixels(dib[s]), DibPixels(dib[s]) + 16), full.samples[0]);
+    }
+}
+
+TEST(AviReaderFrames, DropFramesRepeatTheFrameBeforeAndShortSamplesGiveNull) {
+    TempDir dir;
+    TestStream stream;
+    stream.format = BitmapFormat(4, 2, 24);
+    stream.samples = {Bytes{}, Bytes(24, 1), Bytes{},      Bytes(24, 50),
+                      Bytes{}, Bytes{},      Bytes(23, 9), Bytes(24, 7)};
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {stream}).c_str()));
+    ASSERT_EQ(reader.GetVideoLength(0), 8);
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    const int expected[] = {-1, 1, 1, 50, 50, 50, -1, 7};
+    for (const int n : {0, 5, 1, 2, 3, 4, 2, 7, 6}) {
+        EXPECT_EQ(FrameMark(reader, n), expected[n]) << n;
+    }
+}
+
+constexpr int kFrames = 12;
+
+// 12 video frames with a key frame every fourth, and 400 audio samples in
+// chunks of varying size (one chunk more than there are frames).
+std::vector<TestStream> Streams() {
+    TestStream video = RawVideoStream(8, 4, kFrames);
+    for (int k = 0; k < kFrames; ++k) {
+        video.keys.push_back(k % 4 == 0);
+    }
+    return {video, PcmAudioStream({30, 40, 10, 50, 20, 60, 30, 40, 10, 50, 20, 30, 10})};
+}
+
+// Every frame (in jumps) and every audio sample must be the one written.
+void ExpectContentsRead(const std::string& path, const std::string& what) {
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(path.c_str())) << what;
+    ASSERT_EQ(reader.GetVideoLength(0), kFrames) << what;
+    ASSERT_TRUE(reader.StartVideoRetrieve(0)) << what;
+    for (const int k : {0, 5, 11, 3, 4, 6, 7, 1}) {
+        EXPECT_EQ(FrameMark(reader, k), k * 7 + 1) << what << " frame " << k;
+    }
+    const Bytes audio = ReadAllAudio(reader, 33);
+    ASSERT_EQ(audio.size(), 800u) << what;
+    for (int i = 0; i < 400; ++i) {
+        ASSERT_EQ(kmx::LoadU16(&audio[2 * static_cast<std::size_t>(i)]), i) << what;
+    }
+}
+
+// Sets the 32-bit value at every place where text occurs, offset bytes after it.
+void Patch(Bytes& bytes, const char* text, std::size_t offset, std::uint32_t value) {
+    for (std::size_t at = Find(bytes, text); at != std::string::npos;
+         at = Find(bytes, text, at + 1)) {
+        kmx::StoreU32(&bytes[at + offset], value);
+    }
+}
+
+TEST(AviReaderIndex, EveryLayoutGivesTheSamplesFromTheBestIndexThatHolds) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        IndexKind index;
+        std::size_t extensionFrom;
+        AviIndexSource source;
+        std::function<void(Bytes&)> damage;
+    };
+    const Case cases[] = {
+        {"idx1 relative", IndexKind::Idx1Relative, 0, AviIndexSource::Idx1, nullptr},
+        {"idx1 absolute", IndexKind::Idx1Absolute, 0, AviIndexSource::Idx1, nullptr},
+        {"no index", IndexKind::None, 0, AviIndexSource::Scan, nullptr},
+        {"OpenDML with AVIX", IndexKind::OpenDml, 5, AviIndexSource::OpenDml, nullptr},
+        {"AVIX beyond idx1", IndexKind::Idx1Relative, 5, AviIndexSource::Scan, nullptr},
+        {"idx1 cut off", IndexKind::Idx1Relative, 0, AviIndexSource::Scan,
+         [](Bytes& b) { b.resize(Find(b, "idx1") + 8 + 5 * 16); }},
+        // The second super index entry of the video points past the file.
+        {"OpenDML index past the end", IndexKind::OpenDml, 6, AviIndexSource::Scan,
+         [](Bytes& b) { kmx::StoreU64(&b[Find(b, "indx") + 8 + 24 + 16], b.size() + 1000); }},
+        // Every index claims 2^32 - 1 entries: their chunks bound them.
+        {"absurd index counts", IndexKind::OpenDml, 6, AviIndexSource::OpenDml,
+         [](Bytes& b) {
+             Patch(b, "indx", 12, 0xFFFFFFFF);
+             Patch(b, "ix0", 12, 0xFFFFFFFF);
+         }},
+    };
+    for (const Case& c : cases) {
+        Bytes bytes = BuildAvi(Streams(), {c.index, c.extensionFrom});
+        if (c.damage) {
+            c.damage(bytes);
+        }
+        const std::string path = dir.File("a.avi");
+        ASSERT_TRUE(WriteBytes(path, bytes));
+        std::vector<kmx::AviStreamIndex> indexes;
+        AviIndexSource source = AviIndexSource::None;
+        ASSERT_TRUE(LoadIndexes(path, indexes, &source)) << c.what;
+        EXPECT_EQ(source, c.source) << c.what;
+        ASSERT_EQ(indexes.size(), 2u);
+        ASSERT_EQ(indexes[0].entries.size(), std::size_t{kFrames});
+        EXPECT_EQ(indexes[0].keysFromFile, c.source != AviIndexSource::Scan) << c.what;
+        for (std::size_t i = 0; indexes[0].keysFromFile && i < kFrames; ++i) {
+            EXPECT_EQ(indexes[0].entries[i].key, i % 4 == 0) << c.what << " " << i;
+        }
+        ExpectContentsRead(path, c.what);
+    }
 }
 
 } // namespace

@@ -1,76 +1,384 @@
 #include "tests/media/AviWriterTestSupport.h"
 
+#include "media/AviParser.h"
+#include "media/RiffFileReader.h"
+#include "media/TestPattern.h"
 #include "tests/support/ExternalTools.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace avitest {
 
-using kmx::LoadU16;
 using kmx::LoadU32;
-using kmx::LoadU64;
 
 namespace {
 
 constexpr std::uint32_t kRiff = MakeFourcc('R', 'I', 'F', 'F');
 constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-constexpr std::uint32_t kHdrl = MakeFourcc('h', 'd', 'r', 'l');
-constexpr std::uint32_t kStrl = MakeFourcc('s', 't', 'r', 'l');
+constexpr std::size_t kSuperIndexSlots = 2; // the first RIFF and one AVIX
+
+// Appends each value as a little-endian number of `bytes` bytes.
+void Put(Bytes& out, std::initializer_list<std::uint64_t> values, int bytes = 4) {
+    for (const std::uint64_t v : values) {
+        for (int i = 0; i < bytes; ++i) {
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+        }
+    }
+}
+
+Bytes Header(const char* id, std::uint64_t size, const char* type = nullptr) {
+    Bytes out;
+    Put(out, {Fourcc(id), size + (type != nullptr ? 4 : 0)});
+    if (type != nullptr) {
+        Put(out, {Fourcc(type)});
+    }
+    return out;
+}
+
+void Append(Bytes& out, const Bytes& more) {
+    out.insert(out.end(), more.begin(), more.end());
+}
+
+// A chunk with its data and pad byte.
+Bytes ChunkBytes(const char* id, const Bytes& data) {
+    Bytes out = Header(id, data.size());
+    Append(out, data);
+    if (data.size() % 2 != 0) {
+        out.push_back(0);
+    }
+    return out;
+}
+
+Bytes ListBytes(const char* type, const std::vector<Bytes>& children) {
+    Bytes out = Header("LIST", 0, type);
+    for (const Bytes& c : children) {
+        Append(out, c);
+    }
+    kmx::StoreU32(&out[4], static_cast<std::uint32_t>(out.size() - 8));
+    return out;
+}
+
+std::string ChunkId(std::size_t stream, const TestStream& s) {
+    return {static_cast<char>('0' + stream / 10 % 10), static_cast<char>('0' + stream % 10),
+            s.video ? 'd' : 'w', s.video ? 'c' : 'b'};
+}
+
+struct Placed {
+    std::uint32_t id;
+    bool key;
+    std::uint64_t pos; // of the data
+    std::uint32_t size;
+};
+
+struct IxChunk {
+    std::uint64_t pos = 0;
+    std::uint32_t size = 0;
+    std::uint32_t count = 0;
+};
+
+// The movi list of the samples [from, to), placed at listPos: the samples
+// and, for OpenDML, a standard index per stream.
+struct Movie {
+    Bytes list;
+    std::vector<Placed> placed;
+    std::vector<IxChunk> ix;
+};
+
+Movie MakeMovie(const std::vector<TestStream>& streams, std::size_t from, std::size_t to,
+                const BuildOptions& o, std::uint64_t listPos) {
+    Movie m{Header("LIST", 0, "movi"), {}, {}};
+    for (std::size_t k = from; k < to; ++k) {
+        for (std::size_t s = 0; s < streams.size(); ++s) {
+            const TestStream& stream = streams[s];
+            if (k < stream.samples.size()) {
+                m.placed.push_back({Fourcc(ChunkId(s, stream).c_str()),
+                                    k >= stream.keys.size() || stream.keys[k],
+                                    listPos + m.list.size() + 8,
+                                    static_cast<std::uint32_t>(stream.samples[k].size())});
+                Append(m.list, ChunkBytes(ChunkId(s, stream).c_str(), stream.samples[k]));
+            }
+        }
+    }
+    for (std::size_t s = 0; o.index == IndexKind::OpenDml && s < streams.size(); ++s) {
+        const std::uint32_t id = Fourcc(ChunkId(s, streams[s]).c_str());
+        Bytes entries;
+        for (const Placed& p : m.placed) {
+            if (p.id == id) {
+                Put(entries, {p.pos - listPos, p.size | (p.key ? 0u : 0x80000000u)});
+            }
+        }
+        Bytes body = {2, 0, 0, 1}; // two longs per entry, an index of chunks
+        Put(body, {entries.size() / 8, id});
+        Put(body, {listPos}, 8);
+        Put(body, {0});
+        Append(body, entries);
+        const Bytes chunk = ChunkBytes(("ix" + ChunkId(s, streams[s]).substr(0, 2)).c_str(), body);
+        m.ix.push_back({listPos + m.list.size(), static_cast<std::uint32_t>(chunk.size()),
+                        static_cast<std::uint32_t>(entries.size() / 8)});
+        Append(m.list, chunk);
+    }
+    kmx::StoreU32(&m.list[4], static_cast<std::uint32_t>(m.list.size() - 8));
+    return m;
+}
+
+Bytes HeaderList(const std::vector<TestStream>& streams, const BuildOptions& o,
+                 const std::vector<std::vector<IxChunk>>& ix) {
+    std::size_t frames = 0;
+    std::vector<Bytes> children(1);
+    for (std::size_t s = 0; s < streams.size(); ++s) {
+        const TestStream& stream = streams[s];
+        frames = std::max(frames, stream.samples.size());
+        std::uint64_t length = stream.samples.size();
+        if (!stream.video && stream.sampleSize > 0) {
+            length = 0;
+            for (const Bytes& b : stream.samples) {
+                length += b.size() / stream.sampleSize;
+            }
+        }
+        Bytes strh; // flags, priority, language, initial frames, ..., rcFrame stay 0
+        Put(strh, {Fourcc(stream.video ? "vids" : "auds"), 0, 0, 0, 0, stream.scale, stream.rate,
+                   stream.start, length, 0, 0xFFFFFFFF, stream.sampleSize, 0, 0});
+        std::vector<Bytes> parts = {ChunkBytes("strh", strh)};
+        if (!stream.omitFormat) {
+            parts.push_back(ChunkBytes("strf", stream.format));
+        }
+        if (o.index == IndexKind::OpenDml) {
+            Bytes body = {4, 0, 0, 0}; // four longs per entry, an index of indexes
+            Put(body, {ix[s].size(), Fourcc(ChunkId(s, stream).c_str()), 0, 0, 0});
+            for (std::size_t i = 0; i < kSuperIndexSlots; ++i) {
+                const IxChunk c = i < ix[s].size() ? ix[s][i] : IxChunk{};
+                Put(body, {c.pos}, 8);
+                Put(body, {c.size, c.count});
+            }
+            parts.push_back(ChunkBytes("indx", body));
+        }
+        children.push_back(ListBytes("strl", parts));
+    }
+    children[0].clear(); // the main header
+    Put(children[0],
+        {o.microSecPerFrame, 0, 0, 0x910, frames, 0, streams.size(), 0, 0, 0, 0, 0, 0, 0});
+    children[0] = ChunkBytes("avih", children[0]);
+    return ListBytes("hdrl", children);
+}
+
+// The standard output of a program, empty when it fails.
+Bytes Output(const std::vector<std::string>& argv) {
+    std::string out;
+    return RunTool(argv, &out) == 0 ? Bytes(out.begin(), out.end()) : Bytes{};
+}
 
 } // namespace
+
+std::uint32_t Fourcc(const char* text) {
+    return MakeFourcc(text[0], text[1], text[2], text[3]);
+}
+
+Bytes BitmapFormat(std::int32_t width, std::int32_t height, int bitCount, std::uint32_t compression,
+                   const Bytes& extra) {
+    const std::int64_t rows = height < 0 ? -std::int64_t{height} : height;
+    const std::int64_t image = (std::int64_t{width} * bitCount + 31) / 32 * 4 * rows;
+    Bytes out;
+    Put(out, {40, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)});
+    Put(out, {1, static_cast<std::uint64_t>(bitCount)}, 2);
+    Put(out, {compression, static_cast<std::uint32_t>(image), 0, 0, 0, 0});
+    Append(out, extra);
+    return out;
+}
+
+Bytes WaveFormat(int channels, std::uint32_t sampleRate) {
+    const auto align = static_cast<std::uint64_t>(2 * channels);
+    Bytes out;
+    Put(out, {WAVE_FORMAT_PCM, align / 2}, 2);
+    Put(out, {sampleRate, sampleRate * align});
+    Put(out, {align, 16, 0}, 2);
+    return out;
+}
+
+TestStream RawVideoStream(int width, int height, int frames) {
+    TestStream s;
+    s.format = BitmapFormat(width, height, 24);
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    for (int k = 0; k < frames; ++k) {
+        s.samples.emplace_back(stride * height, static_cast<std::uint8_t>(k * 7 + 1));
+    }
+    return s;
+}
+
+TestStream PcmAudioStream(const std::vector<int>& chunkSamples) {
+    TestStream s;
+    s.video = false;
+    s.scale = 2;
+    s.rate = 16000;
+    s.sampleSize = 2;
+    s.format = WaveFormat(1, 8000);
+    std::uint64_t value = 0;
+    for (const int n : chunkSamples) {
+        Bytes chunk;
+        for (int i = 0; i < n; ++i) {
+            Put(chunk, {value++}, 2);
+        }
+        s.samples.push_back(chunk);
+    }
+    return s;
+}
+
+Bytes BuildAvi(const std::vector<TestStream>& streams, const BuildOptions& o) {
+    std::size_t total = 0;
+    for (const TestStream& s : streams) {
+        total = std::max(total, s.samples.size());
+    }
+    const std::size_t split = o.extensionFrom > 0 ? std::min(o.extensionFrom, total) : total;
+    // The header list has the same size whatever its super indexes say.
+    std::vector<std::vector<IxChunk>> ix(streams.size());
+    const std::uint64_t listPos = 12 + HeaderList(streams, o, ix).size();
+    const Movie first = MakeMovie(streams, 0, split, o, listPos);
+    Bytes idx1;
+    const std::uint64_t base = o.index == IndexKind::Idx1Absolute ? 0 : listPos + 8;
+    for (const Placed& p : first.placed) {
+        Put(idx1, {p.id, p.key ? 0x10u : 0u, p.pos - 8 - base, p.size});
+    }
+    idx1 = o.index == IndexKind::None ? Bytes{} : ChunkBytes("idx1", idx1);
+    const std::uint64_t riffEnd = listPos + first.list.size() + idx1.size();
+    const Movie second = MakeMovie(streams, split, total, o, riffEnd + 12);
+    for (std::size_t s = 0; s < first.ix.size(); ++s) {
+        ix[s] = {first.ix[s], second.ix[s]};
+        ix[s].resize(split < total ? 2 : 1);
+    }
+    Bytes file = Header("RIFF", riffEnd - 12, "AVI ");
+    Append(file, HeaderList(streams, o, ix));
+    Append(file, first.list);
+    Append(file, idx1);
+    if (split < total) {
+        Append(file, Header("RIFF", second.list.size(), "AVIX"));
+        Append(file, second.list);
+    }
+    return file;
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+    // Rewritten in place and cut to size rather than emptied first: tests
+    // write the same file thousands of times, and emptying a file makes some
+    // file systems flush it on close.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+    ok = ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ok;
+    return ::close(fd) == 0 && ok;
+}
+
+std::string WriteAvi(const TempDir& dir, const std::string& name,
+                     const std::vector<TestStream>& streams, const BuildOptions& options) {
+    const std::string path = dir.File(name);
+    WriteBytes(path, BuildAvi(streams, options));
+    return path;
+}
+
+Bytes ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::size_t Find(const Bytes& bytes, const char* text, std::size_t from) {
+    const auto at = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(),
+                                text, text + std::strlen(text));
+    return at == bytes.end() ? std::string::npos : static_cast<std::size_t>(at - bytes.begin());
+}
+
+const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib) {
+    return reinterpret_cast<const std::uint8_t*>(dib) + dib->biSize +
+           (dib->biBitCount == 8 ? 1024 : 0);
+}
+
+std::size_t DibStride(const BITMAPINFOHEADER* dib) {
+    return (static_cast<std::size_t>(dib->biWidth) * dib->biBitCount / 8 + 3) & ~std::size_t{3};
+}
+
+Bytes DibRowsTopDown(const BITMAPINFOHEADER* dib) {
+    Bytes out;
+    for (std::size_t y = static_cast<std::size_t>(dib->biHeight); y-- > 0;) {
+        const std::uint8_t* row = DibPixels(dib) + y * DibStride(dib);
+        out.insert(out.end(), row,
+                   row + static_cast<std::size_t>(dib->biWidth) * dib->biBitCount / 8);
+    }
+    return out;
+}
+
+int FrameMark(CAviReader& reader, std::int32_t frame, std::uint32_t stream) {
+    static const BITMAPINFOHEADER kUntouched{};
+    const BITMAPINFOHEADER* dib = &kUntouched;
+    reader.GetVideoFrame(stream, frame, &dib);
+    if (dib == &kUntouched) {
+        ADD_FAILURE() << "GetVideoFrame left its result unset";
+    }
+    return dib == nullptr || dib == &kUntouched ? -1 : DibPixels(dib)[0];
+}
+
+std::vector<int> PatternNumbers(const std::string& path, int width, int height) {
+    CAviReader reader;
+    std::vector<int> numbers;
+    EXPECT_TRUE(reader.Open(path.c_str()));
+    const bool started = reader.StartVideoRetrieve(0);
+    for (std::int32_t n = 0; started && n < reader.GetVideoLength(0); ++n) {
+        const BITMAPINFOHEADER* dib = nullptr;
+        reader.GetVideoFrame(0, n, &dib);
+        numbers.push_back(dib == nullptr ? -1
+                                         : kmx::ReadTestPatternNumber(DibPixels(dib), width, height,
+                                                                      dib->biBitCount));
+    }
+    return numbers;
+}
+
+Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples) {
+    Bytes all;
+    Bytes buffer(1 << 20);
+    std::int32_t bytes = 0;
+    std::int32_t samples = 1;
+    for (std::int32_t first = 0; samples > 0 && first < reader.GetAudioLength(0);
+         first += samples) {
+        if (reader.ReadAudio(0, first, pieceSamples, buffer.data(), 1 << 20, &bytes, &samples) !=
+            0) {
+            break;
+        }
+        all.insert(all.end(), buffer.begin(), buffer.begin() + bytes);
+    }
+    return all;
+}
+
+bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,
+                 kmx::AviIndexSource* source, const std::vector<int>& streams) {
+    kmx::CRiffFile file;
+    kmx::AviLayout layout;
+    return file.Open(path.c_str()) && kmx::ParseAviLayout(file, layout) &&
+           kmx::BuildAviIndexes(file, layout, streams, out, source);
+}
 
 AVISTREAMINFOA VideoHeader(int width, int height, std::uint32_t rate, std::uint32_t scale,
                            std::uint32_t handler) {
     AVISTREAMINFOA h{};
-    h.fccType = MakeFourcc('v', 'i', 'd', 's');
+    h.fccType = Fourcc("vids");
     h.fccHandler = handler;
     h.dwScale = scale;
     h.dwRate = rate;
-    h.dwSuggestedBufferSize = 0;
-    h.dwQuality = 0xFFFFFFFFu;
     h.rcFrame = {0, 0, width, height};
     return h;
 }
 
 AVISTREAMINFOA AudioHeader(std::uint32_t sampleRate, int channels) {
     AVISTREAMINFOA h{};
-    h.fccType = MakeFourcc('a', 'u', 'd', 's');
-    h.dwScale = static_cast<std::uint32_t>(2 * channels);
-    h.dwRate = sampleRate * static_cast<std::uint32_t>(2 * channels);
-    h.dwQuality = 0xFFFFFFFFu;
-    h.dwSampleSize = static_cast<std::uint32_t>(2 * channels);
+    h.fccType = Fourcc("auds");
+    h.dwScale = h.dwSampleSize = static_cast<std::uint32_t>(2 * channels); // bytes per sample
+    h.dwRate = sampleRate * h.dwScale;
     return h;
-}
-
-std::vector<std::uint8_t> VideoFormat(int width, int height, int bitsPerPixel,
-                                      std::uint32_t compression) {
-    BITMAPINFOHEADER b{};
-    b.biSize = 40;
-    b.biWidth = width;
-    b.biHeight = height;
-    b.biPlanes = 1;
-    b.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
-    b.biCompression = compression;
-    b.biSizeImage = static_cast<std::uint32_t>(((width * bitsPerPixel + 31) / 32) * 4 * height);
-    std::vector<std::uint8_t> out(kmx::kBitmapInfoHeaderSize);
-    kmx::StoreRecord(out.data(), b);
-    return out;
-}
-
-std::vector<std::uint8_t> AudioFormat(std::uint32_t sampleRate, int channels) {
-    WAVEFORMATEX w{};
-    w.wFormatTag = WAVE_FORMAT_PCM;
-    w.nChannels = static_cast<std::uint16_t>(channels);
-    w.nSamplesPerSec = sampleRate;
-    w.nBlockAlign = static_cast<std::uint16_t>(2 * channels);
-    w.nAvgBytesPerSec = sampleRate * w.nBlockAlign;
-    w.wBitsPerSample = 16;
-    std::vector<std::uint8_t> out(kmx::kWaveFormatExSize);
-    kmx::StoreRecord(out.data(), w);
-    return out;
 }
 
 const Chunk* Chunk::Child(std::uint32_t childId, std::uint32_t childListType) const {
@@ -92,8 +400,8 @@ std::vector<const Chunk*> Chunk::ChildrenWithId(std::uint32_t childId) const {
     return out;
 }
 
-std::vector<std::uint8_t> RiffFile::Read(std::uint64_t offset, std::size_t size) const {
-    std::vector<std::uint8_t> out(size);
+Bytes RiffFile::Read(std::uint64_t offset, std::size_t size) const {
+    Bytes out(size);
     std::ifstream in(path_, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(offset));
     in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(size));
@@ -101,40 +409,27 @@ std::vector<std::uint8_t> RiffFile::Read(std::uint64_t offset, std::size_t size)
     return out;
 }
 
-std::vector<std::uint8_t> RiffFile::Data(const Chunk& c) const {
+Bytes RiffFile::Data(const Chunk& c) const {
     return Read(c.offset + 8 + (c.IsList() ? 4 : 0), c.size - (c.IsList() ? 4 : 0));
 }
 
 bool RiffFile::Parse(std::uint64_t begin, std::uint64_t end, std::vector<Chunk>* out, int depth,
                      std::string* problem) {
-    std::uint64_t pos = begin;
-    while (pos < end) {
-        if (end - pos < 8) {
-            *problem = "stray bytes at " + std::to_string(pos);
-            return false;
-        }
-        const std::vector<std::uint8_t> head = Read(pos, 12);
-        if (head.size() < 8) {
-            *problem = "truncated chunk header at " + std::to_string(pos);
-            return false;
-        }
+    for (std::uint64_t pos = begin; pos < end;) {
+        const Bytes head = Read(pos, 12);
         Chunk c;
-        c.id = LoadU32(head.data());
-        c.size = LoadU32(head.data() + 4);
         c.offset = pos;
-        if (c.End() > end) {
-            *problem = FourccText(c.id) + " at " + std::to_string(pos) + " passes its parent";
+        c.id = head.size() >= 8 ? LoadU32(head.data()) : 0;
+        c.size = head.size() >= 8 ? LoadU32(head.data() + 4) : 0;
+        const bool list = c.id == kRiff || c.id == kList;
+        if (head.size() < (list ? 12u : 8u) || c.End() > end || (list && c.size < 4) || depth > 8 ||
+            (depth == 0 && c.id != kRiff)) {
+            *problem = "a chunk at " + std::to_string(pos) + " is cut off or out of place";
             return false;
         }
-        if (c.id == kRiff || c.id == kList) {
-            if (c.size < 4 || head.size() < 12) {
-                *problem = "list without type at " + std::to_string(pos);
-                return false;
-            }
-            c.listType = LoadU32(head.data() + 8);
-            if (depth > 8 || !Parse(pos + 12, pos + 8 + c.size, &c.children, depth + 1, problem)) {
-                return false;
-            }
+        c.listType = list ? LoadU32(head.data() + 8) : 0;
+        if (list && !Parse(pos + 12, pos + 8 + c.size, &c.children, depth + 1, problem)) {
+            return false;
         }
         pos = c.End();
         out->push_back(std::move(c));
@@ -147,212 +442,76 @@ bool RiffFile::Load(const std::string& path, std::string* problem) {
     riffs_.clear();
     std::error_code ec;
     fileSize_ = std::filesystem::file_size(path, ec);
-    if (ec) {
-        *problem = "cannot read the file size";
-        return false;
-    }
-    if (!Parse(0, fileSize_, &riffs_, 0, problem)) {
-        return false;
-    }
-    for (const Chunk& c : riffs_) {
-        if (c.id != kRiff) {
-            *problem = "top-level chunk " + FourccText(c.id) + " is not a RIFF";
-            return false;
-        }
-    }
-    if (riffs_.empty()) {
-        *problem = "empty file";
-        return false;
-    }
-    return true;
-}
-
-const Chunk* RiffFile::HeaderChunk(std::uint32_t id) const {
-    const Chunk* hdrl = riffs_.empty() ? nullptr : riffs_[0].Child(kList, kHdrl);
-    return hdrl == nullptr ? nullptr : hdrl->Child(id);
+    *problem = "no file or an empty one";
+    return !ec && fileSize_ > 0 && Parse(0, fileSize_, &riffs_, 0, problem);
 }
 
 const Chunk* RiffFile::StreamChunk(int stream, std::uint32_t id) const {
-    const Chunk* hdrl = riffs_.empty() ? nullptr : riffs_[0].Child(kList, kHdrl);
-    if (hdrl == nullptr) {
-        return nullptr;
-    }
+    const Chunk* hdrl = riffs_.empty() ? nullptr : riffs_[0].Child(kList, Fourcc("hdrl"));
     int n = 0;
-    for (const Chunk& c : hdrl->children) {
-        if (c.id == kList && c.listType == kStrl) {
-            if (n++ == stream) {
-                return c.Child(id);
-            }
+    for (std::size_t i = 0; hdrl != nullptr && i < hdrl->children.size(); ++i) {
+        const Chunk& c = hdrl->children[i];
+        if (c.id == kList && c.listType == Fourcc("strl") && n++ == stream) {
+            return c.Child(id);
         }
     }
     return nullptr;
 }
 
-MainHeader ParseAvih(const std::vector<std::uint8_t>& d) {
-    MainHeader h;
-    if (d.size() < 40) {
-        return h;
-    }
-    h.microSecPerFrame = LoadU32(d.data());
-    h.maxBytesPerSec = LoadU32(d.data() + 4);
-    h.flags = LoadU32(d.data() + 12);
-    h.totalFrames = LoadU32(d.data() + 16);
-    h.streams = LoadU32(d.data() + 24);
-    h.suggestedBufferSize = LoadU32(d.data() + 28);
-    h.width = LoadU32(d.data() + 32);
-    h.height = LoadU32(d.data() + 36);
-    return h;
-}
-
-AVISTREAMINFOA ParseStrh(const std::vector<std::uint8_t>& d) {
-    AVISTREAMINFOA s{};
-    if (d.size() < 56) {
-        return s;
-    }
-    const std::uint8_t* p = d.data();
-    s.fccType = LoadU32(p);
-    s.fccHandler = LoadU32(p + 4);
-    s.dwFlags = LoadU32(p + 8);
-    s.wPriority = LoadU16(p + 12);
-    s.wLanguage = LoadU16(p + 14);
-    s.dwInitialFrames = LoadU32(p + 16);
-    s.dwScale = LoadU32(p + 20);
-    s.dwRate = LoadU32(p + 24);
-    s.dwStart = LoadU32(p + 28);
-    s.dwLength = LoadU32(p + 32);
-    s.dwSuggestedBufferSize = LoadU32(p + 36);
-    s.dwQuality = LoadU32(p + 40);
-    s.dwSampleSize = LoadU32(p + 44);
-    s.rcFrame.left = kmx::LoadI16(p + 48);
-    s.rcFrame.top = kmx::LoadI16(p + 50);
-    s.rcFrame.right = kmx::LoadI16(p + 52);
-    s.rcFrame.bottom = kmx::LoadI16(p + 54);
-    return s;
-}
-
-std::vector<Idx1Entry> ParseIdx1(const std::vector<std::uint8_t>& d) {
-    std::vector<Idx1Entry> out;
-    for (std::size_t at = 0; at + 16 <= d.size(); at += 16) {
-        out.push_back({LoadU32(d.data() + at), LoadU32(d.data() + at + 4),
-                       LoadU32(d.data() + at + 8), LoadU32(d.data() + at + 12)});
-    }
-    return out;
-}
-
-OdmlIndex ParseOdmlIndex(const std::vector<std::uint8_t>& d) {
+OdmlIndex ParseOdmlIndex(const Bytes& d) {
     OdmlIndex x;
-    if (d.size() < 24) {
-        return x;
-    }
-    x.longsPerEntry = LoadU16(d.data());
-    x.subType = d[2];
-    x.type = d[3];
-    x.entriesInUse = LoadU32(d.data() + 4);
-    x.chunkId = LoadU32(d.data() + 8);
-    x.baseOffset = LoadU64(d.data() + 12);
-    const std::size_t entrySize = x.type == 0 ? 16 : 8;
-    for (std::size_t i = 0; i < x.entriesInUse; ++i) {
-        const std::size_t at = 24 + i * entrySize;
-        if (at + entrySize > d.size()) {
-            break;
-        }
-        OdmlIndex::Entry e;
-        if (x.type == 0) {
-            e.offset = LoadU64(d.data() + at);
-            e.size = LoadU32(d.data() + at + 8);
-            e.duration = LoadU32(d.data() + at + 12);
-        } else {
-            e.offset = LoadU32(d.data() + at);
-            e.size = LoadU32(d.data() + at + 4);
-        }
-        x.entries.push_back(e);
+    for (std::size_t at = 24;
+         d.size() >= 24 && x.entries.size() < LoadU32(&d[4]) && at + 16 <= d.size(); at += 16) {
+        x.entries.push_back({kmx::LoadU64(&d[at]), LoadU32(&d[at + 8]), LoadU32(&d[at + 12])});
     }
     return x;
 }
 
-std::string FourccText(std::uint32_t fourcc) {
-    std::string s;
-    for (int i = 0; i < 4; ++i) {
-        const char c = static_cast<char>((fourcc >> (8 * i)) & 0xFF);
-        s += (c >= 32 && c < 127) ? c : '?';
-    }
-    return s;
+bool Ffmpeg(const std::vector<std::string>& args, std::string* errors) {
+    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunTool(argv, nullptr, errors) == 0;
 }
 
 std::map<std::string, std::string> ProbeStreams(const std::string& path, std::string* errors) {
     std::map<std::string, std::string> out;
     std::string text;
-    if (RunTool({"ffprobe", "-v", "error", "-count_frames", "-show_streams", "-of", "flat", path},
+    if (RunTool({"ffprobe", "-v", "error", "-count_frames", "-show_streams", "-show_entries",
+                 "packet=stream_index,pts", "-of", "flat", path},
                 &text, errors) != 0) {
         return out;
     }
     std::istringstream lines(text);
-    std::string line;
-    const std::string prefix = "streams.";
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         const std::size_t eq = line.find('=');
-        if (eq == std::string::npos || line.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
+        const std::size_t from = line.rfind("streams.", 0) == 0 ? 8 : 0;
         std::string value = line.substr(eq + 1);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        if (value.size() >= 2 && value.front() == '"') {
             value = value.substr(1, value.size() - 2);
         }
-        out[line.substr(prefix.size(), eq - prefix.size())] = value;
+        out[line.substr(from, eq - from)] = value;
     }
     return out;
 }
 
-bool DecodeVideo(const std::string& path, std::vector<std::uint8_t>* raw,
-                 const std::vector<std::string>& extraOutputOptions) {
-    std::vector<std::string> argv = {"ffmpeg", "-v",   "error", "-nostdin",  "-i",
-                                     path,     "-map", "0:v:0", "-fps_mode", "passthrough"};
-    argv.insert(argv.end(), extraOutputOptions.begin(), extraOutputOptions.end());
-    argv.insert(argv.end(), {"-f", "rawvideo", "-"});
-    std::string out;
-    if (RunTool(argv, &out) != 0) {
-        return false;
-    }
-    raw->assign(out.begin(), out.end());
-    return true;
+Bytes FfmpegVideo(const std::string& path, const std::string& pixelFormat) {
+    return Output({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode",
+                   "passthrough", "-pix_fmt", pixelFormat, "-f", "rawvideo", "-"});
 }
 
-bool DecodeAudio(const std::string& path, std::vector<std::int16_t>* samples) {
-    std::string out;
-    if (RunTool(
-            {"ffmpeg", "-v", "error", "-nostdin", "-i", path, "-map", "0:a:0", "-f", "s16le", "-"},
-            &out) != 0) {
-        return false;
-    }
-    samples->resize(out.size() / 2);
-    for (std::size_t i = 0; i < samples->size(); ++i) {
-        (*samples)[i] = kmx::LoadI16(reinterpret_cast<const std::uint8_t*>(out.data()) + 2 * i);
-    }
-    return true;
+Bytes FfmpegAudio(const std::string& path) {
+    return Output(
+        {"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "s16le", "-"});
 }
 
-std::vector<std::uint8_t> TopDownToDib(const std::uint8_t* topDown, int width, int height,
-                                       int bitsPerPixel) {
+Bytes TopDownToDib(const std::uint8_t* topDown, int width, int height, int bitsPerPixel) {
     const std::size_t row = static_cast<std::size_t>(width) * (bitsPerPixel / 8);
-    const std::size_t stride = ((static_cast<std::size_t>(width) * bitsPerPixel + 31) / 32) * 4;
-    std::vector<std::uint8_t> dib(stride * static_cast<std::size_t>(height), 0);
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(dib.data() + static_cast<std::size_t>(height - 1 - y) * stride,
-                    topDown + static_cast<std::size_t>(y) * row, row);
+    const std::size_t stride = (row + 3) & ~std::size_t{3};
+    Bytes dib(stride * static_cast<std::size_t>(height), 0);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        std::memcpy(&dib[(height - 1 - y) * stride], topDown + y * row, row);
     }
     return dib;
-}
-
-std::vector<std::uint8_t> DibToTopDown(const std::uint8_t* dib, int width, int height,
-                                       int bitsPerPixel) {
-    const std::size_t row = static_cast<std::size_t>(width) * (bitsPerPixel / 8);
-    const std::size_t stride = ((static_cast<std::size_t>(width) * bitsPerPixel + 31) / 32) * 4;
-    std::vector<std::uint8_t> out(row * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(out.data() + static_cast<std::size_t>(y) * row,
-                    dib + static_cast<std::size_t>(height - 1 - y) * stride, row);
-    }
-    return out;
 }
 
 } // namespace avitest

@@ -1,11 +1,14 @@
-// Helpers for the AVI writer tests: stream headers and formats as the
-// conversion engine passes them, an independent walk over the RIFF chunk
-// tree of a written file with decoders for the AVI structures in it, and
-// ffprobe/ffmpeg calls that judge the file from outside.
+// Helpers of the AVI tests (the engine's tests use the chunk walk too):
+// hand-made AVI files in the index layouts the reader must handle, the records
+// a writer is given, a walk over a file's RIFF chunk tree, DIB helpers, and
+// ffmpeg/ffprobe as judges from outside.
 #pragma once
 
+#include "media/AviIndex.h"
+#include "media/AviReader.h"
 #include "media/AviRecords.h"
 #include "media/ByteOrder.h"
+#include "tests/support/TempDir.h"
 
 #include <cstdint>
 #include <map>
@@ -14,18 +17,70 @@
 
 namespace avitest {
 
+using Bytes = std::vector<std::uint8_t>;
 using kmx::MakeFourcc;
 
-// ---- what the caller passes -------------------------------------------
+std::uint32_t Fourcc(const char* text);
+// biSizeImage counts rows padded to 4 bytes; extra (a colour table) follows.
+Bytes BitmapFormat(std::int32_t width, std::int32_t height, int bitCount,
+                   std::uint32_t compression = BI_RGB, const Bytes& extra = {});
+Bytes WaveFormat(int channels, std::uint32_t sampleRate); // 16-bit PCM
+
+struct TestStream {
+    bool video = true;
+    std::uint32_t scale = 1;
+    std::uint32_t rate = 25;
+    std::uint32_t start = 0;
+    std::uint32_t sampleSize = 0; // strh dwSampleSize; the length follows from it
+    Bytes format;
+    bool omitFormat = false;
+    std::vector<Bytes> samples; // one chunk each, interleaved by number
+    std::vector<bool> keys;     // missing entries are key frames
+};
+
+// 24-bit frames of w x h, rows padded to 4 bytes, every byte of frame k
+// equal to k * 7 + 1.
+TestStream RawVideoStream(int width, int height, int frames);
+// 16-bit mono PCM at 8000 Hz in chunks of these many samples, the values
+// counting up from 0 over the whole stream.
+TestStream PcmAudioStream(const std::vector<int>& chunkSamples);
+
+enum class IndexKind { Idx1Relative, Idx1Absolute, None, OpenDml };
+
+struct BuildOptions {
+    IndexKind index = IndexKind::Idx1Relative;
+    // When not 0, samples from this number on go into an AVIX RIFF, which
+    // only the OpenDML indexes cover.
+    std::size_t extensionFrom = 0;
+    std::uint32_t microSecPerFrame = 40000;
+};
+
+Bytes BuildAvi(const std::vector<TestStream>& streams, const BuildOptions& options = {});
+bool WriteBytes(const std::string& path, const Bytes& bytes);
+std::string WriteAvi(const TempDir& dir, const std::string& name,
+                     const std::vector<TestStream>& streams, const BuildOptions& options = {});
+Bytes ReadWholeFile(const std::string& path);
+// Position of the first occurrence of text at or after from, or npos.
+std::size_t Find(const Bytes& bytes, const char* text, std::size_t from = 0);
+
+// The pixel rows of a DIB and one row's bytes with padding.
+const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib);
+std::size_t DibStride(const BITMAPINFOHEADER* dib);
+// The rows top-down without padding, as ffmpeg's rawvideo gives them.
+Bytes DibRowsTopDown(const BITMAPINFOHEADER* dib);
+// The first pixel byte of a frame, -1 when the reader gives null.
+int FrameMark(CAviReader& reader, std::int32_t frame, std::uint32_t stream = 0);
+// The test-pattern number of each frame of video stream 0, -1 for null.
+std::vector<int> PatternNumbers(const std::string& path, int width, int height);
+// Every sample of audio stream 0 through ReadAudio in pieces.
+Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples);
+// The indexes the reader builds for the streams, and where they came from.
+bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,
+                 kmx::AviIndexSource* source, const std::vector<int>& streams = {0, 1});
 
 AVISTREAMINFOA VideoHeader(int width, int height, std::uint32_t rate = 25, std::uint32_t scale = 1,
                            std::uint32_t handler = MakeFourcc('D', 'I', 'B', ' '));
 AVISTREAMINFOA AudioHeader(std::uint32_t sampleRate = 44100, int channels = 2);
-std::vector<std::uint8_t> VideoFormat(int width, int height, int bitsPerPixel,
-                                      std::uint32_t compression = BI_RGB);
-std::vector<std::uint8_t> AudioFormat(std::uint32_t sampleRate = 44100, int channels = 2);
-
-// ---- the chunk tree -----------------------------------------------------
 
 struct Chunk {
     std::uint32_t id = 0;
@@ -44,19 +99,18 @@ struct Chunk {
 class RiffFile {
 public:
     // Reads the whole chunk tree. False, with the reason in *problem, when a
-    // chunk passes the end of its parent or of the file, or the top level is
-    // not a sequence of RIFF chunks that covers the file exactly.
+    // chunk passes the end of its parent or the top level is not a sequence
+    // of RIFF chunks covering the file exactly.
     bool Load(const std::string& path, std::string* problem);
 
     const std::vector<Chunk>& Riffs() const { return riffs_; }
     std::uint64_t FileSize() const { return fileSize_; }
-    std::vector<std::uint8_t> Read(std::uint64_t offset, std::size_t size) const;
-    std::vector<std::uint8_t> Data(const Chunk& c) const;
+    Bytes Data(const Chunk& c) const;
     // hdrl/strl[stream]/<id> of the first RIFF, or null.
     const Chunk* StreamChunk(int stream, std::uint32_t id) const;
-    const Chunk* HeaderChunk(std::uint32_t id) const; // directly in hdrl
 
 private:
+    Bytes Read(std::uint64_t offset, std::size_t size) const;
     bool Parse(std::uint64_t begin, std::uint64_t end, std::vector<Chunk>* out, int depth,
                std::string* problem);
     std::string path_;
@@ -64,38 +118,8 @@ private:
     std::vector<Chunk> riffs_;
 };
 
-struct MainHeader {
-    std::uint32_t microSecPerFrame = 0;
-    std::uint32_t maxBytesPerSec = 0;
-    std::uint32_t flags = 0;
-    std::uint32_t totalFrames = 0;
-    std::uint32_t streams = 0;
-    std::uint32_t suggestedBufferSize = 0;
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-};
-MainHeader ParseAvih(const std::vector<std::uint8_t>& data);
-
-// The 56-byte strh as a stream info record (fields strh does not have stay 0).
-AVISTREAMINFOA ParseStrh(const std::vector<std::uint8_t>& data);
-
-struct Idx1Entry {
-    std::uint32_t id = 0;
-    std::uint32_t flags = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t size = 0;
-};
-std::vector<Idx1Entry> ParseIdx1(const std::vector<std::uint8_t>& data);
-
-// An indx or ix## chunk. For a standard index each entry is (offset, size
-// with the delta-frame bit, 0); for a super index (offset, size, duration).
+// The entries of an OpenDML super index ('indx' data).
 struct OdmlIndex {
-    std::uint16_t longsPerEntry = 0;
-    std::uint8_t subType = 0;
-    std::uint8_t type = 0;
-    std::uint32_t entriesInUse = 0;
-    std::uint32_t chunkId = 0;
-    std::uint64_t baseOffset = 0;
     struct Entry {
         std::uint64_t offset = 0;
         std::uint32_t size = 0;
@@ -103,29 +127,20 @@ struct OdmlIndex {
     };
     std::vector<Entry> entries;
 };
-OdmlIndex ParseOdmlIndex(const std::vector<std::uint8_t>& data);
+OdmlIndex ParseOdmlIndex(const Bytes& data);
 
-std::string FourccText(std::uint32_t fourcc);
-
-// ---- ffprobe and ffmpeg ---------------------------------------------------
-
-// ffprobe -count_frames -show_streams as "stream.N.key" -> value; empty
-// when ffprobe failed (its messages in *errors).
+// Runs ffmpeg with the arguments after "-v error -y"; the messages go to *errors.
+bool Ffmpeg(const std::vector<std::string>& args, std::string* errors = nullptr);
+// ffprobe -count_frames of the streams and packets: "stream.N.key" and
+// "packets.packet.N.key" (stream_index, pts) -> value; empty when it failed.
 std::map<std::string, std::string> ProbeStreams(const std::string& path,
                                                 std::string* errors = nullptr);
-
-// Decodes the first video stream to raw frames in the decoder's own pixel
-// format (top-down rows without padding). False when ffmpeg fails.
-bool DecodeVideo(const std::string& path, std::vector<std::uint8_t>* raw,
-                 const std::vector<std::string>& extraOutputOptions = {});
-// Decodes the first audio stream to interleaved 16-bit samples.
-bool DecodeAudio(const std::string& path, std::vector<std::int16_t>* samples);
-
+// The first video stream decoded to raw top-down frames in pixelFormat, or
+// the first audio stream as s16le; empty when ffmpeg fails.
+Bytes FfmpegVideo(const std::string& path, const std::string& pixelFormat);
+Bytes FfmpegAudio(const std::string& path);
 // Rows of a top-down frame without padding turned into a bottom-up DIB with
-// rows padded to 4 bytes, and back.
-std::vector<std::uint8_t> TopDownToDib(const std::uint8_t* topDown, int width, int height,
-                                       int bitsPerPixel);
-std::vector<std::uint8_t> DibToTopDown(const std::uint8_t* dib, int width, int height,
-                                       int bitsPerPixel);
+// rows padded to 4 bytes.
+Bytes TopDownToDib(const std::uint8_t* topDown, int width, int height, int bitsPerPixel);
 
 } // namespace avitest
