@@ -3,6 +3,7 @@
 // input files in a temporary folder.
 #pragma once
 
+#include "app/ModalDialogs.h"
 #include "app/QtNotificationTarget.h"
 #include "app/Settings.h"
 #include "app/TextCatalog.h"
@@ -12,7 +13,6 @@
 #include "tests/support/TempDir.h"
 #include "ui/main/FileDialogs.h"
 #include "ui/main/MainDlg.h"
-#include "ui/main/ModalDialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 // window, and generated AVI files (made once per run, shared by the tests).
 #pragma once
 
+#include "app/ModalDialogs.h"
 #include "app/Settings.h"
 #include "app/TextCatalog.h"
 #include "media/TestPattern.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempDir.h"
 #include "ui/overlay/AviFileDialog.h"
-#include "ui/overlay/SubDialogRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ protected:
             }
             return answer.has_value();
         });
-        SetSubDialogHook([this](QDialog& dialog) {
+        SetModalDialogHook([this](QDialog& dialog) {
             subDialogs.push_back(dialog.metaObject()->className());
             return subDialogAnswer ? subDialogAnswer(dialog) : int(QDialog::Rejected);
         });
@@ -51,7 +51,7 @@ protected:
 
     void TearDown() override {
         SetAviFileDialogHook({});
-        SetSubDialogHook({});
+        SetModalDialogHook({});
     }
 
     // A test-pattern AVI, written once per run and shared.

@@ -1,8 +1,8 @@
 #include "ui/main/InputInfo.h"
 
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "engine/TextFormatting.h"
-#include "ui/main/StringPrintf.h"
 
 std::int64_t StreamFrameWidth(const AVISTREAMINFOA& info) {
     return std::int64_t{info.rcFrame.right} - std::int64_t{info.rcFrame.left};

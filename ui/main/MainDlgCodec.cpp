@@ -2,11 +2,11 @@
 // records it fills and the name shown beside the Codec button.
 #include "ui/main/MainDlg.h"
 
+#include "app/ModalDialogs.h"
 #include "app/TextCatalog.h"
 #include "codec/Compressor.h"
 #include "codec/WideToNarrow.h"
 #include "ui/main/CodecChooserDlg.h"
-#include "ui/main/ModalDialogs.h"
 
 void CMainDlg::ChooseCodec() {
     // The input's format decides which compressors are offered.

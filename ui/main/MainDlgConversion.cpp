@@ -6,9 +6,9 @@
 #include "app/LabeledProgress.h"
 #include "app/MessageBoxService.h"
 #include "app/QtNotificationTarget.h"
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "engine/TextFormatting.h"
-#include "ui/main/StringPrintf.h"
 
 #include <QCheckBox>
 

@@ -2,10 +2,10 @@
 // conversion preview, the position line, the track bar and playback.
 #include "ui/main/MainDlg.h"
 
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "engine/TextFormatting.h"
 #include "ui/main/PreviewWidget.h"
-#include "ui/main/StringPrintf.h"
 
 #include <QGroupBox>
 #include <QSignalBlocker>

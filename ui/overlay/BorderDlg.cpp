@@ -1,10 +1,10 @@
 #include "ui/overlay/BorderDlg.h"
 
 #include "app/HelpKey.h"
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
 #include "ui/overlay/PaintArea.h"
-#include "ui/overlay/TextPrintf.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -115,7 +115,7 @@ void CBorderDlg::OnInitDialog() {
     builder_.Get<QGroupBox>(1065)->setTitle(QString::fromUtf8(GetText(142)));
     builder_.Get<QGroupBox>(1066)->setTitle(QString::fromUtf8(GetText(141)));
     setWindowTitle(QString::fromUtf8(
-        TextPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(140))));
+        StringPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(140))));
     RefreshFields();
 }
 

@@ -1,9 +1,9 @@
 #include "ui/overlay/CropDlg.h"
 
 #include "app/HelpKey.h"
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
-#include "ui/overlay/TextPrintf.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
@@ -48,7 +48,7 @@ void CCropDlg::OnInitDialog() {
     }
     builder_.Get<QGroupBox>(1067)->setTitle(QString::fromUtf8(GetText(147)));
     setWindowTitle(QString::fromUtf8(
-        TextPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(146))));
+        StringPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(146))));
     RefreshFields();
 }
 

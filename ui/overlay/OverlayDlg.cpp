@@ -3,6 +3,8 @@
 
 #include "app/HelpKey.h"
 #include "app/MessageBoxService.h"
+#include "app/ModalDialogs.h"
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
 #include "engine/TextFormatting.h"
@@ -12,8 +14,6 @@
 #include "ui/overlay/OverlayDlgIds.h"
 #include "ui/overlay/PaintArea.h"
 #include "ui/overlay/QuickPosDlg.h"
-#include "ui/overlay/SubDialogRunner.h"
-#include "ui/overlay/TextPrintf.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -221,15 +221,15 @@ void COverlayDlg::ShowValueFields() {
     const auto show = [this](int id, const std::string& text) {
         builder_.Get<QLineEdit>(id)->setText(QString::fromStdString(text));
     };
-    show(kXValue, TextPrintf("%u", static_cast<unsigned>(valueX_)));
-    show(kYValue, TextPrintf("%u", static_cast<unsigned>(valueY_)));
-    show(kWidthValue, TextPrintf("%u", static_cast<unsigned>(valueWidth_)));
-    show(kHeightValue, TextPrintf("%u", static_cast<unsigned>(valueHeight_)));
-    show(kEndValue, TextPrintf("%ld", static_cast<long>(endFrame_)));
-    show(kStartValue, TextPrintf("%ld", static_cast<long>(startFrame_)));
-    show(kOverlayPosValue, TextPrintf("%ld", static_cast<long>(overlayPos_)));
-    show(kBaseStartValue, TextPrintf("%ld", static_cast<long>(baseStartField_)));
-    show(kBasePosValue, TextPrintf("%ld", static_cast<long>(basePos_)));
+    show(kXValue, StringPrintf("%u", static_cast<unsigned>(valueX_)));
+    show(kYValue, StringPrintf("%u", static_cast<unsigned>(valueY_)));
+    show(kWidthValue, StringPrintf("%u", static_cast<unsigned>(valueWidth_)));
+    show(kHeightValue, StringPrintf("%u", static_cast<unsigned>(valueHeight_)));
+    show(kEndValue, StringPrintf("%ld", static_cast<long>(endFrame_)));
+    show(kStartValue, StringPrintf("%ld", static_cast<long>(startFrame_)));
+    show(kOverlayPosValue, StringPrintf("%ld", static_cast<long>(overlayPos_)));
+    show(kBaseStartValue, StringPrintf("%ld", static_cast<long>(baseStartField_)));
+    show(kBasePosValue, StringPrintf("%ld", static_cast<long>(basePos_)));
     // The catalogue's line breaks are "\r\n" (one text has "\n\r").
     QString info = QString::fromUtf8(infoText_);
     info.remove(QLatin1Char('\r'));
@@ -346,7 +346,7 @@ void COverlayDlg::OnQuickPosition() {
     {
         CQuickPosDlg dialog(this);
         dialog.SetTarget(working_.number, baseWidth_, baseHeight_, &x, &y, &width, &height);
-        RunSubDialog(dialog);
+        RunModalDialog(dialog);
     }
     if (x < 0) {
         return; // left without a choice
@@ -368,13 +368,13 @@ void COverlayDlg::OnQuickPosition() {
 void COverlayDlg::OnBorder() {
     CBorderDlg dialog(this);
     dialog.SetTarget(&working_);
-    RunSubDialog(dialog);
+    RunModalDialog(dialog);
 }
 
 void COverlayDlg::OnCrop() {
     CCropDlg dialog(this);
     dialog.SetTarget(&working_);
-    RunSubDialog(dialog);
+    RunModalDialog(dialog);
 }
 
 void COverlayDlg::OnOverlayAvi() {
@@ -412,7 +412,7 @@ void COverlayDlg::accept() {
 
 std::string COverlayDlg::FrameTip(int textId, const CAviReader& reader, std::int32_t frame) const {
     const std::int32_t ms = reader.VideoFrameToTime(0, frame);
-    return TextPrintf(GetText(textId), FormatTime(ms * 0.001).c_str());
+    return StringPrintf(GetText(textId), FormatTime(ms * 0.001).c_str());
 }
 
 std::string COverlayDlg::TipOf(int controlId) const {

@@ -4,10 +4,10 @@
 
 #include "app/BusyCursor.h"
 #include "app/MessageBoxService.h"
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "engine/TextFormatting.h"
 #include "ui/overlay/OverlayDlgIds.h"
-#include "ui/overlay/TextPrintf.h"
 
 #include <QSlider>
 
@@ -80,8 +80,8 @@ void COverlayDlg::UseFallbackBaseFacts() {
 void COverlayDlg::SetTitle(const std::string& path) {
     const std::string title =
         path.empty()
-            ? TextPrintf("Overlay %i", static_cast<int>(working_.number))
-            : TextPrintf("Overlay %i - [%s]", static_cast<int>(working_.number), path.c_str());
+            ? StringPrintf("Overlay %i", static_cast<int>(working_.number))
+            : StringPrintf("Overlay %i - [%s]", static_cast<int>(working_.number), path.c_str());
     setWindowTitle(QString::fromUtf8(title));
 }
 
@@ -144,7 +144,7 @@ void COverlayDlg::LoadOverlay(bool resetRange) {
                 frameWidth = frame->biWidth;
                 frameHeight = static_cast<std::int32_t>(
                     std::min<std::int64_t>(std::abs(std::int64_t{frame->biHeight}), kMaxFrameSide));
-                depth = TextPrintf("%i", bitCount);
+                depth = StringPrintf("%i", bitCount);
             }
         }
 
@@ -152,13 +152,14 @@ void COverlayDlg::LoadOverlay(bool resetRange) {
         const double rate =
             info.dwScale != 0 ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
         const double seconds = rate > 0.0 ? length / rate : -1.0;
-        format = TextPrintf("%s: %i x %i x %s (%s)", GetText(60),
-                            static_cast<int>(std::int64_t{info.rcFrame.right} - info.rcFrame.left),
-                            static_cast<int>(std::int64_t{info.rcFrame.bottom} - info.rcFrame.top),
-                            depth.c_str(), FourccToText(info.fccHandler).c_str());
-        frames = TextPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(61), static_cast<int>(length),
-                            GetText(61), GetText(62), rate);
-        duration = TextPrintf("\r\n%s: %s", GetText(63), FormatTime(seconds).c_str());
+        format =
+            StringPrintf("%s: %i x %i x %s (%s)", GetText(60),
+                         static_cast<int>(std::int64_t{info.rcFrame.right} - info.rcFrame.left),
+                         static_cast<int>(std::int64_t{info.rcFrame.bottom} - info.rcFrame.top),
+                         depth.c_str(), FourccToText(info.fccHandler).c_str());
+        frames = StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(61), static_cast<int>(length),
+                              GetText(61), GetText(62), rate);
+        duration = StringPrintf("\r\n%s: %s", GetText(63), FormatTime(seconds).c_str());
 
         if (haveFrame) {
             if ((bitCount != 16 && bitCount != 24 && bitCount != 32) || coloursUsed != 0) {

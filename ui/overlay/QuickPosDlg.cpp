@@ -1,10 +1,10 @@
 #include "ui/overlay/QuickPosDlg.h"
 
 #include "app/HelpKey.h"
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
 #include "ui/overlay/QuickPosTable.h"
-#include "ui/overlay/TextPrintf.h"
 
 #include <QPushButton>
 
@@ -38,7 +38,7 @@ void CQuickPosDlg::SetTarget(std::int32_t number, std::int32_t width, std::int32
 
 void CQuickPosDlg::OnInitDialog() {
     setWindowTitle(QString::fromUtf8(
-        TextPrintf("Overlay %i - [%s]", static_cast<int>(number_), GetText(148))));
+        StringPrintf("Overlay %i - [%s]", static_cast<int>(number_), GetText(148))));
 }
 
 void CQuickPosDlg::OnPositionButton() {

@@ -1,4 +1,4 @@
-#include "ui/main/StringPrintf.h"
+#include "app/StringPrintf.h"
 
 #include <cstdarg>
 #include <cstdio>

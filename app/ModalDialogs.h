@@ -1,6 +1,6 @@
-// Runs the main window's modal dialogs (about, setup and the dialogs that
-// follow) behind a hook, so tests see which dialog opens and answer it
-// without a window.
+// Runs the program's modal dialogs (about, setup, the compressor chooser, the
+// overlay dialogs) behind a hook, so tests see which dialog opens and answer
+// it without a window.
 #pragma once
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "ui/main/ModalDialogs.h"
+#include "app/ModalDialogs.h"
 
 #include <QDialog>
 
