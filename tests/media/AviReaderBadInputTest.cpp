@@ -24,6 +24,7 @@ std::vector<TestStream> SmallStreams() {
 struct Everything {
     bool opened = false;
     std::int32_t frames = 0;
+    std::int32_t audio = 0;
     std::vector<int> marks; // first pixel byte of each frame, -1 for null
     Bytes audioBytes;
 };
@@ -49,6 +50,7 @@ Everything ReadEverything(const std::string& path) {
         EXPECT_TRUE(info.dwScale != 0 && info.dwRate != 0);
     }
     out.frames = reader.GetVideoLength(0);
+    out.audio = reader.GetAudioLength(0);
     if (reader.StartVideoRetrieve(0)) {
         reader.VideoTimeToFrame(0, 1000);
         for (std::int32_t n = 0; n < std::min(out.frames, 50); ++n) {
@@ -56,7 +58,6 @@ Everything ReadEverything(const std::string& path) {
         }
     }
     out.audioBytes = ReadAllAudio(reader, 7);
-    EXPECT_EQ(out.audioBytes.size(), 2 * static_cast<std::size_t>(reader.GetAudioLength(0)));
     return out;
 }
 
@@ -94,6 +95,7 @@ TEST(AviReaderBadInput, FilesOpenExactlyWhenTheyAreAviWithWholeHeaders) {
         for (std::size_t k = 0; k < got.marks.size(); ++k) {
             EXPECT_EQ(got.marks[k], static_cast<int>(k) * 7 + 1) << length;
         }
+        EXPECT_EQ(got.audioBytes.size(), 2 * static_cast<std::size_t>(got.audio)) << length;
         EXPECT_TRUE(got.audioBytes.size() <= audio.size() &&
                     std::equal(got.audioBytes.begin(), got.audioBytes.end(), audio.begin()));
     }

@@ -35,8 +35,7 @@ bool SetFormats(CAviWriter& w, bool audio) {
            (!audio || w.SetAudioFormat(af.data(), static_cast<std::int32_t>(af.size())));
 }
 
-// The idx1 data (id, flags, offset, size per entry) of a file whose chunk
-// tree is sound.
+// The idx1 data (id, flags, offset, size per entry) of a file whose chunk tree is sound.
 Bytes Index(const std::string& path) {
     RiffFile f;
     std::string problem;
@@ -94,8 +93,7 @@ TEST(AviWriter, PositionsAdvanceAlsoForFramesThatFail) {
             sizes.push_back(kmx::LoadU32(&index[at + 12]));
         }
     }
-    const std::uint32_t full = kFrameBytes;
-    EXPECT_EQ(sizes, (std::vector<std::uint32_t>{0, full, 0, 0, full, 0, 0}));
+    EXPECT_EQ(sizes, (std::vector<std::uint32_t>{0, kFrameBytes, 0, 0, kFrameBytes, 0, 0}));
     EXPECT_EQ(flags, (std::vector<std::uint32_t>{0, 0x10, 0, 0, 0x10, 0, 0}));
     CAviReader reader;
     ASSERT_TRUE(reader.Open(path.c_str()));

@@ -6,7 +6,6 @@
 #include "tests/support/ExternalTools.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -34,6 +33,7 @@ void Put(Bytes& out, std::initializer_list<std::uint64_t> values, int bytes = 4)
     }
 }
 
+// A chunk header; a list's size counts its type too.
 Bytes Header(const char* id, std::uint64_t size, const char* type = nullptr) {
     Bytes out;
     Put(out, {Fourcc(id), size + (type != nullptr ? 4 : 0)});
@@ -342,11 +342,12 @@ Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples) {
     Bytes all;
     Bytes buffer(1 << 20);
     std::int32_t bytes = 0;
-    std::int32_t samples = 1;
-    for (std::int32_t first = 0; samples > 0 && first < reader.GetAudioLength(0);
-         first += samples) {
-        if (reader.ReadAudio(0, first, pieceSamples, buffer.data(), 1 << 20, &bytes, &samples) !=
-            0) {
+    std::int32_t samples = 0;
+    for (std::int32_t first = 0; first < reader.GetAudioLength(0); first += samples) {
+        const std::int32_t result =
+            reader.ReadAudio(0, first, pieceSamples, buffer.data(), 1 << 20, &bytes, &samples);
+        if (result != 0 || samples <= 0) {
+            ADD_FAILURE() << "audio sample " << first << " is counted but cannot be read";
             break;
         }
         all.insert(all.end(), buffer.begin(), buffer.begin() + bytes);

@@ -72,7 +72,8 @@ Bytes DibRowsTopDown(const BITMAPINFOHEADER* dib);
 int FrameMark(CAviReader& reader, std::int32_t frame, std::uint32_t stream = 0);
 // The test-pattern number of each frame of video stream 0, -1 for null.
 std::vector<int> PatternNumbers(const std::string& path, int width, int height);
-// Every sample of audio stream 0 through ReadAudio in pieces.
+// Every sample of audio stream 0 through ReadAudio in pieces; a failure when
+// one the stream counts cannot be read.
 Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples);
 // The indexes the reader builds for the streams, and where they came from.
 bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,

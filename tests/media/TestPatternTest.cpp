@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
+
 namespace {
 
 using namespace avitest;
@@ -56,10 +58,8 @@ TEST(TestPattern, NumberReadsBackAfterLossyCompression) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
     const std::string path = SampleFile(dir, 24, 30);
-    std::vector<int> expected;
-    for (int k = 0; k < 30; ++k) {
-        expected.push_back(1234560 + k);
-    }
+    std::vector<int> expected(30);
+    std::iota(expected.begin(), expected.end(), 1234560);
     for (const char* codec : {"mjpeg", "mpeg4"}) { // at their default quality
         std::string errors;
         ASSERT_TRUE(Ffmpeg({"-i", path, "-c:v", codec, dir.File("coded.avi")}, &errors)) << errors;
