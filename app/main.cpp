@@ -6,8 +6,15 @@
 
 #include <QApplication>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    // Damaged input is reported by our own messages; libav's notes about it
+    // would only clutter the terminal.
+    av_log_set_level(AV_LOG_FATAL);
     // The program ends when the application object is done, not when its
     // last window closes.
     QApplication::setQuitOnLastWindowClosed(false);

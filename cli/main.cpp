@@ -6,6 +6,10 @@
 #include "cli/SelfCheck.h"
 #include "engine/Product.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,6 +36,9 @@ void PrintUsage(std::FILE* to) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Damaged input is reported by our own messages; libav's notes about it
+    // would only clutter the terminal.
+    av_log_set_level(AV_LOG_FATAL);
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;
