@@ -16,10 +16,8 @@ public:
         return static_cast<QEvent::Type>(QEvent::User + static_cast<int>(message));
     }
 
-    CWorkerEvent(std::uint32_t message, WPARAM wParam, LPARAM lParam,
-                 std::shared_ptr<void> keepAlive)
-        : QEvent(TypeOf(message)), message(message), wParam(wParam), lParam(lParam),
-          keepAlive(std::move(keepAlive)) {}
+    CWorkerEvent(std::uint32_t msg, WPARAM wp, LPARAM lp, std::shared_ptr<void> owner)
+        : QEvent(TypeOf(msg)), message(msg), wParam(wp), lParam(lp), keepAlive(std::move(owner)) {}
 
     const std::uint32_t message;
     const WPARAM wParam;

@@ -17,7 +17,9 @@ ICINFO MakeEmptyIcInfo() {
     return info;
 }
 
-bool IsUncompressed(const COMPVARS& cv) { return cv.fccHandler == 0 || cv.fccHandler == FOURCC_DIB; }
+bool IsUncompressed(const COMPVARS& cv) {
+    return cv.fccHandler == 0 || cv.fccHandler == FOURCC_DIB;
+}
 
 void ClearRunState(COMPVARS& cv) {
     cv.hic = 0;
@@ -30,15 +32,22 @@ void ClearRunState(COMPVARS& cv) {
 }
 
 void StoreRecord(std::uint8_t* out, const COMPVARS& cv) {
-    const std::uint32_t members[16] = {
-        static_cast<std::uint32_t>(cv.cbSize),    cv.dwFlags,
-        cv.hic,                                   cv.fccType,
-        cv.fccHandler,                            cv.lpbiIn,
-        cv.lpbiOut,                               cv.lpBitsOut,
-        cv.lpBitsPrev,                            static_cast<std::uint32_t>(cv.lFrame),
-        static_cast<std::uint32_t>(cv.lKey),      static_cast<std::uint32_t>(cv.lDataRate),
-        static_cast<std::uint32_t>(cv.lQ),        static_cast<std::uint32_t>(cv.lKeyCount),
-        cv.lpState,                               static_cast<std::uint32_t>(cv.cbState)};
+    const std::uint32_t members[16] = {static_cast<std::uint32_t>(cv.cbSize),
+                                       cv.dwFlags,
+                                       cv.hic,
+                                       cv.fccType,
+                                       cv.fccHandler,
+                                       cv.lpbiIn,
+                                       cv.lpbiOut,
+                                       cv.lpBitsOut,
+                                       cv.lpBitsPrev,
+                                       static_cast<std::uint32_t>(cv.lFrame),
+                                       static_cast<std::uint32_t>(cv.lKey),
+                                       static_cast<std::uint32_t>(cv.lDataRate),
+                                       static_cast<std::uint32_t>(cv.lQ),
+                                       static_cast<std::uint32_t>(cv.lKeyCount),
+                                       cv.lpState,
+                                       static_cast<std::uint32_t>(cv.cbState)};
     for (int i = 0; i < 16; ++i) {
         StoreU32(out + 4 * i, members[i]);
     }

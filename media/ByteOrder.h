@@ -20,8 +20,12 @@ inline std::uint64_t LoadU64(const std::uint8_t* p) {
            (static_cast<std::uint64_t>(LoadU32(p + 4)) << 32);
 }
 
-inline std::int32_t LoadI32(const std::uint8_t* p) { return static_cast<std::int32_t>(LoadU32(p)); }
-inline std::int16_t LoadI16(const std::uint8_t* p) { return static_cast<std::int16_t>(LoadU16(p)); }
+inline std::int32_t LoadI32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(LoadU32(p));
+}
+inline std::int16_t LoadI16(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(LoadU16(p));
+}
 
 inline void StoreU16(std::uint8_t* p, std::uint16_t v) {
     p[0] = static_cast<std::uint8_t>(v);
@@ -40,8 +44,12 @@ inline void StoreU64(std::uint8_t* p, std::uint64_t v) {
     StoreU32(p + 4, static_cast<std::uint32_t>(v >> 32));
 }
 
-inline void StoreI32(std::uint8_t* p, std::int32_t v) { StoreU32(p, static_cast<std::uint32_t>(v)); }
-inline void StoreI16(std::uint8_t* p, std::int16_t v) { StoreU16(p, static_cast<std::uint16_t>(v)); }
+inline void StoreI32(std::uint8_t* p, std::int32_t v) {
+    StoreU32(p, static_cast<std::uint32_t>(v));
+}
+inline void StoreI16(std::uint8_t* p, std::int16_t v) {
+    StoreU16(p, static_cast<std::uint16_t>(v));
+}
 
 // Four-character code as stored in a file: first character in the lowest byte.
 constexpr std::uint32_t MakeFourcc(char a, char b, char c, char d) {

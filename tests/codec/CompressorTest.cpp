@@ -109,8 +109,8 @@ TEST_P(Compressor, FramesComeBackThroughAnAviFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Available, Compressor, testing::ValuesIn(codectest::AvailableEntries()),
-                         [](const testing::TestParamInfo<const kmx::CompressorEntry*>& info) {
-                             std::string name = kmx::FourccText(info.param->fourcc);
+                         [](const testing::TestParamInfo<const kmx::CompressorEntry*>& param) {
+                             std::string name = kmx::FourccText(param.param->fourcc);
                              for (char& c : name) {
                                  c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                              }

@@ -114,6 +114,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"ffv1_all_flagged_key", 160, "-c:v ffv1 -pix_fmt bgr0 -g 6", "bgr24", 24,
                          Damage::AllKeys},
                     Case{"mpeg4_cut", 160, "-c:v mpeg4 -g 6", "bgr24", 24, Damage::CutShort}),
-    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 } // namespace

@@ -98,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Case{16, 161, false, false, "rgb555le"}, Case{16, 161, true, true, "rgb555le"},
                     Case{24, 322, false, true, "bgr24"}, Case{24, 322, true, false, "bgr24"},
                     Case{32, 160, true, true, "bgra"}, Case{32, 160, false, false, "bgra"}),
-    [](const testing::TestParamInfo<Case>& info) {
-        return std::to_string(info.param.bits) + "bit" + (info.param.audio ? "_audio" : "") +
-               (info.param.drops ? "_drops" : "");
+    [](const testing::TestParamInfo<Case>& param) {
+        return std::to_string(param.param.bits) + "bit" + (param.param.audio ? "_audio" : "") +
+               (param.param.drops ? "_drops" : "");
     });
 
 } // namespace

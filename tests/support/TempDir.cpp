@@ -7,7 +7,8 @@
 #include <vector>
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kadrimix-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "kadrimix-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (mkdtemp(buffer.data()) == nullptr) {
@@ -21,4 +22,6 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
-std::string TempDir::File(const std::string& name) const { return (path_ / name).string(); }
+std::string TempDir::File(const std::string& name) const {
+    return (path_ / name).string();
+}
