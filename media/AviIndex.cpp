@@ -1,5 +1,6 @@
 #include "media/AviIndex.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <algorithm>
@@ -10,13 +11,6 @@
 namespace kmx {
 namespace {
 
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-constexpr std::uint32_t kRec = MakeFourcc('r', 'e', 'c', ' ');
-constexpr std::uint32_t kIdx1KeyFrame = 0x10;
-constexpr std::uint8_t kIndexOfIndexes = 0x00;
-constexpr std::uint8_t kIndexOfChunks = 0x01;
-constexpr std::uint8_t kIndex2Field = 0x01;
-constexpr std::uint32_t kDeltaFrameBit = 0x80000000u;
 constexpr std::size_t kIndexHeaderSize = 24;
 constexpr std::size_t kSuperEntrySize = 16;
 constexpr std::size_t kIdx1EntrySize = 16;
@@ -105,8 +99,8 @@ LoadResult ReadStandardEntries(const CRiffFile& file, std::uint64_t pos, std::ui
             const std::uint8_t* entry = block.data() + i * entrySize;
             const std::uint32_t offset = LoadU32(entry);
             const std::uint32_t sizeAndFlag = LoadU32(entry + 4);
-            if (!collector.Add(number, base + offset, sizeAndFlag & ~kDeltaFrameBit,
-                               (sizeAndFlag & kDeltaFrameBit) == 0)) {
+            if (!collector.Add(number, base + offset, sizeAndFlag & ~kAviStandardIndexDelta,
+                               (sizeAndFlag & kAviStandardIndexDelta) == 0)) {
                 result = LoadResult::Incomplete;
             }
         }
@@ -164,8 +158,9 @@ LoadResult LoadOpenDmlStream(const CRiffFile& file, const AviStreamList& stream,
         for (std::uint64_t i = 0; i < count; ++i) {
             const std::size_t at = kIndexHeaderSize + static_cast<std::size_t>(i) * entrySize;
             const std::uint32_t sizeAndFlag = super.U32(at + 4);
-            if (!collector.Add(stream.number, base + super.U32(at), sizeAndFlag & ~kDeltaFrameBit,
-                               (sizeAndFlag & kDeltaFrameBit) == 0)) {
+            if (!collector.Add(stream.number, base + super.U32(at),
+                               sizeAndFlag & ~kAviStandardIndexDelta,
+                               (sizeAndFlag & kAviStandardIndexDelta) == 0)) {
                 result = LoadResult::Incomplete;
             }
         }
@@ -278,7 +273,8 @@ bool LoadIdx1(const CRiffFile& file, const AviLayout& layout, CCollector& collec
             }
             const std::uint32_t flags = LoadU32(entry + 4);
             const std::uint64_t header = base + LoadU32(entry + 8);
-            collector.Add(number, header + 8, LoadU32(entry + 12), (flags & kIdx1KeyFrame) != 0);
+            collector.Add(number, header + 8, LoadU32(entry + 12),
+                          (flags & kAviIndexKeyFrame) != 0);
         }
         pos += n * kIdx1EntrySize;
         count -= n;

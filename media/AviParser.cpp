@@ -1,25 +1,12 @@
 #include "media/AviParser.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <algorithm>
 
 namespace kmx {
 namespace {
-
-constexpr std::uint32_t kRiff = MakeFourcc('R', 'I', 'F', 'F');
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-constexpr std::uint32_t kAvi = MakeFourcc('A', 'V', 'I', ' ');
-constexpr std::uint32_t kAvix = MakeFourcc('A', 'V', 'I', 'X');
-constexpr std::uint32_t kHdrl = MakeFourcc('h', 'd', 'r', 'l');
-constexpr std::uint32_t kMovi = MakeFourcc('m', 'o', 'v', 'i');
-constexpr std::uint32_t kStrl = MakeFourcc('s', 't', 'r', 'l');
-constexpr std::uint32_t kAvih = MakeFourcc('a', 'v', 'i', 'h');
-constexpr std::uint32_t kStrh = MakeFourcc('s', 't', 'r', 'h');
-constexpr std::uint32_t kStrf = MakeFourcc('s', 't', 'r', 'f');
-constexpr std::uint32_t kStrn = MakeFourcc('s', 't', 'r', 'n');
-constexpr std::uint32_t kIndx = MakeFourcc('i', 'n', 'd', 'x');
-constexpr std::uint32_t kIdx1 = MakeFourcc('i', 'd', 'x', '1');
 
 constexpr std::size_t kStreamHeaderKeep = 64;
 constexpr std::size_t kNameKeep = 63;

@@ -1,5 +1,6 @@
 #include "media/AviReader.h"
 
+#include "media/AviChunkIds.h"
 #include "media/AviIndex.h"
 #include "media/AviParser.h"
 #include "media/AviParserStreamInfo.h"
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::uint32_t kVids = kmx::MakeFourcc('v', 'i', 'd', 's');
-constexpr std::uint32_t kAuds = kmx::MakeFourcc('a', 'u', 'd', 's');
 
 struct Stream {
     int number = 0;
@@ -75,8 +73,8 @@ bool CAviReader::State::Load(const char* name) {
     }
     std::vector<int> numbers;
     for (kmx::AviStreamList& list : layout.streams) {
-        const bool isAudio = list.fccType == kAuds && audio.size() < kMaxStreams;
-        const bool isVideo = list.fccType == kVids && video.size() < kMaxStreams;
+        const bool isAudio = list.fccType == kmx::kAuds && audio.size() < kMaxStreams;
+        const bool isVideo = list.fccType == kmx::kVids && video.size() < kMaxStreams;
         if (!isAudio && !isVideo) {
             continue;
         }

@@ -1,5 +1,6 @@
 #include "media/RiffFileReader.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <cerrno>
@@ -78,8 +79,7 @@ bool ReadChunkHeader(const CRiffFile& file, std::uint64_t pos, std::uint64_t par
     chunk.dataEnd = chunk.dataPos + chunk.size;
     chunk.next = chunk.dataEnd + (chunk.size & 1u);
     chunk.listType = 0;
-    const bool isList =
-        chunk.id == MakeFourcc('R', 'I', 'F', 'F') || chunk.id == MakeFourcc('L', 'I', 'S', 'T');
+    const bool isList = chunk.id == kRiff || chunk.id == kList;
     // The type is read even when the size is below 4: an unfinished list
     // (size 0) still names its type.
     if (isList && parentEnd - pos >= 12 && file.ReadAt(pos + 8, header + 8, 4)) {

@@ -2,6 +2,7 @@
 // decoding of the same file: lengths, every frame's pixels (first in jumps,
 // then in order), and the PCM audio bytes. Both decode with libavcodec and
 // convert with libswscale's defaults, so the pixels match exactly.
+#include "media/AviChunkIds.h"
 #include "media/AviReader.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
@@ -61,7 +62,7 @@ TEST_P(AviReaderInterop, FramesAndAudioMatchFfmpeg) {
         // frames it cannot start from; it has to find the real one before.
         const std::size_t idx1 = Find(bytes, "idx1");
         for (std::size_t e = 0; e < kmx::LoadU32(&bytes[idx1 + 4]) / 16; ++e) {
-            kmx::StoreU32(&bytes[idx1 + 8 + 16 * e + 4], 0x10);
+            kmx::StoreU32(&bytes[idx1 + 8 + 16 * e + 4], kmx::kAviIndexKeyFrame);
         }
     }
     const std::string path = dir.File("read.avi");

@@ -1,5 +1,6 @@
 #include "tests/media/AviWriterTestSupport.h"
 
+#include "media/AviChunkIds.h"
 #include "media/AviParser.h"
 #include "media/RiffFileReader.h"
 #include "media/TestPattern.h"
@@ -16,12 +17,12 @@
 
 namespace avitest {
 
+using kmx::kList;
+using kmx::kRiff;
 using kmx::LoadU32;
 
 namespace {
 
-constexpr std::uint32_t kRiff = MakeFourcc('R', 'I', 'F', 'F');
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
 constexpr std::size_t kSuperIndexSlots = 2; // the first RIFF and one AVIX
 
 // Appends each value as a little-endian number of `bytes` bytes.
