@@ -81,13 +81,7 @@ Result Measure(const kmx::CompressorEntry& entry, const Options& options,
     if (!compressor) {
         return result;
     }
-    BITMAPINFOHEADER input{};
-    input.biSize = 40;
-    input.biWidth = options.width;
-    input.biHeight = options.height;
-    input.biPlanes = 1;
-    input.biBitCount = 24;
-    input.biCompression = BI_RGB;
+    BITMAPINFOHEADER input = kmx::TestPatternFormat(options.width, options.height, 24);
     COMPVARS settings{};
     settings.cbSize = 64;
     settings.fccType = ICTYPE_VIDEO;

@@ -3,6 +3,8 @@
 // the console front end can make input files and recognise what came out.
 #pragma once
 
+#include "media/AviRecords.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,6 +52,10 @@ std::int16_t TestAudioValue(std::int64_t sample, int channel);
 // Index of the first audio sample that belongs to frame `frame` in files
 // made by WriteSampleAvi: floor(frame * audioRate * scale / rate).
 std::int64_t TestAudioFirstSample(std::int64_t frame, const SampleAviOptions& options);
+
+// The format of uncompressed test-pattern frames: BI_RGB, bottom-up rows,
+// biSizeImage the size of a frame with rows padded to 4 bytes.
+BITMAPINFOHEADER TestPatternFormat(int width, int height, int bitsPerPixel);
 
 // Writes an uncompressed AVI with the pattern and optional audio interleaved
 // one frame at a time. False (and a reason in *error when given) on failure.
