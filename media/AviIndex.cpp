@@ -19,7 +19,7 @@ constexpr std::size_t kEntriesPerRead = 4096;
 // Collects entries for the requested streams, checking each against the file.
 class CCollector {
 public:
-    CCollector(const CRiffFile& file, const std::vector<int>& numbers,
+    CCollector(const IByteSource& file, const std::vector<int>& numbers,
                std::vector<AviStreamIndex>& out)
         : file_(file), out_(out) {
         slotOf_.fill(-1);
@@ -74,7 +74,7 @@ private:
                    : -1;
     }
 
-    const CRiffFile& file_;
+    const IByteSource& file_;
     std::vector<AviStreamIndex>& out_;
     std::array<int, kMaxStreamLists> slotOf_{};
     std::uint64_t total_ = 0;
@@ -83,7 +83,7 @@ private:
 enum class LoadResult { Complete, Incomplete };
 
 // Reads count standard index entries of longs 32-bit words each at pos.
-LoadResult ReadStandardEntries(const CRiffFile& file, std::uint64_t pos, std::uint64_t count,
+LoadResult ReadStandardEntries(const IByteSource& file, std::uint64_t pos, std::uint64_t count,
                                std::size_t longs, std::uint64_t base, int number,
                                CCollector& collector) {
     const std::size_t entrySize = longs * 4;
@@ -112,7 +112,7 @@ LoadResult ReadStandardEntries(const CRiffFile& file, std::uint64_t pos, std::ui
 
 // Checks a standard index header (the 24 bytes after the chunk header) and
 // reads its entries, which follow it at entriesPos within dataEnd.
-LoadResult LoadStandardIndex(const CRiffFile& file, CByteView header, std::uint64_t entriesPos,
+LoadResult LoadStandardIndex(const IByteSource& file, CByteView header, std::uint64_t entriesPos,
                              std::uint64_t dataEnd, int number, CCollector& collector) {
     const std::uint16_t longs = header.U16(0);
     const std::uint8_t subType = header.U8(2);
@@ -133,7 +133,7 @@ LoadResult LoadStandardIndex(const CRiffFile& file, CByteView header, std::uint6
                                number, collector);
 }
 
-LoadResult LoadOpenDmlStream(const CRiffFile& file, const AviStreamList& stream,
+LoadResult LoadOpenDmlStream(const IByteSource& file, const AviStreamList& stream,
                              CCollector& collector) {
     CByteView super(stream.superIndex);
     if (!super.Has(0, kIndexHeaderSize)) {
@@ -204,7 +204,7 @@ LoadResult LoadOpenDmlStream(const CRiffFile& file, const AviStreamList& stream,
     return result;
 }
 
-bool LoadOpenDml(const CRiffFile& file, const AviLayout& layout, const std::vector<int>& numbers,
+bool LoadOpenDml(const IByteSource& file, const AviLayout& layout, const std::vector<int>& numbers,
                  CCollector& collector) {
     for (const int number : numbers) {
         const auto it =
@@ -226,7 +226,7 @@ bool LoadOpenDml(const CRiffFile& file, const AviLayout& layout, const std::vect
 // Decides from the first usable entry whether idx1 offsets count from the
 // 'movi' list type or from the start of the file: the one whose position
 // holds a chunk with the entry's id wins.
-bool Idx1OffsetsAreAbsolute(const CRiffFile& file, const AviLayout& layout) {
+bool Idx1OffsetsAreAbsolute(const IByteSource& file, const AviLayout& layout) {
     const std::uint64_t count = layout.idx1Size / kIdx1EntrySize;
     for (std::uint64_t i = 0; i < count && i < kEntriesPerRead; ++i) {
         std::array<std::uint8_t, kIdx1EntrySize> entry{};
@@ -251,7 +251,7 @@ bool Idx1OffsetsAreAbsolute(const CRiffFile& file, const AviLayout& layout) {
     return false;
 }
 
-bool LoadIdx1(const CRiffFile& file, const AviLayout& layout, CCollector& collector) {
+bool LoadIdx1(const IByteSource& file, const AviLayout& layout, CCollector& collector) {
     if (!layout.hasIdx1 || !layout.idx1Complete || !layout.hasFirstMovie || layout.hasExtensions) {
         return false;
     }
@@ -285,7 +285,7 @@ bool LoadIdx1(const CRiffFile& file, const AviLayout& layout, CCollector& collec
 // Walks the chunks of a movie list (and of its 'rec ' lists), stopping at the
 // first chunk that is not whole or does not look like a chunk: the end of
 // what an interrupted writer left.
-void ScanMovie(const CRiffFile& file, std::uint64_t pos, std::uint64_t end, bool inRecord,
+void ScanMovie(const IByteSource& file, std::uint64_t pos, std::uint64_t end, bool inRecord,
                CCollector& collector) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -306,7 +306,7 @@ void ScanMovie(const CRiffFile& file, std::uint64_t pos, std::uint64_t end, bool
     }
 }
 
-void LoadByScan(const CRiffFile& file, const AviLayout& layout, CCollector& collector) {
+void LoadByScan(const IByteSource& file, const AviLayout& layout, CCollector& collector) {
     for (const AviMovieRange& movie : layout.movies) {
         ScanMovie(file, movie.begin, movie.end, false, collector);
     }
@@ -353,7 +353,7 @@ int StreamNumberOfChunk(std::uint32_t id) {
     return (c0 - '0') * 10 + (c1 - '0');
 }
 
-bool BuildAviIndexes(const CRiffFile& file, const AviLayout& layout,
+bool BuildAviIndexes(const IByteSource& file, const AviLayout& layout,
                      const std::vector<int>& numbers, std::vector<AviStreamIndex>& out,
                      AviIndexSource* source) {
     AviIndexSource used = AviIndexSource::None;

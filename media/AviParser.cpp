@@ -21,13 +21,13 @@ std::uint64_t NextPos(const RiffChunk& chunk, std::uint64_t end) {
 }
 
 // Reads at most keep bytes of a chunk's data, which must lie within end.
-bool ReadHead(const CRiffFile& file, const RiffChunk& chunk, std::uint64_t end, std::size_t keep,
+bool ReadHead(const IByteSource& file, const RiffChunk& chunk, std::uint64_t end, std::size_t keep,
               std::vector<std::uint8_t>& out) {
     const std::uint64_t take = std::min<std::uint64_t>(chunk.size, keep);
     return ReadFileBlock(file, chunk.dataPos, take, end, keep, out);
 }
 
-bool ParseStreamList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
+bool ParseStreamList(const IByteSource& file, std::uint64_t pos, std::uint64_t end,
                      AviStreamList& stream) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -66,7 +66,7 @@ bool ParseStreamList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end
     return true;
 }
 
-bool ParseHeaderList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
+bool ParseHeaderList(const IByteSource& file, std::uint64_t pos, std::uint64_t end,
                      AviLayout& layout) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -100,7 +100,7 @@ bool ParseHeaderList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end
 }
 
 // Finds the movie list of an AVIX RIFF.
-void ParseExtension(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
+void ParseExtension(const IByteSource& file, std::uint64_t pos, std::uint64_t end,
                     AviLayout& layout) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -118,7 +118,7 @@ void ParseExtension(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
 
 } // namespace
 
-bool ParseAviLayout(const CRiffFile& file, AviLayout& layout) {
+bool ParseAviLayout(const IByteSource& file, AviLayout& layout) {
     layout = AviLayout{};
     const std::uint64_t fileSize = file.Size();
     RiffChunk riff;

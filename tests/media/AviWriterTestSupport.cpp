@@ -358,7 +358,7 @@ Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples) {
 
 bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,
                  kmx::AviIndexSource* source, const std::vector<int>& streams) {
-    kmx::CRiffFile file;
+    kmx::CFileSource file;
     kmx::AviLayout layout;
     return file.Open(path.c_str()) && kmx::ParseAviLayout(file, layout) &&
            kmx::BuildAviIndexes(file, layout, streams, out, source);
