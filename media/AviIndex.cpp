@@ -82,8 +82,13 @@ private:
 
 enum class LoadResult { Complete, Incomplete };
 
-// Reads count standard index entries of longs 32-bit words each at pos.
-LoadResult ReadStandardEntries(const IByteSource& file, std::uint64_t pos, std::uint64_t count,
+bool IsStandardIndexShape(std::uint16_t longs, std::uint8_t subType) {
+    return (longs == 2 && subType == 0) || (longs == 3 && subType == kIndex2Field);
+}
+
+// Reads count standard index entries of longs 32-bit words each at pos of
+// from (the file, or a copy of the entries in memory).
+LoadResult ReadStandardEntries(const IByteSource& from, std::uint64_t pos, std::uint64_t count,
                                std::size_t longs, std::uint64_t base, int number,
                                CCollector& collector) {
     const std::size_t entrySize = longs * 4;
@@ -92,7 +97,7 @@ LoadResult ReadStandardEntries(const IByteSource& file, std::uint64_t pos, std::
     while (count > 0) {
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(count, kEntriesPerRead));
-        if (!file.ReadAt(pos, block.data(), n * entrySize)) {
+        if (!from.ReadAt(pos, block.data(), n * entrySize)) {
             return LoadResult::Incomplete;
         }
         for (std::size_t i = 0; i < n; ++i) {
@@ -120,17 +125,49 @@ LoadResult LoadStandardIndex(const IByteSource& file, CByteView header, std::uin
     const std::uint32_t inUse = header.U32(4);
     const std::uint32_t chunkId = header.U32(8);
     const std::uint64_t base = header.U64(12);
-    const bool shapeOk = (longs == 2 && subType == 0) || (longs == 3 && subType == kIndex2Field);
     const int owner = StreamNumberOfChunk(chunkId);
     // Entries of a malformed index, or one that names another stream, are
     // skipped; the rest of the index still counts.
-    if (!header.Ok() || type != kIndexOfChunks || !shapeOk || (owner >= 0 && owner != number) ||
-        base >= file.Size() || entriesPos > dataEnd) {
+    if (!header.Ok() || type != kIndexOfChunks || !IsStandardIndexShape(longs, subType) ||
+        (owner >= 0 && owner != number) || base >= file.Size() || entriesPos > dataEnd) {
         return LoadResult::Complete;
     }
     const std::uint64_t fit = (dataEnd - entriesPos) / (longs * 4u);
     return ReadStandardEntries(file, entriesPos, std::min<std::uint64_t>(inUse, fit), longs, base,
                                number, collector);
+}
+
+// The standard index chunk a super index entry points at.
+LoadResult LoadStandardIndexAt(const IByteSource& file, std::uint64_t offset, int number,
+                               CCollector& collector) {
+    RiffChunk chunk;
+    if (!ReadChunkHeader(file, offset, file.Size(), chunk) || chunk.dataEnd > file.Size()) {
+        return LoadResult::Incomplete;
+    }
+    std::array<std::uint8_t, kIndexHeaderSize> header{};
+    if (chunk.size < kIndexHeaderSize ||
+        !file.ReadAt(chunk.dataPos, header.data(), header.size())) {
+        return LoadResult::Complete;
+    }
+    return LoadStandardIndex(file, CByteView(header.data(), header.size()),
+                             chunk.dataPos + kIndexHeaderSize, chunk.dataEnd, number, collector);
+}
+
+// A standard index stored in place of the super index: its entries were read
+// with the stream's headers and are taken from that copy.
+LoadResult LoadInPlaceStandardIndex(const IByteSource& file, const AviStreamList& stream,
+                                    CCollector& collector) {
+    CByteView super(stream.superIndex);
+    const std::uint16_t longs = super.U16(0);
+    const std::uint64_t base = super.U64(12);
+    if (!IsStandardIndexShape(longs, super.U8(2)) || base >= file.Size()) {
+        return LoadResult::Incomplete;
+    }
+    const std::uint64_t fit = (super.Size() - kIndexHeaderSize) / (longs * 4u);
+    const CMemorySource entries(stream.superIndex.data(), stream.superIndex.size());
+    return ReadStandardEntries(entries, kIndexHeaderSize,
+                               std::min<std::uint64_t>(super.U32(4), fit), longs, base,
+                               stream.number, collector);
 }
 
 LoadResult LoadOpenDmlStream(const IByteSource& file, const AviStreamList& stream,
@@ -141,63 +178,26 @@ LoadResult LoadOpenDmlStream(const IByteSource& file, const AviStreamList& strea
     }
     const std::uint16_t longs = super.U16(0);
     const std::uint8_t type = super.U8(3);
-    const std::uint32_t inUse = super.U32(4);
     if (type == kIndexOfChunks) {
-        // A standard index stored in place of the super index. Its entries
-        // lie in memory already; read them through a small in-memory walk.
-        const std::size_t entrySize = static_cast<std::size_t>(longs) * 4;
-        const std::uint64_t base = super.U64(12);
-        const std::uint8_t subType = super.U8(2);
-        if (!((longs == 2 && subType == 0) || (longs == 3 && subType == kIndex2Field)) ||
-            base >= file.Size()) {
-            return LoadResult::Incomplete;
-        }
-        const std::uint64_t fit = (super.Size() - kIndexHeaderSize) / entrySize;
-        const std::uint64_t count = std::min<std::uint64_t>(inUse, fit);
-        LoadResult result = LoadResult::Complete;
-        for (std::uint64_t i = 0; i < count; ++i) {
-            const std::size_t at = kIndexHeaderSize + static_cast<std::size_t>(i) * entrySize;
-            const std::uint32_t sizeAndFlag = super.U32(at + 4);
-            if (!collector.Add(stream.number, base + super.U32(at),
-                               sizeAndFlag & ~kAviStandardIndexDelta,
-                               (sizeAndFlag & kAviStandardIndexDelta) == 0)) {
-                result = LoadResult::Incomplete;
-            }
-        }
-        return result;
+        return LoadInPlaceStandardIndex(file, stream, collector);
     }
     if (type != kIndexOfIndexes || longs != 4) {
         return LoadResult::Incomplete;
     }
     const std::uint64_t fit = (super.Size() - kIndexHeaderSize) / kSuperEntrySize;
-    const std::uint64_t count = std::min<std::uint64_t>(inUse, fit);
+    const std::uint64_t count = std::min<std::uint64_t>(super.U32(4), fit);
     LoadResult result = LoadResult::Complete;
     std::uint64_t previous = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
-        const std::size_t at = kIndexHeaderSize + static_cast<std::size_t>(i) * kSuperEntrySize;
-        const std::uint64_t offset = super.U64(at);
-        if (offset == 0) {
-            continue; // an unused slot
-        }
-        // Standard indexes lie in file order; one met again, or out of order,
-        // would only repeat entries.
-        if (offset <= previous) {
+        const std::uint64_t offset =
+            super.U64(kIndexHeaderSize + static_cast<std::size_t>(i) * kSuperEntrySize);
+        // 0 is an unused slot. Standard indexes lie in file order; one met
+        // again, or out of order, would only repeat entries.
+        if (offset == 0 || offset <= previous) {
             continue;
         }
         previous = offset;
-        RiffChunk chunk;
-        if (!ReadChunkHeader(file, offset, file.Size(), chunk) || chunk.dataEnd > file.Size()) {
-            result = LoadResult::Incomplete;
-            continue;
-        }
-        std::array<std::uint8_t, kIndexHeaderSize> header{};
-        if (chunk.size < kIndexHeaderSize ||
-            !file.ReadAt(chunk.dataPos, header.data(), header.size())) {
-            continue;
-        }
-        if (LoadStandardIndex(file, CByteView(header.data(), header.size()),
-                              chunk.dataPos + kIndexHeaderSize, chunk.dataEnd, stream.number,
-                              collector) == LoadResult::Incomplete) {
+        if (LoadStandardIndexAt(file, offset, stream.number, collector) == LoadResult::Incomplete) {
             result = LoadResult::Incomplete;
         }
     }

@@ -116,6 +116,22 @@ void ParseExtension(const IByteSource& file, std::uint64_t pos, std::uint64_t en
     }
 }
 
+// The OpenDML extensions, which follow the first RIFF back to back.
+void ParseExtensions(const IByteSource& file, const RiffChunk& riff, AviLayout& layout) {
+    const std::uint64_t fileSize = file.Size();
+    std::uint64_t pos = riff.next;
+    for (int n = 0; n < kMaxExtensions && riff.size >= 4 && pos < fileSize; ++n) {
+        RiffChunk ext;
+        if (!ReadChunkHeader(file, pos, fileSize, ext) || ext.id != kRiff ||
+            ext.listType != kAvix) {
+            break;
+        }
+        layout.hasExtensions = true;
+        ParseExtension(file, ext.dataPos + 4, std::min(ext.dataEnd, fileSize), layout);
+        pos = ext.next;
+    }
+}
+
 } // namespace
 
 bool ParseAviLayout(const IByteSource& file, AviLayout& layout) {
@@ -166,18 +182,7 @@ bool ParseAviLayout(const IByteSource& file, AviLayout& layout) {
         return false;
     }
 
-    // OpenDML extensions follow the first RIFF back to back.
-    pos = riff.next;
-    for (int n = 0; n < kMaxExtensions && riff.size >= 4 && pos < fileSize; ++n) {
-        RiffChunk ext;
-        if (!ReadChunkHeader(file, pos, fileSize, ext) || ext.id != kRiff ||
-            ext.listType != kAvix) {
-            break;
-        }
-        layout.hasExtensions = true;
-        ParseExtension(file, ext.dataPos + 4, std::min(ext.dataEnd, fileSize), layout);
-        pos = ext.next;
-    }
+    ParseExtensions(file, riff, layout);
     return true;
 }
 
