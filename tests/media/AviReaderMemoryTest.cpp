@@ -105,14 +105,13 @@ Contents FromMemory(const Bytes& bytes) {
 
 // A sample file with audio written by the project's own writer.
 Bytes SampleBytes(const TempDir& dir) {
-    kmx::SampleAviOptions o;
-    o.width = kWidth;
-    o.height = kHeight;
-    o.frames = kFrames;
-    o.audio = true;
-    o.audioRate = 8000;
-    o.audioChannels = 1;
-    o.patternOffset = 300;
+    const kmx::SampleAviOptions o{.width = kWidth,
+                                  .height = kHeight,
+                                  .frames = kFrames,
+                                  .audio = true,
+                                  .audioRate = 8000,
+                                  .audioChannels = 1,
+                                  .patternOffset = 300};
     std::string error;
     EXPECT_TRUE(kmx::WriteSampleAvi(dir.File("sample.avi"), o, &error)) << error;
     return ReadWholeFile(dir.File("sample.avi"));
