@@ -17,20 +17,9 @@ using namespace avitest;
 
 namespace {
 
-TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
-    TempDir dir;
-    const std::string path = dir.File("large.avi");
-    kmx::SampleAviOptions o;
-    o.width = 640;
-    o.height = 480;
-    o.bitsPerPixel = 24;
-    o.frames = 1400;
-    o.audio = true;
-    o.audioRate = 44100;
-    o.audioChannels = 2;
-    std::string error;
-    ASSERT_TRUE(kmx::WriteSampleAvi(path, o, &error)) << error;
-
+// Several RIFFs of at most 1 GiB, idx1 in the first only, all 1400 frames
+// in their movi lists, and a super index entry for each RIFF.
+void ExpectOpenDmlLayout(const std::string& path) {
     RiffFile f;
     std::string problem;
     ASSERT_TRUE(f.Load(path, &problem)) << problem;
@@ -49,6 +38,22 @@ TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
     EXPECT_EQ(frames, 1400u);
     const OdmlIndex indx = ParseOdmlIndex(f.Data(*f.StreamChunk(0, kmx::kIndx)));
     EXPECT_EQ(indx.entries.size(), f.Riffs().size());
+}
+
+TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
+    TempDir dir;
+    const std::string path = dir.File("large.avi");
+    const kmx::SampleAviOptions o{.width = 640,
+                                  .height = 480,
+                                  .bitsPerPixel = 24,
+                                  .frames = 1400,
+                                  .audio = true,
+                                  .audioRate = 44100,
+                                  .audioChannels = 2};
+    std::string error;
+    ASSERT_TRUE(kmx::WriteSampleAvi(path, o, &error)) << error;
+
+    ASSERT_NO_FATAL_FAILURE(ExpectOpenDmlLayout(path));
 
     REQUIRE_TOOL("ffprobe");
     REQUIRE_TOOL("ffmpeg");
