@@ -7,6 +7,7 @@
 #include "media/RiffAviWriter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
@@ -197,6 +198,29 @@ void FillTestPatternFrame(std::uint8_t* pixels, int width, int height, int bitsP
             StorePixel(row + static_cast<std::size_t>(x) * bytesPerPixel, bitsPerPixel, c);
         }
     }
+}
+
+std::vector<std::uint8_t> PackedTestPatternFrame(int width, int height, int bitsPerPixel,
+                                                 int number) {
+    std::vector<std::uint8_t> frame;
+    const std::size_t stride = DibRowBytes(width, bitsPerPixel);
+    if (stride == 0 || height <= 0 || !ValidDepth(bitsPerPixel)) {
+        return frame;
+    }
+    const std::size_t row =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel / 8);
+    const auto rows = static_cast<std::size_t>(height);
+    try {
+        std::vector<std::uint8_t> padded(stride * rows);
+        FillTestPatternFrame(padded.data(), width, height, bitsPerPixel, number);
+        frame.resize(row * rows);
+        for (std::size_t y = 0; y < rows; ++y) {
+            std::memcpy(frame.data() + row * y, padded.data() + stride * y, row);
+        }
+    } catch (const std::bad_alloc&) {
+        frame.clear();
+    }
+    return frame;
 }
 
 int ReadTestPatternNumber(const std::uint8_t* pixels, int width, int height, int bitsPerPixel) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kmx {
 
@@ -39,6 +40,12 @@ std::size_t TestPatternFrameBytes(int width, int height, int bitsPerPixel);
 // compression.
 void FillTestPatternFrame(std::uint8_t* pixels, int width, int height, int bitsPerPixel,
                           int number);
+
+// The same frame with rows not padded, as the conversion hands frames to the
+// compressors; empty for a size or depth FillTestPatternFrame refuses, or
+// when the memory cannot be had.
+std::vector<std::uint8_t> PackedTestPatternFrame(int width, int height, int bitsPerPixel,
+                                                 int number);
 
 // Reads the number back from pixels made by FillTestPatternFrame (also after
 // lossy compression, scaling to the same size, or a 16/24/32-bit conversion);
