@@ -15,7 +15,6 @@ extern "C" {
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -59,17 +58,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
 
 // Test-pattern frames with unpadded rows, as the pipeline hands them over.
 std::vector<std::vector<std::uint8_t>> MakeFrames(int width, int height, int count) {
-    const std::size_t row = static_cast<std::size_t>(width) * 3;
-    const std::size_t stride = (row + 3) / 4 * 4;
-    std::vector<std::uint8_t> padded(stride * static_cast<std::size_t>(height));
     std::vector<std::vector<std::uint8_t>> frames;
     for (int n = 0; n < count; ++n) {
-        kmx::FillTestPatternFrame(padded.data(), width, height, 24, n);
-        std::vector<std::uint8_t> frame(row * static_cast<std::size_t>(height));
-        for (int y = 0; y < height; ++y) {
-            std::memcpy(frame.data() + row * y, padded.data() + stride * y, row);
-        }
-        frames.push_back(std::move(frame));
+        frames.push_back(kmx::PackedTestPatternFrame(width, height, 24, n));
     }
     return frames;
 }
@@ -81,13 +72,7 @@ Result Measure(const kmx::CompressorEntry& entry, const Options& options,
     if (!compressor) {
         return result;
     }
-    BITMAPINFOHEADER input{};
-    input.biSize = 40;
-    input.biWidth = options.width;
-    input.biHeight = options.height;
-    input.biPlanes = 1;
-    input.biBitCount = 24;
-    input.biCompression = BI_RGB;
+    BITMAPINFOHEADER input = kmx::TestPatternFormat(options.width, options.height, 24);
     COMPVARS settings{};
     settings.cbSize = 64;
     settings.fccType = ICTYPE_VIDEO;

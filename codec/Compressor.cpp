@@ -1,10 +1,10 @@
 #include "codec/Compressor.h"
 
-#include "codec/AvPointers.h"
 #include "codec/CompressorInfo.h"
 #include "codec/EncoderSettings.h"
 #include "codec/FrameConverter.h"
 #include "codec/FrameLayout.h"
+#include "media/AvPointers.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>

@@ -96,6 +96,38 @@ int CinepakLambdaForQuality(int quality) {
     return static_cast<int>(std::lround(256.0 * std::exp2(exponent)));
 }
 
+namespace {
+
+// The target data rate, or else the quality, in the way the encoder takes
+// it; *frameQuality receives what each frame must carry (0: nothing).
+void ApplyRateControl(AVCodecContext* context, const CompressorEntry& entry,
+                      const EncoderSettings& settings, int* frameQuality) {
+    *frameQuality = 0;
+    const int quality = settings.quality >= 0 ? settings.quality : entry.defaultQuality;
+    if (settings.dataRate > 0 && entry.dataRate) {
+        const std::int64_t bits = settings.dataRate * kBitsPerKilobyte;
+        context->bit_rate = bits;
+        context->rc_max_rate = 0;
+    } else if (quality >= 0) {
+        switch (entry.quality) {
+        case QualityControl::QScale:
+            context->flags |= AV_CODEC_FLAG_QSCALE;
+            context->global_quality = FF_QP2LAMBDA * QScaleForQuality(quality);
+            *frameQuality = context->global_quality;
+            break;
+        case QualityControl::CinepakLambda:
+            // The encoder reads lambda + 1 from each frame's quality field.
+            *frameQuality = CinepakLambdaForQuality(quality) + 1;
+            break;
+        case QualityControl::Crf: // set with libx264's private options
+        case QualityControl::None:
+            break;
+        }
+    }
+}
+
+} // namespace
+
 bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
                       const EncoderSettings& settings, int* frameQuality) {
     if (context == nullptr || frameQuality == nullptr || entry.pixelFormat == nullptr) {
@@ -129,28 +161,7 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
         context->color_range = format == AV_PIX_FMT_YUVJ420P ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
     }
 
-    *frameQuality = 0;
-    const int quality = settings.quality >= 0 ? settings.quality : entry.defaultQuality;
-    if (settings.dataRate > 0 && entry.dataRate) {
-        const std::int64_t bits = settings.dataRate * kBitsPerKilobyte;
-        context->bit_rate = bits;
-        context->rc_max_rate = 0;
-    } else if (quality >= 0) {
-        switch (entry.quality) {
-        case QualityControl::QScale:
-            context->flags |= AV_CODEC_FLAG_QSCALE;
-            context->global_quality = FF_QP2LAMBDA * QScaleForQuality(quality);
-            *frameQuality = context->global_quality;
-            break;
-        case QualityControl::CinepakLambda:
-            // The encoder reads lambda + 1 from each frame's quality field.
-            *frameQuality = CinepakLambdaForQuality(quality) + 1;
-            break;
-        case QualityControl::Crf: // set with the private options below
-        case QualityControl::None:
-            break;
-        }
-    }
+    ApplyRateControl(context, entry, settings, frameQuality);
     ApplyKeyRate(context, entry, settings.keyRate);
 
     if (std::strcmp(entry.encoderName, "libx264") == 0) {

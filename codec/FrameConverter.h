@@ -3,8 +3,8 @@
 // in place through a pointer to the last row and a negative stride.
 #pragma once
 
-#include "codec/AvPointers.h"
 #include "codec/FrameLayout.h"
+#include "media/AvPointers.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>

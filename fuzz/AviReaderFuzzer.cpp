@@ -1,15 +1,11 @@
-// libFuzzer target for the AVI reader: the input bytes become a file that is
-// opened and read in every way the program reads its inputs: stream
+// libFuzzer target for the AVI reader: the input bytes are opened from memory
+// and read in every way the program reads its inputs: stream
 // information, frames forwards, backwards and by jumps, the conversions, and
 // all audio in pieces of changing size.
 #include "media/AviReader.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 extern "C" {
@@ -20,20 +16,6 @@ namespace {
 
 constexpr std::int32_t kMaxFrames = 200;
 constexpr std::int32_t kMaxAudioPieces = 400;
-
-std::string InputPath() {
-    // One file per process, so that parallel jobs do not meet.
-    return "/dev/shm/kadrimix-avi-fuzz-" + std::to_string(getpid()) + ".avi";
-}
-
-bool WriteInput(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return false;
-    }
-    const bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
 
 // Touches every byte the reader hands out, so that the sanitizers see any
 // block shorter than its header claims.
@@ -116,17 +98,12 @@ void ReadAudio(CAviReader& reader, std::uint32_t index) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     av_log_set_level(AV_LOG_QUIET);
-    std::atexit([] { std::remove(InputPath().c_str()); });
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = InputPath();
-    if (!WriteInput(path, data, size)) {
-        return 0;
-    }
     CAviReader reader;
-    if (reader.Open(path.c_str())) {
+    if (reader.OpenMemory(data, size)) {
         std::int32_t budget = kMaxFrames;
         for (std::uint32_t i = 0; i < reader.GetVideoStreamCount(); ++i) {
             ReadVideo(reader, i, budget);
@@ -135,7 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ReadAudio(reader, i);
         }
         // Reopening the same reader must start from a clean state.
-        reader.Open(path.c_str());
+        reader.OpenMemory(data, size);
         if (reader.GetVideoStreamCount() > 0 && reader.StartVideoRetrieve(0)) {
             const BITMAPINFOHEADER* frame = nullptr;
             reader.GetVideoFrame(0, 0, &frame);

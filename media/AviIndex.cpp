@@ -1,5 +1,6 @@
 #include "media/AviIndex.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <algorithm>
@@ -10,13 +11,6 @@
 namespace kmx {
 namespace {
 
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-constexpr std::uint32_t kRec = MakeFourcc('r', 'e', 'c', ' ');
-constexpr std::uint32_t kIdx1KeyFrame = 0x10;
-constexpr std::uint8_t kIndexOfIndexes = 0x00;
-constexpr std::uint8_t kIndexOfChunks = 0x01;
-constexpr std::uint8_t kIndex2Field = 0x01;
-constexpr std::uint32_t kDeltaFrameBit = 0x80000000u;
 constexpr std::size_t kIndexHeaderSize = 24;
 constexpr std::size_t kSuperEntrySize = 16;
 constexpr std::size_t kIdx1EntrySize = 16;
@@ -25,7 +19,7 @@ constexpr std::size_t kEntriesPerRead = 4096;
 // Collects entries for the requested streams, checking each against the file.
 class CCollector {
 public:
-    CCollector(const CRiffFile& file, const std::vector<int>& numbers,
+    CCollector(const IByteSource& file, const std::vector<int>& numbers,
                std::vector<AviStreamIndex>& out)
         : file_(file), out_(out) {
         slotOf_.fill(-1);
@@ -80,7 +74,7 @@ private:
                    : -1;
     }
 
-    const CRiffFile& file_;
+    const IByteSource& file_;
     std::vector<AviStreamIndex>& out_;
     std::array<int, kMaxStreamLists> slotOf_{};
     std::uint64_t total_ = 0;
@@ -88,8 +82,13 @@ private:
 
 enum class LoadResult { Complete, Incomplete };
 
-// Reads count standard index entries of longs 32-bit words each at pos.
-LoadResult ReadStandardEntries(const CRiffFile& file, std::uint64_t pos, std::uint64_t count,
+bool IsStandardIndexShape(std::uint16_t longs, std::uint8_t subType) {
+    return (longs == 2 && subType == 0) || (longs == 3 && subType == kIndex2Field);
+}
+
+// Reads count standard index entries of longs 32-bit words each at pos of
+// from (the file, or a copy of the entries in memory).
+LoadResult ReadStandardEntries(const IByteSource& from, std::uint64_t pos, std::uint64_t count,
                                std::size_t longs, std::uint64_t base, int number,
                                CCollector& collector) {
     const std::size_t entrySize = longs * 4;
@@ -98,15 +97,15 @@ LoadResult ReadStandardEntries(const CRiffFile& file, std::uint64_t pos, std::ui
     while (count > 0) {
         const std::size_t n =
             static_cast<std::size_t>(std::min<std::uint64_t>(count, kEntriesPerRead));
-        if (!file.ReadAt(pos, block.data(), n * entrySize)) {
+        if (!from.ReadAt(pos, block.data(), n * entrySize)) {
             return LoadResult::Incomplete;
         }
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* entry = block.data() + i * entrySize;
             const std::uint32_t offset = LoadU32(entry);
             const std::uint32_t sizeAndFlag = LoadU32(entry + 4);
-            if (!collector.Add(number, base + offset, sizeAndFlag & ~kDeltaFrameBit,
-                               (sizeAndFlag & kDeltaFrameBit) == 0)) {
+            if (!collector.Add(number, base + offset, sizeAndFlag & ~kAviStandardIndexDelta,
+                               (sizeAndFlag & kAviStandardIndexDelta) == 0)) {
                 result = LoadResult::Incomplete;
             }
         }
@@ -118,7 +117,7 @@ LoadResult ReadStandardEntries(const CRiffFile& file, std::uint64_t pos, std::ui
 
 // Checks a standard index header (the 24 bytes after the chunk header) and
 // reads its entries, which follow it at entriesPos within dataEnd.
-LoadResult LoadStandardIndex(const CRiffFile& file, CByteView header, std::uint64_t entriesPos,
+LoadResult LoadStandardIndex(const IByteSource& file, CByteView header, std::uint64_t entriesPos,
                              std::uint64_t dataEnd, int number, CCollector& collector) {
     const std::uint16_t longs = header.U16(0);
     const std::uint8_t subType = header.U8(2);
@@ -126,12 +125,11 @@ LoadResult LoadStandardIndex(const CRiffFile& file, CByteView header, std::uint6
     const std::uint32_t inUse = header.U32(4);
     const std::uint32_t chunkId = header.U32(8);
     const std::uint64_t base = header.U64(12);
-    const bool shapeOk = (longs == 2 && subType == 0) || (longs == 3 && subType == kIndex2Field);
     const int owner = StreamNumberOfChunk(chunkId);
     // Entries of a malformed index, or one that names another stream, are
     // skipped; the rest of the index still counts.
-    if (!header.Ok() || type != kIndexOfChunks || !shapeOk || (owner >= 0 && owner != number) ||
-        base >= file.Size() || entriesPos > dataEnd) {
+    if (!header.Ok() || type != kIndexOfChunks || !IsStandardIndexShape(longs, subType) ||
+        (owner >= 0 && owner != number) || base >= file.Size() || entriesPos > dataEnd) {
         return LoadResult::Complete;
     }
     const std::uint64_t fit = (dataEnd - entriesPos) / (longs * 4u);
@@ -139,7 +137,40 @@ LoadResult LoadStandardIndex(const CRiffFile& file, CByteView header, std::uint6
                                number, collector);
 }
 
-LoadResult LoadOpenDmlStream(const CRiffFile& file, const AviStreamList& stream,
+// The standard index chunk a super index entry points at.
+LoadResult LoadStandardIndexAt(const IByteSource& file, std::uint64_t offset, int number,
+                               CCollector& collector) {
+    RiffChunk chunk;
+    if (!ReadChunkHeader(file, offset, file.Size(), chunk) || chunk.dataEnd > file.Size()) {
+        return LoadResult::Incomplete;
+    }
+    std::array<std::uint8_t, kIndexHeaderSize> header{};
+    if (chunk.size < kIndexHeaderSize ||
+        !file.ReadAt(chunk.dataPos, header.data(), header.size())) {
+        return LoadResult::Complete;
+    }
+    return LoadStandardIndex(file, CByteView(header.data(), header.size()),
+                             chunk.dataPos + kIndexHeaderSize, chunk.dataEnd, number, collector);
+}
+
+// A standard index stored in place of the super index: its entries were read
+// with the stream's headers and are taken from that copy.
+LoadResult LoadInPlaceStandardIndex(const IByteSource& file, const AviStreamList& stream,
+                                    CCollector& collector) {
+    CByteView super(stream.superIndex);
+    const std::uint16_t longs = super.U16(0);
+    const std::uint64_t base = super.U64(12);
+    if (!IsStandardIndexShape(longs, super.U8(2)) || base >= file.Size()) {
+        return LoadResult::Incomplete;
+    }
+    const std::uint64_t fit = (super.Size() - kIndexHeaderSize) / (longs * 4u);
+    const CMemorySource entries(stream.superIndex.data(), stream.superIndex.size());
+    return ReadStandardEntries(entries, kIndexHeaderSize,
+                               std::min<std::uint64_t>(super.U32(4), fit), longs, base,
+                               stream.number, collector);
+}
+
+LoadResult LoadOpenDmlStream(const IByteSource& file, const AviStreamList& stream,
                              CCollector& collector) {
     CByteView super(stream.superIndex);
     if (!super.Has(0, kIndexHeaderSize)) {
@@ -147,69 +178,33 @@ LoadResult LoadOpenDmlStream(const CRiffFile& file, const AviStreamList& stream,
     }
     const std::uint16_t longs = super.U16(0);
     const std::uint8_t type = super.U8(3);
-    const std::uint32_t inUse = super.U32(4);
     if (type == kIndexOfChunks) {
-        // A standard index stored in place of the super index. Its entries
-        // lie in memory already; read them through a small in-memory walk.
-        const std::size_t entrySize = static_cast<std::size_t>(longs) * 4;
-        const std::uint64_t base = super.U64(12);
-        const std::uint8_t subType = super.U8(2);
-        if (!((longs == 2 && subType == 0) || (longs == 3 && subType == kIndex2Field)) ||
-            base >= file.Size()) {
-            return LoadResult::Incomplete;
-        }
-        const std::uint64_t fit = (super.Size() - kIndexHeaderSize) / entrySize;
-        const std::uint64_t count = std::min<std::uint64_t>(inUse, fit);
-        LoadResult result = LoadResult::Complete;
-        for (std::uint64_t i = 0; i < count; ++i) {
-            const std::size_t at = kIndexHeaderSize + static_cast<std::size_t>(i) * entrySize;
-            const std::uint32_t sizeAndFlag = super.U32(at + 4);
-            if (!collector.Add(stream.number, base + super.U32(at), sizeAndFlag & ~kDeltaFrameBit,
-                               (sizeAndFlag & kDeltaFrameBit) == 0)) {
-                result = LoadResult::Incomplete;
-            }
-        }
-        return result;
+        return LoadInPlaceStandardIndex(file, stream, collector);
     }
     if (type != kIndexOfIndexes || longs != 4) {
         return LoadResult::Incomplete;
     }
     const std::uint64_t fit = (super.Size() - kIndexHeaderSize) / kSuperEntrySize;
-    const std::uint64_t count = std::min<std::uint64_t>(inUse, fit);
+    const std::uint64_t count = std::min<std::uint64_t>(super.U32(4), fit);
     LoadResult result = LoadResult::Complete;
     std::uint64_t previous = 0;
     for (std::uint64_t i = 0; i < count; ++i) {
-        const std::size_t at = kIndexHeaderSize + static_cast<std::size_t>(i) * kSuperEntrySize;
-        const std::uint64_t offset = super.U64(at);
-        if (offset == 0) {
-            continue; // an unused slot
-        }
-        // Standard indexes lie in file order; one met again, or out of order,
-        // would only repeat entries.
-        if (offset <= previous) {
+        const std::uint64_t offset =
+            super.U64(kIndexHeaderSize + static_cast<std::size_t>(i) * kSuperEntrySize);
+        // 0 is an unused slot. Standard indexes lie in file order; one met
+        // again, or out of order, would only repeat entries.
+        if (offset == 0 || offset <= previous) {
             continue;
         }
         previous = offset;
-        RiffChunk chunk;
-        if (!ReadChunkHeader(file, offset, file.Size(), chunk) || chunk.dataEnd > file.Size()) {
-            result = LoadResult::Incomplete;
-            continue;
-        }
-        std::array<std::uint8_t, kIndexHeaderSize> header{};
-        if (chunk.size < kIndexHeaderSize ||
-            !file.ReadAt(chunk.dataPos, header.data(), header.size())) {
-            continue;
-        }
-        if (LoadStandardIndex(file, CByteView(header.data(), header.size()),
-                              chunk.dataPos + kIndexHeaderSize, chunk.dataEnd, stream.number,
-                              collector) == LoadResult::Incomplete) {
+        if (LoadStandardIndexAt(file, offset, stream.number, collector) == LoadResult::Incomplete) {
             result = LoadResult::Incomplete;
         }
     }
     return result;
 }
 
-bool LoadOpenDml(const CRiffFile& file, const AviLayout& layout, const std::vector<int>& numbers,
+bool LoadOpenDml(const IByteSource& file, const AviLayout& layout, const std::vector<int>& numbers,
                  CCollector& collector) {
     for (const int number : numbers) {
         const auto it =
@@ -231,7 +226,7 @@ bool LoadOpenDml(const CRiffFile& file, const AviLayout& layout, const std::vect
 // Decides from the first usable entry whether idx1 offsets count from the
 // 'movi' list type or from the start of the file: the one whose position
 // holds a chunk with the entry's id wins.
-bool Idx1OffsetsAreAbsolute(const CRiffFile& file, const AviLayout& layout) {
+bool Idx1OffsetsAreAbsolute(const IByteSource& file, const AviLayout& layout) {
     const std::uint64_t count = layout.idx1Size / kIdx1EntrySize;
     for (std::uint64_t i = 0; i < count && i < kEntriesPerRead; ++i) {
         std::array<std::uint8_t, kIdx1EntrySize> entry{};
@@ -256,7 +251,7 @@ bool Idx1OffsetsAreAbsolute(const CRiffFile& file, const AviLayout& layout) {
     return false;
 }
 
-bool LoadIdx1(const CRiffFile& file, const AviLayout& layout, CCollector& collector) {
+bool LoadIdx1(const IByteSource& file, const AviLayout& layout, CCollector& collector) {
     if (!layout.hasIdx1 || !layout.idx1Complete || !layout.hasFirstMovie || layout.hasExtensions) {
         return false;
     }
@@ -278,7 +273,8 @@ bool LoadIdx1(const CRiffFile& file, const AviLayout& layout, CCollector& collec
             }
             const std::uint32_t flags = LoadU32(entry + 4);
             const std::uint64_t header = base + LoadU32(entry + 8);
-            collector.Add(number, header + 8, LoadU32(entry + 12), (flags & kIdx1KeyFrame) != 0);
+            collector.Add(number, header + 8, LoadU32(entry + 12),
+                          (flags & kAviIndexKeyFrame) != 0);
         }
         pos += n * kIdx1EntrySize;
         count -= n;
@@ -289,7 +285,7 @@ bool LoadIdx1(const CRiffFile& file, const AviLayout& layout, CCollector& collec
 // Walks the chunks of a movie list (and of its 'rec ' lists), stopping at the
 // first chunk that is not whole or does not look like a chunk: the end of
 // what an interrupted writer left.
-void ScanMovie(const CRiffFile& file, std::uint64_t pos, std::uint64_t end, bool inRecord,
+void ScanMovie(const IByteSource& file, std::uint64_t pos, std::uint64_t end, bool inRecord,
                CCollector& collector) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -310,7 +306,7 @@ void ScanMovie(const CRiffFile& file, std::uint64_t pos, std::uint64_t end, bool
     }
 }
 
-void LoadByScan(const CRiffFile& file, const AviLayout& layout, CCollector& collector) {
+void LoadByScan(const IByteSource& file, const AviLayout& layout, CCollector& collector) {
     for (const AviMovieRange& movie : layout.movies) {
         ScanMovie(file, movie.begin, movie.end, false, collector);
     }
@@ -357,7 +353,7 @@ int StreamNumberOfChunk(std::uint32_t id) {
     return (c0 - '0') * 10 + (c1 - '0');
 }
 
-bool BuildAviIndexes(const CRiffFile& file, const AviLayout& layout,
+bool BuildAviIndexes(const IByteSource& file, const AviLayout& layout,
                      const std::vector<int>& numbers, std::vector<AviStreamIndex>& out,
                      AviIndexSource* source) {
     AviIndexSource used = AviIndexSource::None;

@@ -35,7 +35,7 @@ enum class AviIndexSource { None, OpenDml, Idx1, Scan };
 // the order of numbers. Entries whose data does not lie wholly within the
 // file, or that name another stream, are skipped. False only when memory for
 // the entries cannot be had.
-bool BuildAviIndexes(const CRiffFile& file, const AviLayout& layout,
+bool BuildAviIndexes(const IByteSource& file, const AviLayout& layout,
                      const std::vector<int>& numbers, std::vector<AviStreamIndex>& out,
                      AviIndexSource* source = nullptr);
 
@@ -46,7 +46,7 @@ int StreamNumberOfChunk(std::uint32_t id);
 // The samples of one indexed stream, read from the file.
 class CAviSampleSource final : public IVideoSampleSource {
 public:
-    CAviSampleSource(const CRiffFile& file, const AviStreamIndex& index)
+    CAviSampleSource(const IByteSource& file, const AviStreamIndex& index)
         : file_(file), index_(index) {}
 
     std::int32_t SampleCount() const override;
@@ -56,7 +56,7 @@ public:
     bool ReadSample(std::int32_t sample, std::uint8_t* out) const override;
 
 private:
-    const CRiffFile& file_;
+    const IByteSource& file_;
     const AviStreamIndex& index_;
 };
 

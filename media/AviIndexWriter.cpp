@@ -1,5 +1,7 @@
 #include "media/AviIndexWriter.h"
 
+#include "media/AviChunkIds.h"
+
 #include <limits>
 #include <vector>
 
@@ -7,13 +9,7 @@ namespace kmx {
 
 namespace {
 
-constexpr std::uint32_t kIdx1 = MakeFourcc('i', 'd', 'x', '1');
-constexpr std::uint32_t kIndx = MakeFourcc('i', 'n', 'd', 'x');
-constexpr std::uint32_t kJunk = MakeFourcc('J', 'U', 'N', 'K');
 constexpr std::uint64_t k32BitLimit = std::uint64_t{1} << 32;
-
-constexpr std::uint8_t kIndexOfIndexes = 0; // bIndexType of a super index
-constexpr std::uint8_t kIndexOfChunks = 1;  // bIndexType of a standard index
 
 } // namespace
 

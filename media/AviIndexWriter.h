@@ -12,9 +12,7 @@
 
 namespace kmx {
 
-inline constexpr std::uint32_t kAviIndexKeyFrame = 0x10;             // AVIIF_KEYFRAME in idx1
-inline constexpr std::uint32_t kAviStandardIndexDelta = 0x80000000u; // "not a key frame" in ix##
-inline constexpr std::size_t kAviSuperIndexCapacity = 256;           // entries reserved per stream
+inline constexpr std::size_t kAviSuperIndexCapacity = 256; // entries reserved per stream
 
 // One chunk of a stream as it was written.
 struct AviIndexEntry {

@@ -1,25 +1,12 @@
 #include "media/AviParser.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <algorithm>
 
 namespace kmx {
 namespace {
-
-constexpr std::uint32_t kRiff = MakeFourcc('R', 'I', 'F', 'F');
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-constexpr std::uint32_t kAvi = MakeFourcc('A', 'V', 'I', ' ');
-constexpr std::uint32_t kAvix = MakeFourcc('A', 'V', 'I', 'X');
-constexpr std::uint32_t kHdrl = MakeFourcc('h', 'd', 'r', 'l');
-constexpr std::uint32_t kMovi = MakeFourcc('m', 'o', 'v', 'i');
-constexpr std::uint32_t kStrl = MakeFourcc('s', 't', 'r', 'l');
-constexpr std::uint32_t kAvih = MakeFourcc('a', 'v', 'i', 'h');
-constexpr std::uint32_t kStrh = MakeFourcc('s', 't', 'r', 'h');
-constexpr std::uint32_t kStrf = MakeFourcc('s', 't', 'r', 'f');
-constexpr std::uint32_t kStrn = MakeFourcc('s', 't', 'r', 'n');
-constexpr std::uint32_t kIndx = MakeFourcc('i', 'n', 'd', 'x');
-constexpr std::uint32_t kIdx1 = MakeFourcc('i', 'd', 'x', '1');
 
 constexpr std::size_t kStreamHeaderKeep = 64;
 constexpr std::size_t kNameKeep = 63;
@@ -34,13 +21,13 @@ std::uint64_t NextPos(const RiffChunk& chunk, std::uint64_t end) {
 }
 
 // Reads at most keep bytes of a chunk's data, which must lie within end.
-bool ReadHead(const CRiffFile& file, const RiffChunk& chunk, std::uint64_t end, std::size_t keep,
+bool ReadHead(const IByteSource& file, const RiffChunk& chunk, std::uint64_t end, std::size_t keep,
               std::vector<std::uint8_t>& out) {
     const std::uint64_t take = std::min<std::uint64_t>(chunk.size, keep);
     return ReadFileBlock(file, chunk.dataPos, take, end, keep, out);
 }
 
-bool ParseStreamList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
+bool ParseStreamList(const IByteSource& file, std::uint64_t pos, std::uint64_t end,
                      AviStreamList& stream) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -79,7 +66,7 @@ bool ParseStreamList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end
     return true;
 }
 
-bool ParseHeaderList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
+bool ParseHeaderList(const IByteSource& file, std::uint64_t pos, std::uint64_t end,
                      AviLayout& layout) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -113,7 +100,7 @@ bool ParseHeaderList(const CRiffFile& file, std::uint64_t pos, std::uint64_t end
 }
 
 // Finds the movie list of an AVIX RIFF.
-void ParseExtension(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
+void ParseExtension(const IByteSource& file, std::uint64_t pos, std::uint64_t end,
                     AviLayout& layout) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
@@ -129,9 +116,25 @@ void ParseExtension(const CRiffFile& file, std::uint64_t pos, std::uint64_t end,
     }
 }
 
+// The OpenDML extensions, which follow the first RIFF back to back.
+void ParseExtensions(const IByteSource& file, const RiffChunk& riff, AviLayout& layout) {
+    const std::uint64_t fileSize = file.Size();
+    std::uint64_t pos = riff.next;
+    for (int n = 0; n < kMaxExtensions && riff.size >= 4 && pos < fileSize; ++n) {
+        RiffChunk ext;
+        if (!ReadChunkHeader(file, pos, fileSize, ext) || ext.id != kRiff ||
+            ext.listType != kAvix) {
+            break;
+        }
+        layout.hasExtensions = true;
+        ParseExtension(file, ext.dataPos + 4, std::min(ext.dataEnd, fileSize), layout);
+        pos = ext.next;
+    }
+}
+
 } // namespace
 
-bool ParseAviLayout(const CRiffFile& file, AviLayout& layout) {
+bool ParseAviLayout(const IByteSource& file, AviLayout& layout) {
     layout = AviLayout{};
     const std::uint64_t fileSize = file.Size();
     RiffChunk riff;
@@ -179,18 +182,7 @@ bool ParseAviLayout(const CRiffFile& file, AviLayout& layout) {
         return false;
     }
 
-    // OpenDML extensions follow the first RIFF back to back.
-    pos = riff.next;
-    for (int n = 0; n < kMaxExtensions && riff.size >= 4 && pos < fileSize; ++n) {
-        RiffChunk ext;
-        if (!ReadChunkHeader(file, pos, fileSize, ext) || ext.id != kRiff ||
-            ext.listType != kAvix) {
-            break;
-        }
-        layout.hasExtensions = true;
-        ParseExtension(file, ext.dataPos + 4, std::min(ext.dataEnd, fileSize), layout);
-        pos = ext.next;
-    }
+    ParseExtensions(file, riff, layout);
     return true;
 }
 

@@ -55,6 +55,6 @@ struct AviLayout {
 // Walks the headers. False when the file is not a RIFF 'AVI ' file or its
 // header list is missing, cut off or malformed. A movie list cut short (a file
 // whose writing was interrupted) is not an error: its range ends with the file.
-bool ParseAviLayout(const CRiffFile& file, AviLayout& layout);
+bool ParseAviLayout(const IByteSource& file, AviLayout& layout);
 
 } // namespace kmx

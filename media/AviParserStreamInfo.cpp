@@ -1,5 +1,6 @@
 #include "media/AviParserStreamInfo.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <algorithm>
@@ -9,8 +10,6 @@
 namespace kmx {
 namespace {
 
-constexpr std::uint32_t kVids = MakeFourcc('v', 'i', 'd', 's');
-constexpr std::uint32_t kAuds = MakeFourcc('a', 'u', 'd', 's');
 constexpr std::size_t kStreamHeaderWithFrame = 56;
 
 void RepairRate(const AviStreamList& stream, const AviLayout& layout, AVISTREAMINFOA& info) {

@@ -1,5 +1,6 @@
 #include "media/AviReader.h"
 
+#include "media/AviChunkIds.h"
 #include "media/AviIndex.h"
 #include "media/AviParser.h"
 #include "media/AviParserStreamInfo.h"
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-constexpr std::uint32_t kVids = kmx::MakeFourcc('v', 'i', 'd', 's');
-constexpr std::uint32_t kAuds = kmx::MakeFourcc('a', 'u', 'd', 's');
 
 struct Stream {
     int number = 0;
@@ -49,11 +47,11 @@ void SetCounts(std::int32_t* bytesRead, std::int32_t* samplesRead, std::int64_t 
 } // namespace
 
 struct CAviReader::State {
-    kmx::CRiffFile file;
+    std::unique_ptr<kmx::IByteSource> source;
     std::vector<Stream> audio;
     std::vector<Stream> video;
 
-    bool Load(const char* name);
+    bool Load(std::unique_ptr<kmx::IByteSource> from);
     void PrepareAudio(Stream& stream);
     void PrepareVideo(Stream& stream, const kmx::AviLayout& layout);
     std::int32_t ReadFixed(const Stream& stream, std::int64_t first, std::int64_t want,
@@ -65,18 +63,17 @@ struct CAviReader::State {
     const Stream* VideoWithDecoder(std::uint32_t index) const;
 };
 
-bool CAviReader::State::Load(const char* name) {
-    if (!file.Open(name)) {
-        return false;
-    }
+bool CAviReader::State::Load(std::unique_ptr<kmx::IByteSource> from) {
+    source = std::move(from);
+    const kmx::IByteSource& file = *source;
     kmx::AviLayout layout;
     if (!kmx::ParseAviLayout(file, layout)) {
         return false;
     }
     std::vector<int> numbers;
     for (kmx::AviStreamList& list : layout.streams) {
-        const bool isAudio = list.fccType == kAuds && audio.size() < kMaxStreams;
-        const bool isVideo = list.fccType == kVids && video.size() < kMaxStreams;
+        const bool isAudio = list.fccType == kmx::kAuds && audio.size() < kMaxStreams;
+        const bool isVideo = list.fccType == kmx::kVids && video.size() < kMaxStreams;
         if (!isAudio && !isVideo) {
             continue;
         }
@@ -170,7 +167,7 @@ std::int32_t CAviReader::State::ReadFixed(const Stream& stream, std::int64_t fir
         const kmx::AviSampleEntry& entry = stream.index.entries[chunk];
         const std::uint64_t inChunk = pos - starts[chunk];
         const std::uint64_t take = std::min<std::uint64_t>(entry.size - inChunk, end - pos);
-        if (!file.ReadAt(entry.pos + inChunk, out, static_cast<std::size_t>(take))) {
+        if (!source->ReadAt(entry.pos + inChunk, out, static_cast<std::size_t>(take))) {
             return kReadAudioFileRead;
         }
         out += take;
@@ -210,7 +207,7 @@ std::int32_t CAviReader::State::ReadChunks(const Stream& stream, std::int64_t fi
     std::uint8_t* out = buffer;
     for (std::int64_t i = 0; i < samples; ++i) {
         const kmx::AviSampleEntry& entry = entries[begin + static_cast<std::size_t>(i)];
-        if (!file.ReadAt(entry.pos, out, entry.size)) {
+        if (!source->ReadAt(entry.pos, out, entry.size)) {
             return kReadAudioFileRead;
         }
         out += entry.size;
@@ -243,9 +240,37 @@ CAviReader::~CAviReader() {
 
 bool CAviReader::Open(const char* name) {
     Close();
+    std::unique_ptr<kmx::CFileSource> file;
+    try {
+        file = std::make_unique<kmx::CFileSource>();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return file->Open(name) && Open(std::move(file));
+}
+
+bool CAviReader::OpenMemory(const std::uint8_t* data, std::size_t size) {
+    Close();
+    if (data == nullptr && size > 0) {
+        return false;
+    }
+    std::unique_ptr<kmx::CMemorySource> memory;
+    try {
+        memory = std::make_unique<kmx::CMemorySource>(data, size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return Open(std::move(memory));
+}
+
+bool CAviReader::Open(std::unique_ptr<kmx::IByteSource> source) {
+    Close();
+    if (source == nullptr) {
+        return false;
+    }
     bool ok = false;
     try {
-        ok = state_->Load(name);
+        ok = state_->Load(std::move(source));
     } catch (const std::bad_alloc&) {
         ok = false;
     }
@@ -262,7 +287,7 @@ void CAviReader::Close() {
     }
     state_->audio.clear();
     state_->video.clear();
-    state_->file.Close();
+    state_->source.reset();
 }
 
 std::uint32_t CAviReader::GetVideoStreamCount() const {
@@ -308,7 +333,7 @@ bool CAviReader::StartVideoRetrieve(std::uint32_t index) {
     StopVideoRetrieve(index);
     Stream& stream = state_->video[index];
     try {
-        auto source = std::make_unique<kmx::CAviSampleSource>(state_->file, stream.index);
+        auto source = std::make_unique<kmx::CAviSampleSource>(*state_->source, stream.index);
         auto decoder = std::make_unique<kmx::CVideoDecoder>();
         if (!decoder->Open(stream.format, stream.info.fccHandler, *source)) {
             return false;

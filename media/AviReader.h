@@ -7,8 +7,13 @@
 
 #include "media/AviRecords.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+namespace kmx {
+class IByteSource;
+}
 
 class CAviReader {
 public:
@@ -23,6 +28,11 @@ public:
     // formats could be read. An open reader is closed first; a failed Open
     // leaves the reader closed.
     bool Open(const char* name);
+    // The same for an AVI file held in memory. The bytes stay the caller's
+    // and must remain valid until Close or the next Open.
+    bool OpenMemory(const std::uint8_t* data, std::size_t size);
+    // The same for any byte source, which the reader then owns.
+    bool Open(std::unique_ptr<kmx::IByteSource> source);
     // Safe at any time, also twice.
     void Close();
 

@@ -1,5 +1,6 @@
 #include "media/RiffAviWriter.h"
 
+#include "media/AviChunkIds.h"
 #include "media/ByteOrder.h"
 
 #include <algorithm>
@@ -13,25 +14,6 @@ namespace kmx {
 
 namespace {
 
-constexpr std::uint32_t kRiff = MakeFourcc('R', 'I', 'F', 'F');
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-constexpr std::uint32_t kJunk = MakeFourcc('J', 'U', 'N', 'K');
-constexpr std::uint32_t kAvi = MakeFourcc('A', 'V', 'I', ' ');
-constexpr std::uint32_t kAvix = MakeFourcc('A', 'V', 'I', 'X');
-constexpr std::uint32_t kHdrl = MakeFourcc('h', 'd', 'r', 'l');
-constexpr std::uint32_t kAvih = MakeFourcc('a', 'v', 'i', 'h');
-constexpr std::uint32_t kStrl = MakeFourcc('s', 't', 'r', 'l');
-constexpr std::uint32_t kStrh = MakeFourcc('s', 't', 'r', 'h');
-constexpr std::uint32_t kStrf = MakeFourcc('s', 't', 'r', 'f');
-constexpr std::uint32_t kStrn = MakeFourcc('s', 't', 'r', 'n');
-constexpr std::uint32_t kOdml = MakeFourcc('o', 'd', 'm', 'l');
-constexpr std::uint32_t kDmlh = MakeFourcc('d', 'm', 'l', 'h');
-constexpr std::uint32_t kMovi = MakeFourcc('m', 'o', 'v', 'i');
-constexpr std::uint32_t kVids = MakeFourcc('v', 'i', 'd', 's');
-constexpr std::uint32_t kAuds = MakeFourcc('a', 'u', 'd', 's');
-
-constexpr std::uint32_t kAvifHasIndex = 0x10;
-constexpr std::uint32_t kAvifIsInterleaved = 0x100;
 constexpr std::size_t kDmlhSize = 248;
 constexpr std::size_t kRiffAndMoviHeaderSize = 24; // RIFF size AVIX LIST size movi
 
@@ -53,18 +35,12 @@ std::uint16_t ClampI16(std::int32_t v) {
         static_cast<std::int16_t>(std::clamp<std::int32_t>(v, -32768, 32767)));
 }
 
-char Digit(std::size_t n) {
-    return static_cast<char>('0' + n % 10);
-}
-
 std::uint32_t ChunkIdFor(std::size_t stream, const AviStreamSetup& s) {
-    const char a = Digit(stream / 10);
-    const char b = Digit(stream);
     if (!s.video) {
-        return MakeFourcc(a, b, 'w', 'b');
+        return StreamChunkId(stream, 'w', 'b');
     }
     const bool uncompressed = s.format.size() >= 20 && LoadU32(s.format.data() + 16) == BI_RGB;
-    return MakeFourcc(a, b, 'd', uncompressed ? 'b' : 'c');
+    return StreamChunkId(stream, 'd', uncompressed ? 'b' : 'c');
 }
 
 // Frame size from the video format (a BITMAPINFOHEADER), else from rcFrame.
@@ -116,7 +92,7 @@ bool RiffAviWriter::Begin(const std::vector<AviStreamSetup>& streams) {
             stream.setup = streams[n];
             stream.setup.header.fccType = streams[n].video ? kVids : kAuds;
             stream.chunkId = ChunkIdFor(n, streams[n]);
-            stream.ixId = MakeFourcc('i', 'x', Digit(n / 10), Digit(n));
+            stream.ixId = StandardIndexId(n);
             streams_.push_back(std::move(stream));
         }
         riffs_.reserve(kAviSuperIndexCapacity);
@@ -287,119 +263,142 @@ void RiffAviWriter::PatchRiffSizes() {
     }
 }
 
-void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex) const {
-    const bool openDml = riffs_.size() > 1;
-    const Riff& first = riffs_.front();
-    const int video = VideoStream();
-
+struct RiffAviWriter::HeaderFacts {
     std::uint32_t microSecPerFrame = 0;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    std::uint32_t suggested = 0;
+    std::uint32_t suggested = 0; // the largest buffer any stream wants
     std::uint32_t framesFirstRiff = 0;
     std::uint32_t framesTotal = 0;
     double bytesPerSecond = 0;
     bool hasAudio = false;
-    std::vector<std::uint32_t> largest(streams_.size(), 0);
+    std::vector<std::uint32_t> largest; // per stream: its largest chunk
+};
+
+RiffAviWriter::HeaderFacts RiffAviWriter::CollectHeaderFacts() const {
+    HeaderFacts f;
+    f.largest.assign(streams_.size(), 0);
     for (std::size_t s = 0; s < streams_.size(); ++s) {
         const Stream& st = streams_[s];
         const AVISTREAMINFOA& h = st.setup.header;
         for (const AviIndexEntry& e : st.entries) {
-            largest[s] = std::max(largest[s], e.size);
+            f.largest[s] = std::max(f.largest[s], e.size);
         }
-        suggested = std::max({suggested, h.dwSuggestedBufferSize, largest[s]});
+        f.suggested = std::max({f.suggested, h.dwSuggestedBufferSize, f.largest[s]});
         if (h.dwScale != 0 && h.dwRate != 0) {
             const double perSecond = static_cast<double>(h.dwRate) / h.dwScale;
             const std::uint32_t unit =
-                (!st.setup.video && h.dwSampleSize != 0) ? h.dwSampleSize : largest[s];
-            bytesPerSecond += perSecond * unit;
+                (!st.setup.video && h.dwSampleSize != 0) ? h.dwSampleSize : f.largest[s];
+            f.bytesPerSecond += perSecond * unit;
         }
         if (st.setup.video) {
             if (h.dwRate != 0) {
-                microSecPerFrame =
+                f.microSecPerFrame =
                     ClampU32((std::uint64_t{h.dwScale} * 1000000 + h.dwRate / 2) / h.dwRate);
             }
-            VideoSize(st.setup, &width, &height);
+            VideoSize(st.setup, &f.width, &f.height);
         } else {
-            hasAudio = true;
+            f.hasAudio = true;
         }
     }
+    const int video = VideoStream();
     if (video >= 0) {
         const std::size_t count = streams_[video].entries.size();
-        framesTotal = ClampU32(std::uint64_t{count});
-        framesFirstRiff = ClampU32(std::uint64_t{openDml ? riffs_[1].firstEntry[video] : count});
+        f.framesTotal = ClampU32(std::uint64_t{count});
+        f.framesFirstRiff =
+            ClampU32(std::uint64_t{riffs_.size() > 1 ? riffs_[1].firstEntry[video] : count});
     }
+    return f;
+}
+
+void RiffAviWriter::AppendMainHeader(RiffByteWriter& out, const HeaderFacts& f,
+                                     bool withIndex) const {
+    const std::size_t avih = out.BeginChunk(kAvih);
+    out.U32(f.microSecPerFrame);
+    out.U32(ClampU32(f.bytesPerSecond)); // dwMaxBytesPerSec
+    out.U32(0);                          // dwPaddingGranularity
+    out.U32((withIndex ? kAvifHasIndex : 0) | (f.hasAudio ? kAvifIsInterleaved : 0));
+    out.U32(f.framesFirstRiff);
+    out.U32(0); // dwInitialFrames
+    out.U32(static_cast<std::uint32_t>(streams_.size()));
+    out.U32(f.suggested);
+    out.U32(f.width);
+    out.U32(f.height);
+    out.Zeros(16); // dwReserved[4]
+    out.EndChunk(avih);
+}
+
+void RiffAviWriter::AppendStreamHeader(RiffByteWriter& out, std::size_t s,
+                                       std::uint32_t largest) const {
+    const AVISTREAMINFOA& h = streams_[s].setup.header;
+    const std::size_t strh = out.BeginChunk(kStrh);
+    out.Fourcc(h.fccType);
+    out.Fourcc(h.fccHandler);
+    out.U32(h.dwFlags);
+    out.U16(h.wPriority);
+    out.U16(h.wLanguage);
+    out.U32(h.dwInitialFrames);
+    out.U32(h.dwScale);
+    out.U32(h.dwRate);
+    out.U32(h.dwStart);
+    out.U32(ClampU32(streams_[s].samples)); // dwLength
+    out.U32(std::max(h.dwSuggestedBufferSize, largest));
+    out.U32(h.dwQuality);
+    out.U32(h.dwSampleSize);
+    out.U16(ClampI16(h.rcFrame.left));
+    out.U16(ClampI16(h.rcFrame.top));
+    out.U16(ClampI16(h.rcFrame.right));
+    out.U16(ClampI16(h.rcFrame.bottom));
+    out.EndChunk(strh);
+}
+
+void RiffAviWriter::AppendStreamList(RiffByteWriter& out, std::size_t s,
+                                     std::uint32_t largest) const {
+    const Stream& st = streams_[s];
+    const AVISTREAMINFOA& h = st.setup.header;
+    const std::size_t strl = out.BeginList(kList, kStrl);
+    AppendStreamHeader(out, s, largest);
+
+    const std::size_t strf = out.BeginChunk(kStrf);
+    out.Bytes(st.setup.format.data(), st.setup.format.size());
+    out.EndChunk(strf);
+
+    std::size_t nameLength = 0;
+    while (nameLength < sizeof h.szName && h.szName[nameLength] != '\0') {
+        ++nameLength;
+    }
+    if (nameLength > 0) {
+        const std::size_t strn = out.BeginChunk(kStrn);
+        out.Bytes(h.szName, nameLength);
+        out.U8(0);
+        out.EndChunk(strn);
+    }
+
+    const bool openDml = riffs_.size() > 1;
+    std::vector<AviSuperIndexEntry> superIndex;
+    if (openDml) {
+        for (const Riff& r : riffs_) {
+            if (r.ix[s].size != 0) {
+                superIndex.push_back(r.ix[s]);
+            }
+        }
+    }
+    AppendSuperIndexChunk(out, st.chunkId, superIndex, kAviSuperIndexCapacity, !openDml);
+    out.EndChunk(strl);
+}
+
+void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex) const {
+    const bool openDml = riffs_.size() > 1;
+    const Riff& first = riffs_.front();
+    const HeaderFacts facts = CollectHeaderFacts();
 
     out.Fourcc(kRiff);
     out.U32(first.riffEnd != 0 ? ClampU32(first.riffEnd - 8) : 0);
     out.Fourcc(kAvi);
     const std::size_t hdrl = out.BeginList(kList, kHdrl);
-
-    const std::size_t avih = out.BeginChunk(kAvih);
-    out.U32(microSecPerFrame);
-    out.U32(ClampU32(bytesPerSecond)); // dwMaxBytesPerSec
-    out.U32(0);                        // dwPaddingGranularity
-    out.U32((withIndex ? kAvifHasIndex : 0) | (hasAudio ? kAvifIsInterleaved : 0));
-    out.U32(framesFirstRiff);
-    out.U32(0); // dwInitialFrames
-    out.U32(static_cast<std::uint32_t>(streams_.size()));
-    out.U32(suggested);
-    out.U32(width);
-    out.U32(height);
-    out.Zeros(16); // dwReserved[4]
-    out.EndChunk(avih);
-
-    std::vector<AviSuperIndexEntry> superIndex;
+    AppendMainHeader(out, facts, withIndex);
     for (std::size_t s = 0; s < streams_.size(); ++s) {
-        const Stream& st = streams_[s];
-        const AVISTREAMINFOA& h = st.setup.header;
-        const std::size_t strl = out.BeginList(kList, kStrl);
-
-        const std::size_t strh = out.BeginChunk(kStrh);
-        out.Fourcc(h.fccType);
-        out.Fourcc(h.fccHandler);
-        out.U32(h.dwFlags);
-        out.U16(h.wPriority);
-        out.U16(h.wLanguage);
-        out.U32(h.dwInitialFrames);
-        out.U32(h.dwScale);
-        out.U32(h.dwRate);
-        out.U32(h.dwStart);
-        out.U32(ClampU32(st.samples)); // dwLength
-        out.U32(std::max(h.dwSuggestedBufferSize, largest[s]));
-        out.U32(h.dwQuality);
-        out.U32(h.dwSampleSize);
-        out.U16(ClampI16(h.rcFrame.left));
-        out.U16(ClampI16(h.rcFrame.top));
-        out.U16(ClampI16(h.rcFrame.right));
-        out.U16(ClampI16(h.rcFrame.bottom));
-        out.EndChunk(strh);
-
-        const std::size_t strf = out.BeginChunk(kStrf);
-        out.Bytes(st.setup.format.data(), st.setup.format.size());
-        out.EndChunk(strf);
-
-        std::size_t nameLength = 0;
-        while (nameLength < sizeof h.szName && h.szName[nameLength] != '\0') {
-            ++nameLength;
-        }
-        if (nameLength > 0) {
-            const std::size_t strn = out.BeginChunk(kStrn);
-            out.Bytes(h.szName, nameLength);
-            out.U8(0);
-            out.EndChunk(strn);
-        }
-
-        superIndex.clear();
-        if (openDml) {
-            for (const Riff& r : riffs_) {
-                if (r.ix[s].size != 0) {
-                    superIndex.push_back(r.ix[s]);
-                }
-            }
-        }
-        AppendSuperIndexChunk(out, st.chunkId, superIndex, kAviSuperIndexCapacity, !openDml);
-        out.EndChunk(strl);
+        AppendStreamList(out, s, facts.largest[s]);
     }
 
     // The OpenDML header list; a JUNK chunk of the same size while the file
@@ -407,7 +406,7 @@ void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex) const {
     const std::size_t odml = out.BeginChunk(openDml ? kList : kJunk);
     out.Fourcc(kOdml);
     const std::size_t dmlh = out.BeginChunk(kDmlh);
-    out.U32(framesTotal);
+    out.U32(facts.framesTotal);
     out.Zeros(kDmlhSize - 4);
     out.EndChunk(dmlh);
     out.EndChunk(odml);

@@ -93,7 +93,15 @@ private:
     bool StartNewRiff();
     bool CloseRiff(bool withStandardIndexes);
     bool WriteHeader(bool withIndex);
+    // What the main header sums up from all streams.
+    struct HeaderFacts;
+    HeaderFacts CollectHeaderFacts() const;
     void BuildHeader(RiffByteWriter& out, bool withIndex) const;
+    void AppendMainHeader(RiffByteWriter& out, const HeaderFacts& facts, bool withIndex) const;
+    // The stream's 'strl' list: strh, strf, strn when named, and the super
+    // index (JUNK while the file has one RIFF).
+    void AppendStreamList(RiffByteWriter& out, std::size_t stream, std::uint32_t largest) const;
+    void AppendStreamHeader(RiffByteWriter& out, std::size_t stream, std::uint32_t largest) const;
     void PatchRiffSizes();
     bool Recover();
     bool FinishWithIndex();

@@ -1,38 +1,16 @@
-// Positioned, bounds-checked reading of RIFF files: the open file with its
-// size, chunk headers checked against their parent's end, a bounded view of
-// bytes already read, and the one helper that allocates buffers whose size
-// comes from the file.
+// Bounds-checked reading of RIFF structures from a byte source: chunk
+// headers checked against their parent's end, a bounded view of bytes
+// already read, and the one helper that allocates buffers whose size comes
+// from the file.
 #pragma once
+
+#include "media/ByteSource.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace kmx {
-
-// A read-only file read with pread at 64-bit offsets, so files above 4 GiB
-// read like any other.
-class CRiffFile {
-public:
-    CRiffFile() = default;
-    ~CRiffFile();
-    CRiffFile(const CRiffFile&) = delete;
-    CRiffFile& operator=(const CRiffFile&) = delete;
-
-    // Opens a regular file (UTF-8 path) and learns its size.
-    bool Open(const char* path);
-    void Close();
-    bool IsOpen() const { return fd_ >= 0; }
-    std::uint64_t Size() const { return size_; }
-
-    // Reads exactly size bytes at pos; false when they are not all in the
-    // file or the read fails.
-    bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const;
-
-private:
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
-};
 
 // One chunk: 'id', 32-bit size, data. For 'RIFF' and 'LIST' chunks the list
 // type is the first four data bytes.
@@ -50,7 +28,7 @@ struct RiffChunk {
 // before parentEnd or cannot be read. The data end is not checked here: the
 // caller decides whether a chunk passing its parent's end is an error (in
 // headers) or a cut-off file (in the movie data).
-bool ReadChunkHeader(const CRiffFile& file, std::uint64_t pos, std::uint64_t parentEnd,
+bool ReadChunkHeader(const IByteSource& file, std::uint64_t pos, std::uint64_t parentEnd,
                      RiffChunk& chunk);
 
 // True when all four characters are printable ASCII, as in every chunk id.
@@ -60,7 +38,7 @@ bool IsPlausibleChunkId(std::uint32_t id);
 // bytes at pos into out only if [pos, pos + size) lies before limitEnd (the
 // enclosing chunk's end) and size is at most maxSize. False on any failure,
 // also when the allocation itself fails; out is then empty.
-bool ReadFileBlock(const CRiffFile& file, std::uint64_t pos, std::uint64_t size,
+bool ReadFileBlock(const IByteSource& file, std::uint64_t pos, std::uint64_t size,
                    std::uint64_t limitEnd, std::uint64_t maxSize, std::vector<std::uint8_t>& out);
 
 // Little-endian reads from bytes already in memory, stopping at the end of

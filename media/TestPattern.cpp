@@ -1,11 +1,13 @@
 #include "media/TestPattern.h"
 
+#include "media/AviChunkIds.h"
 #include "media/AviRecords.h"
 #include "media/AviWriter.h"
 #include "media/ByteOrder.h"
 #include "media/RiffAviWriter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
@@ -198,6 +200,29 @@ void FillTestPatternFrame(std::uint8_t* pixels, int width, int height, int bitsP
     }
 }
 
+std::vector<std::uint8_t> PackedTestPatternFrame(int width, int height, int bitsPerPixel,
+                                                 int number) {
+    std::vector<std::uint8_t> frame;
+    const std::size_t stride = DibRowBytes(width, bitsPerPixel);
+    if (stride == 0 || height <= 0 || !ValidDepth(bitsPerPixel)) {
+        return frame;
+    }
+    const std::size_t row =
+        static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel / 8);
+    const auto rows = static_cast<std::size_t>(height);
+    try {
+        std::vector<std::uint8_t> padded(stride * rows);
+        FillTestPatternFrame(padded.data(), width, height, bitsPerPixel, number);
+        frame.resize(row * rows);
+        for (std::size_t y = 0; y < rows; ++y) {
+            std::memcpy(frame.data() + row * y, padded.data() + stride * y, row);
+        }
+    } catch (const std::bad_alloc&) {
+        frame.clear();
+    }
+    return frame;
+}
+
 int ReadTestPatternNumber(const std::uint8_t* pixels, int width, int height, int bitsPerPixel) {
     if (pixels == nullptr || width <= 0 || height <= 0 || !ValidDepth(bitsPerPixel)) {
         return -1;
@@ -268,137 +293,171 @@ std::int64_t TestAudioFirstSample(std::int64_t frame, const SampleAviOptions& op
     return static_cast<std::int64_t>(product / options.rate);
 }
 
-bool WriteSampleAvi(const std::string& path, const SampleAviOptions& options, std::string* error) {
-    const SampleAviOptions& o = options;
+namespace {
+
+// Why the options cannot make a file, or null when they can; *frameBytes
+// receives the size of one frame.
+const char* CheckSampleOptions(const SampleAviOptions& o, std::size_t* frameBytes) {
     if (o.width <= 0 || o.height <= 0 || !ValidDepth(o.bitsPerPixel) || o.frames < 0 ||
         o.rate == 0 || o.scale == 0) {
-        SetError(error, "invalid video options");
-        return false;
+        return "invalid video options";
     }
     if (o.audio && (o.audioRate == 0 || o.audioChannels < 1 || o.audioChannels > 8)) {
-        SetError(error, "invalid audio options");
-        return false;
+        return "invalid audio options";
     }
-    const std::size_t frameBytes = TestPatternFrameBytes(o.width, o.height, o.bitsPerPixel);
-    if (frameBytes == 0 || frameBytes > RiffAviWriter::kMaxChunkSize) {
-        SetError(error, "frame too large");
-        return false;
+    *frameBytes = TestPatternFrameBytes(o.width, o.height, o.bitsPerPixel);
+    if (*frameBytes == 0 || *frameBytes > RiffAviWriter::kMaxChunkSize) {
+        return "frame too large";
     }
     std::uint64_t check = 0;
     if (o.audio &&
         (__builtin_mul_overflow(static_cast<std::uint64_t>(o.frames), o.audioRate, &check) ||
          __builtin_mul_overflow(check, o.scale, &check))) {
-        SetError(error, "audio sample numbers out of range");
-        return false;
+        return "audio sample numbers out of range";
     }
+    if (o.audio && std::uint64_t{o.audioRate} * (2 * o.audioChannels) >
+                       std::numeric_limits<std::uint32_t>::max()) {
+        return "audio rate too high";
+    }
+    return nullptr;
+}
 
-    BITMAPINFOHEADER bih{};
-    bih.biSize = 40;
-    bih.biWidth = o.width;
-    bih.biHeight = o.height;
-    bih.biPlanes = 1;
-    bih.biBitCount = static_cast<std::uint16_t>(o.bitsPerPixel);
-    bih.biCompression = BI_RGB;
-    bih.biSizeImage = static_cast<std::uint32_t>(frameBytes);
-    std::uint8_t bihBytes[kBitmapInfoHeaderSize];
-    StoreRecord(bihBytes, bih);
-
+// The stream headers and formats of a sample file: DIB video and 16-bit PCM.
+struct SampleStreams {
+    std::uint8_t videoFormat[kBitmapInfoHeaderSize];
+    std::uint8_t audioFormat[kWaveFormatExSize];
     AVISTREAMINFOA video{};
-    video.fccType = MakeFourcc('v', 'i', 'd', 's');
-    video.fccHandler = MakeFourcc('D', 'I', 'B', ' ');
-    video.dwScale = o.scale;
-    video.dwRate = o.rate;
-    video.dwSuggestedBufferSize = static_cast<std::uint32_t>(frameBytes);
-    video.dwQuality = 0xFFFFFFFFu;
-    video.rcFrame = {0, 0, o.width, o.height};
+    AVISTREAMINFOA audio{};
+    std::uint16_t blockAlign = 0;
+};
 
-    const auto blockAlign = static_cast<std::uint16_t>(2 * o.audioChannels);
+void MakeSampleStreams(const SampleAviOptions& o, std::size_t frameBytes, SampleStreams& out) {
+    StoreRecord(out.videoFormat, TestPatternFormat(o.width, o.height, o.bitsPerPixel));
+
+    out.video.fccType = kVids;
+    out.video.fccHandler = MakeFourcc('D', 'I', 'B', ' ');
+    out.video.dwScale = o.scale;
+    out.video.dwRate = o.rate;
+    out.video.dwSuggestedBufferSize = static_cast<std::uint32_t>(frameBytes);
+    out.video.dwQuality = 0xFFFFFFFFu;
+    out.video.rcFrame = {0, 0, o.width, o.height};
+
+    out.blockAlign = static_cast<std::uint16_t>(2 * o.audioChannels);
     WAVEFORMATEX wave{};
     wave.wFormatTag = WAVE_FORMAT_PCM;
     wave.nChannels = static_cast<std::uint16_t>(o.audioChannels);
     wave.nSamplesPerSec = o.audioRate;
-    wave.nBlockAlign = blockAlign;
+    wave.nBlockAlign = out.blockAlign;
     wave.wBitsPerSample = 16;
-    std::uint64_t avgBytes = std::uint64_t{o.audioRate} * blockAlign;
-    if (o.audio && avgBytes > std::numeric_limits<std::uint32_t>::max()) {
-        SetError(error, "audio rate too high");
+    wave.nAvgBytesPerSec = static_cast<std::uint32_t>(std::uint64_t{o.audioRate} * out.blockAlign);
+    StoreRecord(out.audioFormat, wave);
+
+    out.audio.fccType = kAuds;
+    out.audio.dwScale = out.blockAlign;
+    out.audio.dwRate = wave.nAvgBytesPerSec;
+    out.audio.dwQuality = 0xFFFFFFFFu;
+    out.audio.dwSampleSize = out.blockAlign;
+}
+
+bool SetUpSampleStreams(CAviWriter& writer, const SampleStreams& s, bool audio) {
+    return writer.CreateVideoStream(s.video) && (!audio || writer.CreateAudioStream(s.audio)) &&
+           writer.SetVideoFormat(s.videoFormat, static_cast<std::int32_t>(sizeof s.videoFormat)) &&
+           (!audio ||
+            writer.SetAudioFormat(s.audioFormat, static_cast<std::int32_t>(sizeof s.audioFormat)));
+}
+
+// Writes the audio samples that belong to frame k; why that failed, or null.
+const char* WriteSampleAudio(CAviWriter& writer, const SampleAviOptions& o, int k,
+                             std::uint16_t blockAlign, std::vector<std::uint8_t>& sound) {
+    const std::int64_t first = TestAudioFirstSample(k, o);
+    const std::int64_t end = TestAudioFirstSample(k + 1, o);
+    const std::int64_t count = end - first;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockAlign;
+    if (count <= 0) {
+        return nullptr;
+    }
+    if (bytes > RiffAviWriter::kMaxChunkSize) {
+        return "too much audio per frame";
+    }
+    try {
+        sound.resize(static_cast<std::size_t>(bytes));
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    }
+    for (std::int64_t i = 0; i < count; ++i) {
+        for (int c = 0; c < o.audioChannels; ++c) {
+            StoreI16(sound.data() + static_cast<std::size_t>(i) * blockAlign +
+                         static_cast<std::size_t>(c) * 2,
+                     TestAudioValue(first + i, c));
+        }
+    }
+    if (!writer.WriteAudio(sound.data(), static_cast<std::int32_t>(bytes),
+                           static_cast<std::int32_t>(count))) {
+        return "cannot write audio";
+    }
+    return nullptr;
+}
+
+// Writes every frame with its audio; why that failed, or null.
+const char* WriteSampleFrames(CAviWriter& writer, const SampleAviOptions& o,
+                              std::vector<std::uint8_t>& frame, std::uint16_t blockAlign) {
+    std::vector<std::uint8_t> sound;
+    for (int k = 0; k < o.frames; ++k) {
+        FillTestPatternFrame(frame.data(), o.width, o.height, o.bitsPerPixel, k + o.patternOffset);
+        if (!writer.WriteVideoFrame(frame.data(), static_cast<std::int32_t>(frame.size()), 1)) {
+            return "cannot write a video frame";
+        }
+        if (o.audio) {
+            if (const char* failure = WriteSampleAudio(writer, o, k, blockAlign, sound)) {
+                return failure;
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+BITMAPINFOHEADER TestPatternFormat(int width, int height, int bitsPerPixel) {
+    BITMAPINFOHEADER bih{};
+    bih.biSize = kBitmapInfoHeaderSize;
+    bih.biWidth = width;
+    bih.biHeight = height;
+    bih.biPlanes = 1;
+    bih.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
+    bih.biCompression = BI_RGB;
+    bih.biSizeImage =
+        static_cast<std::uint32_t>(TestPatternFrameBytes(width, height, bitsPerPixel));
+    return bih;
+}
+
+bool WriteSampleAvi(const std::string& path, const SampleAviOptions& options, std::string* error) {
+    std::size_t frameBytes = 0;
+    if (const char* invalid = CheckSampleOptions(options, &frameBytes)) {
+        SetError(error, invalid);
         return false;
     }
-    wave.nAvgBytesPerSec = static_cast<std::uint32_t>(avgBytes);
-    std::uint8_t waveBytes[kWaveFormatExSize];
-    StoreRecord(waveBytes, wave);
-
-    AVISTREAMINFOA audio{};
-    audio.fccType = MakeFourcc('a', 'u', 'd', 's');
-    audio.dwScale = blockAlign;
-    audio.dwRate = wave.nAvgBytesPerSec;
-    audio.dwQuality = 0xFFFFFFFFu;
-    audio.dwSampleSize = blockAlign;
-
+    SampleStreams streams;
+    MakeSampleStreams(options, frameBytes, streams);
     std::vector<std::uint8_t> frame;
-    std::vector<std::uint8_t> sound;
     try {
         frame.resize(frameBytes);
     } catch (const std::bad_alloc&) {
         SetError(error, "out of memory");
         return false;
     }
-
     CAviWriter writer;
     if (!writer.Create(path.c_str())) {
         SetError(error, "cannot create the file");
         return false;
     }
-    if (!writer.CreateVideoStream(video) || (o.audio && !writer.CreateAudioStream(audio)) ||
-        !writer.SetVideoFormat(bihBytes, static_cast<std::int32_t>(sizeof bihBytes)) ||
-        (o.audio &&
-         !writer.SetAudioFormat(waveBytes, static_cast<std::int32_t>(sizeof waveBytes)))) {
+    const char* failure = SetUpSampleStreams(writer, streams, options.audio)
+                              ? WriteSampleFrames(writer, options, frame, streams.blockAlign)
+                              : "cannot set up the streams";
+    if (failure != nullptr) {
         writer.Close();
-        SetError(error, "cannot set up the streams");
+        SetError(error, failure);
         return false;
-    }
-    for (int k = 0; k < o.frames; ++k) {
-        FillTestPatternFrame(frame.data(), o.width, o.height, o.bitsPerPixel, k + o.patternOffset);
-        if (!writer.WriteVideoFrame(frame.data(), static_cast<std::int32_t>(frameBytes), 1)) {
-            writer.Close();
-            SetError(error, "cannot write a video frame");
-            return false;
-        }
-        if (!o.audio) {
-            continue;
-        }
-        const std::int64_t first = TestAudioFirstSample(k, o);
-        const std::int64_t end = TestAudioFirstSample(k + 1, o);
-        const std::int64_t count = end - first;
-        const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockAlign;
-        if (count <= 0) {
-            continue;
-        }
-        if (bytes > RiffAviWriter::kMaxChunkSize) {
-            writer.Close();
-            SetError(error, "too much audio per frame");
-            return false;
-        }
-        try {
-            sound.resize(static_cast<std::size_t>(bytes));
-        } catch (const std::bad_alloc&) {
-            writer.Close();
-            SetError(error, "out of memory");
-            return false;
-        }
-        for (std::int64_t i = 0; i < count; ++i) {
-            for (int c = 0; c < o.audioChannels; ++c) {
-                StoreI16(sound.data() + static_cast<std::size_t>(i) * blockAlign +
-                             static_cast<std::size_t>(c) * 2,
-                         TestAudioValue(first + i, c));
-            }
-        }
-        if (!writer.WriteAudio(sound.data(), static_cast<std::int32_t>(bytes),
-                               static_cast<std::int32_t>(count))) {
-            writer.Close();
-            SetError(error, "cannot write audio");
-            return false;
-        }
     }
     if (!writer.Close()) {
         SetError(error, "cannot complete the file");

@@ -3,9 +3,12 @@
 // the console front end can make input files and recognise what came out.
 #pragma once
 
+#include "media/AviRecords.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kmx {
 
@@ -38,6 +41,12 @@ std::size_t TestPatternFrameBytes(int width, int height, int bitsPerPixel);
 void FillTestPatternFrame(std::uint8_t* pixels, int width, int height, int bitsPerPixel,
                           int number);
 
+// The same frame with rows not padded, as the conversion hands frames to the
+// compressors; empty for a size or depth FillTestPatternFrame refuses, or
+// when the memory cannot be had.
+std::vector<std::uint8_t> PackedTestPatternFrame(int width, int height, int bitsPerPixel,
+                                                 int number);
+
 // Reads the number back from pixels made by FillTestPatternFrame (also after
 // lossy compression, scaling to the same size, or a 16/24/32-bit conversion);
 // -1 when no number can be recognised.
@@ -50,6 +59,10 @@ std::int16_t TestAudioValue(std::int64_t sample, int channel);
 // Index of the first audio sample that belongs to frame `frame` in files
 // made by WriteSampleAvi: floor(frame * audioRate * scale / rate).
 std::int64_t TestAudioFirstSample(std::int64_t frame, const SampleAviOptions& options);
+
+// The format of uncompressed test-pattern frames: BI_RGB, bottom-up rows,
+// biSizeImage the size of a frame with rows padded to 4 bytes.
+BITMAPINFOHEADER TestPatternFormat(int width, int height, int bitsPerPixel);
 
 // Writes an uncompressed AVI with the pattern and optional audio interleaved
 // one frame at a time. False (and a reason in *error when given) on failure.

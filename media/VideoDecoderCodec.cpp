@@ -62,6 +62,46 @@ bool IsKeyFrame(const AVFrame* frame) {
     return HasKeyFlag(frame) && frame->pict_type == AV_PICTURE_TYPE_I;
 }
 
+// The decoder for the format's compression FOURCC or, failing that, the
+// stream handler's; *tag receives the FOURCC that found it.
+const AVCodec* FindDecoder(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+                           std::uint32_t* tag) {
+    const std::uint32_t compression = LoadU32(format.data() + 16);
+    const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
+    *tag = compression;
+    AVCodecID id = compression != 0 ? av_codec_get_id(tags, compression) : AV_CODEC_ID_NONE;
+    if (id == AV_CODEC_ID_NONE && handler != 0) {
+        *tag = handler;
+        id = av_codec_get_id(tags, handler);
+    }
+    return id != AV_CODEC_ID_NONE ? avcodec_find_decoder(id) : nullptr;
+}
+
+// Sets the picture size, depth and codec data from the BITMAPINFOHEADER and
+// what follows it. False when the codec data cannot be allocated.
+bool SetUpContext(AVCodecContext* context, const std::vector<std::uint8_t>& format,
+                  std::uint32_t tag) {
+    const std::int64_t height = LoadI32(format.data() + 8);
+    context->codec_tag = tag;
+    context->width = LoadI32(format.data() + 4);
+    context->height = static_cast<int>(
+        std::min<std::int64_t>(height < 0 ? -height : height, std::int64_t{INT32_MAX}));
+    context->bits_per_coded_sample = LoadU16(format.data() + 14);
+    context->thread_count = 1;
+    context->max_pixels = static_cast<std::int64_t>(kMaxDibPixelBytes / 4);
+    const std::size_t extra = format.size() - kBitmapInfoHeaderSize;
+    if (extra > 0) {
+        context->extradata =
+            static_cast<std::uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (context->extradata == nullptr) {
+            return false;
+        }
+        std::memcpy(context->extradata, format.data() + kBitmapInfoHeaderSize, extra);
+        context->extradata_size = static_cast<int>(extra);
+    }
+    return true;
+}
+
 } // namespace
 
 CCodecDecoder::~CCodecDecoder() {
@@ -74,57 +114,33 @@ bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
     if (format.size() < kBitmapInfoHeaderSize) {
         return false;
     }
-    const std::uint32_t compression = LoadU32(format.data() + 16);
-    const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
-    std::uint32_t tag = compression;
-    AVCodecID id = compression != 0 ? av_codec_get_id(tags, compression) : AV_CODEC_ID_NONE;
-    if (id == AV_CODEC_ID_NONE && handler != 0) {
-        tag = handler;
-        id = av_codec_get_id(tags, handler);
-    }
-    const AVCodec* codec = id != AV_CODEC_ID_NONE ? avcodec_find_decoder(id) : nullptr;
+    std::uint32_t tag = 0;
+    const AVCodec* codec = FindDecoder(format, handler, &tag);
     if (codec == nullptr) {
         return false;
     }
-    context_ = avcodec_alloc_context3(codec);
-    packet_ = av_packet_alloc();
-    frame_ = av_frame_alloc();
-    pending_ = av_frame_alloc();
-    if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr || pending_ == nullptr) {
+    context_.reset(avcodec_alloc_context3(codec));
+    packet_.reset(av_packet_alloc());
+    frame_.reset(av_frame_alloc());
+    pending_.reset(av_frame_alloc());
+    if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr || pending_ == nullptr ||
+        !SetUpContext(context_.get(), format, tag) ||
+        avcodec_open2(context_.get(), codec, nullptr) < 0) {
         Close();
         return false;
     }
-    const std::int64_t height = LoadI32(format.data() + 8);
-    context_->codec_tag = tag;
-    context_->width = LoadI32(format.data() + 4);
-    context_->height = static_cast<int>(
-        std::min<std::int64_t>(height < 0 ? -height : height, std::int64_t{INT32_MAX}));
-    context_->bits_per_coded_sample = LoadU16(format.data() + 14);
-    context_->thread_count = 1;
-    context_->max_pixels = static_cast<std::int64_t>(kMaxDibPixelBytes / 4);
-    const std::size_t extra = format.size() - kBitmapInfoHeaderSize;
-    if (extra > 0) {
-        context_->extradata =
-            static_cast<std::uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (context_->extradata == nullptr) {
-            Close();
-            return false;
-        }
-        std::memcpy(context_->extradata, format.data() + kBitmapInfoHeaderSize, extra);
-        context_->extradata_size = static_cast<int>(extra);
-    }
-    if (avcodec_open2(context_, codec, nullptr) < 0) {
-        Close();
-        return false;
-    }
-
     source_ = &source;
-    const bool keysKnown = source.KeysKnown();
-    const bool intraOnly = IsIntraOnly(id);
+    FindKeys(IsIntraOnly(codec->id));
+    needsRestart_ = true;
+    return true;
+}
+
+void CCodecDecoder::FindKeys(bool intraOnly) {
+    const bool keysKnown = source_->KeysKnown();
     learnKeys_ = !keysKnown && !intraOnly;
-    const std::int32_t count = source.SampleCount();
+    const std::int32_t count = source_->SampleCount();
     for (std::int32_t i = 0; i < count; ++i) {
-        if (source.SampleSize(i) == 0) {
+        if (source_->SampleSize(i) == 0) {
             continue;
         }
         if (firstSample_ < 0) {
@@ -133,23 +149,18 @@ bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
         // Without key flags, an intra-only codec is assumed to start afresh
         // at every sample; a sample that then does not decode on its own is
         // dropped from the keys.
-        if (keysKnown ? source.IsKeySample(i) : intraOnly) {
+        if (keysKnown ? source_->IsKeySample(i) : intraOnly) {
             keys_.push_back(i);
         }
     }
-    needsRestart_ = true;
-    return true;
 }
 
 void CCodecDecoder::Close() {
-    if (context_ != nullptr) {
-        avcodec_free_context(&context_);
-    }
-    av_packet_free(&packet_);
-    av_frame_free(&frame_);
-    av_frame_free(&pending_);
-    sws_freeContext(scaler_);
-    scaler_ = nullptr;
+    context_.reset();
+    packet_.reset();
+    frame_.reset();
+    pending_.reset();
+    scaler_.reset();
     source_ = nullptr;
     hasPending_ = false;
     pendingSample_ = -1;
@@ -202,8 +213,8 @@ std::int32_t CCodecDecoder::NextNonEmpty(std::int32_t sample) const {
 }
 
 void CCodecDecoder::Restart(std::int32_t key) {
-    avcodec_flush_buffers(context_);
-    av_frame_unref(pending_);
+    avcodec_flush_buffers(context_.get());
+    av_frame_unref(pending_.get());
     hasPending_ = false;
     runStart_ = key;
     if (reorders_ && key > firstSample_) {
@@ -326,32 +337,32 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
             hasPending_ = false;
             consumed_ = pendingSample_;
             if (pendingSample_ == sample) {
-                const bool ok = Convert(pending_, geometry, pixels);
-                av_frame_unref(pending_);
+                const bool ok = Convert(pending_.get(), geometry, pixels);
+                av_frame_unref(pending_.get());
                 return ok ? Step::Frame : Step::Failed;
             }
-            av_frame_unref(pending_);
+            av_frame_unref(pending_.get());
         }
-        const int rc = avcodec_receive_frame(context_, frame_);
+        const int rc = avcodec_receive_frame(context_.get(), frame_.get());
         if (rc == 0) {
             bool rerun = false;
-            const std::int32_t placed = PlaceFrame(frame_, &rerun);
+            const std::int32_t placed = PlaceFrame(frame_.get(), &rerun);
             if (rerun) {
-                av_frame_unref(frame_);
+                av_frame_unref(frame_.get());
                 return Step::Rerun;
             }
             if (placed < 0 || placed < sample) {
                 consumed_ = std::max(consumed_, placed);
-                av_frame_unref(frame_);
+                av_frame_unref(frame_.get());
                 continue;
             }
             if (placed == sample) {
                 consumed_ = placed;
-                const bool ok = Convert(frame_, geometry, pixels);
-                av_frame_unref(frame_);
+                const bool ok = Convert(frame_.get(), geometry, pixels);
+                av_frame_unref(frame_.get());
                 return ok ? Step::Frame : Step::Failed;
             }
-            av_frame_move_ref(pending_, frame_);
+            av_frame_move_ref(pending_.get(), frame_.get());
             hasPending_ = true;
             pendingSample_ = placed;
             return Step::Missing;
@@ -372,7 +383,7 @@ bool CCodecDecoder::FeedNext() {
     }
     if (nextFeed_ >= count) {
         drained_ = true;
-        const int rc = avcodec_send_packet(context_, nullptr);
+        const int rc = avcodec_send_packet(context_.get(), nullptr);
         return rc == 0 || rc == AVERROR_EOF;
     }
     const std::int32_t sample = nextFeed_++;
@@ -385,14 +396,14 @@ bool CCodecDecoder::FeedNext() {
     if (!source_->ReadSample(sample, packetBytes_.data())) {
         return true;
     }
-    av_packet_unref(packet_);
+    av_packet_unref(packet_.get());
     packet_->data = packetBytes_.data();
     packet_->size = static_cast<int>(size);
     packet_->pts = sample;
     packet_->dts = AV_NOPTS_VALUE;
     packet_->flags = source_->IsKeySample(sample) ? AV_PKT_FLAG_KEY : 0;
-    const int rc = avcodec_send_packet(context_, packet_);
-    av_packet_unref(packet_);
+    const int rc = avcodec_send_packet(context_.get(), packet_.get());
+    av_packet_unref(packet_.get());
     ++packetsSent_;
     // A sample the decoder rejects produces no frame; anything else means
     // the decoder cannot take more input.
@@ -407,9 +418,10 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format =
         WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
-    scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, format, geometry.width,
-                                   geometry.height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr,
-                                   nullptr);
+    // The cached-context call frees the old scaler when it cannot reuse it.
+    scaler_.reset(sws_getCachedContext(scaler_.release(), frame->width, frame->height, format,
+                                       geometry.width, geometry.height, AV_PIX_FMT_BGR24,
+                                       SWS_BICUBIC, nullptr, nullptr, nullptr));
     if (scaler_ == nullptr) {
         return false;
     }
@@ -420,20 +432,21 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     int brightness = 0;
     int contrast = 0;
     int saturation = 0;
-    if (sws_getColorspaceDetails(scaler_, &inverse, &sourceRange, &table, &targetRange, &brightness,
-                                 &contrast, &saturation) >= 0) {
+    if (sws_getColorspaceDetails(scaler_.get(), &inverse, &sourceRange, &table, &targetRange,
+                                 &brightness, &contrast, &saturation) >= 0) {
         const int space =
             frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
-        sws_setColorspaceDetails(scaler_, sws_getCoefficients(space), fullRange ? 1 : sourceRange,
-                                 table, targetRange, brightness, contrast, saturation);
+        sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(space),
+                                 fullRange ? 1 : sourceRange, table, targetRange, brightness,
+                                 contrast, saturation);
     }
     const std::size_t row = static_cast<std::size_t>(geometry.width) * 3;
     const std::size_t stride = (row + kRowAlign - 1) / kRowAlign * kRowAlign;
     rgbRows_.resize(stride * static_cast<std::size_t>(geometry.height) + kRowAlign);
     std::uint8_t* target[4] = {rgbRows_.data(), nullptr, nullptr, nullptr};
     const int targetStride[4] = {static_cast<int>(stride), 0, 0, 0};
-    if (sws_scale(scaler_, frame->data, frame->linesize, 0, frame->height, target, targetStride) <=
-        0) {
+    if (sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, target,
+                  targetStride) <= 0) {
         return false;
     }
     for (std::int32_t y = 0; y < geometry.height; ++y) {

@@ -4,16 +4,12 @@
 // frame before the wanted one.
 #pragma once
 
+#include "media/AvPointers.h"
 #include "media/DibFrame.h"
 #include "media/VideoDecoderSource.h"
 
 #include <cstdint>
 #include <vector>
-
-struct AVCodecContext;
-struct AVFrame;
-struct AVPacket;
-struct SwsContext;
 
 namespace kmx {
 
@@ -42,6 +38,8 @@ public:
 private:
     enum class Step { Frame, Missing, Failed, Rerun };
 
+    // Lists the key samples of the source (with the first non-empty one).
+    void FindKeys(bool intraOnly);
     std::int32_t KeyAtOrBefore(std::int32_t sample) const;
     std::int32_t NextNonEmpty(std::int32_t sample) const;
     void ForgetKey(std::int32_t sample);
@@ -55,13 +53,13 @@ private:
     bool Convert(const AVFrame* frame, const DibGeometry& geometry, std::uint8_t* pixels);
 
     const IVideoSampleSource* source_ = nullptr;
-    AVCodecContext* context_ = nullptr;
-    AVPacket* packet_ = nullptr;
-    AVFrame* frame_ = nullptr;
-    AVFrame* pending_ = nullptr; // a frame that came out ahead of the one asked for
+    AvCodecContextPtr context_;
+    AvPacketPtr packet_;
+    AvFramePtr frame_;
+    AvFramePtr pending_; // a frame that came out ahead of the one asked for
     bool hasPending_ = false;
     std::int32_t pendingSample_ = -1;
-    SwsContext* scaler_ = nullptr;
+    SwsContextPtr scaler_;
 
     std::vector<std::int32_t> keys_; // sorted
     bool learnKeys_ = false;

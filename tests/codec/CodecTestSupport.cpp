@@ -10,7 +10,6 @@ extern "C" {
 }
 
 #include <cmath>
-#include <cstring>
 
 namespace codectest {
 
@@ -31,15 +30,7 @@ BITMAPINFOHEADER MakeInputFormat(int width, int height, int bitsPerPixel) {
 }
 
 Frame MakePatternFrame(int width, int height, int bitsPerPixel, int number) {
-    const std::size_t row = static_cast<std::size_t>(width) * (bitsPerPixel / 8);
-    const std::size_t stride = (row + 3) / 4 * 4; // the pattern is drawn into DIB rows
-    Frame padded(stride * static_cast<std::size_t>(height));
-    kmx::FillTestPatternFrame(padded.data(), width, height, bitsPerPixel, number);
-    Frame frame(row * static_cast<std::size_t>(height));
-    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
-        std::memcpy(&frame[row * y], &padded[stride * y], row);
-    }
-    return frame;
+    return kmx::PackedTestPatternFrame(width, height, bitsPerPixel, number);
 }
 
 Frame ToBgr(const std::uint8_t* rows, int width, int height, int bitsPerPixel, std::size_t stride) {

@@ -37,6 +37,21 @@ void ExpectMatches(const kmx::CompressorEntry& entry, const Frame& expected, con
     EXPECT_EQ(wrong, 0) << what;
 }
 
+// The key flags of the video packets as ffprobe sees them.
+std::vector<bool> FfprobeKeys(const std::string& path) {
+    std::string flags;
+    EXPECT_EQ(RunTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                       "packet=flags", "-of", "csv=p=0", path},
+                      &flags),
+              0);
+    std::istringstream lines(flags);
+    std::vector<bool> keys;
+    for (std::string line; std::getline(lines, line);) {
+        keys.push_back(line.rfind('K', 0) == 0);
+    }
+    return keys;
+}
+
 class Compressor : public testing::TestWithParam<const kmx::CompressorEntry*> {};
 
 TEST_P(Compressor, FramesComeBackThroughAnAviFile) {
@@ -83,17 +98,7 @@ TEST_P(Compressor, FramesComeBackThroughAnAviFile) {
         // Other readers see the same.
         REQUIRE_TOOL("ffprobe");
         REQUIRE_TOOL("ffmpeg");
-        std::string flags;
-        ASSERT_EQ(RunTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
-                           "packet=flags", "-of", "csv=p=0", path},
-                          &flags),
-                  0);
-        std::istringstream lines(flags);
-        std::vector<bool> keys;
-        for (std::string line; std::getline(lines, line);) {
-            keys.push_back(line.rfind('K', 0) == 0);
-        }
-        EXPECT_EQ(keys, out.keys);
+        EXPECT_EQ(FfprobeKeys(path), out.keys);
         std::string raw;
         ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt",
                            "bgr24", "-fps_mode", "passthrough", "-"},

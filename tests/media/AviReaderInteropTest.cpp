@@ -2,6 +2,7 @@
 // decoding of the same file: lengths, every frame's pixels (first in jumps,
 // then in order), and the PCM audio bytes. Both decode with libavcodec and
 // convert with libswscale's defaults, so the pixels match exactly.
+#include "media/AviChunkIds.h"
 #include "media/AviReader.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
@@ -32,20 +33,38 @@ struct Case {
 
 class AviReaderInterop : public testing::TestWithParam<Case> {};
 
-TEST_P(AviReaderInterop, FramesAndAudioMatchFfmpeg) {
-    REQUIRE_TOOL("ffmpeg");
-    const Case& c = GetParam();
-    TempDir dir;
-    const std::string made = dir.File("made.avi");
+// ffmpeg's arguments for one second of the case's video and 44.1 kHz PCM.
+std::vector<std::string> FfmpegArgs(const Case& c, const std::string& output) {
     std::vector<std::string> args = {
         "-f", "lavfi", "-i", "testsrc=size=" + std::to_string(c.width) + "x120:rate=25",
         "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100",
         "-t", "1"};
     std::istringstream words(c.videoArgs);
     args.insert(args.end(), std::istream_iterator<std::string>(words), {});
-    args.insert(args.end(), {"-c:a", "pcm_s16le", made});
+    args.insert(args.end(), {"-c:a", "pcm_s16le", output});
+    return args;
+}
+
+void Spoil(Bytes& bytes, Damage damage) {
+    if (damage == Damage::CutShort) {
+        bytes.resize(bytes.size() * 7 / 10);
+    } else if (damage == Damage::AllKeys) {
+        // An index that calls every frame a key frame sends the decoder to
+        // frames it cannot start from; it has to find the real one before.
+        const std::size_t idx1 = Find(bytes, "idx1");
+        for (std::size_t e = 0; e < kmx::LoadU32(&bytes[idx1 + 4]) / 16; ++e) {
+            kmx::StoreU32(&bytes[idx1 + 8 + 16 * e + 4], kmx::kAviIndexKeyFrame);
+        }
+    }
+}
+
+TEST_P(AviReaderInterop, FramesAndAudioMatchFfmpeg) {
+    REQUIRE_TOOL("ffmpeg");
+    const Case& c = GetParam();
+    TempDir dir;
+    const std::string made = dir.File("made.avi");
     std::string errors;
-    ASSERT_TRUE(Ffmpeg(args, &errors)) << errors;
+    ASSERT_TRUE(Ffmpeg(FfmpegArgs(c, made), &errors)) << errors;
     const Bytes video = FfmpegVideo(made, c.pixelFormat);
     const Bytes audio = FfmpegAudio(made);
     const std::size_t size =
@@ -54,16 +73,7 @@ TEST_P(AviReaderInterop, FramesAndAudioMatchFfmpeg) {
     ASSERT_EQ(audio.size(), 88200u);
 
     Bytes bytes = ReadWholeFile(made);
-    if (c.damage == Damage::CutShort) {
-        bytes.resize(bytes.size() * 7 / 10);
-    } else if (c.damage == Damage::AllKeys) {
-        // An index that calls every frame a key frame sends the decoder to
-        // frames it cannot start from; it has to find the real one before.
-        const std::size_t idx1 = Find(bytes, "idx1");
-        for (std::size_t e = 0; e < kmx::LoadU32(&bytes[idx1 + 4]) / 16; ++e) {
-            kmx::StoreU32(&bytes[idx1 + 8 + 16 * e + 4], 0x10);
-        }
-    }
+    Spoil(bytes, c.damage);
     const std::string path = dir.File("read.avi");
     ASSERT_TRUE(WriteBytes(path, bytes));
 

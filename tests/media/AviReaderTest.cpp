@@ -334,4 +334,40 @@ TEST(AviReaderIndex, EveryLayoutGivesTheSamplesFromTheBestIndexThatHolds) {
     }
 }
 
+// A standard index kept where the super index belongs ('indx' of type "index
+// of chunks") is read from the header; its key flags are the ones used.
+TEST(AviReaderIndex, StandardIndexInPlaceOfTheSuperIndexIsRead) {
+    TempDir dir;
+    TestStream video = RawVideoStream(8, 4, 4);
+    video.keys = {true, false, false, true};
+    // Four entries take as much room as the two slots of the super index.
+    Bytes bytes = BuildAvi({video}, {IndexKind::OpenDml});
+    const std::size_t indx = Find(bytes, "indx");
+    const std::size_t ix = Find(bytes, "ix00");
+    ASSERT_NE(ix, std::string::npos);
+    ASSERT_EQ(kmx::LoadU32(&bytes[indx + 4]), kmx::LoadU32(&bytes[ix + 4]));
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(ix + 8), kmx::LoadU32(&bytes[ix + 4]),
+                bytes.begin() + static_cast<std::ptrdiff_t>(indx + 8));
+    std::copy_n("JUNK", 4, bytes.begin() + static_cast<std::ptrdiff_t>(ix));
+    const std::string path = dir.File("a.avi");
+    ASSERT_TRUE(WriteBytes(path, bytes));
+
+    std::vector<kmx::AviStreamIndex> indexes;
+    AviIndexSource source = AviIndexSource::None;
+    ASSERT_TRUE(LoadIndexes(path, indexes, &source, {0}));
+    EXPECT_EQ(source, AviIndexSource::OpenDml);
+    ASSERT_EQ(indexes.size(), 1u);
+    ASSERT_EQ(indexes[0].entries.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(indexes[0].entries[i].key, i % 3 == 0) << i;
+        EXPECT_EQ(indexes[0].entries[i].size, 96u) << i;
+    }
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    for (const int k : {3, 0, 2, 1}) {
+        EXPECT_EQ(FrameMark(reader, k), k * 7 + 1) << "frame " << k;
+    }
+}
+
 } // namespace

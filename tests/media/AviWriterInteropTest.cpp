@@ -26,6 +26,28 @@ struct Case {
 
 class AviWriterInterop : public testing::TestWithParam<Case> {};
 
+// The audio of frame k, stereo: a value of its own for every sample and channel.
+Bytes FrameSound(int k) {
+    Bytes sound(4 * kSamplesPerFrame);
+    for (int i = 0; i < 2 * kSamplesPerFrame; ++i) {
+        kmx::StoreI16(&sound[2 * static_cast<std::size_t>(i)],
+                      kmx::TestAudioValue(k * kSamplesPerFrame + i / 2, i % 2));
+    }
+    return sound;
+}
+
+// The times of the video packets ffprobe lists.
+std::vector<std::string> VideoPts(std::map<std::string, std::string>& p) {
+    std::vector<std::string> pts;
+    for (int i = 0; p.count("packets.packet." + std::to_string(i) + ".pts") > 0; ++i) {
+        const std::string at = "packets.packet." + std::to_string(i) + ".";
+        if (p[at + "stream_index"] == "0") {
+            pts.push_back(p[at + "pts"]);
+        }
+    }
+    return pts;
+}
+
 TEST_P(AviWriterInterop, FfmpegReadsWhatWasWritten) {
     REQUIRE_TOOL("ffprobe");
     REQUIRE_TOOL("ffmpeg");
@@ -43,7 +65,6 @@ TEST_P(AviWriterInterop, FfmpegReadsWhatWasWritten) {
         ASSERT_TRUE(w.SetAudioFormat(af.data(), 18));
     }
     Bytes frame(kmx::TestPatternFrameBytes(c.width, kHeight, c.bits));
-    Bytes sound(4 * kSamplesPerFrame);
     std::vector<std::string> present;
     std::vector<Bytes> written;
     Bytes audio;
@@ -56,11 +77,8 @@ TEST_P(AviWriterInterop, FfmpegReadsWhatWasWritten) {
             present.push_back(std::to_string(k));
             written.push_back(frame);
         }
-        if (c.audio) { // stereo: a value of its own for every sample and channel
-            for (int i = 0; i < 2 * kSamplesPerFrame; ++i) {
-                kmx::StoreI16(&sound[2 * static_cast<std::size_t>(i)],
-                              kmx::TestAudioValue(k * kSamplesPerFrame + i / 2, i % 2));
-            }
+        if (c.audio) {
+            const Bytes sound = FrameSound(k);
             ASSERT_TRUE(w.WriteAudio(sound.data(), 4 * kSamplesPerFrame, kSamplesPerFrame));
             audio.insert(audio.end(), sound.begin(), sound.end());
         }
@@ -74,14 +92,7 @@ TEST_P(AviWriterInterop, FfmpegReadsWhatWasWritten) {
     EXPECT_EQ(p["stream.0.width"], std::to_string(c.width));
     EXPECT_EQ(p["stream.0.nb_frames"], std::to_string(kFrames)); // drops keep the duration
     EXPECT_EQ(p["stream.0.nb_read_frames"], std::to_string(present.size()));
-    std::vector<std::string> pts; // the frames that exist keep their times
-    for (int i = 0; p.count("packets.packet." + std::to_string(i) + ".pts") > 0; ++i) {
-        const std::string at = "packets.packet." + std::to_string(i) + ".";
-        if (p[at + "stream_index"] == "0") {
-            pts.push_back(p[at + "pts"]);
-        }
-    }
-    EXPECT_EQ(pts, present);
+    EXPECT_EQ(VideoPts(p), present); // the frames that exist keep their times
     const Bytes raw = FfmpegVideo(path, c.pixelFormat);
     const std::size_t size = std::size_t{kHeight} * static_cast<std::size_t>(c.width * c.bits / 8);
     ASSERT_EQ(raw.size(), size * written.size());

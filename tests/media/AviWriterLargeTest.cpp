@@ -1,6 +1,7 @@
 // A real file past 1 GiB: written as OpenDML with AVIX RIFFs, accepted by
 // ffprobe with every frame and audio sample, and its last frame found
 // through the index and decoded right.
+#include "media/AviChunkIds.h"
 #include "media/TestPattern.h"
 
 #include "tests/media/AviWriterTestSupport.h"
@@ -16,42 +17,43 @@ using namespace avitest;
 
 namespace {
 
-TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
-    TempDir dir;
-    const std::string path = dir.File("large.avi");
-    kmx::SampleAviOptions o;
-    o.width = 640;
-    o.height = 480;
-    o.bitsPerPixel = 24;
-    o.frames = 1400;
-    o.audio = true;
-    o.audioRate = 44100;
-    o.audioChannels = 2;
-    std::string error;
-    ASSERT_TRUE(kmx::WriteSampleAvi(path, o, &error)) << error;
-
+// Several RIFFs of at most 1 GiB, idx1 in the first only, all 1400 frames
+// in their movi lists, and a super index entry for each RIFF.
+void ExpectOpenDmlLayout(const std::string& path) {
     RiffFile f;
     std::string problem;
     ASSERT_TRUE(f.Load(path, &problem)) << problem;
     EXPECT_GT(f.FileSize(), std::uint64_t{1} << 30);
     ASSERT_GE(f.Riffs().size(), 2u);
-    const std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
-    const std::uint32_t kMovi = MakeFourcc('m', 'o', 'v', 'i');
     std::size_t frames = 0;
     for (std::size_t r = 0; r < f.Riffs().size(); ++r) {
         const Chunk& riff = f.Riffs()[r];
-        EXPECT_EQ(riff.listType,
-                  r == 0 ? MakeFourcc('A', 'V', 'I', ' ') : MakeFourcc('A', 'V', 'I', 'X'));
+        EXPECT_EQ(riff.listType, r == 0 ? kmx::kAvi : kmx::kAvix);
         EXPECT_LE(riff.size, 1u << 30);
-        EXPECT_EQ(riff.Child(MakeFourcc('i', 'd', 'x', '1')) != nullptr, r == 0);
-        for (const Chunk& c : riff.Child(kList, kMovi)->children) {
-            frames += c.id == MakeFourcc('0', '0', 'd', 'b') ? 1 : 0;
+        EXPECT_EQ(riff.Child(kmx::kIdx1) != nullptr, r == 0);
+        for (const Chunk& c : riff.Child(kmx::kList, kmx::kMovi)->children) {
+            frames += c.id == kmx::StreamChunkId(0, 'd', 'b') ? 1 : 0;
         }
     }
     EXPECT_EQ(frames, 1400u);
-    const OdmlIndex indx =
-        ParseOdmlIndex(f.Data(*f.StreamChunk(0, MakeFourcc('i', 'n', 'd', 'x'))));
+    const OdmlIndex indx = ParseOdmlIndex(f.Data(*f.StreamChunk(0, kmx::kIndx)));
     EXPECT_EQ(indx.entries.size(), f.Riffs().size());
+}
+
+TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
+    TempDir dir;
+    const std::string path = dir.File("large.avi");
+    const kmx::SampleAviOptions o{.width = 640,
+                                  .height = 480,
+                                  .bitsPerPixel = 24,
+                                  .frames = 1400,
+                                  .audio = true,
+                                  .audioRate = 44100,
+                                  .audioChannels = 2};
+    std::string error;
+    ASSERT_TRUE(kmx::WriteSampleAvi(path, o, &error)) << error;
+
+    ASSERT_NO_FATAL_FAILURE(ExpectOpenDmlLayout(path));
 
     REQUIRE_TOOL("ffprobe");
     REQUIRE_TOOL("ffmpeg");

@@ -35,6 +35,11 @@ bool SetFormats(CAviWriter& w, bool audio) {
            (!audio || w.SetAudioFormat(af.data(), static_cast<std::int32_t>(af.size())));
 }
 
+// Creates the file with one video stream (formats still to come).
+bool CreateWithVideo(CAviWriter& w, const std::string& path) {
+    return w.Create(path.c_str()) && w.CreateVideoStream(VideoHeader(kWidth, kHeight));
+}
+
 // The idx1 data (id, flags, offset, size per entry) of a file whose chunk tree is sound.
 Bytes Index(const std::string& path) {
     RiffFile f;
@@ -48,8 +53,7 @@ TEST(AviWriter, PositionsAdvanceAlsoForFramesThatFail) {
     TempDir dir;
     const std::string path = dir.File("a.avi");
     CAviWriter w;
-    ASSERT_TRUE(w.Create(path.c_str()));
-    ASSERT_TRUE(w.CreateVideoStream(VideoHeader(kWidth, kHeight)));
+    ASSERT_TRUE(CreateWithVideo(w, path));
     ASSERT_TRUE(w.CreateAudioStream(AudioHeader(8000, 1)));
     const Bytes f1 = Frame(1);
     const Bytes f4 = Frame(4);
@@ -188,8 +192,7 @@ TEST(AviWriter, WriteErrorLeavesAReadableFileOfTheFramesThatReachedTheDisk) {
     TempDir dir;
     const std::string path = dir.File("full.avi");
     CAviWriter w;
-    ASSERT_TRUE(w.Create(path.c_str()));
-    ASSERT_TRUE(w.CreateVideoStream(VideoHeader(kWidth, kHeight)));
+    ASSERT_TRUE(CreateWithVideo(w, path));
     ASSERT_TRUE(SetFormats(w, false));
     int accepted = 0;
     bool closed = true;

@@ -1,5 +1,6 @@
 #include "tests/media/AviWriterTestSupport.h"
 
+#include "media/AviChunkIds.h"
 #include "media/AviParser.h"
 #include "media/RiffFileReader.h"
 #include "media/TestPattern.h"
@@ -16,12 +17,12 @@
 
 namespace avitest {
 
+using kmx::kList;
+using kmx::kRiff;
 using kmx::LoadU32;
 
 namespace {
 
-constexpr std::uint32_t kRiff = MakeFourcc('R', 'I', 'F', 'F');
-constexpr std::uint32_t kList = MakeFourcc('L', 'I', 'S', 'T');
 constexpr std::size_t kSuperIndexSlots = 2; // the first RIFF and one AVIX
 
 // Appends each value as a little-endian number of `bytes` bytes.
@@ -357,7 +358,7 @@ Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples) {
 
 bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,
                  kmx::AviIndexSource* source, const std::vector<int>& streams) {
-    kmx::CRiffFile file;
+    kmx::CFileSource file;
     kmx::AviLayout layout;
     return file.Open(path.c_str()) && kmx::ParseAviLayout(file, layout) &&
            kmx::BuildAviIndexes(file, layout, streams, out, source);

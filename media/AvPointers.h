@@ -1,5 +1,5 @@
 // Owning pointers for the libavcodec, libavutil and libswscale objects the
-// compressor holds, so that every exit path releases them.
+// decoder and the compressors hold, so that every exit path releases them.
 #pragma once
 
 extern "C" {

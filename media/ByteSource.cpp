@@ -1,0 +1,73 @@
+#include "media/ByteSource.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kmx {
+
+CFileSource::~CFileSource() {
+    Close();
+}
+
+bool CFileSource::Open(const char* path) {
+    Close();
+    if (path == nullptr) {
+        return false;
+    }
+    // Non-blocking, so that a named pipe given as the path cannot hang the
+    // open; it is refused below like everything that is not a regular file.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+void CFileSource::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = -1;
+    size_ = 0;
+}
+
+bool CFileSource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {
+    if (fd_ < 0 || pos > size_ || size > size_ - pos) {
+        return false;
+    }
+    auto* bytes = static_cast<std::uint8_t*>(out);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd_, bytes + done, size - done, static_cast<off_t>(pos + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CMemorySource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {
+    if (pos > size_ || size > size_ - pos) {
+        return false;
+    }
+    if (size > 0) {
+        std::memcpy(out, data_ + pos, size);
+    }
+    return true;
+}
+
+} // namespace kmx

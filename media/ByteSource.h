@@ -1,0 +1,59 @@
+// Where the container readers get their bytes: positioned reads at 64-bit
+// offsets, each checked against the size of the source, from a file or from
+// a block of memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kmx {
+
+class IByteSource {
+public:
+    virtual ~IByteSource() = default;
+
+    // Reads exactly size bytes at pos; false when they are not all in the
+    // source or the read fails.
+    virtual bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const = 0;
+    // Number of bytes in the source, fixed once it is open.
+    virtual std::uint64_t Size() const = 0;
+};
+
+// A read-only regular file read with pread, so files above 4 GiB read like
+// any other.
+class CFileSource final : public IByteSource {
+public:
+    CFileSource() = default;
+    ~CFileSource() override;
+    CFileSource(const CFileSource&) = delete;
+    CFileSource& operator=(const CFileSource&) = delete;
+
+    // Opens a regular file (UTF-8 path) and learns its size.
+    bool Open(const char* path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const override;
+    std::uint64_t Size() const override { return size_; }
+
+private:
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// Bytes in memory that belong to the caller and must outlive the source.
+class CMemorySource final : public IByteSource {
+public:
+    // A null data pointer gives an empty source whatever size says.
+    CMemorySource(const std::uint8_t* data, std::size_t size)
+        : data_(data), size_(data != nullptr ? size : 0) {}
+
+    bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const override;
+    std::uint64_t Size() const override { return size_; }
+
+private:
+    const std::uint8_t* data_;
+    std::uint64_t size_;
+};
+
+} // namespace kmx
