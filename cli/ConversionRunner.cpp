@@ -18,9 +18,9 @@ public:
     CConsoleHandler(CWorkerThread& worker, bool showProgress)
         : worker_(worker), showProgress_(showProgress), progress_(stderr) {}
 
-    std::int32_t OnMessage(const char* text, bool /*question*/) override {
+    std::int32_t OnMessage(const Notification& n) override {
         progress_.Break();
-        std::fprintf(stderr, "%s\n", text);
+        std::fprintf(stderr, "%s\n", n.Text());
         return kReplyOk;
     }
     void OnProgress(const Notification& n) override {

@@ -13,9 +13,13 @@ int PumpNotifications(CNotificationQueue& queue, INotificationHandler& handler,
         }
         switch (n.message) {
         case WM_CONVERT_MESSAGE:
-        case WM_CONVERT_QUESTION:
-            n.Reply(handler.OnMessage(n.Text(), n.message == WM_CONVERT_QUESTION));
+        case WM_CONVERT_QUESTION: {
+            const std::int32_t answer = handler.OnMessage(n);
+            if (answer != INotificationHandler::kNoAnswerYet) {
+                n.Reply(answer);
+            }
             break;
+        }
         case WM_CONVERT_STATUS:
             handler.OnStatus(n);
             break;

@@ -15,8 +15,11 @@ class INotificationHandler {
 public:
     virtual ~INotificationHandler() = default;
 
-    // A message or question; the returned answer goes into its reply cell.
-    virtual std::int32_t OnMessage(const char* /*text*/, bool /*question*/) { return kReplyOk; }
+    // A message or question (n.Text(); n.message tells which). The returned
+    // answer goes into its reply cell; kNoAnswerYet leaves the cell alone, for
+    // a handler that keeps n (its keepAlive holds the cell) and answers later.
+    static constexpr std::int32_t kNoAnswerYet = 0;
+    virtual std::int32_t OnMessage(const Notification& /*n*/) { return kReplyOk; }
     // The status text cell; a handler that does not take the text keeps the
     // worker's later status texts out.
     virtual void OnStatus(const Notification& n) { n.TakeStatus(); }

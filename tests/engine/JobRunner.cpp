@@ -10,8 +10,8 @@ public:
     CRecordingHandler(JobOutcome& outcome, bool takeStatus, bool takePreviews)
         : outcome_(outcome), takeStatus_(takeStatus), takePreviews_(takePreviews) {}
 
-    std::int32_t OnMessage(const char* text, bool /*question*/) override {
-        outcome_.messages.emplace_back(text);
+    std::int32_t OnMessage(const Notification& n) override {
+        outcome_.messages.emplace_back(n.Text());
         return kReplyOk;
     }
     void OnStatus(const Notification& n) override {
