@@ -22,6 +22,14 @@ std::string MakeSample(const TempDir& dir, const std::string& name, kmx::SampleA
     return path;
 }
 
+// A sample whose frames show the numbers from firstNumber on, to tell its
+// frames from the base video's in the output.
+std::string MakeOverlay(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options,
+                        int firstNumber) {
+    options.patternOffset = firstNumber;
+    return MakeSample(dir, name, options);
+}
+
 // The pixel rows of every frame of a file, read with our own reader.
 struct Decoded {
     int width = 0, height = 0, bits = 0;
@@ -346,12 +354,8 @@ void CoverWholeFrame(OverlaySettings& slot, const std::string& path, int first, 
 TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTop) {
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 20));
-    kmx::SampleAviOptions overlayOptions = Options(160, 120, 16, 30);
-    overlayOptions.patternOffset = 1000;
-    const std::string overlay = MakeSample(dir, "over.avi", overlayOptions);
-    kmx::SampleAviOptions topOptions = Options(160, 120, 32, 30);
-    topOptions.patternOffset = 2000;
-    const std::string top = MakeSample(dir, "top.avi", topOptions);
+    const std::string overlay = MakeOverlay(dir, "over.avi", Options(160, 120, 16, 30), 1000);
+    const std::string top = MakeOverlay(dir, "top.avi", Options(160, 120, 32, 30), 2000);
 
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     // Slot 2: overlay frames 10..19 on output frames 5..14, covering the frame.
@@ -373,9 +377,7 @@ TEST(ConvertPipeline, TheRunWorksOnItsOwnCopyOfTheJob) {
     // an unused slot on top), and the output shows only the slot's own file.
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 4));
-    kmx::SampleAviOptions overlayOptions = Options(160, 120, 24, 4);
-    overlayOptions.patternOffset = 1000;
-    const std::string overlay = MakeSample(dir, "over.avi", overlayOptions);
+    const std::string overlay = MakeOverlay(dir, "over.avi", Options(160, 120, 24, 4), 1000);
 
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     CoverWholeFrame(job.overlays[0], "", 0, 3, 100);
