@@ -2,12 +2,55 @@
 
 #include "cli/Interrupt.h"
 #include "cli/ProgressDisplay.h"
-#include "engine/NotificationQueue.h"
+#include "engine/NotificationPump.h"
 #include "engine/TextFormatting.h"
 #include "engine/WorkerThread.h"
 
 #include <chrono>
 #include <cstdio>
+
+namespace {
+
+// The console's side of the protocol: messages printed and acknowledged, the
+// progress line drawn from the progress notices, Ctrl-C stopping the job.
+class CConsoleHandler final : public INotificationHandler {
+public:
+    CConsoleHandler(CWorkerThread& worker, bool showProgress)
+        : worker_(worker), showProgress_(showProgress), progress_(stderr) {}
+
+    std::int32_t OnMessage(const Notification& n) override {
+        progress_.Break();
+        std::fprintf(stderr, "%s\n", n.Text());
+        return kReplyOk;
+    }
+    void OnProgress(const Notification& n) override {
+        if (showProgress_ && n.ProgressFrameCount() > 0) {
+            progress_.Frame(n.ProgressFrame(), n.ProgressFrameCount());
+        }
+    }
+    void OnPoll() override {
+        if (!InterruptRequested() || interrupted_) {
+            return;
+        }
+        interrupted_ = true;
+        progress_.Break();
+        std::fprintf(stderr, "Stopping ...\n");
+        if (!worker_.AbortJob()) {
+            std::fprintf(stderr, "FATAL ERROR: Abort worker thread\n");
+        }
+    }
+
+    bool Interrupted() const { return interrupted_; }
+    void EndProgress() { progress_.Break(); }
+
+private:
+    CWorkerThread& worker_;
+    const bool showProgress_;
+    CProgressDisplay progress_;
+    bool interrupted_ = false;
+};
+
+} // namespace
 
 int RunConversion(const ConvertJob& job, bool showProgress) {
     CWorkerThread& worker = Worker();
@@ -23,52 +66,9 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
         std::fprintf(stderr, "FATAL ERROR: Sending msg to worker thread\n");
         return 1;
     }
-    CProgressDisplay progress(stderr);
-    bool interrupted = false;
-    int done = -1;
-    long total = 0;
-    while (done < 0) {
-        if (InterruptRequested() && !interrupted) {
-            interrupted = true;
-            progress.Break();
-            std::fprintf(stderr, "Stopping ...\n");
-            if (!worker.AbortJob()) {
-                std::fprintf(stderr, "FATAL ERROR: Abort worker thread\n");
-            }
-        }
-        Notification n;
-        if (!queue.Wait(n, std::chrono::milliseconds(100))) {
-            continue;
-        }
-        switch (n.message) {
-        case WM_CONVERT_MESSAGE:
-        case WM_CONVERT_QUESTION:
-            progress.Break();
-            std::fprintf(stderr, "%s\n", n.Text());
-            n.Reply(kReplyOk);
-            break;
-        case WM_CONVERT_STATUS: {
-            const std::string status = n.TakeStatus();
-            long frame = 0;
-            if (showProgress && std::sscanf(status.c_str(), "%ld / %ld", &frame, &total) == 2) {
-                progress.Frame(frame, total);
-            }
-            break;
-        }
-        case WM_CONVERT_PREVIEW:
-            n.ReleasePreview();
-            break;
-        case WM_CONVERT_DONE:
-            done = static_cast<int>(n.wParam);
-            break;
-        default:
-            break;
-        }
-    }
-    if (done == 0 && showProgress && total > 0) {
-        progress.Frame(total, total); // the last status text may have been dropped
-    }
-    progress.Break();
+    CConsoleHandler handler(worker, showProgress);
+    const int done = PumpNotifications(queue, handler);
+    handler.EndProgress();
     if (!worker.StopWorker()) {
         std::fprintf(stderr, "INTERNAL ERROR: Unable to stop worker thread\n");
     }
@@ -79,5 +79,5 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
         return 0;
     }
     std::fprintf(stderr, "Converting aborted, duration %s\n", FormatTime(seconds).c_str());
-    return interrupted ? 130 : 1;
+    return handler.Interrupted() ? 130 : 1;
 }

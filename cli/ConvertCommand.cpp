@@ -55,6 +55,137 @@ const char* ProjectError(ProjectFileResult result) {
     }
 }
 
+// The arguments read one by one; an option's value is the argument after it.
+struct ArgumentCursor {
+    const std::vector<std::string>& args;
+    std::string* error;
+    std::size_t index = 0;
+
+    // The value of option, taken from the next argument.
+    bool Value(const std::string& option, std::string& out) {
+        if (index + 1 >= args.size()) {
+            return Fail(error, "option " + option + " needs a value");
+        }
+        out = args[++index];
+        return true;
+    }
+    bool Number(const std::string& option, int& out, int low, int high) {
+        std::string text;
+        if (!Value(option, text)) {
+            return false;
+        }
+        if (!ParseInt(text, out) || out < low || out > high) {
+            return Fail(error, "option " + option + " needs a number from " + std::to_string(low) +
+                                   " to " + std::to_string(high));
+        }
+        return true;
+    }
+};
+
+enum class Parsed { kNotThisOption, kOk, kFailed };
+
+Parsed Result(bool ok) {
+    return ok ? Parsed::kOk : Parsed::kFailed;
+}
+
+// The files, the direction and the mirrors.
+Parsed ParseFileAndFrameOption(const std::string& a, ArgumentCursor& c, ConvertJob& job) {
+    if (a == "-i" || a == "--input") {
+        return Result(c.Value(a, job.inputPath));
+    }
+    if (a == "-o" || a == "--output") {
+        return Result(c.Value(a, job.outputPath));
+    }
+    if (a == "--reverse") {
+        job.reverse = 1;
+    } else if (a == "--interlaced") {
+        job.interlaced = 1;
+    } else if (a == "--mirror-horizontal" || a == "--mirror-horizontal=upper" ||
+               a == "--mirror-horizontal=lower") {
+        job.mirrorHorizontal = 1;
+        job.mirrorUpperHalf = a.ends_with("=upper") ? 1 : 0;
+        job.mirrorLowerHalf = a.ends_with("=lower") ? 1 : 0;
+    } else if (a == "--mirror-vertical" || a == "--mirror-vertical=left" ||
+               a == "--mirror-vertical=right") {
+        job.mirrorVertical = 1;
+        job.mirrorLeftHalf = a.ends_with("=left") ? 1 : 0;
+        job.mirrorRightHalf = a.ends_with("=right") ? 1 : 0;
+    } else {
+        return Parsed::kNotThisOption;
+    }
+    return Parsed::kOk;
+}
+
+// The compressor and its settings; quality tells whether --quality was given.
+Parsed ParseCompressorOption(const std::string& a, ArgumentCursor& c, COMPVARS& settings,
+                             bool& quality) {
+    int n = 0;
+    if (a == "--codec") {
+        std::string text;
+        if (!c.Value(a, text)) {
+            return Parsed::kFailed;
+        }
+        if (text.size() > 4 || text.empty()) {
+            Fail(c.error, "a compressor is named by its four-character code, e.g. MJPG");
+            return Parsed::kFailed;
+        }
+        text.resize(4, ' ');
+        settings.fccType = ICTYPE_VIDEO;
+        settings.fccHandler = kmx::MakeFourcc(text[0], text[1], text[2], text[3]);
+    } else if (a == "--quality") {
+        if (!c.Number(a, n, 0, 100)) {
+            return Parsed::kFailed;
+        }
+        settings.lQ = n * 100;
+        quality = true;
+    } else if (a == "--keyframes") {
+        if (!c.Number(a, n, 0, 1000000)) {
+            return Parsed::kFailed;
+        }
+        settings.lKey = n;
+    } else if (a == "--datarate") {
+        if (!c.Number(a, n, 0, 2000000)) {
+            return Parsed::kFailed;
+        }
+        settings.lDataRate = n;
+    } else {
+        return Parsed::kNotThisOption;
+    }
+    return Parsed::kOk;
+}
+
+Parsed ParseOverlayArgument(const std::string& a, ArgumentCursor& c, ConvertJob& job) {
+    if (a != "--overlay") {
+        return Parsed::kNotThisOption;
+    }
+    std::string text;
+    if (!c.Value(a, text)) {
+        return Parsed::kFailed;
+    }
+    std::string reason;
+    if (!ParseOverlayOption(text, job, &reason)) {
+        Fail(c.error, "--overlay " + text + ": " + reason);
+        return Parsed::kFailed;
+    }
+    return Parsed::kOk;
+}
+
+// Takes the project's settings into the job; an output given on the command
+// line wins over the project's.
+bool ApplyProjectFile(const std::string& project, ConvertJob& job, std::string* error) {
+    const std::string outputOverride = job.outputPath;
+    ProjectRecord record;
+    const ProjectFileResult result = ReadProjectFile(project, record);
+    if (result != ProjectFileResult::Ok) {
+        return Fail(error, std::string(ProjectError(result)) + " (" + project + ")");
+    }
+    ApplyProjectToJob(record, job);
+    if (!outputOverride.empty()) {
+        job.outputPath = outputOverride;
+    }
+    return true;
+}
+
 } // namespace
 
 bool BuildJobFromArguments(const std::vector<std::string>& args, ConvertJob& job, bool* help,
@@ -62,90 +193,26 @@ bool BuildJobFromArguments(const std::vector<std::string>& args, ConvertJob& job
     job = MakeInitialJob();
     std::string project;
     bool quality = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                return Fail(error, "option " + a + " needs a value");
-            }
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](int& out, int low, int high) {
-            std::string text;
-            if (!value(text)) {
-                return false;
-            }
-            if (!ParseInt(text, out) || out < low || out > high) {
-                return Fail(error, "option " + a + " needs a number from " + std::to_string(low) +
-                                       " to " + std::to_string(high));
-            }
-            return true;
-        };
-        int n = 0;
-        std::string text;
+    for (ArgumentCursor c{args, error}; c.index < args.size(); ++c.index) {
+        const std::string& a = args[c.index];
         if (a == "--help" || a == "-h") {
             *help = true;
             return true;
-        } else if (a == "-i" || a == "--input") {
-            if (!value(job.inputPath)) {
-                return false;
-            }
-        } else if (a == "-o" || a == "--output") {
-            if (!value(job.outputPath)) {
-                return false;
-            }
-        } else if (a == "--reverse") {
-            job.reverse = 1;
-        } else if (a == "--interlaced") {
-            job.interlaced = 1;
-        } else if (a == "--mirror-horizontal" || a == "--mirror-horizontal=upper" ||
-                   a == "--mirror-horizontal=lower") {
-            job.mirrorHorizontal = 1;
-            job.mirrorUpperHalf = a.ends_with("=upper") ? 1 : 0;
-            job.mirrorLowerHalf = a.ends_with("=lower") ? 1 : 0;
-        } else if (a == "--mirror-vertical" || a == "--mirror-vertical=left" ||
-                   a == "--mirror-vertical=right") {
-            job.mirrorVertical = 1;
-            job.mirrorLeftHalf = a.ends_with("=left") ? 1 : 0;
-            job.mirrorRightHalf = a.ends_with("=right") ? 1 : 0;
-        } else if (a == "--codec") {
-            if (!value(text)) {
-                return false;
-            }
-            if (text.size() > 4 || text.empty()) {
-                return Fail(error, "a compressor is named by its four-character code, e.g. MJPG");
-            }
-            text.resize(4, ' ');
-            job.compressorSettings.fccType = ICTYPE_VIDEO;
-            job.compressorSettings.fccHandler = kmx::MakeFourcc(text[0], text[1], text[2], text[3]);
-        } else if (a == "--quality") {
-            if (!number(n, 0, 100)) {
-                return false;
-            }
-            job.compressorSettings.lQ = n * 100;
-            quality = true;
-        } else if (a == "--keyframes") {
-            if (!number(n, 0, 1000000)) {
-                return false;
-            }
-            job.compressorSettings.lKey = n;
-        } else if (a == "--datarate") {
-            if (!number(n, 0, 2000000)) {
-                return false;
-            }
-            job.compressorSettings.lDataRate = n;
-        } else if (a == "--overlay") {
-            if (!value(text)) {
-                return false;
-            }
-            std::string reason;
-            if (!ParseOverlayOption(text, job, &reason)) {
-                return Fail(error, "--overlay " + text + ": " + reason);
-            }
-        } else if (a == "--preview" || a == "--quiet") {
-            // Handled by the caller.
-        } else if (!a.empty() && a[0] != '-' && project.empty()) {
+        }
+        Parsed parsed = ParseFileAndFrameOption(a, c, job);
+        if (parsed == Parsed::kNotThisOption) {
+            parsed = ParseCompressorOption(a, c, job.compressorSettings, quality);
+        }
+        if (parsed == Parsed::kNotThisOption) {
+            parsed = ParseOverlayArgument(a, c, job);
+        }
+        if (parsed == Parsed::kFailed) {
+            return false;
+        }
+        if (parsed == Parsed::kOk || a == "--preview" || a == "--quiet") {
+            continue; // --preview and --quiet are handled by the caller
+        }
+        if (!a.empty() && a[0] != '-' && project.empty()) {
             project = a;
         } else {
             return Fail(error, "unknown option '" + a + "'");
@@ -154,17 +221,8 @@ bool BuildJobFromArguments(const std::vector<std::string>& args, ConvertJob& job
     if (!quality) {
         job.compressorSettings.lQ = ICQUALITY_DEFAULT;
     }
-    if (!project.empty()) {
-        const std::string outputOverride = job.outputPath;
-        ProjectRecord record;
-        const ProjectFileResult result = ReadProjectFile(project, record);
-        if (result != ProjectFileResult::Ok) {
-            return Fail(error, std::string(ProjectError(result)) + " (" + project + ")");
-        }
-        ApplyProjectToJob(record, job);
-        if (!outputOverride.empty()) {
-            job.outputPath = outputOverride;
-        }
+    if (!project.empty() && !ApplyProjectFile(project, job, error)) {
+        return false;
     }
     if (job.inputPath.empty()) {
         return Fail(error, "no input file (-i IN.avi or a project file)");

@@ -45,15 +45,8 @@ std::string UsableAsInput(CAviReader& reader) {
     return "yes";
 }
 
-} // namespace
-
-bool PrintFileInfo(const std::string& path) {
-    CAviReader reader;
-    if (!reader.Open(path.c_str())) {
-        std::fprintf(stderr, "ERROR: Open AVI file: %s\n", path.c_str());
-        return false;
-    }
-    std::printf("File: %s\n", path.c_str());
+// The first video stream: size, depth, compressor, frames and duration.
+void PrintVideoSummary(CAviReader& reader) {
     AVISTREAMINFOA info{};
     if (reader.GetVideoStreamInfo(0, &info, kInfoSize)) {
         std::string depth = "?";
@@ -72,8 +65,11 @@ bool PrintFileInfo(const std::string& path) {
         std::printf("Frames: %i  Frames/sec.: %6.3f\n", frames, rate);
         std::printf("Duration: %s\n", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
     }
-    std::printf("Usable as input: %s\n", UsableAsInput(reader).c_str());
+}
 
+// Every stream with its header values.
+void PrintStreams(CAviReader& reader) {
+    AVISTREAMINFOA info{};
     std::printf("Streams:\n");
     for (std::uint32_t i = 0; i < reader.GetVideoStreamCount(); ++i) {
         if (!reader.GetVideoStreamInfo(i, &info, kInfoSize)) {
@@ -106,6 +102,21 @@ bool PrintFileInfo(const std::string& path) {
         const double seconds = Rate(info) > 0 ? info.dwLength / Rate(info) : -1.0;
         std::printf(", duration %s\n", FormatTime(seconds).c_str());
     }
+}
+
+} // namespace
+
+bool PrintFileInfo(const std::string& path) {
+    CAviReader reader;
+    if (!reader.Open(path.c_str())) {
+        std::fprintf(stderr, "ERROR: Open AVI file: %s\n", path.c_str());
+        return false;
+    }
+    std::printf("File: %s\n", path.c_str());
+    PrintVideoSummary(reader);
+    std::printf("Usable as input: %s\n", UsableAsInput(reader).c_str());
+
+    PrintStreams(reader);
     return true;
 }
 

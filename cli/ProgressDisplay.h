@@ -12,7 +12,7 @@ class CProgressDisplay {
 public:
     explicit CProgressDisplay(std::FILE* out);
 
-    // frame of total frames has started (from the worker's "i / n" status).
+    // frame of total frames has started (from the worker's progress notice).
     void Frame(long frame, long total);
     // Ends the line; called before anything else is printed and at the end.
     void Break();

@@ -77,6 +77,66 @@ int RunSampleCommand(const std::vector<std::string>& args) {
     return 0;
 }
 
+namespace {
+
+struct DemoFiles {
+    std::string base;
+    std::string first;
+    std::string second;
+    std::string output;
+};
+
+// The base video with audio and the two overlays: 16 and 32 bits, the second
+// one shorter, each with its own frame numbers.
+bool WriteDemoFiles(const DemoFiles& files) {
+    kmx::SampleAviOptions o;
+    o.width = 320;
+    o.height = 240;
+    o.frames = 75;
+    o.audio = true;
+    kmx::SampleAviOptions o1 = o;
+    o1.audio = false;
+    o1.bitsPerPixel = 16;
+    o1.patternOffset = 1000;
+    kmx::SampleAviOptions o2 = o1;
+    o2.bitsPerPixel = 32;
+    o2.frames = 40;
+    o2.patternOffset = 2000;
+    std::string error;
+    if (!kmx::WriteSampleAvi(files.base, o, &error) ||
+        !kmx::WriteSampleAvi(files.first, o1, &error) ||
+        !kmx::WriteSampleAvi(files.second, o2, &error)) {
+        std::fprintf(stderr, "kadrimix-cli demo: %s\n", error.c_str());
+        return false;
+    }
+    std::printf("Sample files: %s, %s, %s\n", files.base.c_str(), files.first.c_str(),
+                files.second.c_str());
+    return true;
+}
+
+// Backwards, mirrored left to right, with both overlays framed.
+bool BuildDemoJob(const DemoFiles& files, ConvertJob& job) {
+    job = MakeInitialJob();
+    job.inputPath = files.base;
+    job.outputPath = files.output;
+    job.reverse = 1;
+    job.mirrorVertical = 1;
+    std::string reason;
+    // Overlay 1 on top in the upper left corner with a red border; overlay 2
+    // from output frame 10 on, lower right, with a yellow border.
+    if (!ParseOverlayOption("1:" + files.first + ":16,16,120,90,border=3,color=FF0000", job,
+                            &reason) ||
+        !ParseOverlayOption("2:" + files.second +
+                                ":176,130,128,96,border=2,color=FFD700,base=10,end=39",
+                            job, &reason)) {
+        std::fprintf(stderr, "kadrimix-cli demo: %s\n", reason.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 int RunDemoCommand(const std::vector<std::string>& args) {
     if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
         std::printf("Usage: kadrimix-cli demo [DIR]\n"
@@ -94,44 +154,10 @@ int RunDemoCommand(const std::vector<std::string>& args) {
                      ec.message().c_str());
         return 1;
     }
-    const std::string base = (dir / "base.avi").string();
-    const std::string first = (dir / "overlay1.avi").string();
-    const std::string second = (dir / "overlay2.avi").string();
-    const std::string output = (dir / "output.avi").string();
-
-    kmx::SampleAviOptions o;
-    o.width = 320;
-    o.height = 240;
-    o.frames = 75;
-    o.audio = true;
-    kmx::SampleAviOptions o1 = o;
-    o1.audio = false;
-    o1.bitsPerPixel = 16;
-    o1.patternOffset = 1000;
-    kmx::SampleAviOptions o2 = o1;
-    o2.bitsPerPixel = 32;
-    o2.frames = 40;
-    o2.patternOffset = 2000;
-    std::string error;
-    if (!kmx::WriteSampleAvi(base, o, &error) || !kmx::WriteSampleAvi(first, o1, &error) ||
-        !kmx::WriteSampleAvi(second, o2, &error)) {
-        std::fprintf(stderr, "kadrimix-cli demo: %s\n", error.c_str());
-        return 1;
-    }
-    std::printf("Sample files: %s, %s, %s\n", base.c_str(), first.c_str(), second.c_str());
-
-    ConvertJob job = MakeInitialJob();
-    job.inputPath = base;
-    job.outputPath = output;
-    job.reverse = 1;
-    job.mirrorVertical = 1;
-    std::string reason;
-    // Overlay 1 on top in the upper left corner with a red border; overlay 2
-    // from output frame 10 on, lower right, with a yellow border.
-    if (!ParseOverlayOption("1:" + first + ":16,16,120,90,border=3,color=FF0000", job, &reason) ||
-        !ParseOverlayOption("2:" + second + ":176,130,128,96,border=2,color=FFD700,base=10,end=39",
-                            job, &reason)) {
-        std::fprintf(stderr, "kadrimix-cli demo: %s\n", reason.c_str());
+    const DemoFiles files{(dir / "base.avi").string(), (dir / "overlay1.avi").string(),
+                          (dir / "overlay2.avi").string(), (dir / "output.avi").string()};
+    ConvertJob job;
+    if (!WriteDemoFiles(files) || !BuildDemoJob(files, job)) {
         return 1;
     }
     std::printf("Converting: reverse, mirror vertical, two overlays with borders\n");
@@ -140,5 +166,5 @@ int RunDemoCommand(const std::vector<std::string>& args) {
         return status;
     }
     std::printf("\nOutput:\n");
-    return PrintFileInfo(output) ? 0 : 1;
+    return PrintFileInfo(files.output) ? 0 : 1;
 }

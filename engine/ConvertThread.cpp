@@ -34,9 +34,10 @@ bool CConvertThread::NotifyDone(bool failed) {
     return PostToDialog(WM_CONVERT_DONE, failed ? 1 : 0, 0);
 }
 
-bool CConvertThread::NotifyProgress(std::int32_t perMille) {
+bool CConvertThread::NotifyProgress(std::int32_t perMille, std::int32_t frame,
+                                    std::int32_t frameCount) {
     return PostToDialog(WM_CONVERT_PROGRESS, static_cast<WPARAM>(static_cast<LPARAM>(perMille)),
-                        -1);
+                        PackProgressFrames(frame, frameCount));
 }
 
 bool CConvertThread::NotifyStatus(const char* text) {

@@ -49,7 +49,10 @@ public:
     bool PostToDialog(std::uint32_t message, WPARAM wParam, LPARAM lParam,
                       std::shared_ptr<void> keepAlive = {});
     bool NotifyDone(bool failed);
-    bool NotifyProgress(std::int32_t perMille);
+    // perMille -1 hides the progress; frame (from 1) and frameCount travel
+    // in lParam (see Notification::ProgressFrame), -1 when unknown.
+    bool NotifyProgress(std::int32_t perMille, std::int32_t frame = -1,
+                        std::int32_t frameCount = -1);
     // Dropped (false) while the receiver has not taken the previous text.
     bool NotifyStatus(const char* text);
     // Dropped (false) while the previous frame is pending, or for no frame.
@@ -64,13 +67,55 @@ public:
     void ReleaseBuffers();
 
 private:
+    // What the opening steps learn from the input and pass on.
+    struct RunFormats {
+        AVISTREAMINFOA videoInfo{};
+        AVISTREAMINFOA audioInfo{};
+        BITMAPINFOHEADER frameFormat{}; // the first frame's header
+        std::int64_t maxFrameSize = 0;  // largest compressed (or raw) frame
+    };
+    // One decoded frame in frame_: its pixels and their layout.
+    struct FrameLayout {
+        std::uint8_t* pixels = nullptr;
+        std::int64_t dataSize = 0;
+        int width = 0;
+        int height = 0;
+        int bytesPerPixel = 0;
+    };
+
+    // The run's steps, in order; each reports its own failure.
     bool OpenAndConvert();
+    bool ReadInputFormats(RunFormats& formats);
+    bool CreateOutput();
+    bool SetUpCompressor(RunFormats& formats);
+    bool StartCompressor(RunFormats& formats);
+    bool CreateStreams(const RunFormats& formats);
+    // The clean-up every run takes once the output exists: ends the
+    // compressor, closes input and output. ok is the run's result so far;
+    // returns it, false also when the output cannot be completed.
+    bool CloseRun(bool ok);
+
     bool ConvertFrames();
-    void CopyAudio(std::int32_t n, std::int32_t f, std::int32_t L, std::int32_t& p);
+    void PrepareFrameBuffers();
+    bool ReadFrame(std::int32_t frameIndex, FrameLayout& frame);
+    bool TransformFrame(const FrameLayout& frame, std::int32_t outputIndex);
+    bool CompressAndWrite(const FrameLayout& frame);
+    // Copies the audio that belongs to input frame frameIndex of frameCount
+    // frames to the output. audioLength is the input's audio length in
+    // samples; nextSample is the next sample still to be copied (counting
+    // down when the run is reversed) and is moved on past what was copied.
+    void CopyAudio(std::int32_t frameCount, std::int32_t frameIndex, std::int32_t audioLength,
+                   std::int32_t& nextSample);
+    // The two directions of CopyAudio, up to and including sample target.
+    void CopyAudioForward(std::int64_t target, std::int32_t& nextSample);
+    void CopyAudioBackward(std::int64_t target, std::int32_t& nextSample);
     bool OpenOverlays();
     void DrawOverlays(std::uint8_t* pixels, int W, int H, int B, std::int32_t frameIndex);
     void ReleaseOverlay(OverlaySettings& slot);
     bool OutputWouldReplaceAnInput() const;
+    // Header bytes of a frame: the header itself and, below 16 bits, the
+    // colour table, taken as 1024 bytes.
+    static std::int64_t HeaderBytes(const BITMAPINFOHEADER& header);
     bool AbortRequested() const { return abort_.load(std::memory_order_acquire) != 0; }
 
     const std::atomic<std::int32_t>& abort_;

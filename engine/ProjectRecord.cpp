@@ -2,6 +2,7 @@
 
 #include "media/ByteOrder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,27 @@ namespace {
 constexpr std::size_t kChecksOffset = 720;
 constexpr std::size_t kOverlaysOffset = 996;
 constexpr std::size_t kOverlayBlockSize = 556;
+constexpr std::size_t kOverlayColorOffset = 280; // in the slot's block, after the path
+
+// The numeric fields of an overlay slot: their places in the slot's block of
+// the file and their members in the record and in the job.
+struct OverlayField {
+    std::size_t offset;
+    std::int32_t ProjectOverlay::*record;
+    std::int32_t OverlaySettings::*job;
+};
+constexpr OverlayField kOverlayFields[] = {
+    {260, &ProjectOverlay::x, &OverlaySettings::x},
+    {264, &ProjectOverlay::y, &OverlaySettings::y},
+    {268, &ProjectOverlay::width, &OverlaySettings::width},
+    {272, &ProjectOverlay::height, &OverlaySettings::height},
+    {276, &ProjectOverlay::borderWidth, &OverlaySettings::borderWidth},
+    {284, &ProjectOverlay::crop, &OverlaySettings::crop},
+    {288, &ProjectOverlay::overlayStart, &OverlaySettings::overlayStart},
+    {292, &ProjectOverlay::overlayEnd, &OverlaySettings::overlayEnd},
+    {296, &ProjectOverlay::baseStart, &OverlaySettings::baseStart},
+    {300, &ProjectOverlay::noResize, &OverlaySettings::noResize},
+};
 
 // Copies text into a field of size bytes, cut so the terminator always fits
 // and a multi-byte UTF-8 character is never split.
@@ -68,17 +90,10 @@ ProjectBytes EncodeProject(const ProjectRecord& project) {
         const ProjectOverlay& o = project.overlays[slot];
         std::uint8_t* block = b + kOverlaysOffset + kOverlayBlockSize * slot;
         StoreText(block, kProjectPathField, o.path);
-        kmx::StoreI32(block + 260, o.x);
-        kmx::StoreI32(block + 264, o.y);
-        kmx::StoreI32(block + 268, o.width);
-        kmx::StoreI32(block + 272, o.height);
-        kmx::StoreI32(block + 276, o.borderWidth);
-        std::memcpy(block + 280, o.borderColor.data(), 3);
-        kmx::StoreI32(block + 284, o.crop);
-        kmx::StoreI32(block + 288, o.overlayStart);
-        kmx::StoreI32(block + 292, o.overlayEnd);
-        kmx::StoreI32(block + 296, o.baseStart);
-        kmx::StoreI32(block + 300, o.noResize);
+        for (const OverlayField& field : kOverlayFields) {
+            kmx::StoreI32(block + field.offset, o.*field.record);
+        }
+        std::memcpy(block + kOverlayColorOffset, o.borderColor.data(), o.borderColor.size());
     }
     return bytes;
 }
@@ -103,17 +118,10 @@ ProjectDecodeResult DecodeProject(const ProjectBytes& bytes, ProjectRecord& proj
         ProjectOverlay& o = p.overlays[slot];
         const std::uint8_t* block = b + kOverlaysOffset + kOverlayBlockSize * slot;
         o.path = LoadText(block, kProjectPathField);
-        o.x = kmx::LoadI32(block + 260);
-        o.y = kmx::LoadI32(block + 264);
-        o.width = kmx::LoadI32(block + 268);
-        o.height = kmx::LoadI32(block + 272);
-        o.borderWidth = kmx::LoadI32(block + 276);
-        std::memcpy(o.borderColor.data(), block + 280, 3);
-        o.crop = kmx::LoadI32(block + 284);
-        o.overlayStart = kmx::LoadI32(block + 288);
-        o.overlayEnd = kmx::LoadI32(block + 292);
-        o.baseStart = kmx::LoadI32(block + 296);
-        o.noResize = kmx::LoadI32(block + 300);
+        for (const OverlayField& field : kOverlayFields) {
+            o.*field.record = kmx::LoadI32(block + field.offset);
+        }
+        std::memcpy(o.borderColor.data(), block + kOverlayColorOffset, o.borderColor.size());
     }
     project = std::move(p);
     return ProjectDecodeResult::Ok;
@@ -174,17 +182,10 @@ ProjectRecord ProjectFromJob(const ConvertJob& job, const std::string& compresso
         const OverlaySettings& s = job.overlays[i];
         ProjectOverlay& o = p.overlays[i];
         o.path = s.path;
-        o.x = s.x;
-        o.y = s.y;
-        o.width = s.width;
-        o.height = s.height;
-        o.borderWidth = s.borderWidth;
+        for (const OverlayField& field : kOverlayFields) {
+            o.*field.record = s.*field.job;
+        }
         o.borderColor = {s.borderColor[0], s.borderColor[1], s.borderColor[2]};
-        o.crop = s.crop;
-        o.overlayStart = s.overlayStart;
-        o.overlayEnd = s.overlayEnd;
-        o.baseStart = s.baseStart;
-        o.noResize = s.noResize;
     }
     return p;
 }
@@ -207,18 +208,9 @@ void ApplyProjectToJob(const ProjectRecord& project, ConvertJob& job) {
         const ProjectOverlay& o = project.overlays[i];
         OverlaySettings& s = job.overlays[i];
         s.path = o.path;
-        s.x = o.x;
-        s.y = o.y;
-        s.width = o.width;
-        s.height = o.height;
-        s.borderWidth = o.borderWidth;
-        s.borderColor[0] = o.borderColor[0];
-        s.borderColor[1] = o.borderColor[1];
-        s.borderColor[2] = o.borderColor[2];
-        s.crop = o.crop;
-        s.overlayStart = o.overlayStart;
-        s.overlayEnd = o.overlayEnd;
-        s.baseStart = o.baseStart;
-        s.noResize = o.noResize;
+        for (const OverlayField& field : kOverlayFields) {
+            s.*field.job = o.*field.record;
+        }
+        std::copy(o.borderColor.begin(), o.borderColor.end(), s.borderColor.begin());
     }
 }

@@ -24,8 +24,18 @@ inline constexpr std::uint32_t WM_CONVERT_QUESTION = WM_USER + 103; // text, rep
 inline constexpr std::uint32_t WM_CONVERT_DONE = WM_USER + 104;   // 0 finished, 1 failed or aborted
 inline constexpr std::uint32_t WM_CONVERT_STATUS = WM_USER + 105; // StatusTextCell*
 inline constexpr std::uint32_t WM_CONVERT_PREVIEW = WM_USER + 106;  // frame, pending length
-inline constexpr std::uint32_t WM_CONVERT_PROGRESS = WM_USER + 107; // per mille or -1, -1
+inline constexpr std::uint32_t WM_CONVERT_PROGRESS = WM_USER + 107; // per mille or -1, frames
 inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 108;
+
+// The lParam of the progress notice: the frame just started (from 1) in the
+// low 32 bits, the frame count in the high 32 bits; both -1 (lParam -1) when
+// no frame is under way.
+static_assert(sizeof(LPARAM) >= 8, "the progress notice packs two 32-bit numbers into lParam");
+inline constexpr LPARAM PackProgressFrames(std::int32_t frame, std::int32_t frameCount) {
+    return static_cast<LPARAM>(
+        (static_cast<std::uint64_t>(static_cast<std::uint32_t>(frameCount)) << 32) |
+        static_cast<std::uint32_t>(frame));
+}
 
 // Answers written into a reply cell.
 inline constexpr std::int32_t kReplyOk = 13;

@@ -51,6 +51,14 @@ std::vector<int> FrameNumbers(const std::string& path) {
     return numbers;
 }
 
+TEST(CliRun, VersionIsTheProductsShownVersion) {
+    // The version comes from the build's project version; what is shown must
+    // stay "1.10" (not "1.1"), as window titles and the about dialog show it.
+    const CliRun run = Cli({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Kadrimix 1.10\n");
+}
+
 TEST(CliRun, SampleInfoAndConvert) {
     TempDir dir;
     const std::string in = dir.File("in.avi");

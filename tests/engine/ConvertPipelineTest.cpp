@@ -22,6 +22,14 @@ std::string MakeSample(const TempDir& dir, const std::string& name, kmx::SampleA
     return path;
 }
 
+// A sample whose frames show the numbers from firstNumber on, to tell its
+// frames from the base video's in the output.
+std::string MakeOverlay(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options,
+                        int firstNumber) {
+    options.patternOffset = firstNumber;
+    return MakeSample(dir, name, options);
+}
+
 // The pixel rows of every frame of a file, read with our own reader.
 struct Decoded {
     int width = 0, height = 0, bits = 0;
@@ -125,10 +133,17 @@ TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
     const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, output));
     ASSERT_EQ(outcome.done, 0);
     EXPECT_TRUE(outcome.messages.empty());
-    ASSERT_FALSE(outcome.progress.empty());
+    // The notice before the first frame hides the progress, then one per frame
+    // with its number and the frame count.
+    ASSERT_EQ(outcome.progress.size(), 27u);
     EXPECT_EQ(outcome.progress.front(), -1);
     EXPECT_EQ(outcome.progress[1], 1000 * 1 / 26);
     EXPECT_EQ(outcome.progress.back(), 1000);
+    ASSERT_EQ(outcome.progressFrames.size(), 27u);
+    EXPECT_EQ(outcome.progressFrames.front(), std::make_pair(-1, -1));
+    for (int i = 1; i <= 26; ++i) {
+        EXPECT_EQ(outcome.progressFrames[static_cast<std::size_t>(i)], std::make_pair(i, 26));
+    }
     // Status texts the window has not taken yet are dropped, never queued:
     // those that arrive count up from the first.
     EXPECT_EQ(outcome.statuses.front(), "1 / 26");
@@ -323,40 +338,62 @@ TEST(ConvertPipeline, OutputNamingAnInputIsRefusedBeforeAnythingIsDeleted) {
     EXPECT_EQ(Numbers(ReadAll(overlay)), (std::vector<int>{0, 1}));
 }
 
+// An overlay drawn unscaled over the whole 160 x 120 frame: its frames
+// first..last from output frame base on.
+void CoverWholeFrame(OverlaySettings& slot, const std::string& path, int first, int last,
+                     int base) {
+    slot.path = path;
+    slot.width = 160;
+    slot.height = 120;
+    slot.noResize = 1;
+    slot.overlayStart = first;
+    slot.overlayEnd = last;
+    slot.baseStart = base;
+}
+
 TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTop) {
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 20));
-    kmx::SampleAviOptions overlayOptions = Options(160, 120, 16, 30);
-    overlayOptions.patternOffset = 1000;
-    const std::string overlay = MakeSample(dir, "over.avi", overlayOptions);
-    kmx::SampleAviOptions topOptions = Options(160, 120, 32, 30);
-    topOptions.patternOffset = 2000;
-    const std::string top = MakeSample(dir, "top.avi", topOptions);
+    const std::string overlay = MakeOverlay(dir, "over.avi", Options(160, 120, 16, 30), 1000);
+    const std::string top = MakeOverlay(dir, "top.avi", Options(160, 120, 32, 30), 2000);
 
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     // Slot 2: overlay frames 10..19 on output frames 5..14, covering the frame.
-    OverlaySettings& lower = job.overlays[1];
-    lower.path = overlay;
-    lower.width = 160;
-    lower.height = 120;
-    lower.noResize = 1;
-    lower.overlayStart = 10;
-    lower.overlayEnd = 19;
-    lower.baseStart = 5;
+    CoverWholeFrame(job.overlays[1], overlay, 10, 19, 5);
     // Slot 1: overlay frame 0..2 on output frames 12..14, on top of slot 2.
-    OverlaySettings& upper = job.overlays[0];
-    upper.path = top;
-    upper.width = 160;
-    upper.height = 120;
-    upper.noResize = 1;
-    upper.overlayEnd = 2;
-    upper.baseStart = 12;
+    CoverWholeFrame(job.overlays[0], top, 0, 2, 12);
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0);
     const std::vector<int> numbers = Numbers(ReadAll(dir.File("out.avi")));
     const std::vector<int> expected = {0,    1,    2,    3,    4,    1010, 1011, 1012, 1013, 1014,
                                        1015, 1016, 2000, 2001, 2002, 15,   16,   17,   18,   19};
     EXPECT_EQ(numbers, expected);
+}
+
+TEST(ConvertPipeline, TheRunWorksOnItsOwnCopyOfTheJob) {
+    // The job is handed over by pointer and a copy of it shares the slots'
+    // open readers. The worker clears and releases the readers of its own
+    // copy only: a reader the caller's job carries stays there, open (here in
+    // an unused slot on top), and the output shows only the slot's own file.
+    TempDir dir;
+    const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 4));
+    const std::string overlay = MakeOverlay(dir, "over.avi", Options(160, 120, 24, 4), 1000);
+
+    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
+    CoverWholeFrame(job.overlays[0], "", 0, 3, 100);
+    CoverWholeFrame(job.overlays[1], overlay, 0, 3, 0);
+    auto callers = std::make_shared<CAviReader>();
+    ASSERT_TRUE(callers->Open(overlay.c_str()));
+    ASSERT_TRUE(callers->StartVideoRetrieve(0));
+    job.overlays[0].reader = callers;
+
+    const JobOutcome outcome = RunJobOnWorker(job);
+    ASSERT_EQ(outcome.done, 0);
+    EXPECT_EQ(Numbers(ReadAll(dir.File("out.avi"))), (std::vector<int>{1000, 1001, 1002, 1003}));
+    EXPECT_EQ(job.overlays[0].reader, callers);
+    const BITMAPINFOHEADER* frame = nullptr;
+    callers->GetVideoFrame(0, 3, &frame);
+    EXPECT_NE(frame, nullptr); // still open and usable
 }
 
 TEST(ConvertPipeline, EightBitOverlayIsRefused) {

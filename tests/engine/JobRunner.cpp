@@ -2,6 +2,41 @@
 
 #include <chrono>
 
+namespace {
+
+// Records everything and answers every message with OK.
+class CRecordingHandler final : public INotificationHandler {
+public:
+    CRecordingHandler(JobOutcome& outcome, bool takeStatus, bool takePreviews)
+        : outcome_(outcome), takeStatus_(takeStatus), takePreviews_(takePreviews) {}
+
+    std::int32_t OnMessage(const Notification& n) override {
+        outcome_.messages.emplace_back(n.Text());
+        return kReplyOk;
+    }
+    void OnStatus(const Notification& n) override {
+        outcome_.statuses.push_back(takeStatus_ ? n.TakeStatus() : std::string());
+    }
+    void OnPreview(const Notification& n) override {
+        ++outcome_.previews;
+        if (takePreviews_) {
+            outcome_.lastPreview.assign(n.PreviewFrame(), n.PreviewFrame() + n.PreviewLength());
+            n.ReleasePreview();
+        }
+    }
+    void OnProgress(const Notification& n) override {
+        outcome_.progress.push_back(n.PerMille());
+        outcome_.progressFrames.emplace_back(n.ProgressFrame(), n.ProgressFrameCount());
+    }
+
+private:
+    JobOutcome& outcome_;
+    const bool takeStatus_;
+    const bool takePreviews_;
+};
+
+} // namespace
+
 JobOutcome RunJobOnWorker(const ConvertJob& job, bool takeStatus, bool takePreviews) {
     CWorkerThread worker(CWorkerThread::Timing{std::chrono::milliseconds(10), 99});
     CNotificationQueue queue;
@@ -11,43 +46,10 @@ JobOutcome RunJobOnWorker(const ConvertJob& job, bool takeStatus, bool takePrevi
                              reinterpret_cast<LPARAM>(&job))) {
         return outcome;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (std::chrono::steady_clock::now() < deadline) {
-        Notification n;
-        if (!queue.Wait(n, std::chrono::milliseconds(100))) {
-            continue;
-        }
-        switch (n.message) {
-        case WM_CONVERT_MESSAGE:
-        case WM_CONVERT_QUESTION:
-            outcome.messages.emplace_back(n.Text());
-            n.Reply(kReplyOk);
-            break;
-        case WM_CONVERT_STATUS:
-            if (takeStatus) {
-                outcome.statuses.push_back(n.TakeStatus());
-            } else {
-                outcome.statuses.emplace_back();
-            }
-            break;
-        case WM_CONVERT_PREVIEW:
-            ++outcome.previews;
-            if (takePreviews) {
-                outcome.lastPreview.assign(n.PreviewFrame(), n.PreviewFrame() + n.PreviewLength());
-                n.ReleasePreview();
-            }
-            break;
-        case WM_CONVERT_PROGRESS:
-            outcome.progress.push_back(n.PerMille());
-            break;
-        case WM_CONVERT_DONE:
-            outcome.done = static_cast<int>(n.wParam);
-            worker.StopWorker();
-            return outcome;
-        default:
-            break;
-        }
-    }
+    CRecordingHandler handler(outcome, takeStatus, takePreviews);
+    PumpOptions options;
+    options.deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    outcome.done = PumpNotifications(queue, handler, options);
     worker.StopWorker();
     return outcome;
 }

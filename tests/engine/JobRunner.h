@@ -4,17 +4,19 @@
 #pragma once
 
 #include "engine/ConvertJob.h"
-#include "engine/NotificationQueue.h"
+#include "engine/NotificationPump.h"
 #include "engine/WorkerThread.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct JobOutcome {
     int done = -1; // wParam of the completion notice; -1 when none came
     std::vector<std::string> messages;
     std::vector<std::string> statuses;
-    std::vector<int> progress;
+    std::vector<int> progress;                       // per mille of every progress notice
+    std::vector<std::pair<int, int>> progressFrames; // its frame and frame count
     int previews = 0;
     std::vector<std::uint8_t> lastPreview;
 };

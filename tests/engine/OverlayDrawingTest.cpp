@@ -237,6 +237,17 @@ TEST(OverlayDrawing, BadRectanglesAreClippedOrIgnored) {
     }
 }
 
+// The overlay index that shows at place of the rectangle's extent: scaled
+// from the overlay's size, then pulled towards its centre by the crop zoom.
+long long ReferenceSource(long long place, int overlaySize, int extent, int crop) {
+    const long long scaled = (static_cast<long long>(overlaySize) * place) / extent;
+    if (crop <= 0) {
+        return scaled;
+    }
+    const long long middle = overlaySize / 2;
+    return middle + ((scaled - middle) * middle) / (crop + middle);
+}
+
 // The per-pixel formula, written out plainly, as the judge of the cached
 // column map and the clipping.
 void ReferenceScaled(Picture& base, const Picture& overlay, const OverlaySettings& s) {
@@ -245,22 +256,13 @@ void ReferenceScaled(Picture& base, const Picture& overlay, const OverlaySetting
             continue;
         }
         const long long r = i - s.y;
-        long long o = (static_cast<long long>(overlay.height) * r) / s.height;
-        if (s.crop > 0) {
-            const long long m = overlay.height / 2;
-            o = m + ((o - m) * m) / (s.crop + m);
-        }
-        o &= ~1LL;
+        const long long o = ReferenceSource(r, overlay.height, s.height, s.crop) & ~1LL;
         for (long long k = s.x; k < static_cast<long long>(s.x) + s.width && k < base.width; ++k) {
             if (k < 0) {
                 continue;
             }
             const long long q = k - s.x;
-            long long c = (static_cast<long long>(overlay.width) * q) / s.width;
-            if (s.crop > 0) {
-                const long long n = overlay.width / 2;
-                c = n + ((c - n) * n) / (s.crop + n);
-            }
+            const long long c = ReferenceSource(q, overlay.width, s.width, s.crop);
             std::uint8_t* d = base.At(static_cast<int>(k), static_cast<int>(i));
             const std::uint8_t* src =
                 const_cast<Picture&>(overlay).At(static_cast<int>(c), static_cast<int>(o));

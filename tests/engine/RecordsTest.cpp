@@ -11,41 +11,6 @@
 
 namespace {
 
-TEST(Records, InitialJobIsWhatTheMainWindowStartsWith) {
-    const ConvertJob job = MakeInitialJob();
-    EXPECT_TRUE(job.inputPath.empty());
-    EXPECT_TRUE(job.outputPath.empty());
-    EXPECT_EQ(job.compressorSettings.cbSize, 64);
-    EXPECT_EQ(job.compressorSettings.fccHandler, 0u);
-    EXPECT_TRUE(kmx::IsUncompressed(job.compressorSettings));
-    EXPECT_EQ(job.preview + job.reverse + job.interlaced + job.mirrorVertical +
-                  job.mirrorHorizontal + job.mirrorLeftHalf + job.mirrorRightHalf +
-                  job.mirrorUpperHalf + job.mirrorLowerHalf,
-              0);
-    for (int i = 0; i < kOverlaySlotCount; ++i) {
-        const OverlaySettings& slot = job.overlays[i];
-        EXPECT_EQ(slot.number, i + 1);
-        EXPECT_TRUE(slot.path.empty());
-        EXPECT_EQ(slot.x | slot.y | slot.width | slot.height | slot.borderWidth | slot.crop |
-                      slot.overlayStart | slot.overlayEnd | slot.baseStart | slot.noResize,
-                  0);
-        EXPECT_EQ(slot.borderColor, (std::array<std::uint8_t, 4>{0, 0, 0, 0}));
-        EXPECT_EQ(slot.reader, nullptr);
-        EXPECT_EQ(slot.nextFrame, 0);
-    }
-}
-
-TEST(Records, JobCopiesAreIndependent) {
-    ConvertJob job = MakeInitialJob();
-    job.inputPath = "in.avi";
-    job.overlays[3].path = "over.avi";
-    ConvertJob copy = job;
-    job.inputPath = "changed.avi";
-    job.overlays[3].path.clear();
-    EXPECT_EQ(copy.inputPath, "in.avi");
-    EXPECT_EQ(copy.overlays[3].path, "over.avi");
-}
-
 TEST(Records, CompVarsSerialisesSixteenLittleEndianMembersInOrder) {
     COMPVARS cv = kmx::MakeEmptyCompVars();
     cv.dwFlags = 1;

@@ -1,5 +1,5 @@
 #include "engine/WorkerThread.h"
-#include "engine/NotificationQueue.h"
+#include "engine/NotificationPump.h"
 #include "media/AviReader.h"
 #include "media/TestPattern.h"
 #include "tests/engine/JobRunner.h"
@@ -55,25 +55,47 @@ private:
     bool released_ = false;
 };
 
-// Handles notifications until the completion notice; returns its wParam.
-int DrainUntilDone(CNotificationQueue& queue, std::vector<Notification>* messages = nullptr) {
-    for (int waited = 0; waited < 600; ++waited) {
-        Notification n;
-        if (!queue.Wait(n, 100ms)) {
-            continue;
+// Takes the status texts and answers messages with OK, or keeps them
+// unanswered in *kept.
+class CDrainingHandler final : public INotificationHandler {
+public:
+    explicit CDrainingHandler(std::vector<Notification>* kept) : kept_(kept) {}
+    std::int32_t OnMessage(const Notification& n) override {
+        if (kept_ == nullptr) {
+            return kReplyOk;
         }
-        if (n.message == WM_CONVERT_DONE) {
-            return static_cast<int>(n.wParam);
-        }
-        if (n.message == WM_CONVERT_STATUS) {
-            n.TakeStatus();
-        } else if (n.message == WM_CONVERT_MESSAGE && messages != nullptr) {
-            messages->push_back(n);
-        } else if (n.message == WM_CONVERT_MESSAGE) {
-            n.Reply(kReplyOk);
-        }
+        kept_->push_back(n);
+        return kNoAnswerYet;
     }
-    return -1;
+
+private:
+    std::vector<Notification>* kept_;
+};
+
+// Handles notifications until the completion notice; returns its wParam, or
+// -1 when none came within a minute.
+int DrainUntilDone(CNotificationQueue& queue, std::vector<Notification>* messages = nullptr) {
+    CDrainingHandler handler(messages);
+    PumpOptions options;
+    options.deadline = std::chrono::steady_clock::now() + 60s;
+    return PumpNotifications(queue, handler, options);
+}
+
+// An uncompressed test-pattern video at path.
+bool WriteSample(const std::string& path, int width, int height, int frames, bool audio = false) {
+    kmx::SampleAviOptions options;
+    options.width = width;
+    options.height = height;
+    options.frames = frames;
+    options.audio = audio;
+    return kmx::WriteSampleAvi(path, options);
+}
+
+// Starts the worker and hands it the job with its notification target.
+bool StartJob(CWorkerThread& worker, INotificationTarget& target, const ConvertJob& job) {
+    return worker.StartWorker() &&
+           worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
+                               reinterpret_cast<LPARAM>(&job));
 }
 
 const CWorkerThread::Timing kFast{10ms, 20};
@@ -104,19 +126,12 @@ TEST(WorkerThread, IdleRequestsAnswerAtOnce) {
 
 TEST(WorkerThread, AbortEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
     TempDir dir;
-    kmx::SampleAviOptions options;
-    options.width = 64;
-    options.height = 48;
-    options.frames = 40;
-    options.audio = true;
-    ASSERT_TRUE(kmx::WriteSampleAvi(dir.File("in.avi"), options));
+    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 64, 48, 40, true));
     ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
 
     CWorkerThread worker(kFast);
     HoldingTarget target(1000 * 11 / 40); // progress of frame 11: frames 1..10 are written
-    ASSERT_TRUE(worker.StartWorker());
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, target, job));
     target.WaitUntilHeld();
     auto aborted = std::async(std::launch::async, [&] { return worker.AbortJob(); });
     std::this_thread::sleep_for(30ms); // the abort request is raised while the worker is held
@@ -139,18 +154,12 @@ TEST(WorkerThread, AbortEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
 
 TEST(WorkerThread, AbortWaitIsBoundedWhenTheWorkerDoesNotReturn) {
     TempDir dir;
-    kmx::SampleAviOptions options;
-    options.width = 32;
-    options.height = 16;
-    options.frames = 5;
-    ASSERT_TRUE(kmx::WriteSampleAvi(dir.File("in.avi"), options));
+    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 5));
     ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
 
     CWorkerThread worker(CWorkerThread::Timing{10ms, 5});
     HoldingTarget target(1000 * 2 / 5);
-    ASSERT_TRUE(worker.StartWorker());
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, target, job));
     target.WaitUntilHeld();
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(worker.AbortJob()); // five polls, then it gives up
@@ -169,9 +178,7 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
     ConvertJob job = SimpleJob(dir.File("missing.avi"), dir.File("out.avi"));
     CWorkerThread worker(kFast);
     CNotificationQueue queue;
-    ASSERT_TRUE(worker.StartWorker());
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, queue, job));
 
     Notification message;
     while (queue.Wait(message, 2s) && message.message != WM_CONVERT_MESSAGE) {
@@ -202,17 +209,11 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
 
 TEST(WorkerThread, StopWorkerEndsARunningJob) {
     TempDir dir;
-    kmx::SampleAviOptions options;
-    options.width = 32;
-    options.height = 16;
-    options.frames = 10;
-    ASSERT_TRUE(kmx::WriteSampleAvi(dir.File("in.avi"), options));
+    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 10));
     ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
     CWorkerThread worker(kFast);
     HoldingTarget target(1000 * 3 / 10);
-    ASSERT_TRUE(worker.StartWorker());
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&target),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, target, job));
     target.WaitUntilHeld();
     auto stopped = std::async(std::launch::async, [&] { return worker.StopWorker(); });
     std::this_thread::sleep_for(30ms);

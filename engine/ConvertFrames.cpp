@@ -1,0 +1,225 @@
+// The frame loop of a run: every frame is read and checked, transformed,
+// given its overlays, offered as a preview, compressed and written, and the
+// audio that belongs to it is copied along (also backwards), so the sound
+// stays in step with the pictures.
+#include "engine/ConvertThread.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+bool CConvertThread::ConvertFrames() {
+    const std::int32_t frameCount = input_.GetVideoLength(0);
+    std::int32_t audioLength = 0;
+    std::int32_t nextSample = 0;
+    if (audio_) {
+        audioLength = input_.GetAudioLength(0);
+        if (job_.reverse != 0) {
+            nextSample = audioLength - 1;
+        }
+    }
+    PrepareFrameBuffers();
+    for (std::int32_t i = 1; i <= frameCount; ++i) {
+        NotifyProgress(static_cast<std::int32_t>((std::int64_t{1000} * i) / frameCount), i,
+                       frameCount);
+        char status[64];
+        std::snprintf(status, sizeof status, "%u / %u", static_cast<unsigned>(i),
+                      static_cast<unsigned>(frameCount));
+        NotifyStatus(status);
+        if (AbortRequested()) {
+            return false;
+        }
+        const std::int32_t frameIndex = job_.reverse != 0 ? frameCount - i : i - 1;
+        FrameLayout frame;
+        if (!ReadFrame(frameIndex, frame) || !TransformFrame(frame, i - 1) ||
+            !CompressAndWrite(frame)) {
+            return false;
+        }
+        if (audio_) {
+            CopyAudio(frameCount, frameIndex, audioLength, nextSample);
+        }
+    }
+    return true;
+}
+
+void CConvertThread::PrepareFrameBuffers() {
+    if (audio_) {
+        try {
+            std::vector<std::uint8_t>(kAudioBufferSize).swap(audioBuffer_);
+        } catch (const std::bad_alloc&) {
+            std::vector<std::uint8_t>().swap(audioBuffer_);
+            audio_ = false;
+        }
+    }
+    std::vector<std::uint8_t>().swap(frame_);
+    frameSize_ = 0;
+    transforms_.Reset();
+}
+
+bool CConvertThread::ReadFrame(std::int32_t frameIndex, FrameLayout& frame) {
+    const BITMAPINFOHEADER* header = nullptr;
+    input_.GetVideoFrame(0, frameIndex, &header);
+    if (header == nullptr) {
+        ReportMessage(nullptr, "ERROR: Getting Video Frame");
+        return false;
+    }
+    const std::int64_t headerSize = HeaderBytes(*header);
+    const std::int64_t dataSize = header->biSizeImage;
+    const std::int64_t width = header->biWidth;
+    const std::int64_t height = header->biHeight;
+    const std::int64_t bytesPerPixel = header->biBitCount / 8;
+    // 64-bit, so that no header can make the product wrap around; frames
+    // below 8 bits have no whole bytes per pixel and are refused too.
+    if (bytesPerPixel < 1 || bytesPerPixel * height * width != dataSize) {
+        ReportMessage(nullptr, "ERROR: Inconsistant Frame Bitmap Data");
+        return false;
+    }
+    if (frame_.empty()) {
+        frameSize_ = headerSize + dataSize;
+        try {
+            frame_.resize(static_cast<std::size_t>(frameSize_));
+        } catch (const std::bad_alloc&) {
+            ReportMessage(nullptr, "ERROR: No more memory available");
+            return false;
+        }
+    }
+    if (headerSize + dataSize != frameSize_) {
+        ReportMessage(nullptr, "ERROR: Frame data size changed during processing");
+        return false;
+    }
+    std::memcpy(frame_.data(), header, static_cast<std::size_t>(frameSize_));
+    frame.pixels = frame_.data() + headerSize;
+    frame.dataSize = dataSize;
+    frame.width = static_cast<int>(width);
+    frame.height = static_cast<int>(height);
+    frame.bytesPerPixel = static_cast<int>(bytesPerPixel);
+    return true;
+}
+
+bool CConvertThread::TransformFrame(const FrameLayout& frame, std::int32_t outputIndex) {
+    const int w = frame.width;
+    const int h = frame.height;
+    const int b = frame.bytesPerPixel;
+    if (job_.interlaced != 0 && job_.reverse != 0 &&
+        !transforms_.FrameCombineOddAndOldEven(frame.pixels, w, h, b)) {
+        ReportMessage(nullptr, "ERROR: No more memory available (FrameCombineOddAndOldEven)");
+        return false;
+    }
+    if (job_.mirrorHorizontal != 0) {
+        transforms_.MirrorRows(frame.pixels, w, h, b, job_.interlaced != 0,
+                               job_.mirrorUpperHalf != 0, job_.mirrorLowerHalf != 0);
+    }
+    if (job_.mirrorVertical != 0) {
+        transforms_.MirrorColumns(frame.pixels, w, h, b, job_.mirrorLeftHalf != 0,
+                                  job_.mirrorRightHalf != 0);
+    }
+    if (overlaysActive_) {
+        DrawOverlays(frame.pixels, w, h, b, outputIndex);
+    }
+    if (job_.preview != 0) {
+        NotifyPreview(frame_.data(), static_cast<std::int32_t>(frameSize_));
+    }
+    return true;
+}
+
+bool CConvertThread::CompressAndWrite(const FrameLayout& frame) {
+    const void* data = frame.pixels;
+    std::int32_t size = static_cast<std::int32_t>(frame.dataSize);
+    bool key = true;
+    if (compressor_ != nullptr) {
+        size = 0;
+        data = compressor_->SeqCompressFrame(frame.pixels, frame.dataSize, &key, &size);
+        if (data == nullptr) {
+            ReportMessage(nullptr, "ERROR: Compress Video Frame");
+            return false;
+        }
+    }
+    if (!output_.WriteVideoFrame(data, size, key ? 1 : 0)) {
+        ReportMessage(nullptr, "ERROR: Adding Video Frame");
+        return false;
+    }
+    return true;
+}
+
+void CConvertThread::CopyAudio(std::int32_t frameCount, std::int32_t frameIndex,
+                               std::int32_t audioLength, std::int32_t& nextSample) {
+    if (audioLength <= 0) {
+        audio_ = false;
+        return;
+    }
+    // Target sample of this frame: frame 0 maps to sample 0, the last frame
+    // to the last sample. A single frame takes all the audio.
+    const std::int64_t target =
+        frameCount > 1 ? (std::int64_t{audioLength - 1} * frameIndex) / (frameCount - 1)
+                       : (job_.reverse != 0 ? 0 : audioLength - 1);
+    // The samples of one frame are copied in as many buffer loads as they
+    // need, so that nothing is dropped when a frame carries more audio than
+    // the buffer holds.
+    if (job_.reverse == 0) {
+        CopyAudioForward(target, nextSample);
+    } else {
+        CopyAudioBackward(target, nextSample);
+    }
+    if (!audio_) {
+        ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
+    }
+}
+
+void CConvertThread::CopyAudioForward(std::int64_t target, std::int32_t& nextSample) {
+    std::uint8_t* buffer = audioBuffer_.data();
+    const std::int32_t capacity = static_cast<std::int32_t>(audioBuffer_.size());
+    while (audio_ && nextSample <= target) {
+        std::int32_t bytes = 0;
+        std::int32_t samples = 0;
+        if (input_.ReadAudio(0, nextSample, static_cast<std::int32_t>(target - nextSample + 1),
+                             buffer, capacity, &bytes, &samples) != 0) {
+            audio_ = false;
+            break;
+        }
+        if (samples <= 0) {
+            break; // nothing more to read: the stream is shorter than it said
+        }
+        nextSample += samples;
+        if (!output_.WriteAudio(buffer, bytes, samples)) {
+            audio_ = false;
+        }
+    }
+}
+
+void CConvertThread::CopyAudioBackward(std::int64_t target, std::int32_t& nextSample) {
+    std::uint8_t* buffer = audioBuffer_.data();
+    const std::int32_t capacity = static_cast<std::int32_t>(audioBuffer_.size());
+    while (audio_ && nextSample >= target) {
+        // Read the highest samples still due first, so they are written
+        // first; the block is then reversed sample by sample.
+        std::int64_t start = target;
+        std::int32_t bytes = 0;
+        std::int32_t samples = 0;
+        for (;;) {
+            const std::int32_t count = static_cast<std::int32_t>(nextSample - start + 1);
+            if (input_.ReadAudio(0, static_cast<std::int32_t>(start), count, buffer, capacity,
+                                 &bytes, &samples) != 0) {
+                audio_ = false;
+                break;
+            }
+            if (samples >= count || samples <= 0) {
+                break;
+            }
+            start = nextSample - samples + 1; // the buffer holds fewer: read the top part only
+        }
+        if (!audio_ || samples <= 0) {
+            break;
+        }
+        nextSample -= samples;
+        const std::int32_t block = bytes / samples;
+        for (std::int32_t k = 0; k < samples / 2; ++k) {
+            std::uint8_t* a = buffer + static_cast<std::ptrdiff_t>(k) * block;
+            std::uint8_t* z = buffer + static_cast<std::ptrdiff_t>(samples - 1 - k) * block;
+            std::swap_ranges(a, a + block, z);
+        }
+        if (!output_.WriteAudio(buffer, bytes, samples)) {
+            audio_ = false;
+        }
+    }
+}
