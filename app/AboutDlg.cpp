@@ -1,6 +1,5 @@
 #include "app/AboutDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/ResourceImages.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
@@ -140,20 +139,4 @@ void CAboutDlg::OnEmail() {
 void CAboutDlg::OnHomePage() {
     openUrl(QUrl(QString::fromLatin1(HomePage())));
     done(0);
-}
-
-bool CAboutDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CAboutDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

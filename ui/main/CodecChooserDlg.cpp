@@ -1,6 +1,5 @@
 #include "ui/main/CodecChooserDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
 #include "codec/Compressor.h"
@@ -265,19 +264,4 @@ CodecChoice CCodecChooserDlg::Choice() const {
 std::string CCodecChooserDlg::ToolTipText(int controlId) const {
     // The list shares the Codec button's text; the rest explain themselves.
     return controlId == Id::kIdCompressorList ? std::string(GetText(23)) : std::string();
-}
-
-bool CCodecChooserDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        return true; // no help
-    }
-    return QDialog::event(event);
-}
-
-void CCodecChooserDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept(); // no help
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -4,7 +4,6 @@
 #include "app/ClickablePicture.h"
 #include "app/DialogBuilder.h"
 #include "app/DividerLine.h"
-#include "app/HelpKey.h"
 #include "app/LabeledProgress.h"
 #include "app/ModalDialogs.h"
 #include "app/QtNotificationTarget.h"
@@ -371,16 +370,5 @@ bool CMainDlg::event(QEvent* event) {
             return true;
         }
     }
-    if (IsHelpRequest(event)) {
-        return true; // no help
-    }
     return QDialog::event(event);
-}
-
-void CMainDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept(); // no help
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -1,6 +1,5 @@
 #include "ui/overlay/BorderDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
@@ -198,20 +197,4 @@ std::string CBorderDlg::TipOf(int controlId) const {
     default:
         return std::string();
     }
-}
-
-bool CBorderDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CBorderDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -1,6 +1,5 @@
 #include "ui/overlay/CropDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
@@ -84,20 +83,4 @@ std::string CCropDlg::TipOf(int controlId) const {
     default:
         return std::string();
     }
-}
-
-bool CCropDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CCropDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -1,7 +1,6 @@
 // The overlay settings dialog: set-up, the controls and their handlers, OK.
 #include "ui/overlay/OverlayDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/MessageBoxService.h"
 #include "app/ModalDialogs.h"
 #include "app/StringPrintf.h"
@@ -447,20 +446,4 @@ std::string COverlayDlg::TipOf(int controlId) const {
         }
     }
     return std::string();
-}
-
-bool COverlayDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void COverlayDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

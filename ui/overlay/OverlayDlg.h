@@ -53,8 +53,6 @@ public:
     std::string TipOf(int controlId) const;
 
 protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -1,6 +1,5 @@
 #include "ui/overlay/QuickPosDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/ToolTips.h"
@@ -53,20 +52,4 @@ void CQuickPosDlg::OnPositionButton() {
         *height_ = r.height;
     }
     done(0);
-}
-
-bool CQuickPosDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CQuickPosDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }
