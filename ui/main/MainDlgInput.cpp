@@ -90,30 +90,7 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     progress_->SetPos(0);
     statusText_.clear();
     playing_ = false;
-
-    // A file that cannot be used at all: only its error is shown.
-    const auto refuse = [this](int textId) {
-        infoText_ = GetText(textId);
-        reader_.Close();
-        ShowOpenError(GetText(textId));
-        // The enable states follow the flags here too: after a conversion
-        // the window still shows the converting layout.
-        frameCount_ = 0;
-        currentFrame_ = 0;
-        DrawFrame(1, true);
-        UpdateControls();
-        UpdateStatics();
-    };
-    if (inputName_.empty()) {
-        refuse(53);
-        return;
-    }
-    if (!reader_.Open(inputName_.c_str())) {
-        refuse(54);
-        return;
-    }
-    if (reader_.GetVideoStreamCount() == 0) {
-        refuse(55);
+    if (!OpenInputReader()) {
         return;
     }
 
@@ -131,42 +108,15 @@ void CMainDlg::OpenInput(bool detectInterlace) {
         error = GetText(56);
         reader_.Close();
     } else {
-        std::string bitDepth = "?";
         BITMAPINFOHEADER first{};
-        if (!reader_.StartVideoRetrieve(0)) {
-            error = GetText(57);
-            reader_.Close();
-        } else {
-            const BITMAPINFOHEADER* frame = nullptr;
-            reader_.GetVideoFrame(0, 0, &frame);
-            if (frame == nullptr) {
-                error = GetText(58);
-                reader_.Close();
-                ShowOpenError(GetText(59));
-            } else {
-                first = *frame;
-                haveFrame = true;
-                bitDepth = std::to_string(first.biBitCount);
-            }
-        }
+        error = ReadFirstInputFrame(&first, &haveFrame);
+        const std::string bitDepth = haveFrame ? std::to_string(first.biBitCount) : "?";
         lines = MakeInputInfoLines(info, bitDepth, frameCount_);
         if (detectInterlace) {
             interlace_->setChecked(LooksInterlaced(StreamFrameHeight(info)));
         }
-        if (haveFrame && !IsSupportedInputFormat(first)) {
-            error = GetText(64);
-            reader_.Close();
-            ShowOpenError(GetText(64));
-            haveFrame = false;
-        } else if (haveFrame) {
-            const BITMAPINFOHEADER* last = nullptr;
-            reader_.GetVideoFrame(0, frameCount_ - 1, &last);
-            if (last == nullptr) {
-                error = GetText(65);
-                reader_.Close();
-                ShowOpenError(GetText(65));
-                haveFrame = false;
-            }
+        if (haveFrame) {
+            error = CheckInputFrames(first, &haveFrame);
         }
     }
     infoText_ = error + lines.format + lines.frames + lines.duration;
@@ -174,6 +124,66 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     if (!haveFrame) {
         frameCount_ = 0;
     }
+    ShowInputFromStart();
+}
+
+bool CMainDlg::OpenInputReader() {
+    // A file that cannot be used at all: only its error is shown.
+    const auto refuse = [this](int textId) {
+        infoText_ = GetText(textId);
+        reader_.Close();
+        ShowOpenError(GetText(textId));
+        // The enable states follow the flags here too: after a conversion
+        // the window still shows the converting layout.
+        frameCount_ = 0;
+        ShowInputFromStart();
+        return false;
+    };
+    if (inputName_.empty()) {
+        return refuse(53);
+    }
+    if (!reader_.Open(inputName_.c_str())) {
+        return refuse(54);
+    }
+    if (reader_.GetVideoStreamCount() == 0) {
+        return refuse(55);
+    }
+    return true;
+}
+
+std::string CMainDlg::ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame) {
+    if (!reader_.StartVideoRetrieve(0)) {
+        reader_.Close();
+        return GetText(57);
+    }
+    const BITMAPINFOHEADER* frame = nullptr;
+    reader_.GetVideoFrame(0, 0, &frame);
+    if (frame == nullptr) {
+        reader_.Close();
+        ShowOpenError(GetText(59));
+        return GetText(58);
+    }
+    *first = *frame;
+    *haveFrame = true;
+    return std::string();
+}
+
+std::string CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame) {
+    const auto refuse = [this, haveFrame](int textId) {
+        reader_.Close();
+        ShowOpenError(GetText(textId));
+        *haveFrame = false;
+        return std::string(GetText(textId));
+    };
+    if (!IsSupportedInputFormat(first)) {
+        return refuse(64);
+    }
+    const BITMAPINFOHEADER* last = nullptr;
+    reader_.GetVideoFrame(0, frameCount_ - 1, &last);
+    return last == nullptr ? refuse(65) : std::string();
+}
+
+void CMainDlg::ShowInputFromStart() {
     currentFrame_ = 0;
     DrawFrame(1, true);
     UpdateControls();

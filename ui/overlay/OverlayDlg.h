@@ -23,6 +23,15 @@
 class CPaintArea;
 class QPainter;
 
+// What the first frame of an overlay AVI tells about its frames.
+struct OverlayFirstFrame {
+    bool present = false; // read and, after the checks, usable
+    int bitCount = 0;
+    std::uint32_t coloursUsed = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
 class COverlayDlg : public QDialog {
     Q_OBJECT
 public:
@@ -63,6 +72,10 @@ private:
     bool OpenBase();
     void UseFallbackBaseFacts();
     void LoadOverlay(bool resetRange);
+    bool OpenOverlayReader();
+    std::string ReadFirstOverlayFrame(OverlayFirstFrame* first);
+    std::string CheckOverlayFrames(OverlayFirstFrame* first, std::int32_t length);
+    void UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t length, bool resetRange);
     void ClearOverlay();
     void SetTitle(const std::string& path);
 
