@@ -5,6 +5,7 @@
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "engine/TextFormatting.h"
+#include "ui/main/MainDlgIds.h"
 #include "ui/main/PreviewWidget.h"
 
 #include <QGroupBox>
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int kPreviewWidth = 362;
 constexpr int kPreviewHeight = 290;
-constexpr int kPreviewId = 5001;
 constexpr int kPlaybackPeriodMs = 30;
 
 } // namespace
@@ -31,7 +31,7 @@ void CMainDlg::CreatePreviewWindow() {
     const int w = frame_->width();
     const int h = frame_->height();
     previewWindow_ = new CPreviewWidget(frame_);
-    previewWindow_->setObjectName(QStringLiteral("control%1").arg(kPreviewId));
+    previewWindow_->setObjectName(QStringLiteral("control%1").arg(main_dlg::kPreviewWindow));
     previewWindow_->setGeometry((w - kPreviewWidth) / 2, (h - kPreviewHeight) / 2 + 3,
                                 kPreviewWidth, kPreviewHeight);
     previewWindow_->show();
