@@ -2,6 +2,7 @@
 
 #include "app/ResourceImages.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "engine/Product.h"
 
@@ -77,13 +78,13 @@ std::string CAboutDlg::MailtoLink() {
 std::string CAboutDlg::ToolTipText(int controlId) {
     switch (controlId) {
     case 1:
-        return GetText(1);
+        return GetText(txt::kTipCloseAbout);
     case kIcon:
-        return GetText(4);
+        return GetText(txt::kTipAnotherPicture);
     case kEmailButton:
-        return GetText(2);
+        return GetText(txt::kTipSendEmail);
     case kHomePageButton:
-        return GetText(3);
+        return GetText(txt::kTipOpenHomePage);
     default:
         return std::string();
     }

@@ -12,6 +12,7 @@
 #include "app/SetupDlg.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "engine/Product.h"
 #include "res/DialogTemplate.h"
@@ -52,41 +53,55 @@ struct TextOfControl {
 // Captions set by SetControlTexts; the File Info and AVI File group boxes
 // keep their own.
 constexpr TextOfControl kCaptions[] = {
-    {kReverse, 36},        {kRightHalf, 37},   {kLeftHalf, 38},
-    {kUpperHalf, 39},      {kLowerHalf, 40},   {kSave, 41},
-    {kLoad, 42},           {kInterlace, 43},   {kMirrorHorizontal, 44},
-    {kMirrorVertical, 45}, {kPreview, 46},     {kEnd, 29},
-    {kInputAvi, 34},       {kOutputAvi, 35},   {kInfo, 30},
-    {kSetup, 31},          {kStart, 32},       {kStop, 33},
-    {kProgressGroup, 47},  {kActionGroup, 48}, {kOptionsGroup, 49},
-    {kProjectGroup, 50},
+    {kReverse, txt::kReverse},
+    {kRightHalf, txt::kRightHalf},
+    {kLeftHalf, txt::kLeftHalf},
+    {kUpperHalf, txt::kUpperHalf},
+    {kLowerHalf, txt::kLowerHalf},
+    {kSave, txt::kSave},
+    {kLoad, txt::kLoad},
+    {kInterlace, txt::kInterlace},
+    {kMirrorHorizontal, txt::kMirrorHorizontal},
+    {kMirrorVertical, txt::kMirrorVertical},
+    {kPreview, txt::kEnablePreview},
+    {kEnd, txt::kEnd},
+    {kInputAvi, txt::kInputAvi},
+    {kOutputAvi, txt::kOutputAvi},
+    {kInfo, txt::kInfo},
+    {kSetup, txt::kSetup},
+    {kStart, txt::kStart},
+    {kStop, txt::kStop},
+    {kProgressGroup, txt::kProgress},
+    {kActionGroup, txt::kAction},
+    {kOptionsGroup, txt::kOptions},
+    {kProjectGroup, txt::kProjectFile},
 };
 
 constexpr TextOfControl kToolTips[] = {
-    {kEnd, 5},
-    {kStart, 6},
-    {kStop, 7},
-    {kInputAvi, 8},
-    {kOutputAvi, 9},
-    {kInfo, 10},
-    {kLoad, 26},
-    {kSave, 27},
-    {kSetup, 28},
-    {kProgress, 24},
-    {kReverse, 13},
-    {kMirrorHorizontal, 14},
-    {kMirrorVertical, 17},
-    {kUpperHalf, 15},
-    {kLowerHalf, 16},
-    {kLeftHalf, 18},
-    {kRightHalf, 19},
-    {kPreview, 20},
-    {kSlider, 12},
-    {kInterlace, 21},
-    {kPlay, 11},
-    {kCodec, 23},
-    {kPicture, 25},
-    {kOverlayList, 22},
+    {kEnd, txt::kTipEnd},
+    {kStart, txt::kTipStart},
+    {kStop, txt::kTipStop},
+    {kInputAvi, txt::kTipInputAvi},
+    {kOutputAvi, txt::kTipOutputAvi},
+    {kInfo, txt::kTipInfo},
+    {kLoad, txt::kTipLoad},
+    {kSave, txt::kTipSave},
+    {kSetup, txt::kTipSetup},
+    {kProgress, txt::kTipProgress},
+    {kReverse, txt::kTipReverse},
+    {kMirrorHorizontal, txt::kTipMirrorHorizontal},
+    {kMirrorVertical, txt::kTipMirrorVertical},
+    {kUpperHalf, txt::kTipUpperHalf},
+    {kLowerHalf, txt::kTipLowerHalf},
+    {kLeftHalf, txt::kTipLeftHalf},
+    {kRightHalf, txt::kTipRightHalf},
+    {kPreview, txt::kTipPreview},
+    {kSlider, txt::kTipSlider},
+    {kInterlace, txt::kTipInterlace},
+    {kPlay, txt::kTipPlay},
+    {kCodec, txt::kTipCodec},
+    {kPicture, txt::kTipOnlyAPicture},
+    {kOverlayList, txt::kTipOverlayList},
 };
 
 // The play button's bitmaps (normal, pressed, focused, disabled).
@@ -239,13 +254,13 @@ void CMainDlg::OnInitDialog() {
     playing_ = false;
     frameCount_ = 0;
     currentFrame_ = 0;
-    projectName_ = GetText(79);
+    projectName_ = GetText(txt::kUnknown);
     modified_ = false;
     std::vector<std::uint8_t>().swap(previewBuffer_);
     previewLength_ = 0;
 
     icInfo_ = kmx::MakeEmptyIcInfo();
-    compressorName_ = GetText(51);
+    compressorName_ = GetText(txt::kNoCompression);
     job_ = MakeInitialJob();
     compVars_ = kmx::MakeEmptyCompVars();
 

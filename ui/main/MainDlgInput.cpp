@@ -6,6 +6,7 @@
 #include "app/LabeledProgress.h"
 #include "app/MessageBoxService.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "ui/main/FileDialogs.h"
 #include "ui/main/InputInfo.h"
 
@@ -58,7 +59,7 @@ bool CMainDlg::SelectAviFile(std::string* name, const char* title, bool forSavin
 
 void CMainDlg::OnInputAvi() {
     CloseInput();
-    if (SelectAviFile(&inputName_, GetText(80), false)) {
+    if (SelectAviFile(&inputName_, GetText(txt::kSelectInputAvi), false)) {
         UpdateTitle(true);
     }
     // Also after Cancel: the current input comes back (or "no AVI selected").
@@ -67,7 +68,7 @@ void CMainDlg::OnInputAvi() {
 }
 
 void CMainDlg::OnOutputAvi() {
-    if (SelectAviFile(&outputName_, GetText(81), true)) {
+    if (SelectAviFile(&outputName_, GetText(txt::kSelectOutputAvi), true)) {
         UpdateTitle(true);
     }
     UpdateControls();
@@ -105,7 +106,7 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     bool haveFrame = false;
     AVISTREAMINFOA info{};
     if (!reader_.GetVideoStreamInfo(0, &info, static_cast<std::int32_t>(sizeof info))) {
-        error = GetText(56);
+        error = GetText(txt::kErrorStreamInfo);
         reader_.Close();
     } else {
         BITMAPINFOHEADER first{};
@@ -140,13 +141,13 @@ bool CMainDlg::OpenInputReader() {
         return false;
     };
     if (inputName_.empty()) {
-        return refuse(53);
+        return refuse(txt::kNoAviSelected);
     }
     if (!reader_.Open(inputName_.c_str())) {
-        return refuse(54);
+        return refuse(txt::kErrorOpenAvi);
     }
     if (reader_.GetVideoStreamCount() == 0) {
-        return refuse(55);
+        return refuse(txt::kErrorNoVideoStream);
     }
     return true;
 }
@@ -154,14 +155,14 @@ bool CMainDlg::OpenInputReader() {
 std::string CMainDlg::ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame) {
     if (!reader_.StartVideoRetrieve(0)) {
         reader_.Close();
-        return GetText(57);
+        return GetText(txt::kErrorUnknownCodecStart);
     }
     const BITMAPINFOHEADER* frame = nullptr;
     reader_.GetVideoFrame(0, 0, &frame);
     if (frame == nullptr) {
         reader_.Close();
-        ShowOpenError(GetText(59));
-        return GetText(58);
+        ShowOpenError(GetText(txt::kErrorUnknownCodec));
+        return GetText(txt::kErrorUnknownCodecFrame);
     }
     *first = *frame;
     *haveFrame = true;
@@ -176,11 +177,11 @@ std::string CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* have
         return std::string(GetText(textId));
     };
     if (!IsSupportedInputFormat(first)) {
-        return refuse(64);
+        return refuse(txt::kErrorFormatNotSupported);
     }
     const BITMAPINFOHEADER* last = nullptr;
     reader_.GetVideoFrame(0, frameCount_ - 1, &last);
-    return last == nullptr ? refuse(65) : std::string();
+    return last == nullptr ? refuse(txt::kErrorLastFrame) : std::string();
 }
 
 void CMainDlg::ShowInputFromStart() {

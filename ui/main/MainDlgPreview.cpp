@@ -4,6 +4,7 @@
 
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "engine/TextFormatting.h"
 #include "ui/main/MainDlgIds.h"
 #include "ui/main/PreviewWidget.h"
@@ -86,9 +87,10 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
     }
     if (!converting_) {
         const std::int32_t ms = reader_.VideoFrameToTime(0, frame - 1);
-        positionText_ = StringPrintf(
-            "%s: %lu/%lu  %s: %s", GetText(66), static_cast<unsigned long>(frame),
-            static_cast<unsigned long>(frameCount_), GetText(67), FormatTime(ms * 0.001).c_str());
+        positionText_ =
+            StringPrintf("%s: %lu/%lu  %s: %s", GetText(txt::kFrame),
+                         static_cast<unsigned long>(frame), static_cast<unsigned long>(frameCount_),
+                         GetText(txt::kTime), FormatTime(ms * 0.001).c_str());
     }
     UpdateStatics();
 }

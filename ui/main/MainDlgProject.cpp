@@ -4,6 +4,7 @@
 
 #include "app/MessageBoxService.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "codec/CompressorInfo.h"
 #include "codec/CompressorTable.h"
 #include "engine/ProjectRecord.h"
@@ -24,13 +25,13 @@ std::int32_t CheckState(const QCheckBox* box) {
 int ReadErrorText(ProjectFileResult result) {
     switch (result) {
     case ProjectFileResult::OpenFailed:
-        return 72;
+        return txt::kErrorProjectOpenForReading;
     case ProjectFileResult::WrongSize:
-        return 74;
+        return txt::kErrorProjectCorrupt;
     case ProjectFileResult::WrongVersion:
-        return 75;
+        return txt::kErrorProjectVersion;
     default:
-        return 73;
+        return txt::kErrorProjectRead;
     }
 }
 
@@ -43,7 +44,8 @@ bool CMainDlg::AskSaveProject() {
     if (inputName_.empty() && outputName_.empty()) {
         return true; // nothing worth saving
     }
-    switch (MessageBoxes().Show(GetText(78), MessageButtons::YesNoCancel, MessageIcon::None)) {
+    switch (MessageBoxes().Show(GetText(txt::kSaveCurrentProject), MessageButtons::YesNoCancel,
+                                MessageIcon::None)) {
     case MessageResult::Yes:
         SaveProject(); // whatever comes of it, the caller goes on
         return true;
@@ -59,7 +61,7 @@ void CMainDlg::LoadProject() {
         return;
     }
     FileDialogRequest request;
-    request.title = GetText(70);
+    request.title = GetText(txt::kLoadProject);
     request.initialName = projectName_;
     request.defaultExtension = kProjectExtension;
     request.filter = kProjectFilter;
@@ -85,7 +87,7 @@ void CMainDlg::LoadProject() {
 
 void CMainDlg::SaveProject() {
     FileDialogRequest request;
-    request.title = GetText(71);
+    request.title = GetText(txt::kSaveProject);
     request.initialName = projectName_;
     request.defaultExtension = kProjectExtension;
     request.filter = kProjectFilter;
@@ -104,10 +106,10 @@ void CMainDlg::SaveProject() {
         UpdateTitle(false);
         break;
     case ProjectFileResult::OpenFailed:
-        ShowMessage(GetText(76));
+        ShowMessage(GetText(txt::kErrorProjectOpenForWriting));
         break;
     default:
-        ShowMessage(GetText(77));
+        ShowMessage(GetText(txt::kErrorProjectWrite));
         break;
     }
 }

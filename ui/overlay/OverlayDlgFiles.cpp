@@ -6,6 +6,7 @@
 #include "app/MessageBoxService.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "engine/TextFormatting.h"
 #include "ui/overlay/OverlayDlgIds.h"
 
@@ -37,14 +38,15 @@ std::string OverlayStreamFacts(const AVISTREAMINFOA& info, std::int32_t length,
     const double rate = info.dwScale != 0 ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
     const double seconds = rate > 0.0 ? length / rate : -1.0;
     const std::string format =
-        StringPrintf("%s: %i x %i x %s (%s)", GetText(60),
+        StringPrintf("%s: %i x %i x %s (%s)", GetText(txt::kFormat),
                      static_cast<int>(std::int64_t{info.rcFrame.right} - info.rcFrame.left),
                      static_cast<int>(std::int64_t{info.rcFrame.bottom} - info.rcFrame.top),
                      depth.c_str(), FourccToText(info.fccHandler).c_str());
     const std::string frames =
-        StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(61), static_cast<int>(length),
-                     GetText(61), GetText(62), rate);
-    return format + frames + StringPrintf("\r\n%s: %s", GetText(63), FormatTime(seconds).c_str());
+        StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(txt::kFrames), static_cast<int>(length),
+                     GetText(txt::kFrames), GetText(txt::kSec), rate);
+    return format + frames +
+           StringPrintf("\r\n%s: %s", GetText(txt::kDuration), FormatTime(seconds).c_str());
 }
 
 } // namespace
@@ -119,7 +121,7 @@ void COverlayDlg::LoadOverlay(bool resetRange) {
     std::string facts;
     AVISTREAMINFOA info{};
     if (!overlayReader_.GetVideoStreamInfo(0, &info, sizeof info)) {
-        error = GetText(56);
+        error = GetText(txt::kErrorStreamInfo);
         overlayReader_.Close();
     } else {
         error = ReadFirstOverlayFrame(&first);
@@ -151,10 +153,10 @@ bool COverlayDlg::OpenOverlayReader() {
         return false;
     };
     if (!overlayReader_.Open(overlayPath_.c_str())) {
-        return refuse(54);
+        return refuse(txt::kErrorOpenAvi);
     }
     if (overlayReader_.GetVideoStreamCount() == 0) {
-        return refuse(55);
+        return refuse(txt::kErrorNoVideoStream);
     }
     return true;
 }
@@ -162,14 +164,14 @@ bool COverlayDlg::OpenOverlayReader() {
 std::string COverlayDlg::ReadFirstOverlayFrame(OverlayFirstFrame* first) {
     if (!overlayReader_.StartVideoRetrieve(0)) {
         overlayReader_.Close();
-        return GetText(57);
+        return GetText(txt::kErrorUnknownCodecStart);
     }
     const BITMAPINFOHEADER* frame = nullptr;
     overlayReader_.GetVideoFrame(0, 0, &frame);
     if (frame == nullptr) {
         overlayReader_.Close();
-        ShowMessage(GetText(59));
-        return GetText(58);
+        ShowMessage(GetText(txt::kErrorUnknownCodec));
+        return GetText(txt::kErrorUnknownCodecFrame);
     }
     first->present = true;
     first->bitCount = frame->biBitCount;
@@ -189,11 +191,11 @@ std::string COverlayDlg::CheckOverlayFrames(OverlayFirstFrame* first, std::int32
     };
     if ((first->bitCount != 16 && first->bitCount != 24 && first->bitCount != 32) ||
         first->coloursUsed != 0) {
-        return refuse(64);
+        return refuse(txt::kErrorFormatNotSupported);
     }
     const BITMAPINFOHEADER* last = nullptr;
     overlayReader_.GetVideoFrame(0, length - 1, &last);
-    return last == nullptr ? refuse(65) : std::string();
+    return last == nullptr ? refuse(txt::kErrorLastFrame) : std::string();
 }
 
 void COverlayDlg::UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t length,

@@ -2,6 +2,7 @@
 
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "ui/overlay/QuickPosTable.h"
 
@@ -36,8 +37,8 @@ void CQuickPosDlg::SetTarget(std::int32_t number, std::int32_t width, std::int32
 }
 
 void CQuickPosDlg::OnInitDialog() {
-    setWindowTitle(QString::fromUtf8(
-        StringPrintf("Overlay %i - [%s]", static_cast<int>(number_), GetText(148))));
+    setWindowTitle(QString::fromUtf8(StringPrintf("Overlay %i - [%s]", static_cast<int>(number_),
+                                                  GetText(txt::kSelectPredefinedPosition))));
 }
 
 void CQuickPosDlg::OnPositionButton() {
