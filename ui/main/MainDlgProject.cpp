@@ -35,6 +35,18 @@ int ReadErrorText(ProjectFileResult result) {
     }
 }
 
+// The project file dialog, opening at the current project's name.
+bool AskProjectPath(const char* title, const std::string& current, bool forSaving,
+                    std::string* path) {
+    FileDialogRequest request;
+    request.title = title;
+    request.initialName = current;
+    request.defaultExtension = kProjectExtension;
+    request.filter = kProjectFilter;
+    request.forSaving = forSaving;
+    return RunFileDialog(request, path);
+}
+
 } // namespace
 
 bool CMainDlg::AskSaveProject() {
@@ -60,14 +72,8 @@ void CMainDlg::LoadProject() {
     if (!AskSaveProject()) {
         return;
     }
-    FileDialogRequest request;
-    request.title = GetText(txt::kLoadProject);
-    request.initialName = projectName_;
-    request.defaultExtension = kProjectExtension;
-    request.filter = kProjectFilter;
-    request.forSaving = false;
     std::string path;
-    if (!RunFileDialog(request, &path)) {
+    if (!AskProjectPath(GetText(txt::kLoadProject), projectName_, false, &path)) {
         return;
     }
     ProjectRecord project;
@@ -86,14 +92,8 @@ void CMainDlg::LoadProject() {
 }
 
 void CMainDlg::SaveProject() {
-    FileDialogRequest request;
-    request.title = GetText(txt::kSaveProject);
-    request.initialName = projectName_;
-    request.defaultExtension = kProjectExtension;
-    request.filter = kProjectFilter;
-    request.forSaving = true;
     std::string path;
-    if (!RunFileDialog(request, &path)) {
+    if (!AskProjectPath(GetText(txt::kSaveProject), projectName_, true, &path)) {
         return;
     }
     projectName_ = path;

@@ -114,6 +114,26 @@ void COverlayDlg::OnInitDialog() {
         working_.baseStart = 0;
     }
 
+    SetTrackBarsFromSlot();
+
+    endFrame_ = ToPosition(std::int64_t{working_.overlayEnd} + 1);
+    startFrame_ = ToPosition(std::int64_t{working_.overlayStart} + 1);
+    baseStartField_ = ToPosition(std::int64_t{working_.baseStart} + 1);
+
+    builder_.Get<QCheckBox>(kOriginalSize)->setChecked(working_.noResize != 0);
+    EnableControl(kCrop, working_.noResize == 0);
+
+    lastBasePos_ = -1;
+    lastOverlayPos_ = -1;
+
+    SetTexts();
+    LoadOverlay(false);
+
+    RefreshFields();
+    ShowValueFields();
+}
+
+void COverlayDlg::SetTrackBarsFromSlot() {
     SetTrackRange(kXBar, 0, baseWidth_ - 1);
     SetTrackRange(kYBar, 0, baseHeight_ - 1);
     SetTrackRange(kWidthBar, 10, baseWidth_);
@@ -133,22 +153,6 @@ void COverlayDlg::OnInitDialog() {
     working_.y = TrackPos(kYBar);
     working_.width = TrackPos(kWidthBar);
     working_.height = TrackPos(kHeightBar);
-
-    endFrame_ = ToPosition(std::int64_t{working_.overlayEnd} + 1);
-    startFrame_ = ToPosition(std::int64_t{working_.overlayStart} + 1);
-    baseStartField_ = ToPosition(std::int64_t{working_.baseStart} + 1);
-
-    builder_.Get<QCheckBox>(kOriginalSize)->setChecked(working_.noResize != 0);
-    EnableControl(kCrop, working_.noResize == 0);
-
-    lastBasePos_ = -1;
-    lastOverlayPos_ = -1;
-
-    SetTexts();
-    LoadOverlay(false);
-
-    RefreshFields();
-    ShowValueFields();
 }
 
 void COverlayDlg::SetTexts() {

@@ -67,6 +67,8 @@ protected:
 private:
     // Set-up and the files.
     void OnInitDialog();
+    // Ranges from the base, positions from the slot.
+    void SetTrackBarsFromSlot();
     void SetTexts();
     void CreatePreviewWindows();
     bool OpenBase();
