@@ -1,8 +1,8 @@
 #include "app/AboutDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/ResourceImages.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "engine/Product.h"
 
@@ -78,13 +78,13 @@ std::string CAboutDlg::MailtoLink() {
 std::string CAboutDlg::ToolTipText(int controlId) {
     switch (controlId) {
     case 1:
-        return GetText(1);
+        return GetText(txt::kTipCloseAbout);
     case kIcon:
-        return GetText(4);
+        return GetText(txt::kTipAnotherPicture);
     case kEmailButton:
-        return GetText(2);
+        return GetText(txt::kTipSendEmail);
     case kHomePageButton:
-        return GetText(3);
+        return GetText(txt::kTipOpenHomePage);
     default:
         return std::string();
     }
@@ -140,20 +140,4 @@ void CAboutDlg::OnEmail() {
 void CAboutDlg::OnHomePage() {
     openUrl(QUrl(QString::fromLatin1(HomePage())));
     done(0);
-}
-
-bool CAboutDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CAboutDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

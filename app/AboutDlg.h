@@ -43,8 +43,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OnInitDialog();

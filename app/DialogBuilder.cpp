@@ -1,5 +1,7 @@
 #include "app/DialogBuilder.h"
 
+#include "app/HelpKey.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -24,6 +26,96 @@ constexpr const char* kIdProperty = "kadrimixControlId";
 
 QString Caption(const ControlTemplate& c) {
     return c.caption != nullptr ? QString::fromUtf8(c.caption) : QString();
+}
+
+QWidget* MakeButton(const ControlTemplate& c, QDialog& dialog) {
+    auto* b = new QPushButton(Caption(c), &dialog);
+    b->setAutoDefault(false);
+    b->setDefault(c.kind == ControlKind::DefaultPushButton);
+    return b;
+}
+
+// Each radio button joins the group of the buttons before it, up to the next
+// one that starts a group.
+QWidget* MakeRadioButton(const ControlTemplate& c, QDialog& dialog, QButtonGroup*& radioGroup) {
+    auto* r = new QRadioButton(Caption(c), &dialog);
+    if (c.groupStart || radioGroup == nullptr) {
+        radioGroup = new QButtonGroup(&dialog);
+    }
+    radioGroup->addButton(r);
+    return r;
+}
+
+QWidget* MakeLabel(const ControlTemplate& c, QDialog& dialog) {
+    auto* l = new QLabel(Caption(c), &dialog);
+    l->setAlignment(c.kind == ControlKind::CenteredLabel ? Qt::AlignHCenter | Qt::AlignTop
+                                                         : Qt::AlignLeft | Qt::AlignTop);
+    if (c.kind == ControlKind::SunkenLabel) {
+        l->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    l->setWordWrap(c.height > 14);
+    return l;
+}
+
+QWidget* MakePicture(QDialog& dialog) {
+    auto* l = new QLabel(&dialog);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return l;
+}
+
+QWidget* MakeReadOnlyEdit(QDialog& dialog) {
+    auto* e = new QLineEdit(&dialog);
+    e->setReadOnly(true);
+    e->setAlignment(Qt::AlignCenter);
+    e->setFocusPolicy(Qt::NoFocus);
+    return e;
+}
+
+QWidget* MakeTrackBar(QDialog& dialog) {
+    auto* s = new QSlider(Qt::Horizontal, &dialog);
+    s->setTickPosition(QSlider::NoTicks);
+    s->setFocusPolicy(Qt::StrongFocus);
+    return s;
+}
+
+QWidget* MakeDivider(QDialog& dialog) {
+    auto* f = new QFrame(&dialog);
+    f->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    return f;
+}
+
+// The usual widget for a control of the template.
+QWidget* MakeStandardControl(const ControlTemplate& c, QDialog& dialog, QButtonGroup*& radioGroup) {
+    switch (c.kind) {
+    case ControlKind::PushButton:
+    case ControlKind::DefaultPushButton:
+    case ControlKind::OwnerDrawButton:
+        return MakeButton(c, dialog);
+    case ControlKind::CheckBox:
+        return new QCheckBox(Caption(c), &dialog);
+    case ControlKind::RadioButton:
+        return MakeRadioButton(c, dialog, radioGroup);
+    case ControlKind::GroupBox:
+        return new QGroupBox(Caption(c), &dialog);
+    case ControlKind::Label:
+    case ControlKind::CenteredLabel:
+    case ControlKind::SunkenLabel:
+        return MakeLabel(c, dialog);
+    case ControlKind::Picture:
+        return MakePicture(dialog);
+    case ControlKind::ReadOnlyEdit:
+        return MakeReadOnlyEdit(dialog);
+    case ControlKind::TrackBar:
+        return MakeTrackBar(dialog);
+    case ControlKind::ComboBox:
+        return new QComboBox(&dialog);
+    case ControlKind::ProgressBar:
+        return new QProgressBar(&dialog);
+    case ControlKind::Divider:
+        return MakeDivider(dialog);
+    }
+    return new QWidget(&dialog);
 }
 
 } // namespace
@@ -62,98 +154,30 @@ void CDialogBuilder::Build(const Factory& factory) {
     dialog_.setWindowTitle(QString::fromUtf8(template_.caption));
     const QRect size = ToPixels(0, 0, template_.width, template_.height);
     dialog_.setFixedSize(size.size());
+    SwallowHelpRequests(dialog_);
     QButtonGroup* radioGroup = nullptr;
 
     for (std::size_t i = 0; i < template_.count; ++i) {
         const ControlTemplate& c = template_.controls[i];
         QWidget* w = factory ? factory(c, &dialog_) : nullptr;
         if (w == nullptr) {
-            switch (c.kind) {
-            case ControlKind::PushButton:
-            case ControlKind::DefaultPushButton:
-            case ControlKind::OwnerDrawButton: {
-                auto* b = new QPushButton(Caption(c), &dialog_);
-                b->setAutoDefault(false);
-                b->setDefault(c.kind == ControlKind::DefaultPushButton);
-                w = b;
-                break;
-            }
-            case ControlKind::CheckBox:
-                w = new QCheckBox(Caption(c), &dialog_);
-                break;
-            case ControlKind::RadioButton: {
-                auto* r = new QRadioButton(Caption(c), &dialog_);
-                if (c.groupStart || radioGroup == nullptr) {
-                    radioGroup = new QButtonGroup(&dialog_);
-                }
-                radioGroup->addButton(r);
-                w = r;
-                break;
-            }
-            case ControlKind::GroupBox:
-                w = new QGroupBox(Caption(c), &dialog_);
-                break;
-            case ControlKind::Label:
-            case ControlKind::CenteredLabel:
-            case ControlKind::SunkenLabel: {
-                auto* l = new QLabel(Caption(c), &dialog_);
-                l->setAlignment(c.kind == ControlKind::CenteredLabel
-                                    ? Qt::AlignHCenter | Qt::AlignTop
-                                    : Qt::AlignLeft | Qt::AlignTop);
-                if (c.kind == ControlKind::SunkenLabel) {
-                    l->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-                    l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-                }
-                l->setWordWrap(c.height > 14);
-                w = l;
-                break;
-            }
-            case ControlKind::Picture: {
-                auto* l = new QLabel(&dialog_);
-                l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                w = l;
-                break;
-            }
-            case ControlKind::ReadOnlyEdit: {
-                auto* e = new QLineEdit(&dialog_);
-                e->setReadOnly(true);
-                e->setAlignment(Qt::AlignCenter);
-                e->setFocusPolicy(Qt::NoFocus);
-                w = e;
-                break;
-            }
-            case ControlKind::TrackBar: {
-                auto* s = new QSlider(Qt::Horizontal, &dialog_);
-                s->setTickPosition(QSlider::NoTicks);
-                s->setFocusPolicy(Qt::StrongFocus);
-                w = s;
-                break;
-            }
-            case ControlKind::ComboBox:
-                w = new QComboBox(&dialog_);
-                break;
-            case ControlKind::ProgressBar:
-                w = new QProgressBar(&dialog_);
-                break;
-            case ControlKind::Divider: {
-                auto* f = new QFrame(&dialog_);
-                f->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-                w = f;
-                break;
-            }
-            }
+            w = MakeStandardControl(c, dialog_, radioGroup);
         }
-        QRect rect = ToPixels(c.x, c.y, c.width, c.height);
-        if (c.kind == ControlKind::ComboBox) {
-            // The template's height is that of the open list.
-            rect.setHeight(std::max(w->sizeHint().height(), ToPixels(0, 0, 0, 12).height()));
-        }
-        w->setGeometry(rect);
-        w->setProperty(kIdProperty, c.id);
-        w->setObjectName(QStringLiteral("control%1").arg(c.id));
-        if (c.kind == ControlKind::GroupBox) {
-            w->lower();
-        }
-        controls_[c.id] = w;
+        Place(*w, c);
     }
+}
+
+void CDialogBuilder::Place(QWidget& w, const ControlTemplate& c) {
+    QRect rect = ToPixels(c.x, c.y, c.width, c.height);
+    if (c.kind == ControlKind::ComboBox) {
+        // The template's height is that of the open list.
+        rect.setHeight(std::max(w.sizeHint().height(), ToPixels(0, 0, 0, 12).height()));
+    }
+    w.setGeometry(rect);
+    w.setProperty(kIdProperty, c.id);
+    w.setObjectName(QStringLiteral("control%1").arg(c.id));
+    if (c.kind == ControlKind::GroupBox) {
+        w.lower();
+    }
+    controls_[c.id] = &w;
 }

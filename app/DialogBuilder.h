@@ -22,7 +22,8 @@ public:
 
     CDialogBuilder(QDialog& dialog, const DialogTemplate& dialogTemplate);
 
-    // Creates every control and fixes the dialog's size.
+    // Creates every control and fixes the dialog's size; the dialog then
+    // swallows the help key and help requests (app/HelpKey.h).
     void Build(const Factory& factory = {});
 
     // The control with this id (the last one made, for the id -1), or nullptr.
@@ -36,6 +37,9 @@ public:
     static int ControlId(const QObject* widget);
 
 private:
+    // Puts a control's widget at its place and records its id.
+    void Place(QWidget& w, const ControlTemplate& c);
+
     QDialog& dialog_;
     const DialogTemplate& template_;
     double unitX_ = 1.5;   // pixels per horizontal dialog unit

@@ -1,7 +1,6 @@
 #include "app/SetupDlg.h"
 
 #include "app/ClickablePicture.h"
-#include "app/HelpKey.h"
 #include "app/ResourceImages.h"
 #include "app/Settings.h"
 #include "app/ToolTips.h"
@@ -131,20 +130,4 @@ void CSetupDlg::accept() {
     }
     CSettings::toolTips = builder_.Get<QCheckBox>(kToolTipBox)->isChecked() ? 1 : 0;
     QDialog::accept();
-}
-
-bool CSetupDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CSetupDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -18,10 +18,6 @@ public:
 
     void accept() override;
 
-protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void OnInitDialog();
     void OnGermanFlag();

@@ -88,7 +88,16 @@ TEST(TextCatalogLookup, TextsComeFromTheColumnOfTheLanguage) {
     }
     catalog.Init(kEnglish);
     EXPECT_STREQ(catalog.GetText(29), "END");
-    EXPECT_EQ(&TextCatalog(), &TextCatalog());
+}
+
+TEST(TextCatalogLookup, TheShorthandReadsTheProgramsCatalogueInItsLanguage) {
+    TextCatalog().Init(kDutch);
+    EXPECT_EQ(TextCatalog().Language(), kDutch);
+    EXPECT_STREQ(GetText(29), "STOPPEN");
+    TextCatalog().Init(kEnglish);
+    EXPECT_EQ(GetText(29), Row(29).english);
+    TextCatalog().Init(kGerman);
+    EXPECT_STREQ(GetText(29), "ENDE");
 }
 
 TEST(TextCatalogLookup, SentinelsAndOtherIdsGiveTheMessageOfTheLanguage) {

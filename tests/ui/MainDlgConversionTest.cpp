@@ -3,7 +3,12 @@
 #include "media/AviReader.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -12,6 +17,49 @@ using MainDlgConversion = MainDlgTest;
 int FramesIn(const std::string& path) {
     CAviReader reader;
     return reader.Open(path.c_str()) ? reader.GetVideoLength(0) : -1;
+}
+
+std::uint32_t LoadLe32(const std::vector<char>& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    return value;
+}
+
+void StoreLe32(std::vector<char>& bytes, std::size_t at, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
+// The AVI at path with a sample of 8 bytes, too short for any picture,
+// inserted as the third video sample. Its index is made unreadable and its
+// RIFF and movi sizes unset, so the reader finds the samples by scanning;
+// the first and the last frame stay whole.
+std::string WithShortThirdSample(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto find = [&bytes](const char* id) {
+        const auto it = std::search(bytes.begin(), bytes.end(), id, id + 4);
+        EXPECT_NE(it, bytes.end()) << id;
+        return static_cast<std::size_t>(it - bytes.begin());
+    };
+    std::memcpy(&bytes[find("idx1")], "JUNK", 4);
+    StoreLe32(bytes, 4, 0xFFFFFFFF);
+    const std::size_t movi = find("movi");
+    StoreLe32(bytes, movi - 4, 0xFFFFFFFF);
+    std::size_t at = movi + 4;
+    for (int frame = 0; frame < 2; ++frame) {
+        at += 8 + ((LoadLe32(bytes, at + 4) + 1) & ~1u);
+    }
+    const char shortSample[16] = {'0', '0', 'd', 'c', 8, 0, 0, 0};
+    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), shortSample,
+                 shortSample + sizeof shortSample);
+    const std::string damaged = path + ".damaged.avi";
+    std::ofstream(damaged, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return damaged;
 }
 
 TEST_F(MainDlgConversion, FullConversionThroughTheWorker) {
@@ -56,9 +104,7 @@ TEST_F(MainDlgConversion, EngineMessagesAreAnsweredAndTheRunEndsAborted) {
     CWorkerThread worker(fast);
     ASSERT_TRUE(worker.StartWorker());
     CMainDlg dlg(worker);
-    ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
-    ChooseOutput(dlg, dir.File("no such folder/out.avi"));
-    Button(dlg, 3)->click();
+    ASSERT_TRUE(StartARunThatWaits(dlg, worker));
     // The worker waits for the answer; only then does it report the end.
     ASSERT_TRUE(WaitUntilIdle(dlg));
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -86,12 +132,7 @@ TEST_F(MainDlgConversion, StopDuringARunAbortsIt) {
     CWorkerThread worker(fast);
     ASSERT_TRUE(worker.StartWorker());
     CMainDlg dlg(worker);
-    ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
-    // The output cannot be created: the worker stops in the middle of the
-    // run and waits for its message to be answered.
-    ChooseOutput(dlg, dir.File("no such folder/out.avi"));
-    Button(dlg, 3)->click();
-    ASSERT_TRUE(WaitUntilRunning(worker));
+    ASSERT_TRUE(StartARunThatWaits(dlg, worker));
 
     Button(dlg, 4)->click();
     // The worker gave up waiting and is idle; the window is ready again
@@ -109,16 +150,27 @@ TEST_F(MainDlgConversion, StopDuringARunAbortsIt) {
 TEST_F(MainDlgConversion, ClosingDuringARunAbortsTheJob) {
     CWorkerThread worker(fast);
     ASSERT_TRUE(worker.StartWorker());
+    const std::string output = dir.File("out.avi");
     {
         CMainDlg dlg(worker);
-        ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
-        ChooseOutput(dlg, dir.File("no such folder/out.avi"));
+        ChooseInput(dlg, WithShortThirdSample(Sample("base.avi", 32, 24, 6)));
+        ASSERT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
+        ASSERT_EQ(dlg.FrameCount(), 7);
+        ChooseOutput(dlg, output);
         Button(dlg, 3)->click();
         ASSERT_TRUE(WaitUntilRunning(worker));
+        // The worker writes two frames and then waits at the damaged one for
+        // its message to be answered; nothing here answers it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    EXPECT_EQ(worker.State(), CConvertThread::kIdle);
-    QCoreApplication::processEvents(); // nothing is left for the closed window
+    // Only the abort of the closed window ends a run that waits like this.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return worker.State() == CConvertThread::kIdle; }, 5000));
+    QTest::qWait(50); // notices still queued find no window
     EXPECT_TRUE(boxes.shown.empty());
+    // The output was closed as a whole file with the frames written before.
+    const int written = FramesIn(output);
+    EXPECT_GE(written, 0);
+    EXPECT_LE(written, 2);
 }
 
 } // namespace

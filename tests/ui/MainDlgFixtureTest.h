@@ -1,16 +1,12 @@
-// Shared set-up of the main window's tests: English texts, scripted message
-// boxes, file dialogs and modal dialogs answered without a window, generated
-// input files in a temporary folder.
+// Shared set-up of the main window's tests: the window test set-up with the
+// main window's file dialog, input files in a temporary folder, and helpers
+// to reach the window's controls and its worker.
 #pragma once
 
-#include "app/ModalDialogs.h"
 #include "app/QtNotificationTarget.h"
-#include "app/Settings.h"
-#include "app/TextCatalog.h"
 #include "engine/ConvertThread.h"
-#include "media/TestPattern.h"
-#include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/GuiFixture.h"
 #include "ui/main/FileDialogs.h"
 #include "ui/main/MainDlg.h"
 
@@ -18,57 +14,34 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QDialog>
 #include <QLabel>
 #include <QTest>
 
 #include <chrono>
-#include <deque>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-class MainDlgTest : public ::testing::Test {
+class MainDlgTest : public GuiFixture {
 protected:
     void SetUp() override {
-        CSettings::language = 2;
-        CSettings::toolTips = 1;
-        TextCatalog().Init(2);
+        GuiFixture::SetUp();
         SetFileDialogHook([this](const FileDialogRequest& request, std::string* chosen) {
             fileRequests.push_back(request);
-            const std::optional<std::string> answer =
-                fileAnswers.empty() ? std::nullopt : fileAnswers.front();
-            if (!fileAnswers.empty()) {
-                fileAnswers.pop_front();
-            }
-            if (answer) {
-                *chosen = *answer;
-            }
-            return answer.has_value();
-        });
-        SetModalDialogHook([this](QDialog& dialog) {
-            modalDialogs.push_back(dialog.metaObject()->className());
-            return modalAnswer ? modalAnswer(dialog) : int(QDialog::Rejected);
+            return AnswerFileDialog(chosen);
         });
     }
 
     void TearDown() override {
         SetFileDialogHook({});
-        SetModalDialogHook({});
+        GuiFixture::TearDown();
     }
 
     // A test-pattern AVI in the temporary folder.
     std::string Sample(const std::string& name, int width, int height, int frames, int bits = 24) {
-        kmx::SampleAviOptions options;
-        options.width = width;
-        options.height = height;
-        options.frames = frames;
-        options.bitsPerPixel = bits;
         const std::string path = dir.File(name);
-        std::string error;
-        EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
+        WriteSample(path, width, height, frames, bits);
         return path;
     }
 
@@ -82,6 +55,15 @@ protected:
     }
     void ChooseOutput(CMainDlg& dlg, std::optional<std::string> path) {
         ClickWithFile(dlg, 6, std::move(path));
+    }
+
+    // Starts a run on a small input whose output cannot be created: the
+    // worker stops at its first message and waits there for an answer.
+    [[nodiscard]] bool StartARunThatWaits(CMainDlg& dlg, const CWorkerThread& worker) {
+        ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
+        ChooseOutput(dlg, dir.File("no such folder/out.avi"));
+        Button(dlg, 3)->click();
+        return WaitUntilRunning(worker);
     }
 
     static QAbstractButton* Button(const CMainDlg& dlg, int id) {
@@ -107,20 +89,8 @@ protected:
         }
         return worker.State() == CConvertThread::kRunning;
     }
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& box : boxes.shown) {
-            texts.push_back(box.text);
-        }
-        return texts;
-    }
-
     // A worker that polls quickly; its waits last at most a second.
     CWorkerThread::Timing fast{std::chrono::milliseconds(10), 100};
-    ScriptedMessageBoxes boxes;
     TempDir dir;
-    std::deque<std::optional<std::string>> fileAnswers;
     std::vector<FileDialogRequest> fileRequests;
-    std::vector<std::string> modalDialogs;
-    std::function<int(QDialog&)> modalAnswer;
 };

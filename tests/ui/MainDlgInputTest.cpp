@@ -57,10 +57,7 @@ TEST_F(MainDlgInput, CancelWithoutANameAndAMissingFileAreRefused) {
 TEST_F(MainDlgInput, PalettedInputIsRefusedButDescribed) {
     REQUIRE_TOOL("ffmpeg");
     const std::string input = dir.File("pal8.avi");
-    ASSERT_EQ(
-        RunTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25",
-                 "-frames:v", "5", "-pix_fmt", "pal8", "-c:v", "rawvideo", input}),
-        0);
+    ASSERT_EQ(WritePalettedAvi(input, 25), 0);
     CMainDlg dlg;
     ChooseInput(dlg, input);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"ERROR: Format not supported\n\r"});

@@ -108,10 +108,7 @@ TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBack) {
     CWorkerThread worker(fast);
     ASSERT_TRUE(worker.StartWorker());
     CMainDlg dlg(worker);
-    ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
-    ChooseOutput(dlg, dir.File("no such folder/out.avi"));
-    Button(dlg, 3)->click();
-    ASSERT_TRUE(WaitUntilRunning(worker));
+    ASSERT_TRUE(StartARunThatWaits(dlg, worker));
 
     offer(dlg, static_cast<std::int32_t>(dib.size()));
     EXPECT_EQ(pending.load(), 0);

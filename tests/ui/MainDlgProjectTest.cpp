@@ -27,41 +27,66 @@ protected:
     }
     void Save(CMainDlg& dlg, std::optional<std::string> path) { ClickWithFile(dlg, 9, path); }
     void Load(CMainDlg& dlg, std::optional<std::string> path) { ClickWithFile(dlg, 8, path); }
+
+    // A project with every field set, its input an interlaced-looking sample.
+    ProjectRecord StoredProject() {
+        ProjectRecord stored;
+        stored.inputPath = Sample("pal.avi", 720, 576, 2); // would be detected as interlaced
+        stored.outputPath = dir.File("out.avi");
+        stored.compressorName = "named in the file";
+        COMPVARS& cv = stored.compressorSettings;
+        cv = kmx::MakeEmptyCompVars();
+        cv.dwFlags = ICMF_COMPVARS_VALID;
+        cv.fccType = ICTYPE_VIDEO;
+        cv.fccHandler = 0x47504A4D; // "MJPG"
+        cv.lQ = 3300;
+        cv.lKey = 7;
+        cv.lDataRate = 500;
+        cv.lpState = 0xCAFEBABE; // run state of another process: kept as stored
+        // In the file's order: preview, reverse, interlaced, the two mirrors,
+        // then the left, right, upper and lower halves.
+        stored.checks = {0, 1, 0, 1, 1, 1, 0, 0, 1};
+        for (std::size_t i = 0; i < stored.overlays.size(); ++i) {
+            ProjectOverlay& o = stored.overlays[i];
+            const auto n = static_cast<std::int32_t>(i);
+            o = {i == 2 ? std::string() : dir.File("overlay" + std::to_string(i) + ".avi"),
+                 10 + n,
+                 20 + n,
+                 100 + n,
+                 80 + n,
+                 n,
+                 {static_cast<std::uint8_t>(n), 0x80, 0xFF},
+                 3 * n,
+                 n,
+                 50 + n,
+                 7 * n,
+                 n % 2};
+        }
+        return stored;
+    }
+
+    // The overlay slots of the window and its list show the stored ones.
+    static void ExpectOverlaysShown(const CMainDlg& dlg, const ProjectRecord& stored) {
+        auto* list = qobject_cast<QComboBox*>(dlg.Control(1022));
+        for (std::size_t i = 0; i < 10; ++i) {
+            const OverlaySettings& s = dlg.Job().overlays[i];
+            const ProjectOverlay& o = stored.overlays[i];
+            EXPECT_EQ(std::tie(s.path, s.x, s.y, s.width, s.height, s.borderWidth, s.crop,
+                               s.overlayStart, s.overlayEnd, s.baseStart, s.noResize),
+                      std::tie(o.path, o.x, o.y, o.width, o.height, o.borderWidth, o.crop,
+                               o.overlayStart, o.overlayEnd, o.baseStart, o.noResize))
+                << i;
+            EXPECT_EQ(std::make_tuple(s.borderColor[0], s.borderColor[1], s.borderColor[2]),
+                      std::make_tuple(o.borderColor[0], o.borderColor[1], o.borderColor[2]));
+            EXPECT_EQ(s.number, static_cast<std::int32_t>(i + 1));
+            EXPECT_EQ(list->itemText(static_cast<int>(i)).endsWith(']'), !o.path.empty()) << i;
+        }
+    }
 };
 
 TEST_F(MainDlgProject, LoadShowsEveryFieldAndSavingWritesTheSameBytes) {
-    ProjectRecord stored;
-    stored.inputPath = Sample("pal.avi", 720, 576, 2); // would be detected as interlaced
-    stored.outputPath = dir.File("out.avi");
-    stored.compressorName = "named in the file";
-    COMPVARS& cv = stored.compressorSettings;
-    cv = kmx::MakeEmptyCompVars();
-    cv.dwFlags = ICMF_COMPVARS_VALID;
-    cv.fccType = ICTYPE_VIDEO;
-    cv.fccHandler = 0x47504A4D; // "MJPG"
-    cv.lQ = 3300;
-    cv.lKey = 7;
-    cv.lDataRate = 500;
-    cv.lpState = 0xCAFEBABE; // run state of another process: kept as stored
-    // In the file's order: preview, reverse, interlaced, the two mirrors,
-    // then the left, right, upper and lower halves.
-    stored.checks = {0, 1, 0, 1, 1, 1, 0, 0, 1};
-    for (std::size_t i = 0; i < stored.overlays.size(); ++i) {
-        ProjectOverlay& o = stored.overlays[i];
-        const auto n = static_cast<std::int32_t>(i);
-        o = {i == 2 ? std::string() : dir.File("overlay" + std::to_string(i) + ".avi"),
-             10 + n,
-             20 + n,
-             100 + n,
-             80 + n,
-             n,
-             {static_cast<std::uint8_t>(n), 0x80, 0xFF},
-             3 * n,
-             n,
-             50 + n,
-             7 * n,
-             n % 2};
-    }
+    const ProjectRecord stored = StoredProject();
+    const COMPVARS& cv = stored.compressorSettings;
     const std::string path = dir.File("stored.kmx");
     ASSERT_EQ(WriteProjectFile(path, stored), ProjectFileResult::Ok);
 
@@ -82,20 +107,7 @@ TEST_F(MainDlgProject, LoadShowsEveryFieldAndSavingWritesTheSameBytes) {
     EXPECT_FALSE(dlg.IsModified());
     EXPECT_EQ(dlg.windowTitle(),
               QStringLiteral("Kadrimix 1.10 [%1]").arg(QString::fromStdString(path)));
-    auto* list = qobject_cast<QComboBox*>(dlg.Control(1022));
-    for (std::size_t i = 0; i < 10; ++i) {
-        const OverlaySettings& s = dlg.Job().overlays[i];
-        const ProjectOverlay& o = stored.overlays[i];
-        EXPECT_EQ(std::tie(s.path, s.x, s.y, s.width, s.height, s.borderWidth, s.crop,
-                           s.overlayStart, s.overlayEnd, s.baseStart, s.noResize),
-                  std::tie(o.path, o.x, o.y, o.width, o.height, o.borderWidth, o.crop,
-                           o.overlayStart, o.overlayEnd, o.baseStart, o.noResize))
-            << i;
-        EXPECT_EQ(std::make_tuple(s.borderColor[0], s.borderColor[1], s.borderColor[2]),
-                  std::make_tuple(o.borderColor[0], o.borderColor[1], o.borderColor[2]));
-        EXPECT_EQ(s.number, static_cast<std::int32_t>(i + 1));
-        EXPECT_EQ(list->itemText(static_cast<int>(i)).endsWith(']'), !o.path.empty()) << i;
-    }
+    ExpectOverlaysShown(dlg, stored);
 
     // Saved again, the file is the same byte for byte.
     const std::string again = dir.File("again.kmx");

@@ -67,7 +67,7 @@ TEST_F(OverlayDlgTest, OkWritesEveryFieldEscapeNone) {
         Bar(dlg, 1011)->setValue(30);
         Bar(dlg, 1012)->setValue(40);
         // Border: red 200, width 9; crop 7; then split screen (which disables Crop).
-        subDialogAnswer = [](QDialog& dialog) {
+        modalAnswer = [](QDialog& dialog) {
             if (qobject_cast<CBorderDlg*>(&dialog) != nullptr) {
                 Bar(dialog, 1037)->setValue(200);
                 Bar(dialog, 1040)->setValue(9);
@@ -87,8 +87,8 @@ TEST_F(OverlayDlgTest, OkWritesEveryFieldEscapeNone) {
         Button(dlg, 1031)->click();
         Bar(dlg, 1016)->setValue(6);
         Button(dlg, 1034)->click();
-        EXPECT_EQ(subDialogs, (std::vector<std::string>{"CBorderDlg", "CCropDlg"}));
-        subDialogs.clear();
+        EXPECT_EQ(modalDialogs, (std::vector<std::string>{"CBorderDlg", "CCropDlg"}));
+        modalDialogs.clear();
         EXPECT_EQ(slot.crop, 5) << "sub-dialogs write the working copy only";
 
         QTest::keyClick(&dlg, ok ? Qt::Key_Return : Qt::Key_Escape);
@@ -152,15 +152,15 @@ TEST_F(OverlayDlgTest, QuickPositioningSetsTheRectangleEscapeLeavesIt) {
     slot.number = 5;
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(720, 576, 3));
-    subDialogAnswer = [](QDialog& dialog) {
+    modalAnswer = [](QDialog& dialog) {
         Button(dialog, 1064)->click();
         return dialog.result();
     };
     Button(dlg, 1037)->click();
-    EXPECT_EQ(subDialogs, std::vector<std::string>{"CQuickPosDlg"});
+    EXPECT_EQ(modalDialogs, std::vector<std::string>{"CQuickPosDlg"});
     EXPECT_EQ(Rectangle(dlg), std::make_tuple(540, 0, 180, 144));
     EXPECT_EQ(Field(dlg, 1025), "540");
-    subDialogAnswer = nullptr; // left without a choice
+    modalAnswer = nullptr; // left without a choice
     Button(dlg, 1037)->click();
     EXPECT_EQ(Rectangle(dlg), std::make_tuple(540, 0, 180, 144));
 }
@@ -169,10 +169,7 @@ TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
     const std::string pal8 = dir.File("pal8.avi");
-    ASSERT_EQ(
-        RunTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=5",
-                 "-t", "1", "-c:v", "rawvideo", "-pix_fmt", "pal8", pal8}),
-        0);
+    ASSERT_EQ(WritePalettedAvi(pal8, 5), 0);
     OverlaySettings slot;
     slot.number = 8;
     COverlayDlg dlg;

@@ -50,7 +50,7 @@ TEST_F(OverlayEndToEndTest, TheOverlayAppearsWhereTheDialogPutIt) {
         dlg.SetTarget(&job.overlays[0], job.inputPath);
         fileAnswers.push_back(overlay);
         Button(dlg, 1021)->click(); // Overlay AVI
-        subDialogAnswer = [](QDialog& dialog) {
+        modalAnswer = [](QDialog& dialog) {
             Button(dialog, 1047)->click(); // upper right quarter
             return dialog.result();
         };

@@ -1,57 +1,34 @@
-// Shared set-up of the overlay dialogs' tests: English texts, scripted
-// message boxes, the file dialog and the sub-dialogs answered without a
-// window, and generated AVI files (made once per run, shared by the tests).
+// Shared set-up of the overlay dialogs' tests: the window test set-up with
+// the overlay file dialog, generated AVI files (made once per run, shared by
+// the tests) and helpers to reach the dialogs' controls.
 #pragma once
 
-#include "app/ModalDialogs.h"
-#include "app/Settings.h"
-#include "app/TextCatalog.h"
-#include "media/TestPattern.h"
-#include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/TempDir.h"
+#include "tests/ui/GuiFixture.h"
 #include "ui/overlay/AviFileDialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QSlider>
 
-#include <deque>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
-class OverlayGuiTest : public ::testing::Test {
+class OverlayGuiTest : public GuiFixture {
 protected:
     void SetUp() override {
-        CSettings::language = 2;
-        CSettings::toolTips = 1;
-        TextCatalog().Init(2);
+        GuiFixture::SetUp();
         SetAviFileDialogHook([this](const std::string&, const std::string&, std::string* chosen) {
-            const std::optional<std::string> answer =
-                fileAnswers.empty() ? std::nullopt : fileAnswers.front();
-            if (!fileAnswers.empty()) {
-                fileAnswers.pop_front();
-            }
-            if (answer) {
-                *chosen = *answer;
-            }
-            return answer.has_value();
-        });
-        SetModalDialogHook([this](QDialog& dialog) {
-            subDialogs.push_back(dialog.metaObject()->className());
-            return subDialogAnswer ? subDialogAnswer(dialog) : int(QDialog::Rejected);
+            return AnswerFileDialog(chosen);
         });
     }
 
     void TearDown() override {
         SetAviFileDialogHook({});
-        SetModalDialogHook({});
+        GuiFixture::TearDown();
     }
 
     // A test-pattern AVI, written once per run and shared.
@@ -62,14 +39,7 @@ protected:
             std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(bits) +
             "-" + std::to_string(frames) + "-" + std::to_string(patternOffset) + ".avi");
         if (!std::filesystem::exists(path)) {
-            kmx::SampleAviOptions options;
-            options.width = width;
-            options.height = height;
-            options.frames = frames;
-            options.bitsPerPixel = bits;
-            options.patternOffset = patternOffset;
-            std::string error;
-            EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
+            WriteSample(path, width, height, frames, bits, patternOffset);
         }
         return path;
     }
@@ -87,16 +57,4 @@ protected:
     static QImage Grab(QWidget* widget) {
         return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& box : boxes.shown) {
-            texts.push_back(box.text);
-        }
-        return texts;
-    }
-
-    ScriptedMessageBoxes boxes;
-    std::deque<std::optional<std::string>> fileAnswers;
-    std::vector<std::string> subDialogs;
-    std::function<int(QDialog&)> subDialogAnswer;
 };

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -141,6 +143,32 @@ TEST_F(AboutDialog, StartupWindowClosesAtThe21stTickModalNever) {
         modal.OnTimer(); // even stray ticks do not close it
     }
     EXPECT_TRUE(modal.isVisible());
+}
+
+// F1 pressed on a control travels up to the dialog, which takes it and does
+// nothing else; so does a What's This request sent to the dialog itself.
+void ExpectHelpSwallowed(QDialog& dialog, QWidget& focused) {
+    dialog.show();
+    for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Help}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&focused, &press);
+        EXPECT_TRUE(press.isAccepted()) << key;
+    }
+    QHelpEvent whatsThis(QEvent::WhatsThis, QPoint(1, 1), dialog.mapToGlobal(QPoint(1, 1)));
+    EXPECT_TRUE(QApplication::sendEvent(&dialog, &whatsThis));
+    EXPECT_TRUE(whatsThis.isAccepted());
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), 0);
+}
+
+TEST_F(SetupDialog, HelpKeyAndHelpRequestsDoNothing) {
+    CSetupDlg dialog;
+    ExpectHelpSwallowed(dialog, *Control<QPushButton>(dialog, 1));
+}
+
+TEST_F(AboutDialog, HelpKeyAndHelpRequestsDoNothing) {
+    CAboutDlg dialog;
+    ExpectHelpSwallowed(dialog, *Control<QPushButton>(dialog, 1));
 }
 
 } // namespace

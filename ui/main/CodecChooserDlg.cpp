@@ -1,7 +1,7 @@
 #include "ui/main/CodecChooserDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "codec/Compressor.h"
 #include "codec/CompressorInfo.h"
@@ -94,7 +94,7 @@ CCodecChooserDlg::CCodecChooserDlg(const BITMAPINFOHEADER* input, const COMPVARS
     });
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(QString::fromUtf8(GetText(52)));
+    setWindowTitle(QString::fromUtf8(GetText(txt::kSelectCodec)));
     list_ = builder_.Get<QComboBox>(Id::kIdCompressorList);
     quality_ = builder_.Get<QSlider>(Id::kIdQuality);
     qualityValue_ = builder_.Get<QLineEdit>(Id::kIdQualityValue);
@@ -133,7 +133,7 @@ void CCodecChooserDlg::SetControlTexts() {
 void CCodecChooserDlg::ListCompressors(const BITMAPINFOHEADER* input) {
     Offer none;
     none.fourcc = FOURCC_DIB;
-    none.name = GetText(51);
+    none.name = GetText(txt::kNoCompression);
     offers_.push_back(none);
     for (const kmx::CompressorListing& listing : kmx::ListCompressors(false)) {
         if (listing.fourcc == FOURCC_DIB) {
@@ -264,20 +264,6 @@ CodecChoice CCodecChooserDlg::Choice() const {
 
 std::string CCodecChooserDlg::ToolTipText(int controlId) const {
     // The list shares the Codec button's text; the rest explain themselves.
-    return controlId == Id::kIdCompressorList ? std::string(GetText(23)) : std::string();
-}
-
-bool CCodecChooserDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        return true; // no help
-    }
-    return QDialog::event(event);
-}
-
-void CCodecChooserDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept(); // no help
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    return controlId == Id::kIdCompressorList ? std::string(GetText(txt::kTipCodec))
+                                              : std::string();
 }

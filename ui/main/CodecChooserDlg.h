@@ -72,10 +72,6 @@ public:
 
     std::string ToolTipText(int controlId) const;
 
-protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void ListCompressors(const BITMAPINFOHEADER* input);
     void TakePrevious(const COMPVARS& previous);

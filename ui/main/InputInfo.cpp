@@ -2,6 +2,7 @@
 
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "engine/TextFormatting.h"
 
 std::int64_t StreamFrameWidth(const AVISTREAMINFOA& info) {
@@ -20,13 +21,14 @@ InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string&
                                   std::int32_t frameCount) {
     const double rate = StreamFrameRate(info);
     InputInfoLines lines;
-    lines.format = StringPrintf("%s: %lld x %lld x %s (%s)", GetText(60),
+    lines.format = StringPrintf("%s: %lld x %lld x %s (%s)", GetText(txt::kFormat),
                                 static_cast<long long>(StreamFrameWidth(info)),
                                 static_cast<long long>(StreamFrameHeight(info)), bitDepth.c_str(),
                                 FourccToText(info.fccHandler).c_str());
-    lines.frames = StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(61), frameCount, GetText(61),
-                                GetText(62), rate);
-    lines.duration = StringPrintf("\r\n%s: %s", GetText(63), FormatTime(frameCount / rate).c_str());
+    lines.frames = StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(txt::kFrames), frameCount,
+                                GetText(txt::kFrames), GetText(txt::kSec), rate);
+    lines.duration =
+        StringPrintf("\r\n%s: %s", GetText(txt::kDuration), FormatTime(frameCount / rate).c_str());
     return lines;
 }
 

@@ -4,7 +4,6 @@
 #include "app/ClickablePicture.h"
 #include "app/DialogBuilder.h"
 #include "app/DividerLine.h"
-#include "app/HelpKey.h"
 #include "app/LabeledProgress.h"
 #include "app/ModalDialogs.h"
 #include "app/QtNotificationTarget.h"
@@ -13,11 +12,13 @@
 #include "app/SetupDlg.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "engine/Product.h"
 #include "res/DialogTemplate.h"
 #include "ui/main/BitmapButton.h"
 #include "ui/main/InputInfo.h"
+#include "ui/main/MainDlgIds.h"
 #include "ui/overlay/OverlayDlg.h"
 
 #include <QCheckBox>
@@ -34,6 +35,8 @@
 #include <initializer_list>
 #include <utility>
 
+using namespace main_dlg;
+
 namespace {
 
 std::uint32_t SteadyMilliseconds() {
@@ -47,17 +50,58 @@ struct TextOfControl {
     int textId;
 };
 
-// Captions set by SetControlTexts; group boxes 1053 and 1054 keep their own.
+// Captions set by SetControlTexts; the File Info and AVI File group boxes
+// keep their own.
 constexpr TextOfControl kCaptions[] = {
-    {1003, 36}, {1024, 37}, {1021, 38}, {1020, 39}, {1023, 40}, {9, 41},    {8, 42}, {1012, 43},
-    {1004, 44}, {1005, 45}, {1006, 46}, {1, 29},    {5, 34},    {6, 35},    {7, 30}, {10, 31},
-    {3, 32},    {4, 33},    {1010, 47}, {1050, 48}, {1051, 49}, {1052, 50},
+    {kReverse, txt::kReverse},
+    {kRightHalf, txt::kRightHalf},
+    {kLeftHalf, txt::kLeftHalf},
+    {kUpperHalf, txt::kUpperHalf},
+    {kLowerHalf, txt::kLowerHalf},
+    {kSave, txt::kSave},
+    {kLoad, txt::kLoad},
+    {kInterlace, txt::kInterlace},
+    {kMirrorHorizontal, txt::kMirrorHorizontal},
+    {kMirrorVertical, txt::kMirrorVertical},
+    {kPreview, txt::kEnablePreview},
+    {kEnd, txt::kEnd},
+    {kInputAvi, txt::kInputAvi},
+    {kOutputAvi, txt::kOutputAvi},
+    {kInfo, txt::kInfo},
+    {kSetup, txt::kSetup},
+    {kStart, txt::kStart},
+    {kStop, txt::kStop},
+    {kProgressGroup, txt::kProgress},
+    {kActionGroup, txt::kAction},
+    {kOptionsGroup, txt::kOptions},
+    {kProjectGroup, txt::kProjectFile},
 };
 
 constexpr TextOfControl kToolTips[] = {
-    {1, 5},     {3, 6},     {4, 7},     {5, 8},     {6, 9},     {7, 10},    {8, 26},    {9, 27},
-    {10, 28},   {1002, 24}, {1003, 13}, {1004, 14}, {1005, 17}, {1020, 15}, {1023, 16}, {1021, 18},
-    {1024, 19}, {1006, 20}, {1011, 12}, {1012, 21}, {1013, 11}, {1014, 23}, {1019, 25}, {1022, 22},
+    {kEnd, txt::kTipEnd},
+    {kStart, txt::kTipStart},
+    {kStop, txt::kTipStop},
+    {kInputAvi, txt::kTipInputAvi},
+    {kOutputAvi, txt::kTipOutputAvi},
+    {kInfo, txt::kTipInfo},
+    {kLoad, txt::kTipLoad},
+    {kSave, txt::kTipSave},
+    {kSetup, txt::kTipSetup},
+    {kProgress, txt::kTipProgress},
+    {kReverse, txt::kTipReverse},
+    {kMirrorHorizontal, txt::kTipMirrorHorizontal},
+    {kMirrorVertical, txt::kTipMirrorVertical},
+    {kUpperHalf, txt::kTipUpperHalf},
+    {kLowerHalf, txt::kTipLowerHalf},
+    {kLeftHalf, txt::kTipLeftHalf},
+    {kRightHalf, txt::kTipRightHalf},
+    {kPreview, txt::kTipPreview},
+    {kSlider, txt::kTipSlider},
+    {kInterlace, txt::kTipInterlace},
+    {kPlay, txt::kTipPlay},
+    {kCodec, txt::kTipCodec},
+    {kPicture, txt::kTipOnlyAPicture},
+    {kOverlayList, txt::kTipOverlayList},
 };
 
 // The play button's bitmaps (normal, pressed, focused, disabled).
@@ -67,6 +111,23 @@ constexpr std::array<int, 4> kPlayInactive{134, 134, 134, 134};
 
 constexpr int kSliderRange = 1000;
 constexpr int kProgressRange = 1000;
+
+// The main window's own widgets; the builder makes the rest.
+QWidget* MakeOwnControl(const ControlTemplate& c, QWidget* parent) {
+    switch (c.id) {
+    case kProgress:
+        return new CLabeledProgress(parent);
+    case kLowerDivider:
+    case kUpperDivider:
+        return new CDividerLine(parent);
+    case kPlay:
+        return new CBitmapButton(parent);
+    case kPicture:
+        return new CClickablePicture(parent);
+    default:
+        return nullptr;
+    }
+}
 
 } // namespace
 
@@ -85,53 +146,8 @@ CMainDlg::CMainDlg(CWorkerThread& worker, QWidget* parent)
 
 void CMainDlg::BuildControls() {
     builder_ = std::make_unique<CDialogBuilder>(*this, MainDialogTemplate());
-    builder_->Build([](const ControlTemplate& c, QWidget* parent) -> QWidget* {
-        switch (c.id) {
-        case 1002:
-            return new CLabeledProgress(parent);
-        case 1042:
-        case 1043:
-            return new CDividerLine(parent);
-        case 1013:
-            return new CBitmapButton(parent);
-        case 1019:
-            return new CClickablePicture(parent);
-        default:
-            return nullptr;
-        }
-    });
-    const CDialogBuilder& b = *builder_;
-    start_ = b.Get<QPushButton>(3);
-    stop_ = b.Get<QPushButton>(4);
-    end_ = b.Get<QPushButton>(1);
-    info_ = b.Get<QPushButton>(7);
-    setup_ = b.Get<QPushButton>(10);
-    inputAvi_ = b.Get<QPushButton>(5);
-    outputAvi_ = b.Get<QPushButton>(6);
-    load_ = b.Get<QPushButton>(8);
-    save_ = b.Get<QPushButton>(9);
-    codec_ = b.Get<QPushButton>(1014);
-    reverse_ = b.Get<QCheckBox>(1003);
-    mirrorHorizontal_ = b.Get<QCheckBox>(1004);
-    mirrorVertical_ = b.Get<QCheckBox>(1005);
-    upperHalf_ = b.Get<QCheckBox>(1020);
-    lowerHalf_ = b.Get<QCheckBox>(1023);
-    leftHalf_ = b.Get<QCheckBox>(1021);
-    rightHalf_ = b.Get<QCheckBox>(1024);
-    preview_ = b.Get<QCheckBox>(1006);
-    interlace_ = b.Get<QCheckBox>(1012);
-    overlayList_ = b.Get<QComboBox>(1022);
-    slider_ = b.Get<QSlider>(1011);
-    play_ = b.Get<CBitmapButton>(1013);
-    frame_ = b.Get<QGroupBox>(1000);
-    progress_ = b.Get<CLabeledProgress>(1002);
-    inputLabel_ = b.Get<QLabel>(1007);
-    outputLabel_ = b.Get<QLabel>(1008);
-    infoLabel_ = b.Get<QLabel>(1009);
-    compressorLabel_ = b.Get<QLabel>(1015);
-    statusLabel_ = b.Get<QLabel>(1017);
-    positionLabel_ = b.Get<QLabel>(1018);
-    picture_ = b.Get<CClickablePicture>(1019);
+    builder_->Build(&MakeOwnControl);
+    FindControls();
 
     // File names and engine texts are shown as they are, never as markup.
     for (QLabel* label :
@@ -144,6 +160,41 @@ void CMainDlg::BuildControls() {
             picture.scaled(picture_->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
         picture_->setAlignment(Qt::AlignCenter);
     }
+}
+
+void CMainDlg::FindControls() {
+    const CDialogBuilder& b = *builder_;
+    start_ = b.Get<QPushButton>(kStart);
+    stop_ = b.Get<QPushButton>(kStop);
+    end_ = b.Get<QPushButton>(kEnd);
+    info_ = b.Get<QPushButton>(kInfo);
+    setup_ = b.Get<QPushButton>(kSetup);
+    inputAvi_ = b.Get<QPushButton>(kInputAvi);
+    outputAvi_ = b.Get<QPushButton>(kOutputAvi);
+    load_ = b.Get<QPushButton>(kLoad);
+    save_ = b.Get<QPushButton>(kSave);
+    codec_ = b.Get<QPushButton>(kCodec);
+    reverse_ = b.Get<QCheckBox>(kReverse);
+    mirrorHorizontal_ = b.Get<QCheckBox>(kMirrorHorizontal);
+    mirrorVertical_ = b.Get<QCheckBox>(kMirrorVertical);
+    upperHalf_ = b.Get<QCheckBox>(kUpperHalf);
+    lowerHalf_ = b.Get<QCheckBox>(kLowerHalf);
+    leftHalf_ = b.Get<QCheckBox>(kLeftHalf);
+    rightHalf_ = b.Get<QCheckBox>(kRightHalf);
+    preview_ = b.Get<QCheckBox>(kPreview);
+    interlace_ = b.Get<QCheckBox>(kInterlace);
+    overlayList_ = b.Get<QComboBox>(kOverlayList);
+    slider_ = b.Get<QSlider>(kSlider);
+    play_ = b.Get<CBitmapButton>(kPlay);
+    frame_ = b.Get<QGroupBox>(kPreviewFrame);
+    progress_ = b.Get<CLabeledProgress>(kProgress);
+    inputLabel_ = b.Get<QLabel>(kInputName);
+    outputLabel_ = b.Get<QLabel>(kOutputName);
+    infoLabel_ = b.Get<QLabel>(kFileInfo);
+    compressorLabel_ = b.Get<QLabel>(kCompressorName);
+    statusLabel_ = b.Get<QLabel>(kStatus);
+    positionLabel_ = b.Get<QLabel>(kPosition);
+    picture_ = b.Get<CClickablePicture>(kPicture);
 }
 
 void CMainDlg::ConnectControls() {
@@ -203,13 +254,13 @@ void CMainDlg::OnInitDialog() {
     playing_ = false;
     frameCount_ = 0;
     currentFrame_ = 0;
-    projectName_ = GetText(79);
+    projectName_ = GetText(txt::kUnknown);
     modified_ = false;
     std::vector<std::uint8_t>().swap(previewBuffer_);
     previewLength_ = 0;
 
     icInfo_ = kmx::MakeEmptyIcInfo();
-    compressorName_ = GetText(51);
+    compressorName_ = GetText(txt::kNoCompression);
     job_ = MakeInitialJob();
     compVars_ = kmx::MakeEmptyCompVars();
 
@@ -371,16 +422,5 @@ bool CMainDlg::event(QEvent* event) {
             return true;
         }
     }
-    if (IsHelpRequest(event)) {
-        return true; // no help
-    }
     return QDialog::event(event);
-}
-
-void CMainDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept(); // no help
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -70,6 +70,13 @@ public:
     // Opens the input named by the input name, checks it and shows its information.
     void OpenInput(bool detectInterlace);
     void CloseInput();
+    // The steps of OpenInput: each failing step closes the reader, shows its
+    // error and gives the text for the information.
+    bool OpenInputReader();
+    std::string ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame);
+    std::string CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame);
+    // The first frame (or the empty picture), enable states and statics.
+    void ShowInputFromStart();
 
     void StartConversion();
     void StopConversion();
@@ -135,12 +142,12 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildControls();
+    void FindControls();
     void ConnectControls();
     void OnInitDialog();
     void CreatePreviewWindow();

@@ -4,6 +4,7 @@
 
 #include "app/ModalDialogs.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "codec/Compressor.h"
 #include "codec/WideToNarrow.h"
 #include "ui/main/CodecChooserDlg.h"
@@ -51,6 +52,6 @@ void CMainDlg::UpdateCompressorName() {
     if (icInfo_.fccHandler != 0 && compVars_.fccHandler != FOURCC_DIB) {
         compressorName_ = kmx::WideToNarrow(icInfo_.szDescription);
     } else {
-        compressorName_ = GetText(51);
+        compressorName_ = GetText(txt::kNoCompression);
     }
 }

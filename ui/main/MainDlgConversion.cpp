@@ -8,6 +8,7 @@
 #include "app/QtNotificationTarget.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "engine/TextFormatting.h"
 
 #include <QCheckBox>
@@ -95,8 +96,9 @@ void CMainDlg::OnConversionEnd(WPARAM result) {
     const std::uint32_t elapsedMs = clock_() - conversionStart_;
     const double elapsed = elapsedMs * 0.001;
     if (result == 0 || result == 1) {
-        const std::string text =
-            StringPrintf("%s=%s", GetText(result == 0 ? 68 : 69), FormatTime(elapsed).c_str());
+        const std::string text = StringPrintf(
+            "%s=%s", GetText(result == 0 ? txt::kConvertingFinished : txt::kConvertingAborted),
+            FormatTime(elapsed).c_str());
         ShowMessage(text, result == 0 ? MessageIcon::Information : MessageIcon::Exclamation);
         converting_ = false;
     } else {

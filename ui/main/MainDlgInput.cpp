@@ -6,6 +6,7 @@
 #include "app/LabeledProgress.h"
 #include "app/MessageBoxService.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "ui/main/FileDialogs.h"
 #include "ui/main/InputInfo.h"
 
@@ -58,7 +59,7 @@ bool CMainDlg::SelectAviFile(std::string* name, const char* title, bool forSavin
 
 void CMainDlg::OnInputAvi() {
     CloseInput();
-    if (SelectAviFile(&inputName_, GetText(80), false)) {
+    if (SelectAviFile(&inputName_, GetText(txt::kSelectInputAvi), false)) {
         UpdateTitle(true);
     }
     // Also after Cancel: the current input comes back (or "no AVI selected").
@@ -67,7 +68,7 @@ void CMainDlg::OnInputAvi() {
 }
 
 void CMainDlg::OnOutputAvi() {
-    if (SelectAviFile(&outputName_, GetText(81), true)) {
+    if (SelectAviFile(&outputName_, GetText(txt::kSelectOutputAvi), true)) {
         UpdateTitle(true);
     }
     UpdateControls();
@@ -90,30 +91,7 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     progress_->SetPos(0);
     statusText_.clear();
     playing_ = false;
-
-    // A file that cannot be used at all: only its error is shown.
-    const auto refuse = [this](int textId) {
-        infoText_ = GetText(textId);
-        reader_.Close();
-        ShowOpenError(GetText(textId));
-        // The enable states follow the flags here too: after a conversion
-        // the window still shows the converting layout.
-        frameCount_ = 0;
-        currentFrame_ = 0;
-        DrawFrame(1, true);
-        UpdateControls();
-        UpdateStatics();
-    };
-    if (inputName_.empty()) {
-        refuse(53);
-        return;
-    }
-    if (!reader_.Open(inputName_.c_str())) {
-        refuse(54);
-        return;
-    }
-    if (reader_.GetVideoStreamCount() == 0) {
-        refuse(55);
+    if (!OpenInputReader()) {
         return;
     }
 
@@ -128,45 +106,18 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     bool haveFrame = false;
     AVISTREAMINFOA info{};
     if (!reader_.GetVideoStreamInfo(0, &info, static_cast<std::int32_t>(sizeof info))) {
-        error = GetText(56);
+        error = GetText(txt::kErrorStreamInfo);
         reader_.Close();
     } else {
-        std::string bitDepth = "?";
         BITMAPINFOHEADER first{};
-        if (!reader_.StartVideoRetrieve(0)) {
-            error = GetText(57);
-            reader_.Close();
-        } else {
-            const BITMAPINFOHEADER* frame = nullptr;
-            reader_.GetVideoFrame(0, 0, &frame);
-            if (frame == nullptr) {
-                error = GetText(58);
-                reader_.Close();
-                ShowOpenError(GetText(59));
-            } else {
-                first = *frame;
-                haveFrame = true;
-                bitDepth = std::to_string(first.biBitCount);
-            }
-        }
+        error = ReadFirstInputFrame(&first, &haveFrame);
+        const std::string bitDepth = haveFrame ? std::to_string(first.biBitCount) : "?";
         lines = MakeInputInfoLines(info, bitDepth, frameCount_);
         if (detectInterlace) {
             interlace_->setChecked(LooksInterlaced(StreamFrameHeight(info)));
         }
-        if (haveFrame && !IsSupportedInputFormat(first)) {
-            error = GetText(64);
-            reader_.Close();
-            ShowOpenError(GetText(64));
-            haveFrame = false;
-        } else if (haveFrame) {
-            const BITMAPINFOHEADER* last = nullptr;
-            reader_.GetVideoFrame(0, frameCount_ - 1, &last);
-            if (last == nullptr) {
-                error = GetText(65);
-                reader_.Close();
-                ShowOpenError(GetText(65));
-                haveFrame = false;
-            }
+        if (haveFrame) {
+            error = CheckInputFrames(first, &haveFrame);
         }
     }
     infoText_ = error + lines.format + lines.frames + lines.duration;
@@ -174,6 +125,66 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     if (!haveFrame) {
         frameCount_ = 0;
     }
+    ShowInputFromStart();
+}
+
+bool CMainDlg::OpenInputReader() {
+    // A file that cannot be used at all: only its error is shown.
+    const auto refuse = [this](int textId) {
+        infoText_ = GetText(textId);
+        reader_.Close();
+        ShowOpenError(GetText(textId));
+        // The enable states follow the flags here too: after a conversion
+        // the window still shows the converting layout.
+        frameCount_ = 0;
+        ShowInputFromStart();
+        return false;
+    };
+    if (inputName_.empty()) {
+        return refuse(txt::kNoAviSelected);
+    }
+    if (!reader_.Open(inputName_.c_str())) {
+        return refuse(txt::kErrorOpenAvi);
+    }
+    if (reader_.GetVideoStreamCount() == 0) {
+        return refuse(txt::kErrorNoVideoStream);
+    }
+    return true;
+}
+
+std::string CMainDlg::ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame) {
+    if (!reader_.StartVideoRetrieve(0)) {
+        reader_.Close();
+        return GetText(txt::kErrorUnknownCodecStart);
+    }
+    const BITMAPINFOHEADER* frame = nullptr;
+    reader_.GetVideoFrame(0, 0, &frame);
+    if (frame == nullptr) {
+        reader_.Close();
+        ShowOpenError(GetText(txt::kErrorUnknownCodec));
+        return GetText(txt::kErrorUnknownCodecFrame);
+    }
+    *first = *frame;
+    *haveFrame = true;
+    return std::string();
+}
+
+std::string CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame) {
+    const auto refuse = [this, haveFrame](int textId) {
+        reader_.Close();
+        ShowOpenError(GetText(textId));
+        *haveFrame = false;
+        return std::string(GetText(textId));
+    };
+    if (!IsSupportedInputFormat(first)) {
+        return refuse(txt::kErrorFormatNotSupported);
+    }
+    const BITMAPINFOHEADER* last = nullptr;
+    reader_.GetVideoFrame(0, frameCount_ - 1, &last);
+    return last == nullptr ? refuse(txt::kErrorLastFrame) : std::string();
+}
+
+void CMainDlg::ShowInputFromStart() {
     currentFrame_ = 0;
     DrawFrame(1, true);
     UpdateControls();

@@ -4,7 +4,9 @@
 
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "engine/TextFormatting.h"
+#include "ui/main/MainDlgIds.h"
 #include "ui/main/PreviewWidget.h"
 
 #include <QGroupBox>
@@ -20,7 +22,6 @@ namespace {
 
 constexpr int kPreviewWidth = 362;
 constexpr int kPreviewHeight = 290;
-constexpr int kPreviewId = 5001;
 constexpr int kPlaybackPeriodMs = 30;
 
 } // namespace
@@ -31,7 +32,7 @@ void CMainDlg::CreatePreviewWindow() {
     const int w = frame_->width();
     const int h = frame_->height();
     previewWindow_ = new CPreviewWidget(frame_);
-    previewWindow_->setObjectName(QStringLiteral("control%1").arg(kPreviewId));
+    previewWindow_->setObjectName(QStringLiteral("control%1").arg(main_dlg::kPreviewWindow));
     previewWindow_->setGeometry((w - kPreviewWidth) / 2, (h - kPreviewHeight) / 2 + 3,
                                 kPreviewWidth, kPreviewHeight);
     previewWindow_->show();
@@ -86,9 +87,10 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
     }
     if (!converting_) {
         const std::int32_t ms = reader_.VideoFrameToTime(0, frame - 1);
-        positionText_ = StringPrintf(
-            "%s: %lu/%lu  %s: %s", GetText(66), static_cast<unsigned long>(frame),
-            static_cast<unsigned long>(frameCount_), GetText(67), FormatTime(ms * 0.001).c_str());
+        positionText_ =
+            StringPrintf("%s: %lu/%lu  %s: %s", GetText(txt::kFrame),
+                         static_cast<unsigned long>(frame), static_cast<unsigned long>(frameCount_),
+                         GetText(txt::kTime), FormatTime(ms * 0.001).c_str());
     }
     UpdateStatics();
 }

@@ -4,6 +4,7 @@
 
 #include "app/MessageBoxService.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "codec/CompressorInfo.h"
 #include "codec/CompressorTable.h"
 #include "engine/ProjectRecord.h"
@@ -24,14 +25,26 @@ std::int32_t CheckState(const QCheckBox* box) {
 int ReadErrorText(ProjectFileResult result) {
     switch (result) {
     case ProjectFileResult::OpenFailed:
-        return 72;
+        return txt::kErrorProjectOpenForReading;
     case ProjectFileResult::WrongSize:
-        return 74;
+        return txt::kErrorProjectCorrupt;
     case ProjectFileResult::WrongVersion:
-        return 75;
+        return txt::kErrorProjectVersion;
     default:
-        return 73;
+        return txt::kErrorProjectRead;
     }
+}
+
+// The project file dialog, opening at the current project's name.
+bool AskProjectPath(const char* title, const std::string& current, bool forSaving,
+                    std::string* path) {
+    FileDialogRequest request;
+    request.title = title;
+    request.initialName = current;
+    request.defaultExtension = kProjectExtension;
+    request.filter = kProjectFilter;
+    request.forSaving = forSaving;
+    return RunFileDialog(request, path);
 }
 
 } // namespace
@@ -43,7 +56,8 @@ bool CMainDlg::AskSaveProject() {
     if (inputName_.empty() && outputName_.empty()) {
         return true; // nothing worth saving
     }
-    switch (MessageBoxes().Show(GetText(78), MessageButtons::YesNoCancel, MessageIcon::None)) {
+    switch (MessageBoxes().Show(GetText(txt::kSaveCurrentProject), MessageButtons::YesNoCancel,
+                                MessageIcon::None)) {
     case MessageResult::Yes:
         SaveProject(); // whatever comes of it, the caller goes on
         return true;
@@ -58,14 +72,8 @@ void CMainDlg::LoadProject() {
     if (!AskSaveProject()) {
         return;
     }
-    FileDialogRequest request;
-    request.title = GetText(70);
-    request.initialName = projectName_;
-    request.defaultExtension = kProjectExtension;
-    request.filter = kProjectFilter;
-    request.forSaving = false;
     std::string path;
-    if (!RunFileDialog(request, &path)) {
+    if (!AskProjectPath(GetText(txt::kLoadProject), projectName_, false, &path)) {
         return;
     }
     ProjectRecord project;
@@ -84,14 +92,8 @@ void CMainDlg::LoadProject() {
 }
 
 void CMainDlg::SaveProject() {
-    FileDialogRequest request;
-    request.title = GetText(71);
-    request.initialName = projectName_;
-    request.defaultExtension = kProjectExtension;
-    request.filter = kProjectFilter;
-    request.forSaving = true;
     std::string path;
-    if (!RunFileDialog(request, &path)) {
+    if (!AskProjectPath(GetText(txt::kSaveProject), projectName_, true, &path)) {
         return;
     }
     projectName_ = path;
@@ -104,10 +106,10 @@ void CMainDlg::SaveProject() {
         UpdateTitle(false);
         break;
     case ProjectFileResult::OpenFailed:
-        ShowMessage(GetText(76));
+        ShowMessage(GetText(txt::kErrorProjectOpenForWriting));
         break;
     default:
-        ShowMessage(GetText(77));
+        ShowMessage(GetText(txt::kErrorProjectWrite));
         break;
     }
 }

@@ -1,8 +1,8 @@
 #include "ui/overlay/BorderDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "ui/overlay/PaintArea.h"
 
@@ -112,10 +112,10 @@ void CBorderDlg::OnInitDialog() {
         bar->setValue(s.position);
         bar->setPageStep(s.page);
     }
-    builder_.Get<QGroupBox>(1065)->setTitle(QString::fromUtf8(GetText(142)));
-    builder_.Get<QGroupBox>(1066)->setTitle(QString::fromUtf8(GetText(141)));
-    setWindowTitle(QString::fromUtf8(
-        StringPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(140))));
+    builder_.Get<QGroupBox>(1065)->setTitle(QString::fromUtf8(GetText(txt::kFrameColor)));
+    builder_.Get<QGroupBox>(1066)->setTitle(QString::fromUtf8(GetText(txt::kFrameSize)));
+    setWindowTitle(QString::fromUtf8(StringPrintf(
+        "Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(txt::kFrameProperties))));
     RefreshFields();
 }
 
@@ -178,40 +178,24 @@ void CBorderDlg::accept() {
 std::string CBorderDlg::TipOf(int controlId) const {
     switch (controlId) {
     case 1:
-        return GetText(131);
+        return GetText(txt::kTipBorderOk);
     case kRedBar:
-        return GetText(132);
+        return GetText(txt::kTipRed);
     case kRedValue:
-        return GetText(133);
+        return GetText(txt::kTipRedValue);
     case kGreenBar:
-        return GetText(134);
+        return GetText(txt::kTipGreen);
     case kGreenValue:
-        return GetText(135);
+        return GetText(txt::kTipGreenValue);
     case kBlueBar:
-        return GetText(136);
+        return GetText(txt::kTipBlue);
     case kBlueValue:
-        return GetText(137);
+        return GetText(txt::kTipBlueValue);
     case kWidthBar:
-        return GetText(138);
+        return GetText(txt::kTipBorderSize);
     case kWidthValue:
-        return GetText(139);
+        return GetText(txt::kTipBorderSizeValue);
     default:
         return std::string();
     }
-}
-
-bool CBorderDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CBorderDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

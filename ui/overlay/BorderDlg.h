@@ -30,10 +30,6 @@ public:
     // The colour the swatch shows: the copy's border bytes red, green, blue.
     QColor SwatchColor() const;
 
-protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void OnInitDialog();
     void OnHScroll(int position);

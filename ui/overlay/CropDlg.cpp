@@ -1,8 +1,8 @@
 #include "ui/overlay/CropDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 
 #include <QGroupBox>
@@ -46,9 +46,9 @@ void CCropDlg::OnInitDialog() {
         bar->setValue(copy_.crop);
         bar->setPageStep(5);
     }
-    builder_.Get<QGroupBox>(1067)->setTitle(QString::fromUtf8(GetText(147)));
-    setWindowTitle(QString::fromUtf8(
-        StringPrintf("Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(146))));
+    builder_.Get<QGroupBox>(1067)->setTitle(QString::fromUtf8(GetText(txt::kCropFrameGroup)));
+    setWindowTitle(QString::fromUtf8(StringPrintf(
+        "Overlay %i - [%s]", static_cast<int>(copy_.number), GetText(txt::kCropFrame))));
     RefreshFields();
 }
 
@@ -76,28 +76,12 @@ void CCropDlg::accept() {
 std::string CCropDlg::TipOf(int controlId) const {
     switch (controlId) {
     case 1:
-        return GetText(143);
+        return GetText(txt::kTipCropOk);
     case kCropBar:
-        return GetText(144);
+        return GetText(txt::kTipCropSize);
     case kCropValue:
-        return GetText(145);
+        return GetText(txt::kTipCropValue);
     default:
         return std::string();
     }
-}
-
-bool CCropDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CCropDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -21,10 +21,6 @@ public:
 
     void accept() override; // OK: the target's crop = the track bar's position
 
-protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void OnInitDialog();
     void OnHScroll(int position);

@@ -1,11 +1,11 @@
 // The overlay settings dialog: set-up, the controls and their handlers, OK.
 #include "ui/overlay/OverlayDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/MessageBoxService.h"
 #include "app/ModalDialogs.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "engine/TextFormatting.h"
 #include "ui/overlay/AviFileDialog.h"
@@ -114,6 +114,26 @@ void COverlayDlg::OnInitDialog() {
         working_.baseStart = 0;
     }
 
+    SetTrackBarsFromSlot();
+
+    endFrame_ = ToPosition(std::int64_t{working_.overlayEnd} + 1);
+    startFrame_ = ToPosition(std::int64_t{working_.overlayStart} + 1);
+    baseStartField_ = ToPosition(std::int64_t{working_.baseStart} + 1);
+
+    builder_.Get<QCheckBox>(kOriginalSize)->setChecked(working_.noResize != 0);
+    EnableControl(kCrop, working_.noResize == 0);
+
+    lastBasePos_ = -1;
+    lastOverlayPos_ = -1;
+
+    SetTexts();
+    LoadOverlay(false);
+
+    RefreshFields();
+    ShowValueFields();
+}
+
+void COverlayDlg::SetTrackBarsFromSlot() {
     SetTrackRange(kXBar, 0, baseWidth_ - 1);
     SetTrackRange(kYBar, 0, baseHeight_ - 1);
     SetTrackRange(kWidthBar, 10, baseWidth_);
@@ -133,22 +153,6 @@ void COverlayDlg::OnInitDialog() {
     working_.y = TrackPos(kYBar);
     working_.width = TrackPos(kWidthBar);
     working_.height = TrackPos(kHeightBar);
-
-    endFrame_ = ToPosition(std::int64_t{working_.overlayEnd} + 1);
-    startFrame_ = ToPosition(std::int64_t{working_.overlayStart} + 1);
-    baseStartField_ = ToPosition(std::int64_t{working_.baseStart} + 1);
-
-    builder_.Get<QCheckBox>(kOriginalSize)->setChecked(working_.noResize != 0);
-    EnableControl(kCrop, working_.noResize == 0);
-
-    lastBasePos_ = -1;
-    lastOverlayPos_ = -1;
-
-    SetTexts();
-    LoadOverlay(false);
-
-    RefreshFields();
-    ShowValueFields();
 }
 
 void COverlayDlg::SetTexts() {
@@ -157,16 +161,28 @@ void COverlayDlg::SetTexts() {
         int text;
     };
     static constexpr Caption kGroups[] = {
-        {1064, 108},
-        {1059, 109},
-        {1063, 110},
-        {1062, 111},
+        {1064, txt::kOverlayPositionAndSize},
+        {1059, txt::kOverlayStartAndEnd},
+        {1063, txt::kMiscellaneous},
+        {1062, txt::kOverlayStartInBase},
     };
     static constexpr Caption kOthers[] = {
-        {kSetBaseStart, 112}, {kQuickPosition, 113}, {kStart, 114},      {kEnd, 115},
-        {kBorder, 116},       {kCrop, 117},          {kOverlayAvi, 118}, {kClearOverlay, 119},
-        {kKeepRatio, 124},    {kOriginalSize, 125},  {1055, 120},        {1056, 121},
-        {1057, 122},          {1058, 123},           {1060, 126},        {1061, 127},
+        {kSetBaseStart, txt::kSetStart},
+        {kQuickPosition, txt::kQuickPosition},
+        {kStart, txt::kOverlayStart},
+        {kEnd, txt::kOverlayEnd},
+        {kBorder, txt::kBorder},
+        {kCrop, txt::kCrop},
+        {kOverlayAvi, txt::kOverlayAvi},
+        {kClearOverlay, txt::kClearOverlay},
+        {kKeepRatio, txt::kKeepRatio},
+        {kOriginalSize, txt::kOriginalSize},
+        {1055, txt::kPositionX},
+        {1056, txt::kPositionY},
+        {1057, txt::kSizeX},
+        {1058, txt::kSizeY},
+        {1060, txt::kBasePosition},
+        {1061, txt::kSetBaseStart},
     };
     for (const Caption& c : kGroups) {
         builder_.Get<QGroupBox>(c.id)->setTitle(QString::fromUtf8(GetText(c.text)));
@@ -316,7 +332,7 @@ void COverlayDlg::OnOriginalSize() {
 void COverlayDlg::OnStartFrame() {
     const std::int32_t frame = TrackPos(kOverlayBar) + 1;
     if (endFrame_ < frame) {
-        ShowMessage(GetText(128));
+        ShowMessage(GetText(txt::kErrorStartAfterEnd));
         return;
     }
     startFrame_ = frame;
@@ -326,7 +342,7 @@ void COverlayDlg::OnStartFrame() {
 void COverlayDlg::OnEndFrame() {
     const std::int32_t frame = TrackPos(kOverlayBar) + 1;
     if (frame < startFrame_) {
-        ShowMessage(GetText(129));
+        ShowMessage(GetText(txt::kErrorEndBeforeStart));
         return;
     }
     endFrame_ = frame;
@@ -379,7 +395,7 @@ void COverlayDlg::OnCrop() {
 
 void COverlayDlg::OnOverlayAvi() {
     // Chosen or not, the overlay named now is loaded again from its start.
-    SelectAviFile(this, GetText(130), &overlayPath_);
+    SelectAviFile(this, GetText(txt::kSelectOverlayAvi), &overlayPath_);
     LoadOverlay(true);
 }
 
@@ -418,15 +434,15 @@ std::string COverlayDlg::FrameTip(int textId, const CAviReader& reader, std::int
 std::string COverlayDlg::TipOf(int controlId) const {
     switch (controlId) {
     case kOverlayPosValue:
-        return FrameTip(97, overlayReader_, TrackPos(kOverlayBar));
+        return FrameTip(txt::kTipOverlayFrame, overlayReader_, TrackPos(kOverlayBar));
     case kBasePosValue:
-        return FrameTip(98, baseReader_, TrackPos(kBaseBar));
+        return FrameTip(txt::kTipBaseFrame, baseReader_, TrackPos(kBaseBar));
     case kStartValue:
-        return FrameTip(101, overlayReader_, startFrame_ - 1);
+        return FrameTip(txt::kTipOverlayStartValue, overlayReader_, startFrame_ - 1);
     case kEndValue:
-        return FrameTip(102, overlayReader_, endFrame_ - 1);
+        return FrameTip(txt::kTipOverlayEndValue, overlayReader_, endFrame_ - 1);
     case kBaseStartValue:
-        return FrameTip(104, baseReader_, baseStartField_ - 1);
+        return FrameTip(txt::kTipBaseStartValue, baseReader_, baseStartField_ - 1);
     default:
         break;
     }
@@ -434,12 +450,27 @@ std::string COverlayDlg::TipOf(int controlId) const {
         int id;
         int text;
     } kTips[] = {
-        {kXBar, 83},      {kXValue, 93},         {kYBar, 84},          {kYValue, 94},
-        {kWidthBar, 85},  {kWidthValue, 95},     {kHeightBar, 86},     {kHeightValue, 96},
-        {kKeepRatio, 91}, {kQuickPosition, 107}, {kOverlayBar, 87},    {kStart, 99},
-        {kEnd, 100},      {kBaseBar, 88},        {kSetBaseStart, 103}, {kOriginalSize, 92},
-        {kBorder, 105},   {kCrop, 106},          {kOverlayAvi, 89},    {kClearOverlay, 90},
-        {1, 82},
+        {kXBar, txt::kTipOverlayX},
+        {kXValue, txt::kTipXValue},
+        {kYBar, txt::kTipOverlayY},
+        {kYValue, txt::kTipYValue},
+        {kWidthBar, txt::kTipOverlayWidth},
+        {kWidthValue, txt::kTipWidthValue},
+        {kHeightBar, txt::kTipOverlayHeight},
+        {kHeightValue, txt::kTipHeightValue},
+        {kKeepRatio, txt::kTipKeepRatio},
+        {kQuickPosition, txt::kTipQuickPosition},
+        {kOverlayBar, txt::kTipOverlayPosition},
+        {kStart, txt::kTipSetOverlayStart},
+        {kEnd, txt::kTipSetOverlayEnd},
+        {kBaseBar, txt::kTipBasePosition},
+        {kSetBaseStart, txt::kTipSetBaseStart},
+        {kOriginalSize, txt::kTipOriginalSize},
+        {kBorder, txt::kTipBorder},
+        {kCrop, txt::kTipCrop},
+        {kOverlayAvi, txt::kTipOverlayAvi},
+        {kClearOverlay, txt::kTipClearOverlay},
+        {1, txt::kTipOverlayOk},
     };
     for (const auto& tip : kTips) {
         if (tip.id == controlId) {
@@ -447,20 +478,4 @@ std::string COverlayDlg::TipOf(int controlId) const {
         }
     }
     return std::string();
-}
-
-bool COverlayDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void COverlayDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -23,6 +23,15 @@
 class CPaintArea;
 class QPainter;
 
+// What the first frame of an overlay AVI tells about its frames.
+struct OverlayFirstFrame {
+    bool present = false; // read and, after the checks, usable
+    int bitCount = 0;
+    std::uint32_t coloursUsed = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
 class COverlayDlg : public QDialog {
     Q_OBJECT
 public:
@@ -53,18 +62,22 @@ public:
     std::string TipOf(int controlId) const;
 
 protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Set-up and the files.
     void OnInitDialog();
+    // Ranges from the base, positions from the slot.
+    void SetTrackBarsFromSlot();
     void SetTexts();
     void CreatePreviewWindows();
     bool OpenBase();
     void UseFallbackBaseFacts();
     void LoadOverlay(bool resetRange);
+    bool OpenOverlayReader();
+    std::string ReadFirstOverlayFrame(OverlayFirstFrame* first);
+    std::string CheckOverlayFrames(OverlayFirstFrame* first, std::int32_t length);
+    void UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t length, bool resetRange);
     void ClearOverlay();
     void SetTitle(const std::string& path);
 

@@ -6,6 +6,7 @@
 #include "app/MessageBoxService.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "engine/TextFormatting.h"
 #include "ui/overlay/OverlayDlgIds.h"
 
@@ -27,6 +28,25 @@ constexpr std::int32_t kMinFrameSide = 10;
 std::int32_t FrameSide(std::int32_t low, std::int32_t high) {
     const std::int64_t side = std::int64_t{high} - low;
     return side > 0 && side <= kMaxFrameSide ? static_cast<std::int32_t>(side) : 0;
+}
+
+// The format, frame count, rate and duration lines of the information text.
+// A zero scale or rate gives no frame rate and no duration ("---").
+std::string OverlayStreamFacts(const AVISTREAMINFOA& info, std::int32_t length,
+                               const OverlayFirstFrame& first) {
+    const std::string depth = first.present ? StringPrintf("%i", first.bitCount) : "?";
+    const double rate = info.dwScale != 0 ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
+    const double seconds = rate > 0.0 ? length / rate : -1.0;
+    const std::string format =
+        StringPrintf("%s: %i x %i x %s (%s)", GetText(txt::kFormat),
+                     static_cast<int>(std::int64_t{info.rcFrame.right} - info.rcFrame.left),
+                     static_cast<int>(std::int64_t{info.rcFrame.bottom} - info.rcFrame.top),
+                     depth.c_str(), FourccToText(info.fccHandler).c_str());
+    const std::string frames =
+        StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(txt::kFrames), static_cast<int>(length),
+                     GetText(txt::kFrames), GetText(txt::kSec), rate);
+    return format + frames +
+           StringPrintf("\r\n%s: %s", GetText(txt::kDuration), FormatTime(seconds).c_str());
 }
 
 } // namespace
@@ -91,119 +111,110 @@ void COverlayDlg::LoadOverlay(bool resetRange) {
     overlayReader_.Close();
     overlayLoaded_ = false;
     InvalidatePreview();
-    if (overlayPath_.empty()) {
+    if (overlayPath_.empty() || !OpenOverlayReader()) {
         return;
     }
 
+    const std::int32_t length = overlayReader_.GetVideoLength(0);
+    OverlayFirstFrame first;
+    std::string error;
+    std::string facts;
+    AVISTREAMINFOA info{};
+    if (!overlayReader_.GetVideoStreamInfo(0, &info, sizeof info)) {
+        error = GetText(txt::kErrorStreamInfo);
+        overlayReader_.Close();
+    } else {
+        error = ReadFirstOverlayFrame(&first);
+        facts = OverlayStreamFacts(info, length, first);
+        if (first.present) {
+            error = CheckOverlayFrames(&first, length);
+        }
+    }
+
+    infoText_ = error + facts;
+    if (!first.present) {
+        // The overlay cannot be used; the reason stays in the information.
+        ClearOverlay();
+        infoText_ = error + facts;
+    } else {
+        UseLoadedOverlay(first, length, resetRange);
+    }
+    ShowValueFields();
+    SetTitle(overlayPath_);
+}
+
+bool COverlayDlg::OpenOverlayReader() {
     // Open failures keep the path: the user sees the reason and may try again.
     const auto refuse = [this](int textId) {
         infoText_ = GetText(textId);
         overlayReader_.Close();
         ShowMessage(GetText(textId));
         ShowValueFields();
+        return false;
     };
     if (!overlayReader_.Open(overlayPath_.c_str())) {
-        refuse(54);
-        return;
+        return refuse(txt::kErrorOpenAvi);
     }
     if (overlayReader_.GetVideoStreamCount() == 0) {
-        refuse(55);
-        return;
+        return refuse(txt::kErrorNoVideoStream);
     }
+    return true;
+}
 
-    std::string error;
-    std::string format;
-    std::string frames;
-    std::string duration;
-    bool haveFrame = false;
-    std::int32_t frameWidth = 0;
-    std::int32_t frameHeight = 0;
-    const std::int32_t length = overlayReader_.GetVideoLength(0);
-    AVISTREAMINFOA info{};
-    if (!overlayReader_.GetVideoStreamInfo(0, &info, sizeof info)) {
-        error = GetText(56);
+std::string COverlayDlg::ReadFirstOverlayFrame(OverlayFirstFrame* first) {
+    if (!overlayReader_.StartVideoRetrieve(0)) {
         overlayReader_.Close();
-    } else {
-        std::string depth = "?";
-        int bitCount = 0;
-        std::uint32_t coloursUsed = 0;
-        if (!overlayReader_.StartVideoRetrieve(0)) {
-            error = GetText(57);
-            overlayReader_.Close();
-        } else {
-            const BITMAPINFOHEADER* frame = nullptr;
-            overlayReader_.GetVideoFrame(0, 0, &frame);
-            if (frame == nullptr) {
-                error = GetText(58);
-                overlayReader_.Close();
-                ShowMessage(GetText(59));
-            } else {
-                haveFrame = true;
-                bitCount = frame->biBitCount;
-                coloursUsed = frame->biClrUsed;
-                frameWidth = frame->biWidth;
-                frameHeight = static_cast<std::int32_t>(
-                    std::min<std::int64_t>(std::abs(std::int64_t{frame->biHeight}), kMaxFrameSide));
-                depth = StringPrintf("%i", bitCount);
-            }
-        }
-
-        // A zero scale or rate gives no frame rate and no duration ("---").
-        const double rate =
-            info.dwScale != 0 ? static_cast<double>(info.dwRate) / info.dwScale : 0.0;
-        const double seconds = rate > 0.0 ? length / rate : -1.0;
-        format =
-            StringPrintf("%s: %i x %i x %s (%s)", GetText(60),
-                         static_cast<int>(std::int64_t{info.rcFrame.right} - info.rcFrame.left),
-                         static_cast<int>(std::int64_t{info.rcFrame.bottom} - info.rcFrame.top),
-                         depth.c_str(), FourccToText(info.fccHandler).c_str());
-        frames = StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(61), static_cast<int>(length),
-                              GetText(61), GetText(62), rate);
-        duration = StringPrintf("\r\n%s: %s", GetText(63), FormatTime(seconds).c_str());
-
-        if (haveFrame) {
-            if ((bitCount != 16 && bitCount != 24 && bitCount != 32) || coloursUsed != 0) {
-                haveFrame = false;
-                error = GetText(64);
-                overlayReader_.Close();
-                ShowMessage(GetText(64));
-            } else {
-                const BITMAPINFOHEADER* last = nullptr;
-                overlayReader_.GetVideoFrame(0, length - 1, &last);
-                if (last == nullptr) {
-                    haveFrame = false;
-                    error = GetText(65);
-                    overlayReader_.Close();
-                    ShowMessage(GetText(65));
-                }
-            }
-        }
+        return GetText(txt::kErrorUnknownCodecStart);
     }
-
-    infoText_ = error + format + frames + duration;
-    if (!haveFrame) {
-        // The overlay cannot be used; the reason stays in the information.
-        ClearOverlay();
-        infoText_ = error + format + frames + duration;
-    } else {
-        overlayLoaded_ = true;
-        overlayFrameWidth_ = frameWidth;
-        overlayFrameHeight_ = frameHeight;
-        SetTrackRange(kOverlayBar, 0, length - 1);
-        SetTrackPos(kOverlayBar, 0);
-        EnableControl(kOverlayBar, true);
-        EnableControl(kStart, true);
-        EnableControl(kEnd, true);
-        overlayPos_ = 1;
-        if (resetRange) {
-            startFrame_ = 1;
-            endFrame_ = length;
-        }
-        lastOverlayPos_ = -1;
-        InvalidatePreview();
+    const BITMAPINFOHEADER* frame = nullptr;
+    overlayReader_.GetVideoFrame(0, 0, &frame);
+    if (frame == nullptr) {
+        overlayReader_.Close();
+        ShowMessage(GetText(txt::kErrorUnknownCodec));
+        return GetText(txt::kErrorUnknownCodecFrame);
     }
-    ShowValueFields();
-    SetTitle(overlayPath_);
+    first->present = true;
+    first->bitCount = frame->biBitCount;
+    first->coloursUsed = frame->biClrUsed;
+    first->width = frame->biWidth;
+    first->height = static_cast<std::int32_t>(
+        std::min<std::int64_t>(std::abs(std::int64_t{frame->biHeight}), kMaxFrameSide));
+    return std::string();
+}
+
+std::string COverlayDlg::CheckOverlayFrames(OverlayFirstFrame* first, std::int32_t length) {
+    const auto refuse = [this, first](int textId) {
+        first->present = false;
+        overlayReader_.Close();
+        ShowMessage(GetText(textId));
+        return std::string(GetText(textId));
+    };
+    if ((first->bitCount != 16 && first->bitCount != 24 && first->bitCount != 32) ||
+        first->coloursUsed != 0) {
+        return refuse(txt::kErrorFormatNotSupported);
+    }
+    const BITMAPINFOHEADER* last = nullptr;
+    overlayReader_.GetVideoFrame(0, length - 1, &last);
+    return last == nullptr ? refuse(txt::kErrorLastFrame) : std::string();
+}
+
+void COverlayDlg::UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t length,
+                                   bool resetRange) {
+    overlayLoaded_ = true;
+    overlayFrameWidth_ = first.width;
+    overlayFrameHeight_ = first.height;
+    SetTrackRange(kOverlayBar, 0, length - 1);
+    SetTrackPos(kOverlayBar, 0);
+    EnableControl(kOverlayBar, true);
+    EnableControl(kStart, true);
+    EnableControl(kEnd, true);
+    overlayPos_ = 1;
+    if (resetRange) {
+        startFrame_ = 1;
+        endFrame_ = length;
+    }
+    lastOverlayPos_ = -1;
+    InvalidatePreview();
 }
 
 void COverlayDlg::ClearOverlay() {

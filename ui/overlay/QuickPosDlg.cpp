@@ -1,8 +1,8 @@
 #include "ui/overlay/QuickPosDlg.h"
 
-#include "app/HelpKey.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
+#include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "ui/overlay/QuickPosTable.h"
 
@@ -37,8 +37,8 @@ void CQuickPosDlg::SetTarget(std::int32_t number, std::int32_t width, std::int32
 }
 
 void CQuickPosDlg::OnInitDialog() {
-    setWindowTitle(QString::fromUtf8(
-        StringPrintf("Overlay %i - [%s]", static_cast<int>(number_), GetText(148))));
+    setWindowTitle(QString::fromUtf8(StringPrintf("Overlay %i - [%s]", static_cast<int>(number_),
+                                                  GetText(txt::kSelectPredefinedPosition))));
 }
 
 void CQuickPosDlg::OnPositionButton() {
@@ -53,20 +53,4 @@ void CQuickPosDlg::OnPositionButton() {
         *height_ = r.height;
     }
     done(0);
-}
-
-bool CQuickPosDlg::event(QEvent* event) {
-    if (IsHelpRequest(event)) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
-}
-
-void CQuickPosDlg::keyPressEvent(QKeyEvent* event) {
-    if (IsHelpKey(event)) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
 }

@@ -21,10 +21,6 @@ public:
     void SetTarget(std::int32_t number, std::int32_t width, std::int32_t height, std::int32_t* x,
                    std::int32_t* y, std::int32_t* rectWidth, std::int32_t* rectHeight);
 
-protected:
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
     void OnInitDialog();
     void OnPositionButton();
