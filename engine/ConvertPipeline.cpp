@@ -179,6 +179,9 @@ bool CConvertThread::CreateStreams(const RunFormats& formats) {
             audio_ = false;
         }
     }
+    // The headers go to the file now, so that it is a readable AVI from the
+    // start; should that fail, the first frame's write reports it.
+    output_.WriteHeaders();
     return true;
 }
 

@@ -183,6 +183,11 @@ bool CAviWriter::SetAudioFormat(const void* format, std::int32_t size) {
     return CopyFormat(format, size, &s.audioFormat);
 }
 
+bool CAviWriter::WriteHeaders() {
+    State& s = *state_;
+    return s.open && s.Commit();
+}
+
 bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key) {
     State& s = *state_;
     if (!s.hasVideo || s.videoPosition == std::numeric_limits<std::int32_t>::max()) {

@@ -38,6 +38,11 @@ public:
     bool SetVideoFormat(const void* format, std::int32_t size);
     bool SetAudioFormat(const void* format, std::int32_t size);
 
+    // Fixes the file's layout and writes its headers now rather than with the
+    // first sample, so that the file is a readable AVI (with no samples yet)
+    // from here on. False when the headers could not be written.
+    bool WriteHeaders();
+
     // Writes one video sample at the video position, which advances by one
     // also when the write fails (the sample then stays an empty drop frame).
     bool WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key);
