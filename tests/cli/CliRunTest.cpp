@@ -312,3 +312,33 @@ TEST(CliRun, AKilledRunKeepsEveryFrameItReportedWritten) {
         EXPECT_GE(reader.GetVideoLength(0), reported - 1);
     }
 }
+
+TEST(CliRun, ARunLeavesAloneWhatAnotherRunWritesOrReads) {
+    // A second run into the output of a running one, or into its input, must
+    // fail before it deletes anything; the first run finishes untouched.
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
+    TempDir dir;
+    const std::string in = MakeMjpegInput(dir, "in.avi", 600);
+    ASSERT_FALSE(in.empty());
+    const std::string other = dir.File("other.avi");
+    ASSERT_EQ(Cli({"sample", other, "--size", "64x48", "--frames", "5"}).status, 0);
+    const std::string out = dir.File("out.avi");
+    CliChild first({"convert", "-i", in, "-o", out, "--codec", "MJPG"});
+    ASSERT_GT(first.WaitForLines(1), 0);
+
+    for (const std::string& target : {out, in}) {
+        const CliRun second = Cli({"convert", "-i", other, "-o", target, "--quiet"});
+        EXPECT_EQ(second.status, 1) << target;
+        EXPECT_NE(second.err.find("FEHLER: Öffne Output AVI"), std::string::npos) << second.err;
+    }
+    const int status = first.Wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << first.Errors();
+    EXPECT_EQ(FrameHashes(out).size(), 600u);
+    EXPECT_EQ(FrameHashes(in).size(), 600u);
+
+    // Once the first run is over, the same output can be written again.
+    EXPECT_EQ(Cli({"convert", "-i", other, "-o", out, "--quiet"}).status, 0);
+    EXPECT_EQ(FrameHashes(out).size(), 5u);
+}
