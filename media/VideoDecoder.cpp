@@ -185,8 +185,10 @@ bool CVideoDecoder::Impl::WantsWindow(std::int32_t wanted) const {
 }
 
 // The non-empty samples of the window ending at the wanted one: as many as
-// the cache holds, but starting at a key frame when one lies inside it, so
-// that no decode before the window's first frame is wasted.
+// the cache holds, but starting at a key frame when one lies in the window's
+// first quarter, so that the decodes before the window's first frame are not
+// wasted. (Further in, the frames left out would cost a window of their own,
+// and a codec that reorders pictures pays for one segment before each.)
 //
 // The work this bounds: a key-frame segment of S frames that fits the
 // cache's B frames is decoded once. A longer one is held in P = ceil(S / B)
@@ -204,8 +206,10 @@ std::vector<std::int32_t> CVideoDecoder::Impl::WindowEndingAt(std::int32_t wante
     }
     std::reverse(samples.begin(), samples.end());
     const std::int32_t key = codec.KeyAfter(samples.front() - 1);
-    if (key > samples.front() && key <= wanted) {
-        samples.erase(samples.begin(), std::lower_bound(samples.begin(), samples.end(), key));
+    const auto first = std::lower_bound(samples.begin(), samples.end(), key);
+    if (key >= 0 && key <= wanted &&
+        static_cast<std::size_t>(first - samples.begin()) <= samples.size() / 4) {
+        samples.erase(samples.begin(), first);
     }
     return samples;
 }
