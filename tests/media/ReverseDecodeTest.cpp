@@ -108,6 +108,22 @@ std::string MakeInput(const TempDir& dir, const Case& c) {
     return WriteBytes(path, bytes) ? path : std::string{};
 }
 
+// Reads every frame from first to last; *work receives the packets this took
+// and *cached the frames cached at the end.
+std::vector<Bytes> ReadForwards(const std::string& path, std::uint64_t* work,
+                                std::int32_t* cached) {
+    FileDecoder decoder;
+    std::vector<Bytes> frames;
+    EXPECT_TRUE(decoder.Open(path, kmx::kDefaultDecodeCacheBytes));
+    for (std::int32_t n = 0; n < decoder.Length(); ++n) {
+        frames.push_back(decoder.Frame(n));
+        EXPECT_FALSE(frames.back().empty()) << "frame " << n;
+    }
+    *work = decoder.Decoder().SamplesRead();
+    *cached = decoder.Decoder().CachedFrames();
+    return frames;
+}
+
 // Reads every frame from last to first, requiring each to equal the forward
 // decode's; returns the packets this took.
 std::uint64_t ReadBackwards(const std::string& path, std::uint64_t budget,
@@ -132,18 +148,12 @@ TEST_P(ReverseDecode, BackwardFramesEqualForwardFramesAtAFractionOfTheWork) {
     const std::string path = MakeInput(dir, c);
     ASSERT_FALSE(path.empty());
 
-    FileDecoder forwardDecoder;
-    ASSERT_TRUE(forwardDecoder.Open(path, kmx::kDefaultDecodeCacheBytes));
-    std::vector<Bytes> forward;
-    for (std::int32_t n = 0; n < forwardDecoder.Length(); ++n) {
-        forward.push_back(forwardDecoder.Frame(n));
-        ASSERT_FALSE(forward.back().empty()) << "frame " << n;
-    }
-    ASSERT_GE(forward.size(), static_cast<std::size_t>(c.frames));
-    const std::uint64_t forwardWork = forwardDecoder.Decoder().SamplesRead();
-    EXPECT_EQ(forwardDecoder.Decoder().CachedFrames(), 0);
-
+    std::uint64_t forwardWork = 0;
     std::int32_t cached = 0;
+    const std::vector<Bytes> forward = ReadForwards(path, &forwardWork, &cached);
+    ASSERT_GE(forward.size(), static_cast<std::size_t>(c.frames));
+    EXPECT_EQ(cached, 0);
+
     const std::uint64_t uncached = ReadBackwards(path, 0, forward, &cached);
     EXPECT_EQ(cached, 0);
     const std::uint64_t whole =
@@ -175,13 +185,11 @@ TEST(ReverseDecodeIntraOnly, EveryFrameIsDecodedOnceAndNothingIsCached) {
     TempDir dir;
     const std::string path = MakeInput(dir, Case{"mjpeg", "-c:v mjpeg -q:v 3", 40});
     ASSERT_FALSE(path.empty());
-    FileDecoder forwardDecoder;
-    ASSERT_TRUE(forwardDecoder.Open(path, kmx::kDefaultDecodeCacheBytes));
-    std::vector<Bytes> forward;
-    for (std::int32_t n = 0; n < forwardDecoder.Length(); ++n) {
-        forward.push_back(forwardDecoder.Frame(n));
-    }
+    std::uint64_t forwardWork = 0;
     std::int32_t cached = 0;
+    const std::vector<Bytes> forward = ReadForwards(path, &forwardWork, &cached);
+    ASSERT_EQ(forward.size(), 40u);
+    EXPECT_EQ(forwardWork, 40u);
     EXPECT_EQ(ReadBackwards(path, kmx::kDefaultDecodeCacheBytes, forward, &cached), 40u);
     EXPECT_EQ(cached, 0);
 }
