@@ -169,13 +169,15 @@ const BITMAPINFOHEADER* CVideoDecoder::Impl::DecodeOne(std::int32_t wanted) {
 
 // Whether to decode a window of frames ending at the wanted one into the
 // cache rather than the wanted frame alone. Raw and intra-only streams never
-// do: each of their frames costs one decode wherever it lies. Otherwise a step backwards would
-// start again at the key frame before the wanted one, and the next step backwards again, so the
-// frames on the way are kept. A jump to the last frame counts as a step backwards, since only
-// backward steps can follow it.
+// do: each of their frames costs one decode wherever it lies. Otherwise a
+// step backwards would start again at the key frame before the wanted one,
+// and so would the next step backwards, so the frames on the way are kept. A
+// jump to the last frame counts as a step backwards, since only backward
+// steps can follow it. A frame the last window covers but does not hold did
+// not decode; it gets a single decode instead of the same window again.
 bool CVideoDecoder::Impl::WantsWindow(std::int32_t wanted) const {
     if (raw || codec.IntraOnly() || cache.Capacity() < 2 || cache.Covers(wanted)) {
-        return false; // a window that covers the frame already failed to decode it
+        return false;
     }
     if (wanted < lastWanted) {
         return true;
@@ -190,12 +192,16 @@ bool CVideoDecoder::Impl::WantsWindow(std::int32_t wanted) const {
 // wasted. (Further in, the frames left out would cost a window of their own,
 // and a codec that reorders pictures pays for one segment before each.)
 //
-// The work this bounds: a key-frame segment of S frames that fits the
-// cache's B frames is decoded once. A longer one is held in P = ceil(S / B)
-// pieces, last piece first, each decoded from the key frame up to its end:
-// decodes <= S * (P + 1) / 2 for the segment. A codec that reorders pictures
-// decodes one segment more before each window (its run starts one key frame
-// earlier), which a window spanning several segments pays only once.
+// The work: a window of W frames costs W decodes, plus those from the key
+// frame before its first frame (fewer than S, the longest key-frame
+// segment), plus for a codec that reorders pictures the segment before that
+// key frame (at most S), since its runs start one key frame earlier. Windows
+// hold at least 3B/4 of the cache's B frames (but the one at the stream's
+// start), so reading N frames backwards costs at most
+// N + (4N / 3B + 1) * 2S decodes, against N forwards. A segment longer than
+// the cache is held in P = ceil(S / B) pieces, last piece first, each decoded
+// from the key frame up to its end: decodes <= S * (P + 1) / 2 for the
+// segment (plus P * S with reordering).
 std::vector<std::int32_t> CVideoDecoder::Impl::WindowEndingAt(std::int32_t wanted) const {
     std::vector<std::int32_t> samples;
     const auto capacity = static_cast<std::size_t>(cache.Capacity());
