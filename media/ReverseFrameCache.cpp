@@ -54,6 +54,15 @@ std::uint64_t DecodeCacheBudget() {
     return BudgetFromEnvironment(&bytes) ? bytes : kDefaultDecodeCacheBytes;
 }
 
+std::uint64_t DecoderPictureBytes(std::int32_t width, std::int32_t height) {
+    constexpr std::uint64_t kReferencePictures = 16;
+    const std::uint64_t pixels = std::uint64_t{static_cast<std::uint32_t>(std::max(width, 0))} *
+                                 std::uint64_t{static_cast<std::uint32_t>(std::max(height, 0))};
+    const std::uint64_t picture = pixels * 3 / 2;
+    const std::uint64_t handedOut = kBitmapInfoHeaderSize + pixels * 4;
+    return kReferencePictures * picture + handedOut;
+}
+
 void CReverseFrameCache::Configure(const DibGeometry& geometry, std::uint64_t budgetBytes) {
     std::vector<Slot>().swap(slots_);
     used_ = 0;

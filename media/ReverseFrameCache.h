@@ -2,8 +2,9 @@
 // backwards come out of memory instead of each being decoded again from its
 // key frame. The cache owns the frames' DIBs; a new window replaces the one
 // before it and reuses its buffers. The number of frames it holds is bounded
-// by a byte budget: by default 256 MiB per decoder, or what
-// KADRIMIX_DECODE_CACHE_MB or SetDecodeCacheBudget set for the process.
+// by a byte budget: by default 256 MiB per decoder (for the cache and the
+// decoder's own pictures together), or what KADRIMIX_DECODE_CACHE_MB or
+// SetDecodeCacheBudget set for the process.
 #pragma once
 
 #include "media/AviRecords.h"
@@ -25,6 +26,12 @@ void ClearDecodeCacheBudget();
 // The budget for a decoder opened now: what SetDecodeCacheBudget set, else
 // KADRIMIX_DECODE_CACHE_MB (whole MiB) when it is a number, else the default.
 std::uint64_t DecodeCacheBudget();
+
+// What a decoder holds besides its cache: up to 16 reference pictures of the
+// codec (as 4:2:0, the most H.264 keeps) and the frame it hands out. They
+// count against the same budget, so that the budget bounds every decoded
+// picture of a reader, not only the cached ones.
+std::uint64_t DecoderPictureBytes(std::int32_t width, std::int32_t height);
 
 class CReverseFrameCache {
 public:

@@ -82,7 +82,9 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
         if (d.raw && d.geometry.bitCount == 8) {
             CopyDibColourTable(format, d.dib.ColourTable());
         }
-        d.cache.Configure(d.geometry, d.budgetSet ? d.budget : DecodeCacheBudget());
+        const std::uint64_t budget = d.budgetSet ? d.budget : DecodeCacheBudget();
+        const std::uint64_t own = DecoderPictureBytes(d.geometry.width, d.geometry.height);
+        d.cache.Configure(d.geometry, budget > own ? budget - own : 0);
         const std::int32_t count = source.SampleCount();
         d.shown.resize(static_cast<std::size_t>(count));
         std::int32_t last = -1;

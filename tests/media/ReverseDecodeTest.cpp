@@ -26,6 +26,10 @@ constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 // One 24-bit frame as the cache holds it: header and padded rows.
 constexpr std::uint64_t kFrameBytes = 40 + std::uint64_t{kWidth} * 3 * kHeight;
+// A budget whose cache holds n frames: the decoder's own pictures count too.
+std::uint64_t BudgetForFrames(std::uint64_t n) {
+    return kmx::DecoderPictureBytes(kWidth, kHeight) + n * kFrameBytes;
+}
 
 enum class Damage { None, AllKeys, NoIndex };
 
@@ -160,7 +164,7 @@ TEST_P(ReverseDecode, BackwardFramesEqualForwardFramesAtAFractionOfTheWork) {
         ReadBackwards(path, kmx::kDefaultDecodeCacheBytes, forward, &cached);
     EXPECT_GT(cached, 0);
     EXPECT_LE(whole, 3 * forwardWork);
-    const std::uint64_t pieces = ReadBackwards(path, 3 * kFrameBytes, forward, &cached);
+    const std::uint64_t pieces = ReadBackwards(path, BudgetForFrames(3), forward, &cached);
     EXPECT_EQ(cached, 3);
     EXPECT_LE(c.piecesGain * pieces, uncached) << "three frames at a time against one";
     EXPECT_LT(whole, pieces);
@@ -225,7 +229,7 @@ TEST(ReverseDecodeBudget, ReaderReadsBackwardsWithTheProcessBudget) {
         ASSERT_NE(dib, nullptr) << "frame " << n;
         expected.push_back(DibRowsTopDown(dib));
     }
-    kmx::SetDecodeCacheBudget(2 * kFrameBytes);
+    kmx::SetDecodeCacheBudget(BudgetForFrames(2));
     CAviReader backward;
     const bool opened = backward.Open(path.c_str()) && backward.StartVideoRetrieve(0);
     kmx::ClearDecodeCacheBudget();
