@@ -1,5 +1,6 @@
 #include "media/AviReader.h"
 
+#include "media/AviAudioPcm.h"
 #include "media/AviChunkIds.h"
 #include "media/AviIndex.h"
 #include "media/AviParser.h"
@@ -28,6 +29,8 @@ struct Stream {
     // Audio with a fixed sample size: where each chunk starts in the
     // stream's bytes (one more entry: the total).
     std::vector<std::uint64_t> byteStarts;
+    // Audio delivered as decoded PCM (DecodeAudioToPcm); null otherwise.
+    std::unique_ptr<kmx::CPcmAudio> pcm;
 };
 
 std::int32_t ClampToInt32(std::uint64_t value) {
@@ -60,6 +63,9 @@ struct CAviReader::State {
     std::int32_t ReadChunks(const Stream& stream, std::int64_t first, std::int64_t want,
                             std::uint8_t* buffer, std::int64_t bufferSize, std::int32_t* bytesRead,
                             std::int32_t* samplesRead) const;
+    static std::int32_t ReadPcm(const Stream& stream, std::int64_t first, std::int64_t want,
+                                std::uint8_t* buffer, std::int64_t bufferSize,
+                                std::int32_t* bytesRead, std::int32_t* samplesRead);
     const Stream* VideoWithDecoder(std::uint32_t index) const;
 };
 
@@ -213,6 +219,26 @@ std::int32_t CAviReader::State::ReadChunks(const Stream& stream, std::int64_t fi
         out += entry.size;
     }
     SetCounts(bytesRead, samplesRead, bytes, samples);
+    return 0;
+}
+
+std::int32_t CAviReader::State::ReadPcm(const Stream& stream, std::int64_t first, std::int64_t want,
+                                        std::uint8_t* buffer, std::int64_t bufferSize,
+                                        std::int32_t* bytesRead, std::int32_t* samplesRead) {
+    const std::int64_t sampleSize = stream.pcm->BlockAlign();
+    if (buffer == nullptr) {
+        SetCounts(bytesRead, samplesRead, std::min<std::int64_t>(want * sampleSize, INT32_MAX),
+                  want);
+        return 0;
+    }
+    const std::int64_t samples = std::min(want, bufferSize / sampleSize);
+    if (samples == 0) {
+        return want > 0 ? kReadAudioBufferTooSmall : 0;
+    }
+    if (!stream.pcm->Read(first, samples, buffer)) {
+        return kReadAudioFileRead;
+    }
+    SetCounts(bytesRead, samplesRead, samples * sampleSize, samples);
     return 0;
 }
 
@@ -387,6 +413,30 @@ std::int32_t CAviReader::VideoTimeToFrame(std::uint32_t index, std::int32_t ms) 
     return frame < 0 || frame > INT32_MAX ? -1 : static_cast<std::int32_t>(frame);
 }
 
+bool CAviReader::DecodeAudioToPcm(std::uint32_t index) {
+    if (index >= state_->audio.size()) {
+        return false;
+    }
+    Stream& stream = state_->audio[index];
+    if (stream.pcm != nullptr || kmx::IsPcmWaveFormat(stream.format)) {
+        return true;
+    }
+    std::unique_ptr<kmx::CPcmAudio> pcm =
+        kmx::DecodeAviAudio(*state_->source, stream.index, stream.format);
+    if (pcm == nullptr) {
+        return false;
+    }
+    try {
+        stream.format = pcm->WaveFormat();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    kmx::DescribePcmStream(*pcm, stream.info);
+    stream.length = static_cast<std::int32_t>(pcm->Length());
+    stream.pcm = std::move(pcm);
+    return true;
+}
+
 const std::uint8_t* CAviReader::GetAudioFormat(std::uint32_t index, std::int32_t* size) const {
     if (index >= state_->audio.size()) {
         if (size != nullptr) {
@@ -418,6 +468,9 @@ std::int32_t CAviReader::ReadAudio(std::uint32_t index, std::int32_t first, std:
     const std::int64_t left = static_cast<std::int64_t>(stream.length) - first;
     const std::int64_t want = count < 0 ? left : std::min<std::int64_t>(count, left);
     auto* bytes = static_cast<std::uint8_t*>(buffer);
+    if (stream.pcm != nullptr) {
+        return State::ReadPcm(stream, first, want, bytes, bufferSize, bytesRead, samplesRead);
+    }
     return stream.info.dwSampleSize != 0
                ? state_->ReadFixed(stream, first, want, bytes, bufferSize, bytesRead, samplesRead)
                : state_->ReadChunks(stream, first, want, bytes, bufferSize, bytesRead, samplesRead);
