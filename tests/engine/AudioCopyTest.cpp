@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -123,6 +124,42 @@ TEST_P(AudioCopy, ForwardKeepsTheAudioAndReverseIsItBackwards) {
     EXPECT_EQ(ProbeAudioStream(reverse, "sample_rate"), "44100");
     ASSERT_EQ(rev.samples.size(), fwd.samples.size());
     EXPECT_TRUE(Backwards(rev.samples, std::stoul(channels)) == fwd.samples);
+}
+
+// Audio no decoder knows cannot be played backwards: the reversed run says
+// so once and writes the video alone; a forward run copies it as it is.
+TEST(AudioCopy, UndecodableAudioIsLeftOutOfReversedRuns) {
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
+    TempDir dir;
+    const std::string made = dir.File("made.avi");
+    ASSERT_TRUE(MakeInput({"Mp3", "-c:a libmp3lame -b:a 128k", "mp3", false}, made));
+    std::string bytes;
+    {
+        std::ifstream in(made, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const std::size_t strf = bytes.find("strf", bytes.find("auds"));
+    ASSERT_NE(strf, std::string::npos);
+    bytes[strf + 8] = 0x21; // format tag 0x7A21: no codec has it
+    bytes[strf + 9] = 0x7A;
+    const std::string input = dir.File("in.avi");
+    std::ofstream(input, std::ios::binary) << bytes;
+
+    const std::string reverse = dir.File("reverse.avi");
+    ConvertJob job = SimpleJob(input, reverse);
+    job.reverse = 1;
+    const JobOutcome outcome = RunJobOnWorker(job, false, false);
+    EXPECT_EQ(outcome.done, 0);
+    EXPECT_EQ(outcome.messages,
+              std::vector<std::string>{"WARNING: Error Reading/Writing Audio Samples"});
+    EXPECT_EQ(ProbeAudioStream(reverse, "codec_type"), "");
+    EXPECT_EQ(ProbeAudioStream(input, "codec_type"), "audio");
+
+    const std::string forward = dir.File("forward.avi");
+    Convert(input, forward, false);
+    EXPECT_EQ(ProbeAudioStream(forward, "codec_tag"), "0x7a21");
+    EXPECT_EQ(ProbeAudioStream(forward, "duration"), ProbeAudioStream(input, "duration"));
 }
 
 const AudioCase kCases[] = {
