@@ -63,9 +63,6 @@ struct CAviReader::State {
     std::int32_t ReadChunks(const Stream& stream, std::int64_t first, std::int64_t want,
                             std::uint8_t* buffer, std::int64_t bufferSize, std::int32_t* bytesRead,
                             std::int32_t* samplesRead) const;
-    static std::int32_t ReadPcm(const Stream& stream, std::int64_t first, std::int64_t want,
-                                std::uint8_t* buffer, std::int64_t bufferSize,
-                                std::int32_t* bytesRead, std::int32_t* samplesRead);
     const Stream* VideoWithDecoder(std::uint32_t index) const;
 };
 
@@ -159,6 +156,14 @@ std::int32_t CAviReader::State::ReadFixed(const Stream& stream, std::int64_t fir
     if (samples == 0) {
         return want > 0 ? kReadAudioBufferTooSmall : 0;
     }
+    if (stream.pcm != nullptr) {
+        // Decoded audio: the sample size is one sample frame of it.
+        if (!stream.pcm->Read(first, samples, buffer)) {
+            return kReadAudioFileRead;
+        }
+        SetCounts(bytesRead, samplesRead, samples * sampleSize, samples);
+        return 0;
+    }
     const std::uint64_t begin = static_cast<std::uint64_t>(first * sampleSize);
     const std::uint64_t end = begin + static_cast<std::uint64_t>(samples * sampleSize);
     const std::vector<std::uint64_t>& starts = stream.byteStarts;
@@ -219,26 +224,6 @@ std::int32_t CAviReader::State::ReadChunks(const Stream& stream, std::int64_t fi
         out += entry.size;
     }
     SetCounts(bytesRead, samplesRead, bytes, samples);
-    return 0;
-}
-
-std::int32_t CAviReader::State::ReadPcm(const Stream& stream, std::int64_t first, std::int64_t want,
-                                        std::uint8_t* buffer, std::int64_t bufferSize,
-                                        std::int32_t* bytesRead, std::int32_t* samplesRead) {
-    const std::int64_t sampleSize = stream.pcm->BlockAlign();
-    if (buffer == nullptr) {
-        SetCounts(bytesRead, samplesRead, std::min<std::int64_t>(want * sampleSize, INT32_MAX),
-                  want);
-        return 0;
-    }
-    const std::int64_t samples = std::min(want, bufferSize / sampleSize);
-    if (samples == 0) {
-        return want > 0 ? kReadAudioBufferTooSmall : 0;
-    }
-    if (!stream.pcm->Read(first, samples, buffer)) {
-        return kReadAudioFileRead;
-    }
-    SetCounts(bytesRead, samplesRead, samples * sampleSize, samples);
     return 0;
 }
 
@@ -468,9 +453,6 @@ std::int32_t CAviReader::ReadAudio(std::uint32_t index, std::int32_t first, std:
     const std::int64_t left = static_cast<std::int64_t>(stream.length) - first;
     const std::int64_t want = count < 0 ? left : std::min<std::int64_t>(count, left);
     auto* bytes = static_cast<std::uint8_t*>(buffer);
-    if (stream.pcm != nullptr) {
-        return State::ReadPcm(stream, first, want, bytes, bufferSize, bytesRead, samplesRead);
-    }
     return stream.info.dwSampleSize != 0
                ? state_->ReadFixed(stream, first, want, bytes, bufferSize, bytesRead, samplesRead)
                : state_->ReadChunks(stream, first, want, bytes, bufferSize, bytesRead, samplesRead);
