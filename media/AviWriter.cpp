@@ -248,6 +248,10 @@ bool CAviWriter::WriteAudio(const void* data, std::int32_t bytes, std::int32_t s
         written = std::min<std::int32_t>(
             samples, static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes) / sampleSize));
         chunkBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(written) * sampleSize);
+    } else if (samples > 1) {
+        // Without a fixed sample size a chunk is one sample: several samples
+        // in one chunk would be taken for one by every reader.
+        return false;
     }
     if (written > std::numeric_limits<std::int32_t>::max() - s.audioPosition) {
         return false;

@@ -48,7 +48,8 @@ public:
     bool WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key);
 
     // Writes samples audio samples of bytes bytes; the audio position advances
-    // by the samples written.
+    // by the samples written. Without a fixed sample size (dwSampleSize 0)
+    // a chunk is one sample, so samples must not exceed 1.
     bool WriteAudio(const void* data, std::int32_t bytes, std::int32_t samples);
 
     std::int32_t VideoPosition() const;
