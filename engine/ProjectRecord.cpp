@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -127,6 +128,53 @@ ProjectDecodeResult DecodeProject(const ProjectBytes& bytes, ProjectRecord& proj
     return ProjectDecodeResult::Ok;
 }
 
+namespace {
+
+// The file a path names after following its symbolic links (a link whose
+// target is missing names that target); the path itself when it is no link.
+std::string FollowLinks(const std::string& path) {
+    constexpr int kMaxLinks = 40; // as the kernel's own limit
+    std::string current = path;
+    for (int depth = 0; depth < kMaxLinks; ++depth) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return current;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            return current;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = current.rfind('/');
+        if (target[0] != '/' && slash != std::string::npos) {
+            target = current.substr(0, slash + 1) + target;
+        }
+        current = target;
+    }
+    return current;
+}
+
+// The process's umask, read without changing it (umask() would, for a
+// moment, for every thread).
+mode_t CurrentUmask() {
+    if (std::FILE* status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        std::fclose(status);
+        if (found) {
+            return static_cast<mode_t>(mask & 0777);
+        }
+    }
+    return 022;
+}
+
+} // namespace
+
 ProjectFileResult ReadProjectFile(const std::string& path, ProjectRecord& project) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
@@ -151,18 +199,21 @@ ProjectFileResult ReadProjectFile(const std::string& path, ProjectRecord& projec
 
 ProjectFileResult WriteProjectFile(const std::string& path, const ProjectRecord& project) {
     const ProjectBytes bytes = EncodeProject(project);
-    std::string temporary = path + ".XXXXXX";
+    // A link stays a link: the file it points to is the one replaced.
+    const std::string target = FollowLinks(path);
+    std::string temporary = target + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
         return ProjectFileResult::OpenFailed;
     }
     // mkstemp creates the file readable by its owner only; keep the mode of
-    // the project being replaced, or make an ordinary document.
+    // the project being replaced, or make a document as the umask allows.
     struct stat existing {};
-    ::fchmod(fd, ::stat(path.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+    ::fchmod(fd, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
+                                                        : (0666 & ~CurrentUmask()));
     const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (!written || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return ProjectFileResult::WriteFailed;
     }

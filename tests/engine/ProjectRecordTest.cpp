@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -190,6 +192,43 @@ TEST(ProjectRecord, FailedWriteKeepsThePreviousProject) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
                             std::filesystem::directory_iterator()),
               2); // keep.kmx and the folder: no temporary files left
+}
+
+TEST(ProjectRecord, SavingHonoursTheUmaskKeepsTheModeAndWritesThroughLinks) {
+    TempDir dir;
+    const ProjectRecord project = SampleProject();
+    namespace fs = std::filesystem;
+    const auto mode = [](const std::string& p) {
+        return fs::status(p).permissions() & fs::perms::mask;
+    };
+
+    // A new project under umask 077 is private.
+    const mode_t old = ::umask(077);
+    const ProjectFileResult saved = WriteProjectFile(dir.File("private.kmx"), project);
+    ::umask(old);
+    ASSERT_EQ(saved, ProjectFileResult::Ok);
+    EXPECT_EQ(mode(dir.File("private.kmx")), fs::perms::owner_read | fs::perms::owner_write);
+
+    // A project saved again keeps the mode it had.
+    const std::string shared = dir.File("shared.kmx");
+    ASSERT_EQ(WriteProjectFile(shared, project), ProjectFileResult::Ok);
+    fs::permissions(shared, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(WriteProjectFile(shared, project), ProjectFileResult::Ok);
+    EXPECT_EQ(mode(shared), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // Through a link, the link stays and its target gets the new project.
+    fs::create_directory(dir.File("real"));
+    const std::string target = dir.File("real/p.kmx");
+    ASSERT_EQ(WriteProjectFile(target, SampleProject()), ProjectFileResult::Ok);
+    fs::create_symlink("real/p.kmx", dir.File("link.kmx"));
+    ProjectRecord changed = project;
+    changed.inputPath = "changed.avi";
+    ASSERT_EQ(WriteProjectFile(dir.File("link.kmx"), changed), ProjectFileResult::Ok);
+    EXPECT_TRUE(fs::is_symlink(dir.File("link.kmx")));
+    ProjectRecord loaded;
+    ASSERT_EQ(ReadProjectFile(target, loaded), ProjectFileResult::Ok);
+    EXPECT_EQ(loaded.inputPath, "changed.avi");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("real")), fs::directory_iterator()), 1);
 }
 
 TEST(ProjectRecord, JobConversionMasksChecksAndKeepsSlotNumbers) {
