@@ -1,4 +1,5 @@
 #include "cli/CodecsCommand.h"
+#include "cli/TerminalText.h"
 
 #include "codec/CompressorInfo.h"
 
@@ -26,7 +27,8 @@ int RunCodecsCommand(int argc, char** argv) {
             PrintCodecsUsage(stdout);
             return 0;
         } else {
-            std::fprintf(stderr, "kadrimix-cli codecs: unknown option '%s'\n\n", option.c_str());
+            std::fprintf(stderr, "kadrimix-cli codecs: unknown option '%s'\n\n",
+                         Printable(option).c_str());
             PrintCodecsUsage(stderr);
             return 2;
         }

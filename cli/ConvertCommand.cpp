@@ -1,4 +1,5 @@
 #include "cli/ConvertCommand.h"
+#include "cli/TerminalText.h"
 
 #include "cli/ConversionRunner.h"
 #include "cli/OverlayOption.h"
@@ -258,7 +259,7 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     bool help = false;
     std::string error;
     if (!BuildJobFromArguments(args, job, &help, &error)) {
-        std::fprintf(stderr, "kadrimix-cli convert: %s\n\n%s", error.c_str(), kUsage);
+        std::fprintf(stderr, "kadrimix-cli convert: %s\n\n%s", Printable(error).c_str(), kUsage);
         return 2;
     }
     if (help) {

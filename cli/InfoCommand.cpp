@@ -1,4 +1,5 @@
 #include "cli/InfoCommand.h"
+#include "cli/TerminalText.h"
 
 #include "engine/TextFormatting.h"
 #include "media/AviReader.h"
@@ -61,7 +62,7 @@ void PrintVideoSummary(CAviReader& reader) {
         const double rate = Rate(info);
         std::printf("Format: %i x %i x %s (%s)\n", info.rcFrame.right - info.rcFrame.left,
                     info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
-                    FourccToText(info.fccHandler).c_str());
+                    Printable(FourccToText(info.fccHandler)).c_str());
         std::printf("Frames: %i  Frames/sec.: %6.3f\n", frames, rate);
         std::printf("Duration: %s\n", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
     }
@@ -78,8 +79,8 @@ void PrintStreams(CAviReader& reader) {
         std::printf(
             "  video %u: handler %s, %u/%u = %.3f frames/sec., %u frames, frame %i,%i-%i,%i, "
             "buffer %u bytes\n",
-            i, FourccToText(info.fccHandler).c_str(), info.dwRate, info.dwScale, Rate(info),
-            info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
+            i, Printable(FourccToText(info.fccHandler)).c_str(), info.dwRate, info.dwScale,
+            Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
             info.rcFrame.bottom, info.dwSuggestedBufferSize);
     }
     for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
@@ -109,10 +110,10 @@ void PrintStreams(CAviReader& reader) {
 bool PrintFileInfo(const std::string& path) {
     CAviReader reader;
     if (!reader.Open(path.c_str())) {
-        std::fprintf(stderr, "ERROR: Open AVI file: %s\n", path.c_str());
+        std::fprintf(stderr, "ERROR: Open AVI file: %s\n", Printable(path).c_str());
         return false;
     }
-    std::printf("File: %s\n", path.c_str());
+    std::printf("File: %s\n", Printable(path).c_str());
     PrintVideoSummary(reader);
     std::printf("Usable as input: %s\n", UsableAsInput(reader).c_str());
 

@@ -342,3 +342,18 @@ TEST(CliRun, ARunLeavesAloneWhatAnotherRunWritesOrReads) {
     EXPECT_EQ(Cli({"convert", "-i", other, "-o", out, "--quiet"}).status, 0);
     EXPECT_EQ(FrameHashes(out).size(), 5u);
 }
+
+TEST(CliRun, NamesFromOutsideReachTheTerminalEscaped) {
+    TempDir dir;
+    const std::string name = dir.File("clip\x1b]0;owned\x07.avi");
+    ASSERT_EQ(Cli({"sample", name, "--size", "32x16", "--frames", "2"}).status, 0);
+    const CliRun info = Cli({"info", name});
+    EXPECT_EQ(info.status, 0);
+    const CliRun missing = Cli({"info", name + "\x1b[2J"});
+    EXPECT_EQ(missing.status, 1);
+    for (const std::string& text : {info.out, info.err, missing.out, missing.err}) {
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+        EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
+    }
+    EXPECT_NE(info.out.find("clip\\x1B]0;owned\\x07.avi"), std::string::npos) << info.out;
+}
