@@ -282,21 +282,75 @@ bool LoadIdx1(const IByteSource& file, const AviLayout& layout, CCollector& coll
     return collector.Total() > 0;
 }
 
-// Walks the chunks of a movie list (and of its 'rec ' lists), stopping at the
-// first chunk that is not whole or does not look like a chunk: the end of
-// what an interrupted writer left.
+// How far a scan looks past a damaged chunk header for the next good one.
+constexpr std::uint64_t kResyncWindow = std::uint64_t{8} << 20;
+
+// A chunk id that can stand in a movie list: a stream's data chunk ('##dc',
+// '##db', '##wb', '##pc'), a standard index ('ix##') or a list.
+bool IsMovieChunkId(std::uint32_t id) {
+    const auto c = [id](int i) { return static_cast<char>((id >> (8 * i)) & 0xFF); };
+    const auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
+    if (id == kList) {
+        return true;
+    }
+    if (c(0) == 'i' && c(1) == 'x') {
+        return digit(c(2)) && digit(c(3));
+    }
+    if (!digit(c(0)) || !digit(c(1))) {
+        return false;
+    }
+    return (c(2) == 'd' && (c(3) == 'c' || c(3) == 'b')) || (c(2) == 'w' && c(3) == 'b') ||
+           (c(2) == 'p' && c(3) == 'c');
+}
+
+// True when a chunk at pos looks whole: a movie chunk id, its data within
+// end, and followed by the end or by another plausible chunk header.
+bool IsGoodChunkAt(const IByteSource& file, std::uint64_t pos, std::uint64_t end) {
+    RiffChunk chunk;
+    if (!ReadChunkHeader(file, pos, end, chunk) || !IsMovieChunkId(chunk.id) ||
+        chunk.dataEnd > end) {
+        return false;
+    }
+    RiffChunk after;
+    return chunk.next >= end ||
+           (ReadChunkHeader(file, chunk.next, end, after) && IsPlausibleChunkId(after.id));
+}
+
+// The position of the next good chunk in [from, end), looking no further
+// than kResyncWindow; end when there is none.
+std::uint64_t FindNextChunk(const IByteSource& file, std::uint64_t from, std::uint64_t end) {
+    const std::uint64_t limit = end - from > kResyncWindow ? from + kResyncWindow : end;
+    for (std::uint64_t pos = from; pos < limit && end - pos >= 8; ++pos) {
+        std::uint8_t id[4];
+        if (!file.ReadAt(pos, id, sizeof id)) {
+            return end;
+        }
+        if (IsMovieChunkId(LoadU32(id)) && IsGoodChunkAt(file, pos, end)) {
+            return pos;
+        }
+    }
+    return end;
+}
+
+// Walks the chunks of a movie list (and of its 'rec ' lists). A chunk header
+// that does not look like one (damaged data) is passed over by searching for
+// the next good chunk; the scan ends where nothing more is found (the end of
+// what an interrupted writer left). Reads go through a read-ahead block, so
+// a file of many small chunks costs few reads.
 void ScanMovie(const IByteSource& file, std::uint64_t pos, std::uint64_t end, bool inRecord,
                CCollector& collector) {
     RiffChunk chunk;
     while (ReadChunkHeader(file, pos, end, chunk)) {
-        if (!IsPlausibleChunkId(chunk.id)) {
-            return;
+        const bool whole = chunk.dataEnd <= end;
+        if (!IsPlausibleChunkId(chunk.id) || !whole) {
+            pos = FindNextChunk(file, pos + 1, end);
+            continue;
         }
         if (chunk.id == kList) {
             if (!inRecord && chunk.listType == kRec) {
                 ScanMovie(file, chunk.dataPos + 4, std::min(chunk.dataEnd, end), true, collector);
             }
-        } else if (chunk.dataEnd <= end) {
+        } else {
             collector.Add(StreamNumberOfChunk(chunk.id), chunk.dataPos, chunk.size, false);
         }
         if (chunk.dataEnd >= end) {
@@ -307,8 +361,9 @@ void ScanMovie(const IByteSource& file, std::uint64_t pos, std::uint64_t end, bo
 }
 
 void LoadByScan(const IByteSource& file, const AviLayout& layout, CCollector& collector) {
+    const CReadAheadSource ahead(file);
     for (const AviMovieRange& movie : layout.movies) {
-        ScanMovie(file, movie.begin, movie.end, false, collector);
+        ScanMovie(ahead, movie.begin, movie.end, false, collector);
     }
     collector.ForgetKeys();
 }

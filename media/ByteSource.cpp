@@ -1,5 +1,6 @@
 #include "media/ByteSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -72,6 +73,37 @@ bool CMemorySource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const
     }
     if (size > 0) {
         std::memcpy(out, data_ + pos, size);
+    }
+    return true;
+}
+
+bool CReadAheadSource::Fill(std::uint64_t pos) const {
+    const std::uint64_t size = source_.Size();
+    if (pos >= size) {
+        return false;
+    }
+    const std::size_t length =
+        static_cast<std::size_t>(std::min<std::uint64_t>(block_, size - pos));
+    buffer_.resize(length);
+    if (!source_.ReadAt(pos, buffer_.data(), length)) {
+        buffer_.clear();
+        return false;
+    }
+    bufferPos_ = pos;
+    return true;
+}
+
+bool CReadAheadSource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {
+    if (size > block_) {
+        return source_.ReadAt(pos, out, size); // larger than a block: no use keeping it
+    }
+    const bool inside = pos >= bufferPos_ && pos - bufferPos_ <= buffer_.size() &&
+                        size <= buffer_.size() - (pos - bufferPos_);
+    if (!inside && (!Fill(pos) || size > buffer_.size())) {
+        return false;
+    }
+    if (size > 0) {
+        std::memcpy(out, buffer_.data() + (pos - bufferPos_), size);
     }
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kmx {
 
@@ -54,6 +55,28 @@ public:
 private:
     const std::uint8_t* data_;
     std::uint64_t size_;
+};
+
+// Another source read through a block kept in memory: small reads close to
+// each other (the chunk headers of a scan) cost one read of the underlying
+// source per block instead of one each. Not for use by two threads at once.
+class CReadAheadSource final : public IByteSource {
+public:
+    static constexpr std::size_t kDefaultBlock = std::size_t{256} << 10;
+
+    explicit CReadAheadSource(const IByteSource& source, std::size_t block = kDefaultBlock)
+        : source_(source), block_(block == 0 ? 1 : block) {}
+
+    bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const override;
+    std::uint64_t Size() const override { return source_.Size(); }
+
+private:
+    bool Fill(std::uint64_t pos) const;
+
+    const IByteSource& source_;
+    const std::size_t block_;
+    mutable std::vector<std::uint8_t> buffer_;
+    mutable std::uint64_t bufferPos_ = 0;
 };
 
 } // namespace kmx

@@ -124,8 +124,9 @@ TEST(AviReaderBadInput, SizesPastTheirParentOrTheEnd) {
         {"RIFF size unset", 4, 0xFFFFFFFF, 4},
         {"movi size 0", Find(good, "movi") - 4, 0, 4},
         {"movi size unset", Find(good, "movi") - 4, 0xFFFFFFFF, 4},
-        // A sample chunk claiming 2 GiB ends the scan: what lies before it is kept.
-        {"third frame past the end", Find(good, "00dc", video2 + 4) + 4, 0x80000000, 2},
+        // A sample chunk claiming 2 GiB is damaged: it is lost, the scan goes
+        // on at the next good chunk after it.
+        {"third frame past the end", Find(good, "00dc", video2 + 4) + 4, 0x80000000, 3},
     };
     for (const Case& c : cases) {
         Bytes bytes = good;
@@ -135,9 +136,38 @@ TEST(AviReaderBadInput, SizesPastTheirParentOrTheEnd) {
         EXPECT_EQ(got.opened, c.frames >= 0) << c.what;
         EXPECT_EQ(got.frames, std::max(c.frames, 0)) << c.what;
         std::vector<int> marks = {1, 8, 15, 22};
+        if (c.frames == 3) {
+            marks.erase(marks.begin() + 2); // the damaged third frame
+        }
         marks.resize(static_cast<std::size_t>(std::max(c.frames, 0)));
         EXPECT_EQ(got.marks, marks) << c.what;
     }
+}
+
+TEST(AviReaderBadInput, ADamagedChunkHeaderCostsOnlyItsOwnChunk) {
+    // Without an index, the scan passes over damaged data to the next good
+    // chunk instead of ending there.
+    TempDir dir;
+    const Bytes good = BuildAvi(SmallStreams(), {IndexKind::None});
+    const std::size_t second = Find(good, "00dc", Find(good, "00dc") + 4);
+    Bytes renamed = good;
+    std::memcpy(&renamed[second], "\x01\xFF\x13\x37", 4);
+    ASSERT_TRUE(WriteBytes(dir.File("renamed.avi"), renamed));
+    const Everything got = ReadEverything(dir.File("renamed.avi"));
+    EXPECT_TRUE(got.opened);
+    EXPECT_EQ(got.marks, (std::vector<int>{1, 15, 22}));
+
+    // A run of garbage over the end of one chunk and the next header.
+    Bytes smeared = good;
+    for (std::size_t i = second - 6; i < second + 40 && i < smeared.size(); ++i) {
+        smeared[i] = static_cast<std::uint8_t>(0xA5 ^ i);
+    }
+    ASSERT_TRUE(WriteBytes(dir.File("smeared.avi"), smeared));
+    const Everything after = ReadEverything(dir.File("smeared.avi"));
+    EXPECT_TRUE(after.opened);
+    ASSERT_FALSE(after.marks.empty());
+    EXPECT_EQ(after.marks.front(), 1);
+    EXPECT_EQ(after.marks.back(), 22);
 }
 
 TEST(AviReaderBadInput, AbsurdFormatsAndRates) {
