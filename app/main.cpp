@@ -13,8 +13,9 @@ extern "C" {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     // Damaged input is reported by our own messages; libav's notes about it
-    // would only clutter the terminal.
-    av_log_set_level(AV_LOG_FATAL);
+    // (even those it calls fatal, such as a JPEG without data) would only
+    // clutter the terminal.
+    av_log_set_level(AV_LOG_QUIET);
     // The program ends when the application object is done, not when its
     // last window closes.
     QApplication::setQuitOnLastWindowClosed(false);

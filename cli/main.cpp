@@ -37,8 +37,9 @@ void PrintUsage(std::FILE* to) {
 
 int main(int argc, char** argv) {
     // Damaged input is reported by our own messages; libav's notes about it
-    // would only clutter the terminal.
-    av_log_set_level(AV_LOG_FATAL);
+    // (even those it calls fatal, such as a JPEG without data) would only
+    // clutter the terminal.
+    av_log_set_level(AV_LOG_QUIET);
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;
