@@ -40,7 +40,10 @@ public:
         }
     }
 
+    void OnDone(const Notification& n) override { damaged_ = n.lParam; }
+
     bool Interrupted() const { return interrupted_; }
+    std::int64_t Damaged() const { return damaged_; }
     void EndProgress() { progress_.Break(); }
 
 private:
@@ -48,6 +51,7 @@ private:
     const bool showProgress_;
     CProgressDisplay progress_;
     bool interrupted_ = false;
+    std::int64_t damaged_ = 0;
 };
 
 } // namespace
@@ -74,6 +78,9 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (handler.Damaged() > 0) {
+        std::fprintf(stderr, "%s\n", DamagedFramesWarning(handler.Damaged()).c_str());
+    }
     if (done == 0) {
         std::fprintf(stderr, "Converting finished, duration %s\n", FormatTime(seconds).c_str());
         return 0;

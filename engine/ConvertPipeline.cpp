@@ -35,6 +35,7 @@ void CConvertThread::RunJob(const ConvertJob& job) {
         slot.reader.reset();
         slot.nextFrame = 0;
     }
+    damagedFrames_ = 0;
     NotifyProgress(-1);
     const bool succeeded = OpenAndConvert();
     NotifyDone(!succeeded);
@@ -203,12 +204,23 @@ bool CConvertThread::CreateStreams(const RunFormats& formats) {
     return true;
 }
 
+void CConvertThread::CountDamagedFrames() {
+    std::int64_t count = input_.GetDamagedFrameCount(0);
+    for (const OverlaySettings& slot : job_.overlays) {
+        if (slot.reader != nullptr) {
+            count += slot.reader->GetDamagedFrameCount(0);
+        }
+    }
+    damagedFrames_ = count;
+}
+
 bool CConvertThread::CloseRun(bool ok) {
     if (compressor_ != nullptr) {
         compressor_->SeqCompressFrameEnd();
         compressor_.reset();
         settings_.hic = 0;
     }
+    CountDamagedFrames();
     input_.StopVideoRetrieve(0);
     input_.Close();
     if (!output_.Close() && ok) {

@@ -31,7 +31,7 @@ bool CConvertThread::PostToDialog(std::uint32_t message, WPARAM wParam, LPARAM l
 }
 
 bool CConvertThread::NotifyDone(bool failed) {
-    return PostToDialog(WM_CONVERT_DONE, failed ? 1 : 0, 0);
+    return PostToDialog(WM_CONVERT_DONE, failed ? 1 : 0, static_cast<LPARAM>(damagedFrames_));
 }
 
 bool CConvertThread::NotifyProgress(std::int32_t perMille, std::int32_t frame,

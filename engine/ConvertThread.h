@@ -48,6 +48,8 @@ public:
     // Notifications to the target; false when there is none or posting fails.
     bool PostToDialog(std::uint32_t message, WPARAM wParam, LPARAM lParam,
                       std::shared_ptr<void> keepAlive = {});
+    // lParam carries how many input frames (base and overlays) the decoders
+    // found damaged and concealed.
     bool NotifyDone(bool failed);
     // perMille -1 hides the progress; frame (from 1) and frameCount travel
     // in lParam (see Notification::ProgressFrame), -1 when unknown.
@@ -93,6 +95,8 @@ private:
     // The clean-up every run takes once the output exists: ends the
     // compressor, closes input and output. ok is the run's result so far;
     // returns it, false also when the output cannot be completed.
+    // Adds up what the decoders of the run's inputs found damaged.
+    void CountDamagedFrames();
     bool CloseRun(bool ok);
 
     bool ConvertFrames();
@@ -145,6 +149,7 @@ private:
     std::array<BITMAPINFOHEADER, kOverlaySlotCount> overlayFormat_{};
 
     std::int64_t frameSize_ = 0;
+    std::int64_t damagedFrames_ = 0;
     std::vector<std::uint8_t> frame_;
     CFrameTransforms transforms_;
     std::vector<std::uint8_t> audioBuffer_;

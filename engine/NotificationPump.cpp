@@ -30,6 +30,7 @@ int PumpNotifications(CNotificationQueue& queue, INotificationHandler& handler,
             handler.OnProgress(n);
             break;
         case WM_CONVERT_DONE:
+            handler.OnDone(n);
             return static_cast<int>(n.wParam);
         default:
             break;

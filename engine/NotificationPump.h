@@ -27,6 +27,9 @@ public:
     // previews out.
     virtual void OnPreview(const Notification& n) { n.ReleasePreview(); }
     virtual void OnProgress(const Notification& /*n*/) {}
+    // The completion notice (n.wParam as returned, n.lParam the damaged
+    // input frames), just before the pump returns.
+    virtual void OnDone(const Notification& /*n*/) {}
     // Called before every wait, at least once per poll period.
     virtual void OnPoll() {}
 };

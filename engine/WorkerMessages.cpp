@@ -1,5 +1,7 @@
 #include "engine/WorkerMessages.h"
 
+#include <cstdio>
+
 #include <cstring>
 
 void CopyTextCut(char* buffer, std::size_t size, const char* text) {
@@ -36,5 +38,12 @@ std::string StatusTextCell::Take() {
     std::string text(1, first);
     text.append(rest_, strnlen(rest_, sizeof rest_));
     first_.store(0, std::memory_order_release);
+    return text;
+}
+
+std::string DamagedFramesWarning(std::int64_t count) {
+    char text[128];
+    std::snprintf(text, sizeof text, "WARNING: %lld damaged input frame%s concealed by the decoder",
+                  static_cast<long long>(count), count == 1 ? " was" : "s were");
     return text;
 }

@@ -76,6 +76,10 @@ struct MessageTicket {
     std::atomic<std::int32_t> reply{0};
 };
 
+// The warning shown when a run is over for the input frames that the decoders
+// found damaged and concealed.
+std::string DamagedFramesWarning(std::int64_t count);
+
 // Copies text into a buffer of size bytes, cut so that the terminator fits and
 // no UTF-8 character is split.
 void CopyTextCut(char* buffer, std::size_t size, const char* text);

@@ -378,6 +378,11 @@ void CAviReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
 }
 
+std::int32_t CAviReader::GetDamagedFrameCount(std::uint32_t index) const {
+    const Stream* stream = state_->VideoWithDecoder(index);
+    return stream != nullptr ? stream->decoder->DamagedFrames() : 0;
+}
+
 std::int32_t CAviReader::VideoFrameToTime(std::uint32_t index, std::int32_t frame) const {
     const Stream* stream = state_->VideoWithDecoder(index);
     if (stream == nullptr) {

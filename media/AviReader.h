@@ -62,6 +62,10 @@ public:
     // StopVideoRetrieve or Close.
     void GetVideoFrame(std::uint32_t index, std::int32_t frame, const BITMAPINFOHEADER** out);
 
+    // Frames of the stream that the decoder found damaged (and concealed or
+    // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.
+    std::int32_t GetDamagedFrameCount(std::uint32_t index) const;
+
     // Milliseconds of a frame, or -1; needs StartVideoRetrieve on the stream.
     std::int32_t VideoFrameToTime(std::uint32_t index, std::int32_t frame) const;
     // Frame at a time in milliseconds, or -1 (also past the stream's end time);

@@ -250,6 +250,10 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
     return CopyRawDibRows(sample.data(), sample.size(), geometry, dib.Pixels());
 }
 
+std::int32_t CVideoDecoder::DamagedFrames() const {
+    return impl_->codec.DamagedSamples();
+}
+
 std::uint64_t CVideoDecoder::SamplesRead() const {
     return impl_->samplesRead;
 }

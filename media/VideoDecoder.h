@@ -39,6 +39,8 @@ public:
 
     // Samples read from the file since Open (for tests of the seeking).
     std::uint64_t SamplesRead() const;
+    // Frames the codec found damaged (and concealed) since Open.
+    std::int32_t DamagedFrames() const;
 
     // Bytes the frame cache may take from the next Open on; by default
     // DecodeCacheBudget() as it stands at Open.

@@ -184,6 +184,8 @@ void CCodecDecoder::Close() {
     std::vector<std::uint8_t>().swap(packetBytes_);
     std::vector<std::uint8_t>().swap(rgbRows_);
     packetsSent_ = 0;
+    std::vector<bool>().swap(damaged_);
+    damagedCount_ = 0;
 }
 
 std::int32_t CCodecDecoder::KeyAtOrBefore(std::int32_t sample) const {
@@ -358,6 +360,10 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
                 av_frame_unref(frame_.get());
                 return Step::Rerun;
             }
+            if (placed >= 0 &&
+                (frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0)) {
+                MarkDamaged(placed);
+            }
             if (placed < 0 || placed < sample) {
                 consumed_ = std::max(consumed_, placed);
                 av_frame_unref(frame_.get());
@@ -401,6 +407,7 @@ bool CCodecDecoder::FeedNext() {
     packetBytes_.resize(static_cast<std::size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE);
     std::memset(packetBytes_.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     if (!source_->ReadSample(sample, packetBytes_.data())) {
+        MarkDamaged(sample);
         return true;
     }
     av_packet_unref(packet_.get());
@@ -414,7 +421,25 @@ bool CCodecDecoder::FeedNext() {
     ++packetsSent_;
     // A sample the decoder rejects produces no frame; anything else means
     // the decoder cannot take more input.
-    return rc == 0 || (rc != AVERROR(EAGAIN) && rc != AVERROR_EOF);
+    const bool rejected = rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF;
+    if (rejected) {
+        MarkDamaged(sample);
+    }
+    return rc == 0 || rejected;
+}
+
+void CCodecDecoder::MarkDamaged(std::int32_t sample) {
+    const std::int32_t count = source_ != nullptr ? source_->SampleCount() : 0;
+    if (sample < 0 || sample >= count) {
+        return;
+    }
+    if (damaged_.empty()) {
+        damaged_.assign(static_cast<std::size_t>(count), false);
+    }
+    if (!damaged_[static_cast<std::size_t>(sample)]) {
+        damaged_[static_cast<std::size_t>(sample)] = true;
+        ++damagedCount_;
+    }
 }
 
 bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,

@@ -35,6 +35,11 @@ public:
     // Packets handed to libavcodec since Open (for tests of the seeking).
     std::uint64_t PacketsSent() const { return packetsSent_; }
 
+    // Samples found damaged so far: rejected by the decoder, unreadable, or
+    // decoded with errors that the decoder concealed. Each counts once, also
+    // when it is decoded again.
+    std::int32_t DamagedSamples() const { return damagedCount_; }
+
     // What a frame cache needs to know of the stream: whether every picture
     // stands on its own, and where the key frames are as far as known.
     bool IntraOnly() const { return intraOnly_; }
@@ -92,6 +97,10 @@ private:
     std::vector<std::uint8_t> packetBytes_;
     std::vector<std::uint8_t> rgbRows_; // top-down BGR24 from the scaler
     std::uint64_t packetsSent_ = 0;
+    std::vector<bool> damaged_; // per sample, sized on the first damage
+    std::int32_t damagedCount_ = 0;
+
+    void MarkDamaged(std::int32_t sample);
 };
 
 } // namespace kmx

@@ -1,6 +1,7 @@
 // End-to-end runs of the kadrimix-cli program.
 #include "media/AviReader.h"
 #include "media/TestPattern.h"
+#include "tests/support/DamagedInput.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
@@ -356,4 +357,31 @@ TEST(CliRun, NamesFromOutsideReachTheTerminalEscaped) {
         EXPECT_EQ(text.find('\x07'), std::string::npos) << text;
     }
     EXPECT_NE(info.out.find("clip\\x1B]0;owned\\x07.avi"), std::string::npos) << info.out;
+}
+
+TEST(CliRun, DamagedInputIsReportedAndLibavStaysQuiet) {
+    // The decoder conceals damaged frames and the run still succeeds, but not
+    // in silence: the count is reported at the end. libav's own notes never
+    // reach the terminal.
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string in = dir.File("damaged.avi");
+    ASSERT_TRUE(WriteDamagedH264Avi(in));
+    const CliRun run = Cli({"convert", "-i", in, "-o", dir.File("out.avi"), "--codec", "MJPG"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const std::size_t at = run.err.find("WARNING: ");
+    ASSERT_NE(at, std::string::npos) << run.err;
+    const long count = std::strtol(run.err.c_str() + at + 9, nullptr, 10);
+    EXPECT_GE(count, 1) << run.err;
+    EXPECT_LE(count, 3) << run.err;
+    EXPECT_NE(run.err.find("concealed by the decoder"), std::string::npos) << run.err;
+    EXPECT_LT(at, run.err.find("Converting finished")) << run.err;
+    EXPECT_EQ(run.err.find(" @ 0x"), std::string::npos) << run.err;
+
+    // An intact input gives no warning.
+    const std::string good = dir.File("good.avi");
+    ASSERT_EQ(Cli({"sample", good, "--size", "32x16", "--frames", "3"}).status, 0);
+    const CliRun clean = Cli({"convert", "-i", good, "-o", dir.File("good-out.avi")});
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.err.find("WARNING"), std::string::npos) << clean.err;
 }

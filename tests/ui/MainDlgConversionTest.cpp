@@ -1,6 +1,8 @@
 // Conversions through the main window and a real worker: the job it posts,
 // the completion notice, engine messages, Stop, and closing during a run.
 #include "media/AviReader.h"
+#include "tests/support/DamagedInput.h"
+#include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
 #include <algorithm>
@@ -60,6 +62,24 @@ std::string WithShortThirdSample(const std::string& path) {
     std::ofstream(damaged, std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return damaged;
+}
+
+TEST_F(MainDlgConversion, TheFinishMessageCountsConcealedFrames) {
+    REQUIRE_TOOL("ffmpeg");
+    CWorkerThread worker(fast);
+    ASSERT_TRUE(worker.StartWorker());
+    const std::string input = dir.File("damaged.avi");
+    ASSERT_TRUE(WriteDamagedH264Avi(input));
+    CMainDlg dlg(worker);
+    ChooseInput(dlg, input);
+    ChooseOutput(dlg, dir.File("out.avi"));
+    Button(dlg, 3)->click();
+    ASSERT_TRUE(WaitUntilIdle(dlg));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    const std::string& text = boxes.shown[0].text;
+    EXPECT_EQ(text.rfind("Converting finished\r\nDuration=", 0), 0u) << text;
+    EXPECT_NE(text.find("\r\nWARNING: "), std::string::npos) << text;
+    EXPECT_NE(text.find("concealed by the decoder"), std::string::npos) << text;
 }
 
 TEST_F(MainDlgConversion, FullConversionThroughTheWorker) {

@@ -81,7 +81,7 @@ public:
     void StartConversion();
     void StopConversion();
     // The worker's completion notice: 0 finished, 1 failed or aborted.
-    void OnConversionEnd(WPARAM result);
+    void OnConversionEnd(WPARAM result, LPARAM damagedFrames);
     // A preview frame of the worker: copied while converting, refused otherwise;
     // *byteCount is set to 0 in both cases.
     void OnPreviewFrame(const std::uint8_t* dib, std::atomic<std::int32_t>* byteCount);

@@ -10,6 +10,7 @@
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
 #include "engine/TextFormatting.h"
+#include "engine/WorkerMessages.h"
 
 #include <QCheckBox>
 
@@ -92,13 +93,16 @@ void CMainDlg::StopConversion() {
     OpenInput(false);
 }
 
-void CMainDlg::OnConversionEnd(WPARAM result) {
+void CMainDlg::OnConversionEnd(WPARAM result, LPARAM damagedFrames) {
     const std::uint32_t elapsedMs = clock_() - conversionStart_;
     const double elapsed = elapsedMs * 0.001;
     if (result == 0 || result == 1) {
-        const std::string text = StringPrintf(
+        std::string text = StringPrintf(
             "%s=%s", GetText(result == 0 ? txt::kConvertingFinished : txt::kConvertingAborted),
             FormatTime(elapsed).c_str());
+        if (damagedFrames > 0) {
+            text += "\r\n" + DamagedFramesWarning(damagedFrames);
+        }
         ShowMessage(text, result == 0 ? MessageIcon::Information : MessageIcon::Exclamation);
         converting_ = false;
     } else {
@@ -152,7 +156,7 @@ void CMainDlg::OnWorkerNotification(const CWorkerEvent& event) {
         if (!postedJobs_.empty()) {
             postedJobs_.pop_front();
         }
-        OnConversionEnd(event.wParam);
+        OnConversionEnd(event.wParam, event.lParam);
         break;
     case WM_CONVERT_STATUS: {
         auto* cell = reinterpret_cast<StatusTextCell*>(event.wParam);
