@@ -26,7 +26,8 @@ bool IsRawRgb(std::uint32_t compression, int bitCount) {
 struct CVideoDecoder::Impl {
     const IVideoSampleSource* source = nullptr;
     DibGeometry geometry;
-    CDibBuffer dib;
+    CDibBuffer dib;                    // made by FramePixels
+    std::vector<std::uint8_t> palette; // the format block of an 8-bit stream
     bool raw = false;
     CCodecDecoder codec;
     std::vector<std::int32_t> shown; // per sample: the non-empty sample it shows, or -1
@@ -42,6 +43,7 @@ struct CVideoDecoder::Impl {
     const BITMAPINFOHEADER* Produce(std::int32_t wanted);
     const BITMAPINFOHEADER* DecodeOne(std::int32_t wanted);
     bool DecodeRaw(std::int32_t index);
+    std::uint8_t* FramePixels();
     bool WantsWindow(std::int32_t wanted) const;
     std::vector<std::int32_t> WindowEndingAt(std::int32_t wanted) const;
     const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
@@ -75,12 +77,8 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
             Close();
             return false;
         }
-        if (!d.dib.Allocate(d.geometry)) {
-            Close();
-            return false;
-        }
         if (d.raw && d.geometry.bitCount == 8) {
-            CopyDibColourTable(format, d.dib.ColourTable());
+            d.palette = format; // its colour table goes into the frame
         }
         const std::uint64_t budget = d.budgetSet ? d.budget : DecodeCacheBudget();
         const std::uint64_t own = DecoderPictureBytes(d.geometry.width, d.geometry.height);
@@ -106,6 +104,7 @@ void CVideoDecoder::Close() {
     Impl& d = *impl_;
     d.codec.Close();
     d.dib.Release();
+    std::vector<std::uint8_t>().swap(d.palette);
     std::vector<std::int32_t>().swap(d.shown);
     std::vector<std::uint8_t>().swap(d.sample);
     d.source = nullptr;
@@ -163,7 +162,7 @@ const BITMAPINFOHEADER* CVideoDecoder::Impl::DecodeOne(std::int32_t wanted) {
         ok = DecodeRaw(wanted);
     } else {
         const std::uint64_t before = codec.PacketsSent();
-        ok = codec.Decode(wanted, geometry, dib.Pixels());
+        ok = codec.Decode(wanted, geometry, [this] { return FramePixels(); });
         samplesRead += codec.PacketsSent() - before;
     }
     return ok ? dib.Header() : nullptr;
@@ -226,10 +225,24 @@ const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
     const std::uint64_t before = codec.PacketsSent();
     const bool filled =
         cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
-            return codec.Decode(s, geometry, px);
+            return codec.Decode(s, geometry, [px] { return px; });
         });
     samplesRead += codec.PacketsSent() - before;
     return filled ? cache.Find(wanted) : DecodeOne(wanted);
+}
+
+// The frame's DIB, made on first use: a header's size is only trusted once
+// a picture of that size has been read.
+std::uint8_t* CVideoDecoder::Impl::FramePixels() {
+    if (dib.Header() == nullptr) {
+        if (!dib.Allocate(geometry)) {
+            return nullptr;
+        }
+        if (!palette.empty()) {
+            CopyDibColourTable(palette, dib.ColourTable());
+        }
+    }
+    return dib.Pixels();
 }
 
 bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
@@ -238,16 +251,26 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
         return false;
     }
     ++samplesRead;
+    // A sample too small for the header's picture is damaged; the frame is
+    // only made once a sample could fill it.
+    const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(geometry.width)} *
+                                 geometry.bitCount / 8 *
+                                 static_cast<std::uint32_t>(geometry.height);
+    if (size < packed) {
+        return false;
+    }
     if (!geometry.topDown && size == geometry.imageSize) {
         // Stored exactly as the DIB holds it (bottom-up, padded rows): read
         // straight into the frame, without a copy.
-        return source->ReadSample(index, dib.Pixels());
+        std::uint8_t* pixels = FramePixels();
+        return pixels != nullptr && source->ReadSample(index, pixels);
     }
     sample.resize(size);
     if (!source->ReadSample(index, sample.data())) {
         return false;
     }
-    return CopyRawDibRows(sample.data(), sample.size(), geometry, dib.Pixels());
+    std::uint8_t* pixels = FramePixels();
+    return pixels != nullptr && CopyRawDibRows(sample.data(), sample.size(), geometry, pixels);
 }
 
 std::int32_t CVideoDecoder::DamagedFrames() const {

@@ -242,7 +242,8 @@ void CCodecDecoder::Restart(std::int32_t key) {
     needsRestart_ = false;
 }
 
-bool CCodecDecoder::Decode(std::int32_t sample, const DibGeometry& geometry, std::uint8_t* pixels) {
+bool CCodecDecoder::Decode(std::int32_t sample, const DibGeometry& geometry,
+                           const PixelTarget& target) {
     if (context_ == nullptr || sample < 0 || sample >= source_->SampleCount() ||
         source_->SampleSize(sample) == 0) {
         return false;
@@ -262,7 +263,7 @@ bool CCodecDecoder::Decode(std::int32_t sample, const DibGeometry& geometry, std
         if (restart) {
             Restart(key);
         }
-        const Step step = DecodeForward(sample, geometry, pixels);
+        const Step step = DecodeForward(sample, geometry, target);
         if (step == Step::Frame) {
             return true;
         }
@@ -337,7 +338,7 @@ std::int32_t CCodecDecoder::PlaceFrame(const AVFrame* frame, bool* rerun) {
 }
 
 CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibGeometry& geometry,
-                                                 std::uint8_t* pixels) {
+                                                 const PixelTarget& target) {
     for (;;) {
         if (hasPending_) {
             if (pendingSample_ > sample) {
@@ -346,7 +347,7 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
             hasPending_ = false;
             consumed_ = pendingSample_;
             if (pendingSample_ == sample) {
-                const bool ok = Convert(pending_.get(), geometry, pixels);
+                const bool ok = Convert(pending_.get(), geometry, target);
                 av_frame_unref(pending_.get());
                 return ok ? Step::Frame : Step::Failed;
             }
@@ -371,7 +372,7 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
             }
             if (placed == sample) {
                 consumed_ = placed;
-                const bool ok = Convert(frame_.get(), geometry, pixels);
+                const bool ok = Convert(frame_.get(), geometry, target);
                 av_frame_unref(frame_.get());
                 return ok ? Step::Frame : Step::Failed;
             }
@@ -443,8 +444,10 @@ void CCodecDecoder::MarkDamaged(std::int32_t sample) {
 }
 
 bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
-                            std::uint8_t* pixels) {
-    if (frame->width <= 0 || frame->height <= 0 || frame->format < 0) {
+                            const PixelTarget& destination) {
+    // A picture of another size than the header gives means a damaged file:
+    // nothing is allocated for (or scaled to) a size the pictures do not have.
+    if (frame->width != geometry.width || frame->height != geometry.height || frame->format < 0) {
         return false;
     }
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
@@ -479,6 +482,10 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     const int targetStride[4] = {static_cast<int>(stride), 0, 0, 0};
     if (sws_scale(scaler_.get(), frame->data, frame->linesize, 0, frame->height, target,
                   targetStride) <= 0) {
+        return false;
+    }
+    std::uint8_t* const pixels = destination();
+    if (pixels == nullptr) {
         return false;
     }
     for (std::int32_t y = 0; y < geometry.height; ++y) {

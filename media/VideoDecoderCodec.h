@@ -9,6 +9,7 @@
 #include "media/VideoDecoderSource.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace kmx {
@@ -28,9 +29,15 @@ public:
               const IVideoSampleSource& source);
     void Close();
 
-    // Decodes the non-empty sample and writes it, scaled to the geometry's
-    // size if the stream's pictures differ, as 24-bit rows bottom-up.
-    bool Decode(std::int32_t sample, const DibGeometry& geometry, std::uint8_t* pixels);
+    // Where a decoded picture goes: called once the picture is known to have
+    // the geometry's size; null when no memory can be had.
+    using PixelTarget = std::function<std::uint8_t*()>;
+
+    // Decodes the non-empty sample and writes it as 24-bit rows bottom-up
+    // into what target gives. False, asking target for nothing, when the
+    // picture does not have the geometry's size: the stream's header does not
+    // describe its pictures, and the file is damaged.
+    bool Decode(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
 
     // Packets handed to libavcodec since Open (for tests of the seeking).
     std::uint64_t PacketsSent() const { return packetsSent_; }
@@ -55,12 +62,12 @@ private:
     void ForgetKey(std::int32_t sample);
     void LearnKey(std::int32_t sample);
     void Restart(std::int32_t key);
-    Step DecodeForward(std::int32_t sample, const DibGeometry& geometry, std::uint8_t* pixels);
+    Step DecodeForward(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
     // Which sample a frame that came out shows; -1 for a frame to pass over.
     // May ask for the run to start again further back (Step::Rerun).
     std::int32_t PlaceFrame(const AVFrame* frame, bool* rerun);
     bool FeedNext();
-    bool Convert(const AVFrame* frame, const DibGeometry& geometry, std::uint8_t* pixels);
+    bool Convert(const AVFrame* frame, const DibGeometry& geometry, const PixelTarget& target);
 
     const IVideoSampleSource* source_ = nullptr;
     AvCodecContextPtr context_;

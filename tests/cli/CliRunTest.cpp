@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -384,4 +387,45 @@ TEST(CliRun, DamagedInputIsReportedAndLibavStaysQuiet) {
     const CliRun clean = Cli({"convert", "-i", good, "-o", dir.File("good-out.avi")});
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.err.find("WARNING"), std::string::npos) << clean.err;
+}
+
+TEST(CliRun, AHeaderClaimingHugePicturesIsADamagedFile) {
+    // The header says 11000 x 11000, the pictures are 160 x 120: nothing the
+    // size of the claim may be made or written.
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string in = dir.File("huge.avi");
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25",
+                       "-frames:v", "10", "-c:v", "mjpeg", in}),
+              0);
+    std::vector<char> bytes;
+    {
+        std::ifstream file(in, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+    const std::string strf = "strf";
+    const auto at = std::search(bytes.begin(), bytes.end(), strf.begin(), strf.end());
+    ASSERT_NE(at, bytes.end());
+    const std::size_t width = static_cast<std::size_t>(at - bytes.begin()) + 12;
+    for (const std::size_t field : {width, width + 4}) {
+        bytes[field] = static_cast<char>(11000 & 0xFF);
+        bytes[field + 1] = static_cast<char>(11000 >> 8);
+    }
+    std::ofstream(in, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+
+    const std::string out = dir.File("out.avi");
+    const CliRun run = Cli({"convert", "-i", in, "-o", out, "--quiet"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ERROR: Getting First Video Frame"), std::string::npos) << run.err;
+    std::error_code error;
+    const auto written = std::filesystem::file_size(out, error);
+    EXPECT_TRUE(error || written < 1000000) << written;
+
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(in.c_str()));
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    const BITMAPINFOHEADER* frame = nullptr;
+    reader.GetVideoFrame(0, 0, &frame);
+    EXPECT_EQ(frame, nullptr);
 }
