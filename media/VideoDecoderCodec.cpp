@@ -109,13 +109,14 @@ CCodecDecoder::~CCodecDecoder() {
 }
 
 bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
-                         const IVideoSampleSource& source) {
+                         const IVideoSampleSource& source, int codecId) {
     Close();
     if (format.size() < kBitmapInfoHeaderSize) {
         return false;
     }
-    std::uint32_t tag = 0;
-    const AVCodec* codec = FindDecoder(format, handler, &tag);
+    std::uint32_t tag = LoadU32(format.data() + 16);
+    const AVCodec* codec = codecId != 0 ? avcodec_find_decoder(static_cast<AVCodecID>(codecId))
+                                        : FindDecoder(format, handler, &tag);
     if (codec == nullptr) {
         return false;
     }
