@@ -29,7 +29,7 @@ void AddVideo(const AVPacket& packet, LavfVideoIndex& video) {
     video.keysKnown = video.keysKnown || entry.key;
     video.largest = std::max(video.largest, entry.size);
     const std::int32_t number = static_cast<std::int32_t>(video.packets.size());
-    const auto [it, added] = video.byKey.emplace(KeyOf(entry.pos, entry.dts, entry.pts), number);
+    const auto [it, added] = video.byKey.emplace(KeyOf(entry.pos, entry.pts), number);
     if (!added) {
         it->second = -1;
     }
@@ -54,8 +54,8 @@ void AddSkip(const AVPacket& packet, LavfAudio& audio, bool first) {
 
 } // namespace
 
-LavfPacketKey KeyOf(std::int64_t pos, std::int64_t dts, std::int64_t pts) {
-    return {pos, dts, pts};
+LavfPacketKey KeyOf(std::int64_t pos, std::int64_t pts) {
+    return {pos, pts};
 }
 
 std::int32_t LavfVideoIndex::Identify(const LavfPacketKey& key) const {

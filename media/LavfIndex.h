@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <map>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace kmx {
@@ -22,8 +22,10 @@ struct LavfPacket {
     bool key = false;
 };
 
-// What tells a packet apart when the demuxer delivers it again.
-using LavfPacketKey = std::tuple<std::int64_t, std::int64_t, std::int64_t>;
+// What tells a packet apart when the demuxer delivers it again after a seek:
+// its position and presentation time (not its decoding time, which the
+// demuxer may have to guess differently after a seek).
+using LavfPacketKey = std::pair<std::int64_t, std::int64_t>;
 
 struct LavfVideoIndex {
     std::vector<LavfPacket> packets;
@@ -43,7 +45,7 @@ struct LavfAudio {
     std::int64_t skipEnd = 0;
 };
 
-LavfPacketKey KeyOf(std::int64_t pos, std::int64_t dts, std::int64_t pts);
+LavfPacketKey KeyOf(std::int64_t pos, std::int64_t pts);
 
 // Reads the whole input once. videoStream / audioStream: stream numbers, or
 // -1 for none; audio must be open already. False when memory runs out or

@@ -205,4 +205,8 @@ std::uint64_t CLavfReader::VideoSeeks() const {
     return state_->source != nullptr ? state_->source->Seeks() : 0;
 }
 
+std::uint64_t CLavfReader::VideoRewinds() const {
+    return state_->source != nullptr ? state_->source->Rewinds() : 0;
+}
+
 } // namespace kmx

@@ -49,8 +49,10 @@ public:
     // Audio is PCM already: true for an existing stream.
     bool DecodeAudioToPcm(std::uint32_t index);
 
-    // Seeks the video demuxer made since StartVideoRetrieve (for tests).
+    // Jumps of the video demuxer since StartVideoRetrieve, and how many of
+    // them read from the start of the file (for tests).
     std::uint64_t VideoSeeks() const;
+    std::uint64_t VideoRewinds() const;
 
 private:
     struct State;

@@ -118,7 +118,7 @@ bool CLavfSampleSource::ScanTo(std::int32_t sample) const {
         if (!NextVideoPacket()) {
             return false;
         }
-        const std::int32_t known = index_.Identify(KeyOf(packet_->pos, packet_->dts, packet_->pts));
+        const std::int32_t known = index_.Identify(KeyOf(packet_->pos, packet_->pts));
         at = known >= 0 ? known : (at >= 0 ? at + 1 : -1);
         if (at == sample) {
             return true;
@@ -131,6 +131,7 @@ bool CLavfSampleSource::ScanTo(std::int32_t sample) const {
 }
 
 bool CLavfSampleSource::ReadFromStart(std::int32_t sample) const {
+    ++rewinds_;
     if (!input_.Reopen()) {
         return false;
     }

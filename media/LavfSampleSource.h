@@ -27,8 +27,10 @@ public:
     bool KeysKnown() const override { return index_.keysKnown; }
     bool ReadSample(std::int32_t sample, std::uint8_t* out) const override;
 
-    // Seeks done since opening (for tests of the reading).
+    // Jumps since opening, and how many of them read from the start because
+    // the demuxer could not seek to the wanted packet (for tests).
     std::uint64_t Seeks() const { return seeks_; }
+    std::uint64_t Rewinds() const { return rewinds_; }
 
 private:
     bool Prepare(int stream);
@@ -46,6 +48,7 @@ private:
     mutable AvPacketPtr packet_;
     mutable std::int32_t next_ = 0; // the sample the demuxer delivers next; -1: unknown
     mutable std::uint64_t seeks_ = 0;
+    mutable std::uint64_t rewinds_ = 0;
 };
 
 } // namespace kmx

@@ -226,11 +226,18 @@ TEST(LavfReader, TurnedPhoneVideoComesOutUpright) {
     }
 }
 
-TEST(LavfReader, BackwardReadingSeeksAndMatchesForwards) {
+struct SeekCase {
+    const char* file;
+    const char* args;
+};
+
+class LavfReaderSeeking : public testing::TestWithParam<SeekCase> {};
+
+TEST_P(LavfReaderSeeking, BackwardReadingSeeksAndMatchesForwards) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
-    const std::string path = dir.File("long.mp4");
-    ASSERT_TRUE(MakeFile(path, 160, "-c:v libx264 -bf 2 -g 12 -pix_fmt yuv420p -an", 4));
+    const std::string path = dir.File(GetParam().file);
+    ASSERT_TRUE(MakeFile(path, 160, std::string(GetParam().args) + " -g 12 -an", 4));
     kmx::CLavfReader reader;
     ASSERT_TRUE(reader.Open(path.c_str()));
     ASSERT_EQ(reader.GetVideoLength(0), 100);
@@ -250,7 +257,20 @@ TEST(LavfReader, BackwardReadingSeeksAndMatchesForwards) {
         EXPECT_TRUE(DibRowsTopDown(dib) == forwards[static_cast<std::size_t>(i)]) << i;
     }
     EXPECT_GT(reader.VideoSeeks(), 0u);
+    // The demuxer seeks to every key packet: no jump reads from the start.
+    EXPECT_EQ(reader.VideoRewinds(), 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Containers, LavfReaderSeeking,
+                         testing::Values(SeekCase{"b.mp4", "-c:v libx264 -bf 2 -pix_fmt yuv420p"},
+                                         SeekCase{"b.mkv", "-c:v libx264 -bf 2 -pix_fmt yuv420p"},
+                                         SeekCase{"b.webm", "-c:v libvpx -deadline realtime"},
+                                         SeekCase{"b.ts", "-c:v mpeg2video -bf 2"},
+                                         SeekCase{"b.flv", "-c:v flv1"}),
+                         [](const testing::TestParamInfo<SeekCase>& param) {
+                             const std::string file = param.param.file;
+                             return file.substr(file.find('.') + 1);
+                         });
 
 TEST(LavfReader, DamagedFilesFailCleanlyOrReadWhatIsThere) {
     REQUIRE_TOOL("ffmpeg");
