@@ -6,6 +6,14 @@
 #   bench/compare-ffmpeg.sh [BUILD_DIR]      (default: build)
 #   FRAMES="300 3000" bench/compare-ffmpeg.sh   frame counts to run the reverse case with
 #
+# Then reverses compressed input that ffmpeg makes (720 x 576 H.264 with a key
+# frame every 250 or 50 frames, 640 x 480 MPEG-4 ASP with B-frames) into HFYU:
+# the forward and the reversed conversion, their ratio, and ffmpeg's reverse
+# of the same file into huffyuv; and the peak memory of the H.264 reversal at
+# two lengths, which must stay flat.
+#
+#   REVERSE_FRAMES="300 3000" bench/compare-ffmpeg.sh   lengths of that memory check
+#
 # Needs GNU time (/usr/bin/time) and ffmpeg. Writes its files to a temporary
 # folder (several GiB for 3000 frames) and removes them at the end.
 set -euo pipefail
@@ -13,6 +21,7 @@ cd "$(dirname "$0")/.."
 build="${1:-build}"
 cli="$build/cli/kadrimix-cli"
 frames_list="${FRAMES:-300}"
+reverse_frames="${REVERSE_FRAMES:-300 3000}"
 [ -x "$cli" ] || { echo "build first: scripts/build $build" >&2; exit 1; }
 command -v ffmpeg >/dev/null || { echo "ffmpeg is missing" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is missing" >&2; exit 1; }
@@ -70,3 +79,54 @@ for frames in $frames_list; do
     "$(measure "$cli" convert --quiet -i "$in" -o "$work/k2.avi" --reverse)" "$ffmpeg_reverse"
   rm -f "$work"/k*.avi "$work"/f*.avi "$in"
 done
+
+# Compressed input: H264_250 / H264_50 / MPEG4 FRAMES OUT.
+make_coded() {
+  local video
+  case "$1" in
+    H264_250) video=(-s 720x576 -c:v libx264 -g 250 -keyint_min 250 -sc_threshold 0 -pix_fmt yuv420p) ;;
+    H264_50) video=(-s 720x576 -c:v libx264 -g 50 -keyint_min 50 -sc_threshold 0 -pix_fmt yuv420p) ;;
+    MPEG4) video=(-s 640x480 -c:v mpeg4 -bf 2 -g 300 -q:v 4) ;;
+  esac
+  ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 -frames:v "$2" "${video[@]}" "$3"
+}
+
+reverse_row() { # CASE FRAMES FILE: prints a row, keeps the reversal's peak KiB in $reverse_kib
+  local forward reverse ffmpeg_reverse
+  forward="$(measure "$cli" convert --quiet -i "$3" -o "$work/kf.avi" --codec HFYU)"
+  reverse="$(measure "$cli" convert --quiet -i "$3" -o "$work/kr.avi" --codec HFYU --reverse)"
+  if [ "$2" -le 1000 ]; then
+    ffmpeg_reverse="$(measure ffmpeg -v error -y -i "$3" -vf reverse -c:v huffyuv "$work/fr.avi")"
+  else
+    ffmpeg_reverse="- -" # ffmpeg's reverse keeps the whole clip in memory
+  fi
+  reverse_kib="${reverse#* }"
+  awk -v c="$1" -v n="$2" -v k="$forward" -v r="$reverse" -v f="$ffmpeg_reverse" 'BEGIN {
+    split(k, a, " "); split(r, b, " "); split(f, g, " ")
+    ff = g[1] == "-" ? "| - | - |" : sprintf("| %.2f s | %.0f MiB |", g[1], g[2] / 1024)
+    printf "| %s | %s | %.2f s | %.2f s | %.0f MiB | %.2f %s\n", c, n, a[1], b[1], b[2] / 1024, b[1] / a[1], ff
+  }'
+  rm -f "$work"/kf.avi "$work"/kr.avi "$work"/fr.avi
+}
+
+echo
+echo "| compressed input into HFYU | frames | forward | reverse | peak memory | reverse / forward | ffmpeg reverse | peak memory |"
+echo "|---|---|---|---|---|---|---|---|"
+make_coded H264_250 500 "$work/c.avi"
+reverse_row "H.264 720x576, key every 250" 500 "$work/c.avi"
+make_coded MPEG4 500 "$work/c.avi"
+reverse_row "MPEG-4 ASP 640x480 with B-frames, key every 300" 500 "$work/c.avi"
+make_coded H264_50 500 "$work/c.avi"
+reverse_row "H.264 720x576, key every 50" 500 "$work/c.avi"
+peaks=()
+for frames in $reverse_frames; do
+  make_coded H264_250 "$frames" "$work/c.avi"
+  reverse_row "H.264 720x576, key every 250" "$frames" "$work/c.avi"
+  peaks+=("$reverse_kib")
+done
+rm -f "$work/c.avi"
+if [ "${#peaks[@]}" -ge 2 ]; then
+  awk -v lo="${peaks[0]}" -v hi="${peaks[${#peaks[@]}-1]}" 'BEGIN {
+    printf "\nPeak memory of the reversal, shortest against longest input: %.0f MiB, %.0f MiB (%+.1f %%)\n", lo / 1024, hi / 1024, (hi - lo) * 100 / lo
+  }'
+fi

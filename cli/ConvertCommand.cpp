@@ -5,6 +5,7 @@
 #include "codec/Compressor.h"
 #include "engine/ProjectRecord.h"
 #include "media/ByteOrder.h"
+#include "media/ReverseFrameCache.h"
 
 #include <cstdio>
 
@@ -31,6 +32,8 @@ const char* const kUsage =
     "                                    top) into the rectangle X,Y,W,H; options:\n"
     "                                    border=WIDTH, color=RRGGBB, crop=N, start=N,\n"
     "                                    end=N, base=N (frames from 0), noresize\n"
+    "  --cache-mb N                      memory in MiB for frames read backwards, per\n"
+    "                                    input (default 256)\n"
     "  --quiet                           no progress line\n";
 
 bool Fail(std::string* error, const std::string& reason) {
@@ -154,6 +157,20 @@ Parsed ParseCompressorOption(const std::string& a, ArgumentCursor& c, COMPVARS& 
     return Parsed::kOk;
 }
 
+// The memory for frames read backwards: the budget of every reader opened
+// from now on in this process.
+Parsed ParseCacheOption(const std::string& a, ArgumentCursor& c) {
+    int megabytes = 0;
+    if (a != "--cache-mb") {
+        return Parsed::kNotThisOption;
+    }
+    if (!c.Number(a, megabytes, 0, 1048576)) {
+        return Parsed::kFailed;
+    }
+    kmx::SetDecodeCacheBudget(static_cast<std::uint64_t>(megabytes) << 20);
+    return Parsed::kOk;
+}
+
 Parsed ParseOverlayArgument(const std::string& a, ArgumentCursor& c, ConvertJob& job) {
     if (a != "--overlay") {
         return Parsed::kNotThisOption;
@@ -205,6 +222,9 @@ bool BuildJobFromArguments(const std::vector<std::string>& args, ConvertJob& job
         }
         if (parsed == Parsed::kNotThisOption) {
             parsed = ParseOverlayArgument(a, c, job);
+        }
+        if (parsed == Parsed::kNotThisOption) {
+            parsed = ParseCacheOption(a, c);
         }
         if (parsed == Parsed::kFailed) {
             return false;

@@ -5,6 +5,7 @@
 #include "engine/ConvertThread.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -169,11 +170,14 @@ void CConvertThread::CopyAudio(std::int32_t frameCount, std::int32_t frameIndex,
 void CConvertThread::CopyAudioForward(std::int64_t target, std::int32_t& nextSample) {
     std::uint8_t* buffer = audioBuffer_.data();
     const std::int32_t capacity = static_cast<std::int32_t>(audioBuffer_.size());
+    // A chunk of a stream without fixed sample size is one sample; several
+    // read at once would be written as one chunk, that is as one sample.
+    const std::int64_t most = audioPerChunk_ ? 1 : INT32_MAX;
     while (audio_ && nextSample <= target) {
         std::int32_t bytes = 0;
         std::int32_t samples = 0;
-        if (input_.ReadAudio(0, nextSample, static_cast<std::int32_t>(target - nextSample + 1),
-                             buffer, capacity, &bytes, &samples) != 0) {
+        const auto count = static_cast<std::int32_t>(std::min(target - nextSample + 1, most));
+        if (input_.ReadAudio(0, nextSample, count, buffer, capacity, &bytes, &samples) != 0) {
             audio_ = false;
             break;
         }

@@ -80,7 +80,6 @@ bool CConvertThread::ReadInputFormats(RunFormats& formats) {
         ReportMessage(nullptr, "ERROR: Getting Video Stream Info");
         return false;
     }
-    audio_ = input_.GetAudioStreamInfo(0, &formats.audioInfo, kStreamInfoSize);
     if (!input_.StartVideoRetrieve(0)) {
         ReportMessage(nullptr, "ERROR: Start Video Retrieve");
         return false;
@@ -96,6 +95,25 @@ bool CConvertThread::ReadInputFormats(RunFormats& formats) {
     const auto* firstBytes = reinterpret_cast<const std::uint8_t*>(first);
     inputFormat_.assign(firstBytes, firstBytes + HeaderBytes(*first));
     std::memcpy(&formats.frameFormat, inputFormat_.data(), sizeof formats.frameFormat);
+    audio_ = OpenInputAudio(formats);
+    return true;
+}
+
+bool CConvertThread::OpenInputAudio(RunFormats& formats) {
+    audioPerChunk_ = false;
+    if (input_.GetAudioStreamCount() == 0) {
+        return false;
+    }
+    // Compressed audio cut into blocks and put in reverse order would be
+    // corrupt data: a reversed run decodes it and writes 16-bit PCM.
+    if (job_.reverse != 0 && !input_.DecodeAudioToPcm(0)) {
+        ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
+        return false;
+    }
+    if (!input_.GetAudioStreamInfo(0, &formats.audioInfo, kStreamInfoSize)) {
+        return false;
+    }
+    audioPerChunk_ = formats.audioInfo.dwSampleSize == 0;
     return true;
 }
 
@@ -179,6 +197,9 @@ bool CConvertThread::CreateStreams(const RunFormats& formats) {
             audio_ = false;
         }
     }
+    // The headers go to the file now, so that it is a readable AVI from the
+    // start; should that fail, the first frame's write reports it.
+    output_.WriteHeaders();
     return true;
 }
 

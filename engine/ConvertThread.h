@@ -109,6 +109,9 @@ private:
     // The two directions of CopyAudio, up to and including sample target.
     void CopyAudioForward(std::int64_t target, std::int32_t& nextSample);
     void CopyAudioBackward(std::int64_t target, std::int32_t& nextSample);
+    // Reads the input's audio stream header into formats; false when there
+    // is no audio to copy. A reversed run gets compressed audio decoded.
+    bool OpenInputAudio(RunFormats& formats);
     bool OpenOverlays();
     void DrawOverlays(std::uint8_t* pixels, int W, int H, int B, std::int32_t frameIndex);
     void ReleaseOverlay(OverlaySettings& slot);
@@ -134,6 +137,9 @@ private:
 
     StatusTextCell status_;
     bool audio_ = false;
+    // The input audio has no fixed sample size: every chunk is one sample
+    // (one compressed frame) and goes to the output as its own chunk.
+    bool audioPerChunk_ = false;
     bool overlaysActive_ = false;
     std::array<ScaledOverlayColumns, kOverlaySlotCount> overlayColumns_{};
     std::array<BITMAPINFOHEADER, kOverlaySlotCount> overlayFormat_{};

@@ -4,9 +4,13 @@
 #include <unistd.h>
 
 CWorkerThread& Worker() {
-    static CWorkerThread worker;
-    return worker;
+    // Never destroyed: a worker thread still running at exit must not see
+    // its object go away under it.
+    static CWorkerThread* const worker = new CWorkerThread();
+    return *worker;
 }
+
+CWorkerThread::CWorkerThread(Timing timing) : shared_(std::make_shared<Shared>(timing)) {}
 
 CWorkerThread::~CWorkerThread() {
     StopWorker();
@@ -15,13 +19,19 @@ CWorkerThread::~CWorkerThread() {
     }
 }
 
+void CWorkerThread::SetHooks(Hooks hooks) {
+    if (!thread_.joinable()) {
+        shared_->hooks = std::move(hooks);
+    }
+}
+
 bool CWorkerThread::StartWorker() {
     if (thread_.joinable()) {
         return true;
     }
-    quit_.store(0, std::memory_order_release);
+    shared_->quit.store(0, std::memory_order_release);
     try {
-        thread_ = std::thread(&CWorkerThread::ThreadProcedure, this);
+        thread_ = std::thread(&CWorkerThread::ThreadProcedure, shared_);
     } catch (const std::system_error&) {
         return false;
     }
@@ -29,40 +39,44 @@ bool CWorkerThread::StartWorker() {
 }
 
 bool CWorkerThread::StopWorker() {
-    quit_.store(1, std::memory_order_release);
-    abort_.store(1, std::memory_order_release);
-    wake_.notify_all();
-    bool ended = worker_.load(std::memory_order_acquire) == nullptr;
-    for (int tick = 0; !ended && tick < timing_.waitTicks; ++tick) {
-        std::this_thread::sleep_for(timing_.poll);
-        ended = worker_.load(std::memory_order_acquire) == nullptr;
+    Shared& s = *shared_;
+    s.quit.store(1, std::memory_order_release);
+    s.RaiseAbort();
+    s.wake.notify_all();
+    bool ended = s.worker.load(std::memory_order_acquire) == nullptr;
+    for (int tick = 0; !ended && tick < s.timing.waitTicks; ++tick) {
+        std::this_thread::sleep_for(s.timing.poll);
+        ended = s.worker.load(std::memory_order_acquire) == nullptr;
     }
     if (thread_.joinable()) {
         // The worker object is gone only after its loop has ended, so the
         // thread finishes at once; a worker that did not end in time keeps
-        // running on its own and quits at its next look at the flag.
+        // running on its own, with its own share of the state, and quits at
+        // its next look at the flag.
         if (ended) {
             thread_.join();
         } else {
             thread_.detach();
+            shared_ = std::make_shared<Shared>(s.timing);
         }
     }
     return ended;
 }
 
 bool CWorkerThread::AbortJob() {
-    if (worker_.load(std::memory_order_acquire) == nullptr) {
+    Shared& s = *shared_;
+    if (s.worker.load(std::memory_order_acquire) == nullptr) {
         return true;
     }
-    abort_.store(1, std::memory_order_release);
+    s.RaiseAbort();
     for (int tick = 0;; ++tick) {
         if (State() == CConvertThread::kIdle) {
             return true;
         }
-        if (tick == timing_.waitTicks) {
+        if (tick == s.timing.waitTicks) {
             return false;
         }
-        std::this_thread::sleep_for(timing_.poll);
+        std::this_thread::sleep_for(s.timing.poll);
     }
 }
 
@@ -70,65 +84,81 @@ bool CWorkerThread::PostToWorker(std::uint32_t message, WPARAM wParam, LPARAM lP
     if (!thread_.joinable()) {
         return false;
     }
+    Shared& s = *shared_;
     {
-        std::lock_guard<std::mutex> lock(queueMutex_);
-        queue_.push_back({message, wParam, lParam});
+        std::lock_guard<std::mutex> lock(s.queueMutex);
+        if (message == WM_CONVERT_START) {
+            // An abort raised before this job was posted was meant for an
+            // earlier one; one raised after it reaches this job even if the
+            // worker has not taken it yet.
+            s.abort.store(0, std::memory_order_release);
+        }
+        s.queue.push_back({message, wParam, lParam});
     }
-    wake_.notify_all();
+    s.wake.notify_all();
     return true;
 }
 
 std::int32_t CWorkerThread::State() const {
-    const CConvertThread* worker = worker_.load(std::memory_order_acquire);
+    const CConvertThread* worker = shared_->worker.load(std::memory_order_acquire);
     return worker != nullptr ? worker->state.load(std::memory_order_acquire) : -1;
 }
 
-void CWorkerThread::ThreadProcedure() {
+void CWorkerThread::ThreadProcedure(std::shared_ptr<Shared> shared) {
     // Conversions run below normal priority, so the desktop stays responsive.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
+    CConvertThread converter(shared->abort, shared->timing.poll);
+    shared->worker.store(&converter, std::memory_order_release);
+    shared->WorkerLoop(converter);
+    converter.ReleaseBuffers();
+    shared->worker.store(nullptr, std::memory_order_release);
+}
+
+void CWorkerThread::Shared::RaiseAbort() {
     {
-        CConvertThread worker(abort_, timing_.poll);
-        worker_.store(&worker, std::memory_order_release);
-        WorkerLoop(worker);
-        worker.ReleaseBuffers();
-        worker_.store(nullptr, std::memory_order_release);
+        std::lock_guard<std::mutex> lock(queueMutex);
+        abort.store(1, std::memory_order_release);
+    }
+    if (hooks.requestRaised) {
+        hooks.requestRaised();
     }
 }
 
-bool CWorkerThread::TakeMessage(Message& message) {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+bool CWorkerThread::Shared::TakeMessage(Message& message) {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    for (auto it = queue.begin(); it != queue.end(); ++it) {
         if (it->message >= kWorkerFirstMessage && it->message <= kWorkerLastMessage) {
             message = *it;
-            queue_.erase(it);
+            queue.erase(it);
             return true;
         }
     }
     return false;
 }
 
-void CWorkerThread::Sleep() {
+void CWorkerThread::Shared::Sleep() {
     // One polling period; a posted message or a quit request ends it early,
     // so a job starts without the wait.
-    std::unique_lock<std::mutex> lock(queueMutex_);
-    wake_.wait_for(lock, timing_.poll, [this] {
-        return !queue_.empty() || quit_.load(std::memory_order_acquire) != 0;
-    });
+    std::unique_lock<std::mutex> lock(queueMutex);
+    wake.wait_for(lock, timing.poll,
+                  [this] { return !queue.empty() || quit.load(std::memory_order_acquire) != 0; });
 }
 
-void CWorkerThread::WorkerLoop(CConvertThread& worker) {
-    worker.state.store(CConvertThread::kIdle, std::memory_order_release);
-    while (quit_.load(std::memory_order_acquire) == 0) {
-        abort_.store(0, std::memory_order_release);
-        worker.SetNotificationTarget(nullptr);
-        worker.state.store(CConvertThread::kIdle, std::memory_order_release);
+void CWorkerThread::Shared::WorkerLoop(CConvertThread& converter) {
+    converter.state.store(CConvertThread::kIdle, std::memory_order_release);
+    while (quit.load(std::memory_order_acquire) == 0) {
+        converter.SetNotificationTarget(nullptr);
+        converter.state.store(CConvertThread::kIdle, std::memory_order_release);
+        if (hooks.beforeTake) {
+            hooks.beforeTake();
+        }
         Message message{};
         if (TakeMessage(message)) {
-            worker.SetNotificationTarget(reinterpret_cast<INotificationTarget*>(message.wParam));
+            converter.SetNotificationTarget(reinterpret_cast<INotificationTarget*>(message.wParam));
             if (message.message == WM_CONVERT_START && message.lParam != 0) {
                 const ConvertJob job = *reinterpret_cast<const ConvertJob*>(message.lParam);
-                worker.state.store(CConvertThread::kRunning, std::memory_order_release);
-                worker.RunJob(job);
+                converter.state.store(CConvertThread::kRunning, std::memory_order_release);
+                converter.RunJob(job);
             }
         }
         Sleep();

@@ -11,6 +11,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -21,23 +23,36 @@ public:
         int waitTicks = 99;                  // AbortJob / StopWorker wait this many periods
     };
 
+    // Calls into a test at the points where the two threads meet, so that a
+    // test can order them without sleeping. Each runs on the thread named.
+    struct Hooks {
+        std::function<void()> requestRaised; // caller: an abort or quit flag is up
+        std::function<void()> beforeTake;    // worker: about to look for a message
+    };
+
     CWorkerThread() = default;
-    explicit CWorkerThread(Timing timing) : timing_(timing) {}
+    explicit CWorkerThread(Timing timing);
     ~CWorkerThread(); // stops the worker if it still runs
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
+    // Set before StartWorker.
+    void SetHooks(Hooks hooks);
+
     // Starts the worker thread unless it runs already; true if it runs.
     bool StartWorker();
     // Asks the worker to quit (and abort its job) and waits up to 99 polls
-    // for it to end; true when it ended in time or never ran.
+    // for it to end; true when it ended in time or never ran. A worker that
+    // did not end in time is left to end on its own: it owns what it uses.
     bool StopWorker();
-    // Asks the running job to abort and waits up to 99 polls for the worker
-    // to be idle; true when it is idle (also at once when no job runs).
+    // Asks the running job, or the one posted and not yet taken, to abort
+    // and waits up to 99 polls for the worker to be idle; true when it is
+    // idle (also at once when no job runs).
     bool AbortJob();
     // Posts a message to the worker's queue; false when no worker thread exists.
     // WM_CONVERT_START takes the notification target as wParam and the job's
     // address as lParam; the job is copied when the worker takes the message.
+    // A job posted after an abort starts without it.
     bool PostToWorker(std::uint32_t message, WPARAM wParam, LPARAM lParam);
 
     // The worker's state (created, idle, running) or -1 while no worker exists.
@@ -50,20 +65,29 @@ private:
         LPARAM lParam;
     };
 
-    void ThreadProcedure();
-    void WorkerLoop(CConvertThread& worker);
-    bool TakeMessage(Message& message);
-    void Sleep();
+    // Everything the worker thread uses. The thread holds it too, so a thread
+    // left running after StopWorker gave up never outlives its state.
+    struct Shared {
+        explicit Shared(Timing t) : timing(t) {}
+        const Timing timing;
+        Hooks hooks;
+        std::atomic<std::int32_t> quit{0};
+        std::atomic<std::int32_t> abort{0};
+        std::atomic<CConvertThread*> worker{nullptr};
+        std::mutex queueMutex;
+        std::condition_variable wake;
+        std::deque<Message> queue;
 
-    const Timing timing_{};
+        void RaiseAbort();
+        bool TakeMessage(Message& message);
+        void Sleep();
+        void WorkerLoop(CConvertThread& converter);
+    };
+
+    static void ThreadProcedure(std::shared_ptr<Shared> shared);
+
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>(Timing{});
     std::thread thread_;
-    std::atomic<std::int32_t> quit_{0};
-    std::atomic<std::int32_t> abort_{0};
-    std::atomic<CConvertThread*> worker_{nullptr};
-
-    std::mutex queueMutex_;
-    std::condition_variable wake_;
-    std::deque<Message> queue_;
 };
 
 // The program's worker thread.

@@ -1,5 +1,6 @@
 #include "media/AviReader.h"
 
+#include "media/AviAudioPcm.h"
 #include "media/AviChunkIds.h"
 #include "media/AviIndex.h"
 #include "media/AviParser.h"
@@ -29,6 +30,8 @@ struct Stream {
     // Audio with a fixed sample size: where each chunk starts in the
     // stream's bytes (one more entry: the total).
     std::vector<std::uint64_t> byteStarts;
+    // Audio delivered as decoded PCM (DecodeAudioToPcm); null otherwise.
+    std::unique_ptr<kmx::CPcmAudio> pcm;
 };
 
 std::int32_t ClampToInt32(std::uint64_t value) {
@@ -162,6 +165,14 @@ std::int32_t CAviReader::State::ReadFixed(const Stream& stream, std::int64_t fir
     const std::int64_t samples = std::min(want, bufferSize / sampleSize);
     if (samples == 0) {
         return want > 0 ? kReadAudioBufferTooSmall : 0;
+    }
+    if (stream.pcm != nullptr) {
+        // Decoded audio: the sample size is one sample frame of it.
+        if (!stream.pcm->Read(first, samples, buffer)) {
+            return kReadAudioFileRead;
+        }
+        SetCounts(bytesRead, samplesRead, samples * sampleSize, samples);
+        return 0;
     }
     const std::uint64_t begin = static_cast<std::uint64_t>(first * sampleSize);
     const std::uint64_t end = begin + static_cast<std::uint64_t>(samples * sampleSize);
@@ -440,6 +451,33 @@ std::int32_t CAviReader::VideoTimeToFrame(std::uint32_t index, std::int32_t ms) 
     const std::int64_t frame =
         kmx::MillisecondsToSample(ms, stream->info.dwScale, stream->info.dwRate);
     return frame < 0 || frame > INT32_MAX ? -1 : static_cast<std::int32_t>(frame);
+}
+
+bool CAviReader::DecodeAudioToPcm(std::uint32_t index) {
+    if (state_->other) {
+        return state_->other->DecodeAudioToPcm(index);
+    }
+    if (index >= state_->audio.size()) {
+        return false;
+    }
+    Stream& stream = state_->audio[index];
+    if (stream.pcm != nullptr || kmx::IsPcmWaveFormat(stream.format)) {
+        return true;
+    }
+    std::unique_ptr<kmx::CPcmAudio> pcm =
+        kmx::DecodeAviAudio(*state_->source, stream.index, stream.format);
+    if (pcm == nullptr) {
+        return false;
+    }
+    try {
+        stream.format = pcm->WaveFormat();
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    kmx::DescribePcmStream(*pcm, stream.info);
+    stream.length = static_cast<std::int32_t>(pcm->Length());
+    stream.pcm = std::move(pcm);
+    return true;
 }
 
 const std::uint8_t* CAviReader::GetAudioFormat(std::uint32_t index, std::int32_t* size) const {

@@ -68,6 +68,14 @@ public:
     // needs StartVideoRetrieve on the stream.
     std::int32_t VideoTimeToFrame(std::uint32_t index, std::int32_t ms) const;
 
+    // From here on the audio stream is described and delivered as 16-bit
+    // PCM decoded from it (GetAudioStreamInfo, GetAudioFormat, GetAudioLength
+    // and ReadAudio, one sample being one sample frame), for a stream whose
+    // blocks cannot simply be cut and reversed. A stream that is already PCM
+    // (see kmx::IsPcmWaveFormat) stays as it is. False for a bad index or
+    // when the stream cannot be decoded; the stream is then unchanged.
+    bool DecodeAudioToPcm(std::uint32_t index);
+
     // The audio stream's format block as stored in the file (read only, owned
     // by the reader) and its size; null and size 0 for a bad index.
     const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const;

@@ -4,23 +4,46 @@
 #include "media/RiffAviWriter.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <limits>
 #include <new>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// Removes an existing file of that name. Only regular files and symbolic
-// links are removed: a device node, FIFO or folder of that name is left
-// alone (opening it then decides), so that an output name like /dev/null can
-// never delete a device.
-void DeleteExistingFile(const char* name) {
+// Replaces an existing file of that name with a new one opened in sink. Only
+// regular files and symbolic links are removed: a device node, FIFO or folder
+// of that name is left alone (opening it then decides), so that an output
+// name like /dev/null can never delete a device. A regular file is deleted only when no other run
+// holds it (as its output, or as an input it is reading): false, with nothing deleted, otherwise.
+// The lock taken to find that out is held until the new file is created and locked, so no other run
+// can slip in between.
+bool ReplaceFile(const char* name, kmx::FileSink& sink) {
     struct stat info {};
-    if (::lstat(name, &info) == 0 && (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))) {
-        ::unlink(name);
+    if (::lstat(name, &info) != 0) {
+        return sink.Open(name);
     }
+    if (S_ISLNK(info.st_mode)) {
+        ::unlink(name);
+        return sink.Open(name);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return sink.Open(name);
+    }
+    const int held = ::open(name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (held < 0 || ::flock(held, LOCK_EX | LOCK_NB) != 0) {
+        if (held >= 0) {
+            ::close(held);
+        }
+        return false;
+    }
+    ::unlink(name);
+    const bool created = sink.Open(name);
+    ::close(held);
+    return created;
 }
 
 bool CopyFormat(const void* format, std::int32_t size, std::vector<std::uint8_t>* out) {
@@ -122,8 +145,7 @@ bool CAviWriter::Create(const char* name) {
     if (name == nullptr || *name == '\0') {
         return false;
     }
-    DeleteExistingFile(name);
-    if (!state_->sink.Open(name)) {
+    if (!ReplaceFile(name, state_->sink)) {
         return false;
     }
     state_->open = true;
@@ -183,6 +205,11 @@ bool CAviWriter::SetAudioFormat(const void* format, std::int32_t size) {
     return CopyFormat(format, size, &s.audioFormat);
 }
 
+bool CAviWriter::WriteHeaders() {
+    State& s = *state_;
+    return s.open && s.Commit();
+}
+
 bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key) {
     State& s = *state_;
     if (!s.hasVideo || s.videoPosition == std::numeric_limits<std::int32_t>::max()) {
@@ -221,6 +248,10 @@ bool CAviWriter::WriteAudio(const void* data, std::int32_t bytes, std::int32_t s
         written = std::min<std::int32_t>(
             samples, static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes) / sampleSize));
         chunkBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(written) * sampleSize);
+    } else if (samples > 1) {
+        // Without a fixed sample size a chunk is one sample: several samples
+        // in one chunk would be taken for one by every reader.
+        return false;
     }
     if (written > std::numeric_limits<std::int32_t>::max() - s.audioPosition) {
         return false;

@@ -38,12 +38,18 @@ public:
     bool SetVideoFormat(const void* format, std::int32_t size);
     bool SetAudioFormat(const void* format, std::int32_t size);
 
+    // Fixes the file's layout and writes its headers now rather than with the
+    // first sample, so that the file is a readable AVI (with no samples yet)
+    // from here on. False when the headers could not be written.
+    bool WriteHeaders();
+
     // Writes one video sample at the video position, which advances by one
     // also when the write fails (the sample then stays an empty drop frame).
     bool WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key);
 
     // Writes samples audio samples of bytes bytes; the audio position advances
-    // by the samples written.
+    // by the samples written. Without a fixed sample size (dwSampleSize 0)
+    // a chunk is one sample, so samples must not exceed 1.
     bool WriteAudio(const void* data, std::int32_t bytes, std::int32_t samples);
 
     std::int32_t VideoPosition() const;

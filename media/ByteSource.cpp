@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,11 @@ bool CFileSource::Open(const char* path) {
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
         ::close(fd);
         return false;
+    }
+    // A shared lock, held while the file is open, keeps a run from choosing
+    // this file as its output while it is read. Without it (a file that is
+    // being written) the file is still read.
+    while (::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EINTR) {
     }
     fd_ = fd;
     size_ = static_cast<std::uint64_t>(info.st_size);

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <limits>
 #include <new>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kmx {
@@ -42,23 +44,41 @@ bool FileSink::Open(const char* path) {
         }
     }
     // O_NONBLOCK only keeps open() from waiting for a reader on a FIFO; it is
-    // cleared again right away.
+    // cleared again right away. The file is emptied only once it is locked,
+    // so that a file another run is writing is never cut.
     int fd = -1;
     do {
-        fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
+        fd = ::open(path, O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         error_ = errno;
         return false;
     }
     const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0 || !LockAndEmpty(fd)) {
         error_ = errno;
         ::close(fd);
         return false;
     }
     fd_ = fd;
     return true;
+}
+
+bool FileSink::LockAndEmpty(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return true; // a device or FIFO is neither locked nor emptied
+    }
+    // Held until the file is closed: another writer of this file, or a
+    // reader that holds it as its input, makes the lock fail.
+    int rc = 0;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 && ::ftruncate(fd, 0) == 0;
 }
 
 bool FileSink::Close() {

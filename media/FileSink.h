@@ -44,8 +44,11 @@ public:
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
 
-    // Opens (creating or emptying) the file for writing. Never deletes
-    // anything and never blocks on a FIFO. A sink that is open is closed first.
+    // Opens (creating or emptying) the file for writing and, for a regular
+    // file, holds an exclusive lock on it until Close. Fails, leaving the
+    // file as it is, when another process (or another open file in this one)
+    // holds a lock on it. Never deletes anything and never blocks on a FIFO.
+    // A sink that is open is closed first.
     bool Open(const char* path);
     // Flushes and closes. False when the flush or the close failed, or when
     // the sink was in the failed state. Safe when nothing is open.
@@ -67,6 +70,8 @@ private:
     // were written before a failure.
     bool WriteAll(std::uint64_t pos, const std::uint8_t* data, std::size_t size, std::size_t* done);
     void Fail(int error);
+    // Takes the exclusive lock of a regular file, then empties it.
+    static bool LockAndEmpty(int fd);
 
     std::size_t bufferSize_;
     std::vector<std::uint8_t> buffer_;

@@ -70,12 +70,33 @@ bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, off_t pos) {
     return true;
 }
 
+// Codecs whose stream may be cut anywhere (as AVI files with a byte-sized
+// sample hold them), so the decoder needs a parser to find the frames.
+bool NeedsParser(AVCodecID id) {
+    return id == AV_CODEC_ID_MP1 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP3 ||
+           id == AV_CODEC_ID_AC3 || id == AV_CODEC_ID_EAC3 || id == AV_CODEC_ID_DTS;
+}
+
 int OpenTemporaryFile() {
     const char* folder = std::getenv("TMPDIR");
     if (folder == nullptr || *folder == '\0') {
         folder = "/tmp";
     }
-    return ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        return fd;
+    }
+    // A file system without unnamed files: a named one, removed at once.
+    char name[4096];
+    const int length = std::snprintf(name, sizeof name, "%s/kadrimix-pcm-XXXXXX", folder);
+    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name) {
+        return -1;
+    }
+    const int named = ::mkostemp(name, O_CLOEXEC);
+    if (named >= 0) {
+        ::unlink(name);
+    }
+    return named;
 }
 
 } // namespace
@@ -84,11 +105,16 @@ void SwrContextDeleter::operator()(SwrContext* p) const {
     swr_free(&p);
 }
 
+void ParserContextDeleter::operator()(AVCodecParserContext* p) const {
+    av_parser_close(p);
+}
+
 CPcmAudio::~CPcmAudio() {
     Close();
 }
 
 void CPcmAudio::Close() {
+    parser_.reset();
     context_.reset();
     packet_.reset();
     frame_.reset();
@@ -185,6 +211,12 @@ bool CPcmAudio::OpenDecoder(const AVCodecParameters& parameters) {
         avcodec_open2(context_.get(), codec, nullptr) < 0) {
         return false;
     }
+    if (NeedsParser(codec->id)) {
+        parser_.reset(av_parser_init(codec->id));
+        if (parser_ == nullptr) {
+            return false;
+        }
+    }
     fd_ = OpenTemporaryFile();
     return fd_ >= 0;
 }
@@ -196,6 +228,39 @@ bool CPcmAudio::Decode(const std::uint8_t* data, std::size_t size) {
     if (data == nullptr || size == 0 || size > static_cast<std::size_t>(INT32_MAX) / 2) {
         return true; // an empty or absurd packet decodes to nothing
     }
+    return parser_ != nullptr ? Parse(data, size) : Send(data, size);
+}
+
+// Cuts the bytes into frames and sends each; null data drains the parser.
+bool CPcmAudio::Parse(const std::uint8_t* data, std::size_t size) {
+    do {
+        std::uint8_t* frame = nullptr;
+        int frameSize = 0;
+        const int used =
+            av_parser_parse2(parser_.get(), context_.get(), &frame, &frameSize, data,
+                             static_cast<int>(size), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        if (used < 0) {
+            ++rejected_;
+            return true;
+        }
+        if (data != nullptr) {
+            data += used;
+            size -= static_cast<std::size_t>(used);
+        }
+        if (frameSize > 0 && !Send(frame, static_cast<std::size_t>(frameSize))) {
+            return false;
+        }
+        if (data == nullptr && frameSize <= 0) {
+            return true;
+        }
+        if (used == 0 && frameSize <= 0) {
+            return true; // nothing taken and nothing made: no progress is possible
+        }
+    } while (data == nullptr || size > 0);
+    return true;
+}
+
+bool CPcmAudio::Send(const std::uint8_t* data, std::size_t size) {
     packetBytes_.resize(size + AV_INPUT_BUFFER_PADDING_SIZE);
     std::memcpy(packetBytes_.data(), data, size);
     std::memset(packetBytes_.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
@@ -343,6 +408,9 @@ bool CPcmAudio::Finish() {
     if (context_ == nullptr || finished_) {
         return finished_;
     }
+    if (parser_ != nullptr && !Parse(nullptr, 0)) {
+        return false;
+    }
     if (avcodec_send_packet(context_.get(), nullptr) >= 0 && !Receive()) {
         return false;
     }
@@ -360,6 +428,7 @@ bool CPcmAudio::Finish() {
     resampler_.reset();
     frame_.reset();
     packet_.reset();
+    parser_.reset();
     context_.reset();
     finished_ = true;
     return true;

@@ -14,6 +14,7 @@
 #include <vector>
 
 struct AVCodecParameters;
+struct AVCodecParserContext;
 struct SwrContext;
 
 namespace kmx {
@@ -22,6 +23,11 @@ struct SwrContextDeleter {
     void operator()(SwrContext* p) const;
 };
 using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
+
+struct ParserContextDeleter {
+    void operator()(AVCodecParserContext* p) const;
+};
+using ParserContextPtr = std::unique_ptr<AVCodecParserContext, ParserContextDeleter>;
 
 class CPcmAudio {
 public:
@@ -40,6 +46,8 @@ public:
 
     // Decodes one packet and stores what comes out. A packet the decoder
     // rejects costs only its own samples; false only when storing fails.
+    // Streams of self-framing codecs (MPEG audio, AC-3, E-AC-3, DTS) are cut
+    // into frames first, so a packet may hold any part of the stream.
     bool Decode(const std::uint8_t* data, std::size_t size);
     // Drains the decoder and makes the samples readable.
     bool Finish();
@@ -62,12 +70,15 @@ public:
 
 private:
     bool OpenDecoder(const AVCodecParameters& parameters);
+    bool Parse(const std::uint8_t* data, std::size_t size);
+    bool Send(const std::uint8_t* data, std::size_t size);
     bool Receive();
     bool Store(const AVFrame* frame);
     bool SetUpResampler(const AVFrame* frame);
     bool Flush();
 
     AvCodecContextPtr context_;
+    ParserContextPtr parser_; // null for codecs whose packets are frames
     AvPacketPtr packet_;
     AvFramePtr frame_;
     SwrContextPtr resampler_;

@@ -106,7 +106,9 @@ bool RiffAviWriter::Begin(const std::vector<AviStreamSetup>& streams) {
     headerSize_ = out.Size();
     riffs_[0].moviPos = headerSize_ - 12;
     begun_ = true;
-    if (!sink_.Write(out.Data(), out.Size())) {
+    // The header goes to the file at once, so that a file cut anywhere after
+    // this is an interrupted AVI that readers open.
+    if (!sink_.Write(out.Data(), out.Size()) || !sink_.Flush()) {
         lostData_ = true;
         return false;
     }
@@ -161,8 +163,10 @@ bool RiffAviWriter::WriteChunk(std::size_t stream, const void* data, std::uint32
     StoreU32(head, streams_[stream].chunkId);
     StoreU32(head + 4, size);
     const std::uint8_t pad = 0;
+    // Each chunk is handed to the kernel whole before the next one starts: a
+    // killed process loses at most the chunk it was writing.
     if (!sink_.Write(head, sizeof head) || !sink_.Write(data, size) ||
-        ((size & 1) != 0 && !sink_.Write(&pad, 1))) {
+        ((size & 1) != 0 && !sink_.Write(&pad, 1)) || !sink_.Flush()) {
         lostData_ = true;
         return false;
     }

@@ -2,8 +2,10 @@
 
 #include "media/ByteOrder.h"
 #include "media/DibFrame.h"
+#include "media/ReverseFrameCache.h"
 #include "media/VideoDecoderCodec.h"
 
+#include <algorithm>
 #include <new>
 
 namespace kmx {
@@ -27,13 +29,23 @@ struct CVideoDecoder::Impl {
     CDibBuffer dib;
     bool raw = false;
     CCodecDecoder codec;
-    std::vector<std::int32_t> shown;  // per sample: the non-empty sample it shows, or -1
-    std::int32_t current = -1;        // the sample whose picture the DIB holds
+    std::vector<std::int32_t> shown; // per sample: the non-empty sample it shows, or -1
+    std::int32_t current = -1;       // the sample whose picture `held` is
+    const BITMAPINFOHEADER* held = nullptr;
+    std::int32_t lastWanted = -1;     // the sample asked for last
     std::vector<std::uint8_t> sample; // raw sample bytes
     std::uint64_t samplesRead = 0;
     int codecId = 0; // set only while OpenCodec runs
+    CReverseFrameCache cache;
+    bool budgetSet = false;
+    std::uint64_t budget = 0;
 
+    const BITMAPINFOHEADER* Produce(std::int32_t wanted);
+    const BITMAPINFOHEADER* DecodeOne(std::int32_t wanted);
     bool DecodeRaw(std::int32_t index);
+    bool WantsWindow(std::int32_t wanted) const;
+    std::vector<std::int32_t> WindowEndingAt(std::int32_t wanted) const;
+    const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
 };
 
 CVideoDecoder::CVideoDecoder() : impl_(std::make_unique<Impl>()) {}
@@ -71,6 +83,9 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
         if (d.raw && d.geometry.bitCount == 8) {
             CopyDibColourTable(format, d.dib.ColourTable());
         }
+        const std::uint64_t budget = d.budgetSet ? d.budget : DecodeCacheBudget();
+        const std::uint64_t own = DecoderPictureBytes(d.geometry.width, d.geometry.height);
+        d.cache.Configure(d.geometry, budget > own ? budget - own : 0);
         const std::int32_t count = source.SampleCount();
         d.shown.resize(static_cast<std::size_t>(count));
         std::int32_t last = -1;
@@ -109,7 +124,10 @@ void CVideoDecoder::Close() {
     d.geometry = DibGeometry{};
     d.raw = false;
     d.current = -1;
+    d.held = nullptr;
+    d.lastWanted = -1;
     d.samplesRead = 0;
+    d.cache.Release();
 }
 
 const BITMAPINFOHEADER* CVideoDecoder::GetFrame(std::int32_t frame) {
@@ -122,26 +140,108 @@ const BITMAPINFOHEADER* CVideoDecoder::GetFrame(std::int32_t frame) {
         return nullptr; // only drop frames before it
     }
     if (wanted == d.current) {
-        return d.dib.Header();
+        return d.held;
     }
     d.current = -1;
-    bool ok = false;
+    d.held = nullptr;
+    const BITMAPINFOHEADER* out = nullptr;
     try {
-        if (d.raw) {
-            ok = d.DecodeRaw(wanted);
-        } else {
-            const std::uint64_t before = d.codec.PacketsSent();
-            ok = d.codec.Decode(wanted, d.geometry, d.dib.Pixels());
-            d.samplesRead += d.codec.PacketsSent() - before;
-        }
+        out = d.Produce(wanted);
     } catch (const std::bad_alloc&) {
-        ok = false;
+        out = nullptr;
     }
-    if (!ok) {
-        return nullptr;
+    d.lastWanted = wanted;
+    if (out != nullptr) {
+        d.current = wanted;
+        d.held = out;
     }
-    d.current = wanted;
-    return d.dib.Header();
+    return out;
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::Impl::Produce(std::int32_t wanted) {
+    const BITMAPINFOHEADER* cached = cache.Find(wanted);
+    if (cached != nullptr) {
+        return cached;
+    }
+    if (WantsWindow(wanted)) {
+        return FillWindow(wanted);
+    }
+    return DecodeOne(wanted);
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::Impl::DecodeOne(std::int32_t wanted) {
+    bool ok = false;
+    if (raw) {
+        ok = DecodeRaw(wanted);
+    } else {
+        const std::uint64_t before = codec.PacketsSent();
+        ok = codec.Decode(wanted, geometry, dib.Pixels());
+        samplesRead += codec.PacketsSent() - before;
+    }
+    return ok ? dib.Header() : nullptr;
+}
+
+// Whether to decode a window of frames ending at the wanted one into the
+// cache rather than the wanted frame alone. Raw and intra-only streams never
+// do: each of their frames costs one decode wherever it lies. Otherwise a
+// step backwards would start again at the key frame before the wanted one,
+// and so would the next step backwards, so the frames on the way are kept. A
+// jump to the last frame counts as a step backwards, since only backward
+// steps can follow it. A frame the last window covers but does not hold did
+// not decode; it gets a single decode instead of the same window again.
+bool CVideoDecoder::Impl::WantsWindow(std::int32_t wanted) const {
+    if (raw || codec.IntraOnly() || cache.Capacity() < 2 || cache.Covers(wanted)) {
+        return false;
+    }
+    if (wanted < lastWanted) {
+        return true;
+    }
+    const bool continues = lastWanted >= 0 && codec.KeyAtOrBefore(wanted) <= lastWanted + 1;
+    return wanted == shown.back() && !continues;
+}
+
+// The non-empty samples of the window ending at the wanted one: as many as
+// the cache holds, but starting at a key frame when one lies in the window's
+// first quarter, so that the decodes before the window's first frame are not
+// wasted. (Further in, the frames left out would cost a window of their own,
+// and a codec that reorders pictures pays for one segment before each.)
+//
+// The work: a window of W frames costs W decodes, plus those from the key
+// frame before its first frame (fewer than S, the longest key-frame
+// segment), plus for a codec that reorders pictures the segment before that
+// key frame (at most S), since its runs start one key frame earlier. Windows
+// hold at least 3B/4 of the cache's B frames (but the one at the stream's
+// start), so reading N frames backwards costs at most
+// N + (4N / 3B + 1) * 2S decodes, against N forwards. A segment longer than
+// the cache is held in P = ceil(S / B) pieces, last piece first, each decoded
+// from the key frame up to its end: decodes <= S * (P + 1) / 2 for the
+// segment (plus P * S with reordering).
+std::vector<std::int32_t> CVideoDecoder::Impl::WindowEndingAt(std::int32_t wanted) const {
+    std::vector<std::int32_t> samples;
+    const auto capacity = static_cast<std::size_t>(cache.Capacity());
+    for (std::int32_t s = wanted; s >= 0 && samples.size() < capacity; --s) {
+        if (shown[static_cast<std::size_t>(s)] == s) {
+            samples.push_back(s);
+        }
+    }
+    std::reverse(samples.begin(), samples.end());
+    const std::int32_t key = codec.KeyAfter(samples.front() - 1);
+    const auto first = std::lower_bound(samples.begin(), samples.end(), key);
+    if (key >= 0 && key <= wanted &&
+        static_cast<std::size_t>(first - samples.begin()) <= samples.size() / 4) {
+        samples.erase(samples.begin(), first);
+    }
+    return samples;
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
+    const std::uint64_t before = codec.PacketsSent();
+    const bool filled =
+        cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
+            return codec.Decode(s, geometry, px);
+        });
+    samplesRead += codec.PacketsSent() - before;
+    return filled ? cache.Find(wanted) : DecodeOne(wanted);
 }
 
 bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
@@ -164,6 +264,15 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
 
 std::uint64_t CVideoDecoder::SamplesRead() const {
     return impl_->samplesRead;
+}
+
+void CVideoDecoder::SetCacheBudget(std::uint64_t bytes) {
+    impl_->budgetSet = true;
+    impl_->budget = bytes;
+}
+
+std::int32_t CVideoDecoder::CachedFrames() const {
+    return impl_->cache.Held();
 }
 
 } // namespace kmx

@@ -3,6 +3,10 @@
 // other codec libavcodec knows is decoded to 24 bits. Rows are bottom-up and
 // padded to 4 bytes, biHeight is positive and biSizeImage is set. A drop
 // frame (an empty sample) repeats the frame before it.
+//
+// Frames asked for backwards from a codec whose pictures depend on one
+// another come out of a frame cache (media/ReverseFrameCache.h): the samples
+// up to the wanted one are decoded forwards once and handed out from memory.
 #pragma once
 
 #include "media/AviRecords.h"
@@ -40,6 +44,12 @@ public:
 
     // Samples read from the file since Open (for tests of the seeking).
     std::uint64_t SamplesRead() const;
+
+    // Bytes the frame cache may take from the next Open on; by default
+    // DecodeCacheBudget() as it stands at Open.
+    void SetCacheBudget(std::uint64_t bytes);
+    // Frames the cache holds now (for tests).
+    std::int32_t CachedFrames() const;
 
 private:
     struct Impl;

@@ -131,7 +131,8 @@ bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
         return false;
     }
     source_ = &source;
-    FindKeys(IsIntraOnly(codec->id));
+    intraOnly_ = IsIntraOnly(codec->id);
+    FindKeys(intraOnly_);
     needsRestart_ = true;
     return true;
 }
@@ -167,6 +168,7 @@ void CCodecDecoder::Close() {
     pendingSample_ = -1;
     keys_.clear();
     learnKeys_ = false;
+    intraOnly_ = false;
     firstSample_ = -1;
     reorders_ = false;
     runStart_ = 0;
@@ -188,6 +190,11 @@ void CCodecDecoder::Close() {
 std::int32_t CCodecDecoder::KeyAtOrBefore(std::int32_t sample) const {
     const auto it = std::upper_bound(keys_.begin(), keys_.end(), sample);
     return it == keys_.begin() ? -1 : *(it - 1);
+}
+
+std::int32_t CCodecDecoder::KeyAfter(std::int32_t sample) const {
+    const auto it = std::upper_bound(keys_.begin(), keys_.end(), sample);
+    return it == keys_.end() ? -1 : *it;
 }
 
 void CCodecDecoder::ForgetKey(std::int32_t sample) {

@@ -36,12 +36,17 @@ public:
     // Packets handed to libavcodec since Open (for tests of the seeking).
     std::uint64_t PacketsSent() const { return packetsSent_; }
 
+    // What a frame cache needs to know of the stream: whether every picture
+    // stands on its own, and where the key frames are as far as known.
+    bool IntraOnly() const { return intraOnly_; }
+    std::int32_t KeyAtOrBefore(std::int32_t sample) const; // -1: none
+    std::int32_t KeyAfter(std::int32_t sample) const;      // -1: none
+
 private:
     enum class Step { Frame, Missing, Failed, Rerun };
 
     // Lists the key samples of the source (with the first non-empty one).
     void FindKeys(bool intraOnly);
-    std::int32_t KeyAtOrBefore(std::int32_t sample) const;
     std::int32_t NextNonEmpty(std::int32_t sample) const;
     void ForgetKey(std::int32_t sample);
     void LearnKey(std::int32_t sample);
@@ -64,6 +69,7 @@ private:
 
     std::vector<std::int32_t> keys_; // sorted
     bool learnKeys_ = false;
+    bool intraOnly_ = false;
     // The decoder reorders pictures (B-frames): the samples are stored in
     // decoding order, and a run must begin one key frame earlier so that the
     // pictures shown before the wanted key frame can be told apart.

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,6 +51,128 @@ std::vector<int> FrameNumbers(const std::string& path) {
                                        h->biWidth, h->biHeight, h->biBitCount));
     }
     return numbers;
+}
+
+// A console run in the background whose standard error (the progress lines
+// and messages) comes through a pipe. A run still going at the end is killed.
+class CliChild {
+public:
+    explicit CliChild(const std::vector<std::string>& args) {
+        int errPipe[2];
+        if (pipe(errPipe) != 0) {
+            return;
+        }
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+        std::vector<std::string> all = {kCli};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, kCli.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(errPipe[1]);
+        err_fd_ = errPipe[0];
+    }
+    ~CliChild() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            Wait();
+        }
+        if (err_fd_ >= 0) {
+            close(err_fd_);
+        }
+    }
+    CliChild(const CliChild&) = delete;
+    CliChild& operator=(const CliChild&) = delete;
+
+    // Reads standard error until it holds count progress lines; returns the
+    // frame number of the last one, or 0 when the run ended first.
+    long WaitForLines(int count) {
+        char buffer[4096];
+        for (;;) {
+            int lines = 0;
+            long frame = 0;
+            for (std::size_t at = err_.find("frame "); at != std::string::npos;
+                 at = err_.find("frame ", at + 1)) {
+                const std::size_t end = err_.find('\n', at);
+                if (end == std::string::npos) {
+                    break; // the line is not complete yet
+                }
+                ++lines;
+                frame = std::strtol(err_.c_str() + at + 6, nullptr, 10);
+            }
+            if (lines >= count) {
+                return frame;
+            }
+            const ssize_t n = err_fd_ >= 0 ? read(err_fd_, buffer, sizeof buffer) : 0;
+            if (n <= 0) {
+                return 0;
+            }
+            err_.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    void Signal(int signal) {
+        if (pid_ > 0) {
+            kill(pid_, signal);
+        }
+    }
+    // Reads the rest of standard error and returns the wait status.
+    int Wait() {
+        char buffer[4096];
+        for (ssize_t n; err_fd_ >= 0 && (n = read(err_fd_, buffer, sizeof buffer)) > 0;) {
+            err_.append(buffer, static_cast<std::size_t>(n));
+        }
+        int status = -1;
+        if (pid_ > 0) {
+            waitpid(pid_, &status, 0);
+            pid_ = -1;
+        }
+        return status;
+    }
+    const std::string& Errors() const { return err_; }
+
+private:
+    pid_t pid_ = -1;
+    int err_fd_ = -1;
+    std::string err_;
+};
+
+// A Motion JPEG input made by ffmpeg, so that a run takes a while without
+// big files.
+std::string MakeMjpegInput(const TempDir& dir, const std::string& name, int frames) {
+    const std::string path = dir.File(name);
+    const int status =
+        RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
+                 "-frames:v", std::to_string(frames), "-c:v", "mjpeg", path});
+    return status == 0 ? path : std::string();
+}
+
+// One MD5 line per video frame as ffmpeg decodes it.
+std::vector<std::string> FrameHashes(const std::string& path) {
+    std::string out;
+    RunTool({"ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"}, &out);
+    std::vector<std::string> hashes;
+    std::size_t start = 0;
+    while (start < out.size()) {
+        std::size_t end = out.find('\n', start);
+        if (end == std::string::npos) {
+            end = out.size();
+        }
+        const std::string line = out.substr(start, end - start);
+        if (!line.empty() && line[0] != '#') {
+            hashes.push_back(line.substr(line.rfind(',') + 1));
+        }
+        start = end + 1;
+    }
+    return hashes;
 }
 
 TEST(CliRun, VersionIsTheProductsShownVersion) {
@@ -121,47 +245,18 @@ TEST(CliRun, DemoConvertsItsSamples) {
 TEST(CliRun, InterruptStopsLikeTheStopButton) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
-    // Compressed in and out, so the run takes a while without big files.
-    const std::string in = dir.File("in.avi");
-    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=640x480:rate=25",
-                       "-t", "40", "-c:v", "mjpeg", in}),
-              0);
+    const std::string in = MakeMjpegInput(dir, "in.avi", 1000);
+    ASSERT_FALSE(in.empty());
     const std::string out = dir.File("out.avi");
-    int errPipe[2];
-    ASSERT_EQ(pipe(errPipe), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-    std::vector<std::string> args = {kCli, "convert", "-i", in, "-o", out, "--codec", "MJPG"};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, kCli.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(errPipe[1]);
-
+    CliChild child({"convert", "-i", in, "-o", out, "--codec", "MJPG"});
     // Progress goes to a pipe, so it comes as a line at every tenth of the
     // work; at the second line frames have been written: interrupt then.
-    std::string err;
-    char buffer[4096];
-    bool sent = false;
-    for (ssize_t n; (n = read(errPipe[0], buffer, sizeof buffer)) > 0;) {
-        err.append(buffer, static_cast<std::size_t>(n));
-        const std::size_t first = err.find("frame");
-        if (!sent && first != std::string::npos &&
-            err.find("frame", first + 1) != std::string::npos) {
-            kill(pid, SIGINT);
-            sent = true;
-        }
+    const bool sent = child.WaitForLines(2) > 0;
+    if (sent) {
+        child.Signal(SIGINT);
     }
-    close(errPipe[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int status = child.Wait();
+    const std::string& err = child.Errors();
     ASSERT_TRUE(sent) << err;
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130) << err;
@@ -175,3 +270,75 @@ TEST(CliRun, InterruptStopsLikeTheStopButton) {
 }
 
 } // namespace
+
+TEST(CliRun, AKilledRunKeepsEveryFrameItReportedWritten) {
+    // SIGKILL (the OOM killer, a power cut) gives no chance to finish the
+    // file: whatever was reported written must still be readable, frame for
+    // frame as in a run that completed.
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
+    TempDir dir;
+    const std::string in = MakeMjpegInput(dir, "in.avi", 400);
+    ASSERT_FALSE(in.empty());
+    const std::string whole = dir.File("whole.avi");
+    ASSERT_EQ(Cli({"convert", "-i", in, "-o", whole, "--codec", "MJPG", "--quiet"}).status, 0);
+    const std::vector<std::string> reference = FrameHashes(whole);
+    ASSERT_EQ(reference.size(), 400u);
+
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int round = 0; round < 3; ++round) {
+        const int lines = std::uniform_int_distribution<int>(1, 8)(random);
+        const std::string out = dir.File("cut" + std::to_string(round) + ".avi");
+        long reported = 0;
+        {
+            CliChild child({"convert", "-i", in, "-o", out, "--codec", "MJPG"});
+            reported = child.WaitForLines(lines);
+            child.Signal(SIGKILL);
+            child.Wait();
+        }
+        ASSERT_GT(reported, 0) << "the run ended before its progress line " << lines;
+        // "frame F" is shown before frame F is written: 1 .. F-1 are done.
+        const std::vector<std::string> hashes = FrameHashes(out);
+        ASSERT_GE(hashes.size(), static_cast<std::size_t>(reported - 1))
+            << "killed at " << reported;
+        for (std::size_t i = 0; i < hashes.size(); ++i) {
+            ASSERT_EQ(hashes[i], reference[i])
+                << "frame " << i << " of a run killed at " << reported;
+        }
+        CAviReader reader;
+        ASSERT_TRUE(reader.Open(out.c_str()));
+        EXPECT_GE(reader.GetVideoLength(0), reported - 1);
+    }
+}
+
+TEST(CliRun, ARunLeavesAloneWhatAnotherRunWritesOrReads) {
+    // A second run into the output of a running one, or into its input, must
+    // fail before it deletes anything; the first run finishes untouched.
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
+    TempDir dir;
+    const std::string in = MakeMjpegInput(dir, "in.avi", 600);
+    ASSERT_FALSE(in.empty());
+    const std::string other = dir.File("other.avi");
+    ASSERT_EQ(Cli({"sample", other, "--size", "64x48", "--frames", "5"}).status, 0);
+    const std::string out = dir.File("out.avi");
+    CliChild first({"convert", "-i", in, "-o", out, "--codec", "MJPG"});
+    ASSERT_GT(first.WaitForLines(1), 0);
+
+    for (const std::string& target : {out, in}) {
+        const CliRun second = Cli({"convert", "-i", other, "-o", target, "--quiet"});
+        EXPECT_EQ(second.status, 1) << target;
+        EXPECT_NE(second.err.find("FEHLER: Öffne Output AVI"), std::string::npos) << second.err;
+    }
+    const int status = first.Wait();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << first.Errors();
+    EXPECT_EQ(FrameHashes(out).size(), 600u);
+    EXPECT_EQ(FrameHashes(in).size(), 600u);
+
+    // Once the first run is over, the same output can be written again.
+    EXPECT_EQ(Cli({"convert", "-i", other, "-o", out, "--quiet"}).status, 0);
+    EXPECT_EQ(FrameHashes(out).size(), 5u);
+}

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -100,6 +101,32 @@ bool StartJob(CWorkerThread& worker, INotificationTarget& target, const ConvertJ
 
 const CWorkerThread::Timing kFast{10ms, 20};
 
+// A one-shot signal between two threads.
+class Signal {
+public:
+    void Raise() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        raised_ = true;
+        changed_.notify_all();
+    }
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return raised_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool raised_ = false;
+};
+
+// A worker whose abort and quit requests raise `raised`.
+CWorkerThread::Hooks SignalRequests(Signal& raised) {
+    CWorkerThread::Hooks hooks;
+    hooks.requestRaised = [&raised] { raised.Raise(); };
+    return hooks;
+}
+
 TEST(WorkerThread, IdleRequestsAnswerAtOnce) {
     CWorkerThread worker(kFast);
     EXPECT_EQ(worker.State(), -1);
@@ -130,11 +157,13 @@ TEST(WorkerThread, AbortEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
     ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
 
     CWorkerThread worker(kFast);
+    Signal raised;
+    worker.SetHooks(SignalRequests(raised));
     HoldingTarget target(1000 * 11 / 40); // progress of frame 11: frames 1..10 are written
     ASSERT_TRUE(StartJob(worker, target, job));
     target.WaitUntilHeld();
     auto aborted = std::async(std::launch::async, [&] { return worker.AbortJob(); });
-    std::this_thread::sleep_for(30ms); // the abort request is raised while the worker is held
+    raised.Wait(); // the abort request is up while the worker is held
     target.Release();
     EXPECT_TRUE(aborted.get());
     EXPECT_EQ(worker.State(), CConvertThread::kIdle);
@@ -186,7 +215,6 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
     ASSERT_EQ(message.message, static_cast<std::uint32_t>(WM_CONVERT_MESSAGE));
     EXPECT_STREQ(message.Text(), "FEHLER: Öffne Input AVI");
     // Unanswered, the worker waits.
-    std::this_thread::sleep_for(100ms);
     EXPECT_EQ(worker.State(), CConvertThread::kRunning);
     // First run: answered, the run ends as failed.
     message.Reply(kReplyOk);
@@ -196,15 +224,15 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
     // the reply cell stay usable for the receiver afterwards.
     ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
                                     reinterpret_cast<LPARAM>(&job)));
-    std::vector<Notification> pending;
-    auto done = std::async(std::launch::async, [&] { return DrainUntilDone(queue, &pending); });
-    std::this_thread::sleep_for(100ms);
+    Notification pending;
+    while (queue.Wait(pending, 2s) && pending.message != WM_CONVERT_MESSAGE) {
+    }
+    ASSERT_EQ(pending.message, static_cast<std::uint32_t>(WM_CONVERT_MESSAGE));
     EXPECT_TRUE(worker.AbortJob());
-    EXPECT_EQ(done.get(), 1);
+    EXPECT_EQ(DrainUntilDone(queue), 1);
     EXPECT_TRUE(worker.StopWorker());
-    ASSERT_EQ(pending.size(), 1u);
-    EXPECT_STREQ(pending[0].Text(), "FEHLER: Öffne Input AVI");
-    pending[0].Reply(kReplyOk);
+    EXPECT_STREQ(pending.Text(), "FEHLER: Öffne Input AVI");
+    pending.Reply(kReplyOk);
 }
 
 TEST(WorkerThread, StopWorkerEndsARunningJob) {
@@ -212,14 +240,74 @@ TEST(WorkerThread, StopWorkerEndsARunningJob) {
     ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 10));
     ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
     CWorkerThread worker(kFast);
+    Signal raised;
+    worker.SetHooks(SignalRequests(raised));
     HoldingTarget target(1000 * 3 / 10);
     ASSERT_TRUE(StartJob(worker, target, job));
     target.WaitUntilHeld();
     auto stopped = std::async(std::launch::async, [&] { return worker.StopWorker(); });
-    std::this_thread::sleep_for(30ms);
+    raised.Wait();
     target.Release();
     EXPECT_TRUE(stopped.get());
     EXPECT_EQ(worker.State(), -1);
+    EXPECT_EQ(DrainUntilDone(target.queue), 1);
+}
+
+TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
+    // Stop pressed right after Start, before the worker has looked at its
+    // queue: the job must not run to its end.
+    TempDir dir;
+    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 10));
+    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    CWorkerThread worker(kFast);
+    Signal posted;
+    Signal aborted;
+    std::atomic<bool> first{true};
+    CWorkerThread::Hooks hooks;
+    hooks.beforeTake = [&] {
+        if (first.exchange(false)) {
+            posted.Raise(); // the worker is up: the job may be posted now
+            aborted.Wait();
+        }
+    };
+    worker.SetHooks(hooks);
+    CNotificationQueue queue;
+    ASSERT_TRUE(worker.StartWorker());
+    posted.Wait();
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
+                                    reinterpret_cast<LPARAM>(&job)));
+    EXPECT_TRUE(worker.AbortJob()); // idle: answered at once
+    aborted.Raise();
+    EXPECT_EQ(DrainUntilDone(queue), 1);
+    {
+        CAviReader reader;
+        if (reader.Open(dir.File("out.avi").c_str())) {
+            EXPECT_EQ(reader.GetVideoLength(0), 0);
+        }
+    }
+
+    // The next job is not touched by that abort.
+    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
+                                    reinterpret_cast<LPARAM>(&job)));
+    EXPECT_EQ(DrainUntilDone(queue), 0);
+    EXPECT_TRUE(worker.StopWorker());
+}
+
+TEST(WorkerThread, AWorkerLeftRunningOutlivesItsObject) {
+    // StopWorker gives up on a worker that does not end in time and leaves it
+    // running; destroying the object must not pull its state from under it.
+    TempDir dir;
+    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 5));
+    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    HoldingTarget target(1000 * 2 / 5);
+    {
+        auto worker = std::make_unique<CWorkerThread>(CWorkerThread::Timing{1ms, 1});
+        ASSERT_TRUE(StartJob(*worker, target, job));
+        target.WaitUntilHeld();
+        EXPECT_FALSE(worker->StopWorker()); // the worker is held: left running
+        worker.reset();
+    }
+    target.Release(); // the worker goes on with its own state and quits
     EXPECT_EQ(DrainUntilDone(target.queue), 1);
 }
 

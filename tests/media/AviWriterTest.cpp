@@ -49,6 +49,41 @@ Bytes Index(const std::string& path) {
     return idx1 == nullptr ? Bytes{} : f.Data(*idx1);
 }
 
+// Without a fixed sample size every chunk is one sample (one compressed
+// frame): several samples cannot share a chunk, or readers would count one.
+TEST(AviWriter, ChunksOfAudioWithoutSampleSizeHoldOneSampleEach) {
+    TempDir dir;
+    const std::string path = dir.File("vbr.avi");
+    CAviWriter w;
+    ASSERT_TRUE(CreateWithVideo(w, path));
+    AVISTREAMINFOA header = AudioHeader(8000, 1);
+    header.dwSampleSize = 0;
+    header.dwScale = 160;
+    ASSERT_TRUE(w.CreateAudioStream(header));
+    ASSERT_TRUE(SetFormats(w, true));
+    const Bytes sound(300, 7);
+    EXPECT_FALSE(w.WriteAudio(sound.data(), 200, 2));
+    EXPECT_TRUE(w.WriteAudio(sound.data(), 100, 1));
+    EXPECT_TRUE(w.WriteAudio(sound.data(), 120, 1));
+    EXPECT_TRUE(w.WriteAudio(sound.data(), 90, 1));
+    EXPECT_EQ(w.AudioPosition(), 3);
+    ASSERT_TRUE(w.Close());
+
+    RiffFile f;
+    std::string problem;
+    ASSERT_TRUE(f.Load(path, &problem)) << problem;
+    const Chunk* movi = f.Riffs()[0].Child(Fourcc("LIST"), Fourcc("movi"));
+    ASSERT_NE(movi, nullptr);
+    std::vector<std::uint32_t> sizes;
+    for (const Chunk* chunk : movi->ChildrenWithId(Fourcc("01wb"))) {
+        sizes.push_back(chunk->size);
+    }
+    EXPECT_EQ(sizes, (std::vector<std::uint32_t>{100, 120, 90}));
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    EXPECT_EQ(reader.GetAudioLength(0), 3);
+}
+
 TEST(AviWriter, PositionsAdvanceAlsoForFramesThatFail) {
     TempDir dir;
     const std::string path = dir.File("a.avi");

@@ -97,3 +97,31 @@ int RunTool(const std::vector<std::string>& argv, std::string* output, std::stri
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+FfmpegSound DecodeAudioWithFfmpeg(const std::string& path) {
+    FfmpegSound audio;
+    std::string bytes;
+    audio.ok = RunTool({"ffmpeg", "-nostdin", "-v", "warning", "-i", path, "-map", "0:a:0", "-f",
+                        "s16le", "-acodec", "pcm_s16le", "-"},
+                       &bytes, &audio.warnings) == 0;
+    audio.samples.resize(bytes.size() / 2);
+    for (std::size_t i = 0; i < audio.samples.size(); ++i) {
+        const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
+        const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
+        audio.samples[i] = static_cast<std::int16_t>(low | (high << 8));
+    }
+    return audio;
+}
+
+std::string ProbeAudioStream(const std::string& path, const std::string& entry) {
+    std::string out;
+    if (RunTool({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+                 "stream=" + entry, "-of", "default=noprint_wrappers=1:nokey=1", path},
+                &out) != 0) {
+        return {};
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) {
+        out.pop_back();
+    }
+    return out;
+}

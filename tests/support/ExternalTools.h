@@ -2,6 +2,7 @@
 // the files we write and a source of files we did not write.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,19 @@ bool HaveTool(const std::string& name);
 // collected into *errors when given, else discarded.
 int RunTool(const std::vector<std::string>& argv, std::string* output = nullptr,
             std::string* errors = nullptr);
+
+// ffmpeg's decoding of a file's first audio stream into interleaved signed
+// 16-bit samples (its own conversion from whatever the decoder gives).
+struct FfmpegSound {
+    bool ok = false;      // ffmpeg ran and succeeded
+    std::string warnings; // what it said at level warning and above
+    std::vector<std::int16_t> samples;
+};
+FfmpegSound DecodeAudioWithFfmpeg(const std::string& path);
+
+// One entry (codec_name, channels, duration, ...) of ffprobe's description of
+// a file's first audio stream; empty when there is none.
+std::string ProbeAudioStream(const std::string& path, const std::string& entry);
 
 // Shorthand for tests: skip when the tool is missing.
 #define REQUIRE_TOOL(name)                                                                         \

@@ -1,0 +1,245 @@
+// Frames read backwards, from files ffmpeg writes: every frame must be the
+// one the forward decode gives, byte for byte, and reading backwards must
+// cost a small multiple of the forward decode's packets, not a fresh decode
+// from the key frame for every frame.
+#include "media/AviChunkIds.h"
+#include "media/AviParser.h"
+#include "media/AviReader.h"
+#include "media/ByteSource.h"
+#include "media/ReverseFrameCache.h"
+#include "media/VideoDecoder.h"
+#include "tests/media/AviWriterTestSupport.h"
+#include "tests/support/ExternalTools.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iterator>
+#include <memory>
+#include <sstream>
+
+using namespace avitest;
+
+namespace {
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+// One 24-bit frame as the cache holds it: header and padded rows.
+constexpr std::uint64_t kFrameBytes = 40 + std::uint64_t{kWidth} * 3 * kHeight;
+// A budget whose cache holds n frames: the decoder's own pictures count too.
+std::uint64_t BudgetForFrames(std::uint64_t n) {
+    return kmx::DecoderPictureBytes(kWidth, kHeight) + n * kFrameBytes;
+}
+
+enum class Damage { None, AllKeys, NoIndex };
+
+struct Case {
+    const char* name;
+    const char* videoArgs; // ffmpeg's output options, separated by spaces
+    int frames;
+    Damage damage = Damage::None;
+    // How many times fewer packets three cached frames at a time take than
+    // a decode from the key frame for every frame. An index that calls every
+    // sample a key frame costs both ways alike to find the real ones.
+    int piecesGain = 2;
+};
+
+// Video stream 0 of a file, decoded by a decoder of its own.
+class FileDecoder {
+public:
+    bool Open(const std::string& path, std::uint64_t budget) {
+        kmx::AviLayout layout;
+        if (!file_.Open(path.c_str()) || !kmx::ParseAviLayout(file_, layout) ||
+            !kmx::BuildAviIndexes(file_, layout, {0}, indexes_) || layout.streams.empty()) {
+            return false;
+        }
+        const kmx::AviStreamList& stream = layout.streams[0];
+        if (stream.header.size() < 8) {
+            return false;
+        }
+        source_ = std::make_unique<kmx::CAviSampleSource>(file_, indexes_[0]);
+        decoder_.SetCacheBudget(budget);
+        return decoder_.Open(stream.format, kmx::LoadU32(stream.header.data() + 4), *source_);
+    }
+    // The frame's header and pixels; empty when the decoder gives null.
+    Bytes Frame(std::int32_t n) {
+        const BITMAPINFOHEADER* dib = decoder_.GetFrame(n);
+        if (dib == nullptr) {
+            return {};
+        }
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(dib);
+        return Bytes(bytes, bytes + dib->biSize + dib->biSizeImage);
+    }
+    std::int32_t Length() const { return source_ ? source_->SampleCount() : 0; }
+    kmx::CVideoDecoder& Decoder() { return decoder_; }
+
+private:
+    kmx::CFileSource file_;
+    std::vector<kmx::AviStreamIndex> indexes_;
+    std::unique_ptr<kmx::CAviSampleSource> source_;
+    kmx::CVideoDecoder decoder_;
+};
+
+void Spoil(Bytes& bytes, Damage damage) {
+    const std::size_t idx1 = Find(bytes, "idx1");
+    ASSERT_NE(idx1, std::string::npos);
+    if (damage == Damage::AllKeys) {
+        // The decoder has to find out which of the frames are no key frames.
+        for (std::size_t e = 0; e < kmx::LoadU32(&bytes[idx1 + 4]) / 16; ++e) {
+            kmx::StoreU32(&bytes[idx1 + 8 + 16 * e + 4], kmx::kAviIndexKeyFrame);
+        }
+    } else if (damage == Damage::NoIndex) {
+        // Without an index the file is scanned and no key flags are known.
+        std::copy_n("JUNK", 4, bytes.begin() + static_cast<std::ptrdiff_t>(idx1));
+    }
+}
+
+// Makes the case's file in dir; empty on failure.
+std::string MakeInput(const TempDir& dir, const Case& c) {
+    const std::string made = dir.File("made.avi");
+    std::vector<std::string> args = {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25"};
+    std::istringstream words(c.videoArgs);
+    args.insert(args.end(), std::istream_iterator<std::string>(words), {});
+    args.insert(args.end(), {"-frames:v", std::to_string(c.frames), made});
+    std::string errors;
+    if (!Ffmpeg(args, &errors)) {
+        ADD_FAILURE() << errors;
+        return {};
+    }
+    Bytes bytes = ReadWholeFile(made);
+    Spoil(bytes, c.damage);
+    const std::string path = dir.File("read.avi");
+    return WriteBytes(path, bytes) ? path : std::string{};
+}
+
+// Reads every frame from first to last; *work receives the packets this took
+// and *cached the frames cached at the end.
+std::vector<Bytes> ReadForwards(const std::string& path, std::uint64_t* work,
+                                std::int32_t* cached) {
+    FileDecoder decoder;
+    std::vector<Bytes> frames;
+    EXPECT_TRUE(decoder.Open(path, kmx::kDefaultDecodeCacheBytes));
+    for (std::int32_t n = 0; n < decoder.Length(); ++n) {
+        frames.push_back(decoder.Frame(n));
+        EXPECT_FALSE(frames.back().empty()) << "frame " << n;
+    }
+    *work = decoder.Decoder().SamplesRead();
+    *cached = decoder.Decoder().CachedFrames();
+    return frames;
+}
+
+// Reads every frame from last to first, requiring each to equal the forward
+// decode's; returns the packets this took.
+std::uint64_t ReadBackwards(const std::string& path, std::uint64_t budget,
+                            const std::vector<Bytes>& forward, std::int32_t* mostCached) {
+    FileDecoder backward;
+    EXPECT_TRUE(backward.Open(path, budget));
+    *mostCached = 0;
+    for (std::int32_t n = static_cast<std::int32_t>(forward.size()) - 1; n >= 0; --n) {
+        EXPECT_TRUE(backward.Frame(n) == forward[static_cast<std::size_t>(n)])
+            << "frame " << n << " with a budget of " << budget << " bytes";
+        *mostCached = std::max(*mostCached, backward.Decoder().CachedFrames());
+    }
+    return backward.Decoder().SamplesRead();
+}
+
+class ReverseDecode : public testing::TestWithParam<Case> {};
+
+TEST_P(ReverseDecode, BackwardFramesEqualForwardFramesAtAFractionOfTheWork) {
+    REQUIRE_TOOL("ffmpeg");
+    const Case& c = GetParam();
+    TempDir dir;
+    const std::string path = MakeInput(dir, c);
+    ASSERT_FALSE(path.empty());
+
+    std::uint64_t forwardWork = 0;
+    std::int32_t cached = 0;
+    const std::vector<Bytes> forward = ReadForwards(path, &forwardWork, &cached);
+    ASSERT_GE(forward.size(), static_cast<std::size_t>(c.frames));
+    EXPECT_EQ(cached, 0);
+
+    const std::uint64_t uncached = ReadBackwards(path, 0, forward, &cached);
+    EXPECT_EQ(cached, 0);
+    const std::uint64_t whole =
+        ReadBackwards(path, kmx::kDefaultDecodeCacheBytes, forward, &cached);
+    EXPECT_GT(cached, 0);
+    EXPECT_LE(whole, 3 * forwardWork);
+    const std::uint64_t pieces = ReadBackwards(path, BudgetForFrames(3), forward, &cached);
+    EXPECT_EQ(cached, 3);
+    EXPECT_LE(c.piecesGain * pieces, uncached) << "three frames at a time against one";
+    EXPECT_LT(whole, pieces);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReverseDecode,
+    testing::Values(Case{"h264", "-c:v libx264 -g 50 -pix_fmt yuv420p", 120},
+                    Case{"mpeg4_bframes", "-c:v mpeg4 -bf 2 -g 40", 120},
+                    // Frames the select filter leaves out become empty chunks.
+                    Case{"h264_drop_frames",
+                         "-vf select='not(eq(mod(n\\,5)\\,3))' -fps_mode passthrough "
+                         "-c:v libx264 -g 20 -pix_fmt yuv420p",
+                         90},
+                    Case{"h264_all_flagged_key", "-c:v libx264 -g 30 -pix_fmt yuv420p", 90,
+                         Damage::AllKeys, 1},
+                    Case{"mpeg4_scanned", "-c:v mpeg4 -bf 2 -g 30", 90, Damage::NoIndex}),
+    [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+
+TEST(ReverseDecodeIntraOnly, EveryFrameIsDecodedOnceAndNothingIsCached) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string path = MakeInput(dir, Case{"mjpeg", "-c:v mjpeg -q:v 3", 40});
+    ASSERT_FALSE(path.empty());
+    std::uint64_t forwardWork = 0;
+    std::int32_t cached = 0;
+    const std::vector<Bytes> forward = ReadForwards(path, &forwardWork, &cached);
+    ASSERT_EQ(forward.size(), 40u);
+    EXPECT_EQ(forwardWork, 40u);
+    EXPECT_EQ(ReadBackwards(path, kmx::kDefaultDecodeCacheBytes, forward, &cached), 40u);
+    EXPECT_EQ(cached, 0);
+}
+
+TEST(ReverseDecodeBudget, EnvironmentAndSetterDecideTheBudgetOfNewReaders) {
+    kmx::ClearDecodeCacheBudget();
+    unsetenv("KADRIMIX_DECODE_CACHE_MB");
+    EXPECT_EQ(kmx::DecodeCacheBudget(), std::uint64_t{256} << 20);
+    setenv("KADRIMIX_DECODE_CACHE_MB", "12", 1);
+    EXPECT_EQ(kmx::DecodeCacheBudget(), std::uint64_t{12} << 20);
+    setenv("KADRIMIX_DECODE_CACHE_MB", "12x", 1);
+    EXPECT_EQ(kmx::DecodeCacheBudget(), std::uint64_t{256} << 20);
+    kmx::SetDecodeCacheBudget(5 * kFrameBytes);
+    EXPECT_EQ(kmx::DecodeCacheBudget(), 5 * kFrameBytes);
+    kmx::ClearDecodeCacheBudget();
+    unsetenv("KADRIMIX_DECODE_CACHE_MB");
+}
+
+// Through the reader, with the budget set for the process: backward frames
+// equal forward ones when the cache holds two frames at a time.
+TEST(ReverseDecodeBudget, ReaderReadsBackwardsWithTheProcessBudget) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string path =
+        MakeInput(dir, Case{"h264", "-c:v libx264 -g 25 -pix_fmt yuv420p", 60});
+    ASSERT_FALSE(path.empty());
+    CAviReader forward;
+    ASSERT_TRUE(forward.Open(path.c_str()) && forward.StartVideoRetrieve(0));
+    std::vector<Bytes> expected;
+    for (std::int32_t n = 0; n < 60; ++n) {
+        const BITMAPINFOHEADER* dib = nullptr;
+        forward.GetVideoFrame(0, n, &dib);
+        ASSERT_NE(dib, nullptr) << "frame " << n;
+        expected.push_back(DibRowsTopDown(dib));
+    }
+    kmx::SetDecodeCacheBudget(BudgetForFrames(2));
+    CAviReader backward;
+    const bool opened = backward.Open(path.c_str()) && backward.StartVideoRetrieve(0);
+    kmx::ClearDecodeCacheBudget();
+    ASSERT_TRUE(opened);
+    for (std::int32_t n = 59; n >= 0; --n) {
+        const BITMAPINFOHEADER* dib = nullptr;
+        backward.GetVideoFrame(0, n, &dib);
+        ASSERT_NE(dib, nullptr) << "frame " << n;
+        EXPECT_TRUE(DibRowsTopDown(dib) == expected[static_cast<std::size_t>(n)]) << "frame " << n;
+    }
+}
+
+} // namespace
