@@ -60,6 +60,48 @@ std::string WithoutLayoutGuess(const std::string& messages) {
     return rest;
 }
 
+// ffprobe's count of the video packets of a file, as its text.
+std::string ProbedFrames(const std::string& path) {
+    int status = -1;
+    std::string errors;
+    return Tool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                 "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path},
+                &status, &errors);
+}
+
+// An uncompressed conversion of in: its frames are in's, in order or
+// reversed, and its audio decodes without a warning to in's sound (mono
+// 16-bit: reversed, the two-byte samples backwards).
+void CheckConversion(const std::string& in, const std::string& out, bool reverse) {
+    EXPECT_EQ(ProbedFrames(out), std::to_string(kFrames) + "\n");
+    const std::string source = Frames(in);
+    const std::string frames = Frames(out);
+    ASSERT_EQ(source.size(), kFrameBytes * kFrames);
+    ASSERT_EQ(frames.size(), source.size());
+    for (int i = 0; i < kFrames; ++i) {
+        const int from = reverse ? kFrames - 1 - i : i;
+        EXPECT_EQ(
+            frames.compare(kFrameBytes * i, kFrameBytes, source, kFrameBytes * from, kFrameBytes),
+            0)
+            << "frame " << i;
+    }
+    int status = -1;
+    std::string errors;
+    Tool({"ffmpeg", "-nostdin", "-v", "warning", "-i", out, "-map", "0:a:0", "-f", "null", "-"},
+         &status, &errors);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(WithoutLayoutGuess(errors), "");
+    std::string expected = Audio(in);
+    ASSERT_FALSE(expected.empty());
+    if (reverse) {
+        for (std::size_t i = 0, j = expected.size() - 2; i < j; i += 2, j -= 2) {
+            std::swap(expected[i], expected[j]);
+            std::swap(expected[i + 1], expected[j + 1]);
+        }
+    }
+    EXPECT_TRUE(Audio(out) == expected);
+}
+
 TEST(CliContainers, Mp4ConvertsToAviForwardsAndReversed) {
     REQUIRE_TOOL("ffmpeg");
     REQUIRE_TOOL("ffprobe");
@@ -82,14 +124,13 @@ TEST(CliContainers, Mp4ConvertsToAviForwardsAndReversed) {
           "-shortest", in},
          &status, &errors);
     ASSERT_EQ(status, 0) << errors;
+    EXPECT_EQ(ProbedFrames(in), std::to_string(kFrames) + "\n");
 
     const std::string info = Tool({kCli, "info", in}, &status, &errors);
     ASSERT_EQ(status, 0) << errors;
     EXPECT_NE(info.find("Format: 160 x 120 x 24 (avc1)"), std::string::npos) << info;
     EXPECT_NE(info.find("Usable as input: yes"), std::string::npos) << info;
 
-    const std::string source = Frames(in);
-    ASSERT_EQ(source.size(), kFrameBytes * kFrames);
     for (const bool reverse : {false, true}) {
         const std::string out = dir.File(reverse ? "reversed.avi" : "forwards.avi");
         std::vector<std::string> argv = {kCli, "convert", "-i", in, "-o", out, "--quiet"};
@@ -98,36 +139,7 @@ TEST(CliContainers, Mp4ConvertsToAviForwardsAndReversed) {
         }
         Tool(argv, &status, &errors);
         ASSERT_EQ(status, 0) << errors;
-        const std::string packets =
-            Tool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
-                  "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", out},
-                 &status, &errors);
-        EXPECT_EQ(packets, std::to_string(kFrames) + "\n") << errors;
-        // Uncompressed output: the frames are the input's, in order or reversed.
-        const std::string frames = Frames(out);
-        ASSERT_EQ(frames.size(), source.size());
-        for (int i = 0; i < kFrames; ++i) {
-            const int from = reverse ? kFrames - 1 - i : i;
-            EXPECT_EQ(frames.compare(kFrameBytes * i, kFrameBytes, source, kFrameBytes * from,
-                                     kFrameBytes),
-                      0)
-                << "frame " << i;
-        }
-        // The audio decodes without a warning and is the input's sound.
-        Tool({"ffmpeg", "-nostdin", "-v", "warning", "-i", out, "-map", "0:a:0", "-f", "null", "-"},
-             &status, &errors);
-        EXPECT_EQ(status, 0);
-        EXPECT_EQ(WithoutLayoutGuess(errors), "");
-        // Mono 16-bit: reversed sound is the input's two-byte samples backwards.
-        std::string expected = Audio(in);
-        ASSERT_FALSE(expected.empty());
-        if (reverse) {
-            for (std::size_t i = 0, j = expected.size() - 2; i < j; i += 2, j -= 2) {
-                std::swap(expected[i], expected[j]);
-                std::swap(expected[i + 1], expected[j + 1]);
-            }
-        }
-        EXPECT_TRUE(Audio(out) == expected);
+        CheckConversion(in, out, reverse);
     }
 }
 

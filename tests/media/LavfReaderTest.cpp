@@ -108,6 +108,10 @@ double Psnr(const Bytes& a, const Bytes& b) {
     return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * a.size() / sum);
 }
 
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LavfReaderInterop : public testing::TestWithParam<Case> {};
 
 TEST_P(LavfReaderInterop, FramesAndAudioMatchFfmpeg) {
@@ -230,6 +234,10 @@ struct SeekCase {
     const char* file;
     const char* args;
 };
+
+void PrintTo(const SeekCase& c, std::ostream* os) {
+    *os << c.file;
+}
 
 class LavfReaderSeeking : public testing::TestWithParam<SeekCase> {};
 
