@@ -50,6 +50,15 @@ AVPixelFormat WithoutRange(AVPixelFormat format, bool* fullRange) {
     }
 }
 
+// A colour field of a frame as a plain number: decoders copy these from the
+// bitstream, and a value outside the enumeration must not be loaded as one.
+template <typename Field> int FieldValue(const Field& field) {
+    static_assert(sizeof(Field) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 bool HasKeyFlag(const AVFrame* frame) {
 #ifdef AV_FRAME_FLAG_KEY
     return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
@@ -423,7 +432,7 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     if (frame->width <= 0 || frame->height <= 0 || frame->format < 0) {
         return false;
     }
-    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    bool fullRange = FieldValue(frame->color_range) == AVCOL_RANGE_JPEG;
     const AVPixelFormat format =
         WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
     // The cached-context call frees the old scaler when it cannot reuse it.
@@ -442,8 +451,8 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     int saturation = 0;
     if (sws_getColorspaceDetails(scaler_.get(), &inverse, &sourceRange, &table, &targetRange,
                                  &brightness, &contrast, &saturation) >= 0) {
-        const int space =
-            frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
+        const int colorspace = FieldValue(frame->colorspace);
+        const int space = colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : colorspace;
         sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(space),
                                  fullRange ? 1 : sourceRange, table, targetRange, brightness,
                                  contrast, saturation);

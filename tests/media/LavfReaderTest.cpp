@@ -321,6 +321,42 @@ TEST(LavfReader, DamagedFilesFailCleanlyOrReadWhatIsThere) {
     EXPECT_EQ(reader.GetAudioStreamCount(), 0u);
 }
 
+TEST(LavfReader, ColourFieldsOutsideTheirRangeAreTakenAsUnknown) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string made = dir.File("made.mpg");
+    ASSERT_TRUE(MakeFile(made, 160, "-frames:v 10 -c:v mpeg2video -colorspace bt709 -an"));
+    // The sequence display extension (00 00 01 B5, identifier 2, colour
+    // description present) names BT.709 primaries, transfer and matrix (1 1 1);
+    // the matrix becomes 39, which no colour space has.
+    Bytes bytes = ReadWholeFile(made);
+    int patched = 0;
+    for (std::size_t i = 0; i + 8 <= bytes.size(); ++i) {
+        if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0xB5 &&
+            (bytes[i + 4] >> 4) == 2 && (bytes[i + 4] & 1) == 1 && bytes[i + 7] == 1) {
+            bytes[i + 7] = 39;
+            ++patched;
+        }
+    }
+    ASSERT_GT(patched, 0);
+    const std::string path = dir.File("odd.mpg");
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(path.c_str()));
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    ASSERT_EQ(reader.GetVideoLength(0), 10);
+    // Decoded as an unknown colour space: as ffmpeg does.
+    const Bytes video = FfmpegVideo(path, "bgr24");
+    const std::vector<Bytes> frames = ReadFrames(reader, Forwards(10));
+    ASSERT_EQ(video.size(), std::size_t{160} * 3 * kHeight * 10);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Bytes expected(video.begin() + static_cast<std::ptrdiff_t>(frames[i].size() * i),
+                             video.begin() +
+                                 static_cast<std::ptrdiff_t>(frames[i].size() * (i + 1)));
+        EXPECT_TRUE(frames[i] == expected) << "frame " << i;
+    }
+}
+
 TEST(LavfReader, AviFilesStayWithTheAviReader) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
