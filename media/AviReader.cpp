@@ -6,6 +6,7 @@
 #include "media/AviParser.h"
 #include "media/AviParserStreamInfo.h"
 #include "media/ByteOrder.h"
+#include "media/LavfReader.h"
 #include "media/RiffFileReader.h"
 #include "media/VideoDecoder.h"
 
@@ -37,6 +38,13 @@ std::int32_t ClampToInt32(std::uint64_t value) {
     return static_cast<std::int32_t>(std::min<std::uint64_t>(value, INT32_MAX));
 }
 
+// A file that begins "RIFF....AVI " is ours, however damaged the rest.
+bool IsRiffAvi(const kmx::IByteSource& file) {
+    std::uint8_t head[12] = {};
+    return file.Size() < sizeof head || !file.ReadAt(0, head, sizeof head) ||
+           (kmx::LoadU32(head) == kmx::kRiff && kmx::LoadU32(head + 8) == kmx::kAvi);
+}
+
 void SetCounts(std::int32_t* bytesRead, std::int32_t* samplesRead, std::int64_t bytes,
                std::int64_t samples) {
     if (bytesRead != nullptr) {
@@ -50,6 +58,8 @@ void SetCounts(std::int32_t* bytesRead, std::int32_t* samplesRead, std::int64_t 
 } // namespace
 
 struct CAviReader::State {
+    // A file of another container, read through libavformat.
+    std::unique_ptr<kmx::CLavfReader> other;
     std::unique_ptr<kmx::IByteSource> source;
     std::vector<Stream> audio;
     std::vector<Stream> video;
@@ -257,7 +267,18 @@ bool CAviReader::Open(const char* name) {
     } catch (const std::bad_alloc&) {
         return false;
     }
-    return file->Open(name) && Open(std::move(file));
+    if (!file->Open(name)) {
+        return false;
+    }
+    if (IsRiffAvi(*file)) {
+        return Open(std::move(file));
+    }
+    state_->other = std::make_unique<kmx::CLavfReader>();
+    if (!state_->other->Open(name)) {
+        state_->other.reset();
+        return false;
+    }
+    return true;
 }
 
 bool CAviReader::OpenMemory(const std::uint8_t* data, std::size_t size) {
@@ -292,6 +313,7 @@ bool CAviReader::Open(std::unique_ptr<kmx::IByteSource> source) {
 }
 
 void CAviReader::Close() {
+    state_->other.reset();
     for (Stream& stream : state_->video) {
         stream.decoder.reset();
         stream.source.reset();
@@ -302,15 +324,24 @@ void CAviReader::Close() {
 }
 
 std::uint32_t CAviReader::GetVideoStreamCount() const {
+    if (state_->other) {
+        return state_->other->GetVideoStreamCount();
+    }
     return static_cast<std::uint32_t>(state_->video.size());
 }
 
 std::uint32_t CAviReader::GetAudioStreamCount() const {
+    if (state_->other) {
+        return state_->other->GetAudioStreamCount();
+    }
     return static_cast<std::uint32_t>(state_->audio.size());
 }
 
 bool CAviReader::GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
                                     std::int32_t size) const {
+    if (state_->other) {
+        return state_->other->GetVideoStreamInfo(index, info, size);
+    }
     if (index >= state_->video.size() || info == nullptr ||
         size < static_cast<std::int32_t>(kmx::kAviStreamInfoSize)) {
         return false;
@@ -321,6 +352,9 @@ bool CAviReader::GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
 
 bool CAviReader::GetAudioStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
                                     std::int32_t size) const {
+    if (state_->other) {
+        return state_->other->GetAudioStreamInfo(index, info, size);
+    }
     if (index >= state_->audio.size() || info == nullptr ||
         size < static_cast<std::int32_t>(kmx::kAviStreamInfoSize)) {
         return false;
@@ -330,14 +364,23 @@ bool CAviReader::GetAudioStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
 }
 
 std::int32_t CAviReader::GetVideoLength(std::uint32_t index) const {
+    if (state_->other) {
+        return state_->other->GetVideoLength(index);
+    }
     return index < state_->video.size() ? state_->video[index].length : 0;
 }
 
 std::int32_t CAviReader::GetAudioLength(std::uint32_t index) const {
+    if (state_->other) {
+        return state_->other->GetAudioLength(index);
+    }
     return index < state_->audio.size() ? state_->audio[index].length : 0;
 }
 
 bool CAviReader::StartVideoRetrieve(std::uint32_t index) {
+    if (state_->other) {
+        return state_->other->StartVideoRetrieve(index);
+    }
     if (index >= state_->video.size()) {
         return false;
     }
@@ -358,6 +401,9 @@ bool CAviReader::StartVideoRetrieve(std::uint32_t index) {
 }
 
 bool CAviReader::StopVideoRetrieve(std::uint32_t index) {
+    if (state_->other) {
+        return state_->other->StopVideoRetrieve(index);
+    }
     if (index >= state_->video.size()) {
         return false;
     }
@@ -369,6 +415,9 @@ bool CAviReader::StopVideoRetrieve(std::uint32_t index) {
 
 void CAviReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
                                const BITMAPINFOHEADER** out) {
+    if (state_->other) {
+        return state_->other->GetVideoFrame(index, frame, out);
+    }
     if (out == nullptr) {
         return;
     }
@@ -384,6 +433,9 @@ std::int32_t CAviReader::GetDamagedFrameCount(std::uint32_t index) const {
 }
 
 std::int32_t CAviReader::VideoFrameToTime(std::uint32_t index, std::int32_t frame) const {
+    if (state_->other) {
+        return state_->other->VideoFrameToTime(index, frame);
+    }
     const Stream* stream = state_->VideoWithDecoder(index);
     if (stream == nullptr) {
         return -1;
@@ -394,6 +446,9 @@ std::int32_t CAviReader::VideoFrameToTime(std::uint32_t index, std::int32_t fram
 }
 
 std::int32_t CAviReader::VideoTimeToFrame(std::uint32_t index, std::int32_t ms) const {
+    if (state_->other) {
+        return state_->other->VideoTimeToFrame(index, ms);
+    }
     const Stream* stream = state_->VideoWithDecoder(index);
     if (stream == nullptr || ms > stream->endTime) {
         return -1;
@@ -404,6 +459,9 @@ std::int32_t CAviReader::VideoTimeToFrame(std::uint32_t index, std::int32_t ms) 
 }
 
 bool CAviReader::DecodeAudioToPcm(std::uint32_t index) {
+    if (state_->other) {
+        return state_->other->DecodeAudioToPcm(index);
+    }
     if (index >= state_->audio.size()) {
         return false;
     }
@@ -428,6 +486,9 @@ bool CAviReader::DecodeAudioToPcm(std::uint32_t index) {
 }
 
 const std::uint8_t* CAviReader::GetAudioFormat(std::uint32_t index, std::int32_t* size) const {
+    if (state_->other) {
+        return state_->other->GetAudioFormat(index, size);
+    }
     if (index >= state_->audio.size()) {
         if (size != nullptr) {
             *size = 0;
@@ -444,6 +505,10 @@ const std::uint8_t* CAviReader::GetAudioFormat(std::uint32_t index, std::int32_t
 std::int32_t CAviReader::ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count,
                                    void* buffer, std::int32_t bufferSize, std::int32_t* bytesRead,
                                    std::int32_t* samplesRead) {
+    if (state_->other) {
+        return state_->other->ReadAudio(index, first, count, buffer, bufferSize, bytesRead,
+                                        samplesRead);
+    }
     SetCounts(bytesRead, samplesRead, 0, 0);
     if (index >= state_->audio.size()) {
         return kReadAudioBadIndex;

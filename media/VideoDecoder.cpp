@@ -36,6 +36,7 @@ struct CVideoDecoder::Impl {
     std::int32_t lastWanted = -1;     // the sample asked for last
     std::vector<std::uint8_t> sample; // raw sample bytes
     std::uint64_t samplesRead = 0;
+    int codecId = 0; // set only while OpenCodec runs
     CReverseFrameCache cache;
     bool budgetSet = false;
     std::uint64_t budget = 0;
@@ -64,7 +65,7 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
     const int bitCount = LoadU16(format.data() + 14);
     const std::uint32_t compression = LoadU32(format.data() + 16);
     Impl& d = *impl_;
-    d.raw = IsRawRgb(compression, bitCount);
+    d.raw = d.codecId == 0 && IsRawRgb(compression, bitCount);
     if (!MakeDibGeometry(width, height, d.raw ? bitCount : 24, d.geometry)) {
         return false;
     }
@@ -73,7 +74,7 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
         d.geometry.topDown = false;
     }
     try {
-        if (!d.raw && !d.codec.Open(format, handler, source)) {
+        if (!d.raw && !d.codec.Open(format, handler, source, d.codecId)) {
             Close();
             return false;
         }
@@ -98,6 +99,17 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
     }
     d.source = &source;
     return true;
+}
+
+bool CVideoDecoder::OpenCodec(const std::vector<std::uint8_t>& format, int codecId,
+                              const IVideoSampleSource& source) {
+    if (codecId == 0) {
+        return false;
+    }
+    impl_->codecId = codecId;
+    const bool ok = Open(format, 0, source);
+    impl_->codecId = 0;
+    return ok;
 }
 
 void CVideoDecoder::Close() {

@@ -30,6 +30,11 @@ public:
     // are absurd. The source must outlive the decoder.
     bool Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
               const IVideoSampleSource& source);
+    // The same for a stream whose codec is known by its libavcodec id (an
+    // AVCodecID): the format's header gives the picture size and what follows
+    // it the codec data. Always decoded through libavcodec.
+    bool OpenCodec(const std::vector<std::uint8_t>& format, int codecId,
+                   const IVideoSampleSource& source);
     void Close();
 
     // The frame as a DIB owned by the decoder, valid until the next call or

@@ -50,6 +50,15 @@ AVPixelFormat WithoutRange(AVPixelFormat format, bool* fullRange) {
     }
 }
 
+// A colour field of a frame as a plain number: decoders copy these from the
+// bitstream, and a value outside the enumeration must not be loaded as one.
+template <typename Field> int FieldValue(const Field& field) {
+    static_assert(sizeof(Field) == sizeof(int));
+    int value = 0;
+    std::memcpy(&value, &field, sizeof value);
+    return value;
+}
+
 bool HasKeyFlag(const AVFrame* frame) {
 #ifdef AV_FRAME_FLAG_KEY
     return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
@@ -109,13 +118,14 @@ CCodecDecoder::~CCodecDecoder() {
 }
 
 bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
-                         const IVideoSampleSource& source) {
+                         const IVideoSampleSource& source, int codecId) {
     Close();
     if (format.size() < kBitmapInfoHeaderSize) {
         return false;
     }
-    std::uint32_t tag = 0;
-    const AVCodec* codec = FindDecoder(format, handler, &tag);
+    std::uint32_t tag = LoadU32(format.data() + 16);
+    const AVCodec* codec = codecId != 0 ? avcodec_find_decoder(static_cast<AVCodecID>(codecId))
+                                        : FindDecoder(format, handler, &tag);
     if (codec == nullptr) {
         return false;
     }
@@ -450,7 +460,7 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     if (frame->width != geometry.width || frame->height != geometry.height || frame->format < 0) {
         return false;
     }
-    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    bool fullRange = FieldValue(frame->color_range) == AVCOL_RANGE_JPEG;
     const AVPixelFormat format =
         WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
     // The cached-context call frees the old scaler when it cannot reuse it.
@@ -469,8 +479,8 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     int saturation = 0;
     if (sws_getColorspaceDetails(scaler_.get(), &inverse, &sourceRange, &table, &targetRange,
                                  &brightness, &contrast, &saturation) >= 0) {
-        const int space =
-            frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
+        const int colorspace = FieldValue(frame->colorspace);
+        const int space = colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : colorspace;
         sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(space),
                                  fullRange ? 1 : sourceRange, table, targetRange, brightness,
                                  contrast, saturation);

@@ -24,9 +24,10 @@ public:
     // Finds the decoder for the format's compression FOURCC (or, failing
     // that, the stream handler's) through libavformat's RIFF tag table and
     // opens it with the format bytes beyond the 40-byte header as codec data.
+    // A codecId other than 0 (an AVCodecID) names the codec instead.
     // The source must outlive the decoder.
     bool Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
-              const IVideoSampleSource& source);
+              const IVideoSampleSource& source, int codecId = 0);
     void Close();
 
     // Where a decoded picture goes: called once the picture is known to have

@@ -2,15 +2,29 @@
 // waiting for both names; dropping a file on the window; interlace detection.
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
+#include "ui/main/FileDialogs.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 
+#include <fstream>
+
 namespace {
 
 using MainDlgInput = MainDlgTest;
+
+// Drags a file over the window and drops it; whether the drag was accepted.
+bool Drop(CMainDlg& dlg, const std::string& path) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &enter);
+    QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&dlg, &event);
+    return enter.isAccepted();
+}
 
 TEST_F(MainDlgInput, OpensAnInputShowsItsInformationAndStartWaitsForBothNames) {
     const std::string input = Sample("base.avi", 320, 240, 250);
@@ -69,21 +83,11 @@ TEST_F(MainDlgInput, PalettedInputIsRefusedButDescribed) {
 
 TEST_F(MainDlgInput, DroppingAnAviFileMakesItTheInputAndInterlaceFollowsTheHeight) {
     CMainDlg dlg;
-    const auto drop = [&dlg](const std::string& path) {
-        QMimeData data;
-        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-        QCoreApplication::sendEvent(&dlg, &enter);
-        QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&dlg, &event);
-        return enter.isAccepted();
-    };
-    EXPECT_FALSE(drop(dir.File("missing.avi")));
+    EXPECT_FALSE(Drop(dlg, dir.File("missing.avi")));
     EXPECT_TRUE(dlg.InputName().empty());
 
     const std::string input = Sample("dropped.avi", 720, 576, 2);
-    EXPECT_TRUE(drop(input));
+    EXPECT_TRUE(Drop(dlg, input));
     EXPECT_EQ(dlg.InputName(), input);
     EXPECT_EQ(dlg.FrameCount(), 2);
     EXPECT_TRUE(Checked(dlg, 1012)); // 576 lines: interlaced
@@ -95,6 +99,37 @@ TEST_F(MainDlgInput, DroppingAnAviFileMakesItTheInputAndInterlaceFollowsTheHeigh
     dlg.OpenInput(false);
     EXPECT_TRUE(Checked(dlg, 1012));
     EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(MainDlgInput, VideosOfOtherContainersAreOfferedDroppedAndOpened) {
+    REQUIRE_TOOL("ffmpeg");
+    // 854 pixels wide: rows of 24 bits would need padding, so 32 bits.
+    const std::string input = dir.File("phone.mp4");
+    ASSERT_EQ(
+        RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=854x120:rate=25",
+                 "-frames:v", "6", "-c:v", "libx264", "-pix_fmt", "yuv420p", input}),
+        0);
+    std::ofstream(dir.File("notes.txt")) << "not a video";
+    CMainDlg dlg;
+    EXPECT_FALSE(Drop(dlg, dir.File("notes.txt")));
+    EXPECT_TRUE(Drop(dlg, input));
+    EXPECT_EQ(dlg.InputName(), input);
+    EXPECT_EQ(dlg.FrameCount(), 6);
+    EXPECT_EQ(dlg.InfoText().rfind("Format: 854 x 120 x 32 (avc1)", 0), 0u) << dlg.InfoText();
+    EXPECT_TRUE(BoxTexts().empty());
+
+    // The input dialog offers every video file first; the output stays AVI.
+    ChooseInput(dlg, input);
+    ChooseOutput(dlg, dir.File("out.avi"));
+    ASSERT_EQ(fileRequests.size(), 2u);
+    const QStringList offered = QtNameFilters(fileRequests[0].filter).split(QStringLiteral(";;"));
+    ASSERT_EQ(offered.size(), 3);
+    EXPECT_TRUE(offered[0].startsWith(QStringLiteral("Video files (*.avi *.mp4 ")))
+        << offered[0].toStdString();
+    EXPECT_TRUE(offered[0].contains(QStringLiteral("*.mkv *.webm"))) << offered[0].toStdString();
+    EXPECT_EQ(offered[1], QStringLiteral("AVI files (*.avi)"));
+    EXPECT_EQ(QtNameFilters(fileRequests[1].filter), QStringLiteral("Video files (*.avi)"));
+    EXPECT_EQ(dlg.FrameCount(), 6);
 }
 
 } // namespace

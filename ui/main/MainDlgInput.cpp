@@ -9,6 +9,7 @@
 #include "app/TextIds.h"
 #include "ui/main/FileDialogs.h"
 #include "ui/main/InputInfo.h"
+#include "ui/overlay/VideoFileTypes.h"
 
 #include <QCheckBox>
 #include <QDragEnterEvent>
@@ -21,8 +22,8 @@
 
 namespace {
 
-// The local AVI file a drag carries (its first URL), or an empty text.
-std::string DraggedAviFile(const QMimeData* data) {
+// The local video file a drag carries (its first URL), or an empty text.
+std::string DraggedVideoFile(const QMimeData* data) {
     if (data == nullptr || !data->hasUrls() || data->urls().isEmpty()) {
         return std::string();
     }
@@ -31,7 +32,7 @@ std::string DraggedAviFile(const QMimeData* data) {
         return std::string();
     }
     const QFileInfo file(url.toLocalFile());
-    if (!file.isFile() || file.suffix().compare(QStringLiteral("avi"), Qt::CaseInsensitive) != 0) {
+    if (!file.isFile() || !IsVideoFileSuffix(file.suffix())) {
         return std::string();
     }
     return QFile::encodeName(file.absoluteFilePath()).toStdString();
@@ -52,7 +53,8 @@ bool CMainDlg::SelectAviFile(std::string* name, const char* title, bool forSavin
     request.title = title;
     request.initialName = *name;
     request.defaultExtension = "avi";
-    request.filter = "Video files (*.avi)|*.avi||";
+    // The output stays AVI; inputs may be any video file.
+    request.filter = forSaving ? "Video files (*.avi)|*.avi||" : VideoOpenFilter();
     request.forSaving = forSaving;
     return RunFileDialog(request, name);
 }
@@ -192,7 +194,7 @@ void CMainDlg::ShowInputFromStart() {
 }
 
 void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (!converting_ && !DraggedAviFile(event->mimeData()).empty()) {
+    if (!converting_ && !DraggedVideoFile(event->mimeData()).empty()) {
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -200,7 +202,7 @@ void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void CMainDlg::dropEvent(QDropEvent* event) {
-    const std::string name = converting_ ? std::string() : DraggedAviFile(event->mimeData());
+    const std::string name = converting_ ? std::string() : DraggedVideoFile(event->mimeData());
     if (name.empty()) {
         event->ignore();
         return;

@@ -1,5 +1,7 @@
 #include "ui/overlay/AviFileDialog.h"
 
+#include "ui/overlay/VideoFileTypes.h"
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QStringList>
@@ -29,7 +31,7 @@ bool SelectAviFile(QWidget* parent, const std::string& title, std::string* path)
         QFileDialog dialog(parent, QString::fromStdString(title));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilter(QStringLiteral("Video files (*.avi)"));
+        dialog.setNameFilters(VideoOpenNameFilters());
         dialog.setDefaultSuffix(QStringLiteral("avi"));
         if (!path->empty()) {
             const QFileInfo initial(QString::fromStdString(*path));

@@ -15,7 +15,8 @@ using AviFileDialogHook = std::function<bool(const std::string& title,
 // Installs a hook; an empty hook returns to the real dialog.
 void SetAviFileDialogHook(AviFileDialogHook hook);
 
-// An open dialog for existing AVI files ("Video files (*.avi)", default
+// An open dialog for existing video files (AVI and the containers read
+// through libavformat first, then AVI files, then all files; default
 // extension "avi") with the given title, *path as the initial name. On OK
 // the chosen path replaces *path and the result is true; on Cancel *path
 // stays as it was.

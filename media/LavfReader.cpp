@@ -1,0 +1,212 @@
+#include "media/LavfReader.h"
+
+#include "media/AviParserStreamInfo.h"
+#include "media/ByteOrder.h"
+#include "media/LavfReaderState.h"
+#include "media/LavfStreamInfo.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace kmx {
+
+bool CLavfReader::State::ChooseVideo(const CLavfInput& input) {
+    const AVFormatContext* context = input.Context();
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream& stream = *context->streams[i];
+        // Cover art is a still picture, not the video.
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
+            continue;
+        }
+        if (avcodec_find_decoder(stream.codecpar->codec_id) == nullptr) {
+            return false;
+        }
+        videoFormat = MakeLavfVideoFormat(stream);
+        if (videoFormat.empty()) {
+            return false;
+        }
+        videoStream = static_cast<int>(i);
+        codecId = stream.codecpar->codec_id;
+        rotation = LavfRotation(stream);
+        return true;
+    }
+    return false;
+}
+
+void CLavfReader::State::FinishVideo(const CLavfInput& input) {
+    const std::size_t frames = index.packets.size();
+    hasVideo = frames > 0 && frames <= INT32_MAX;
+    if (!hasVideo) {
+        return;
+    }
+    videoLength = static_cast<std::int32_t>(frames);
+    const AVStream& stream = *input.Context()->streams[videoStream];
+    const bool sideways = rotation == 90 || rotation == 270;
+    const std::int32_t width = sideways ? stream.codecpar->height : stream.codecpar->width;
+    const std::int32_t height = sideways ? stream.codecpar->width : stream.codecpar->height;
+    MakeLavfVideoInfo(stream, static_cast<std::uint32_t>(videoLength), index.largest, width, height,
+                      videoInfo);
+    endTime = SampleToMilliseconds(videoLength, videoInfo.dwScale, videoInfo.dwRate);
+}
+
+bool CLavfReader::State::Load(CLavfInput& input) {
+    if (!ChooseVideo(input)) {
+        videoStream = -1;
+    }
+    ChooseAudio(input);
+    if (!BuildLavfIndex(input, videoStream, audioStream, index, audio.get())) {
+        return false;
+    }
+    if (videoStream >= 0) {
+        FinishVideo(input);
+    }
+    FinishAudio();
+    return hasVideo || audio != nullptr;
+}
+
+CLavfReader::CLavfReader() : state_(std::make_unique<State>()) {}
+
+CLavfReader::~CLavfReader() = default;
+
+bool CLavfReader::Open(const char* path) {
+    Close();
+    CLavfInput input;
+    bool ok = false;
+    try {
+        state_->path = path != nullptr ? path : "";
+        ok = input.OpenFile(path) && state_->Load(input);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        Close();
+    }
+    return ok;
+}
+
+bool CLavfReader::OpenMemory(const std::uint8_t* data, std::size_t size) {
+    Close();
+    CLavfInput input;
+    state_->data = data;
+    state_->size = size;
+    state_->memory = true;
+    bool ok = false;
+    try {
+        ok = input.OpenMemory(data, size) && state_->Load(input);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        Close();
+    }
+    return ok;
+}
+
+void CLavfReader::Close() {
+    state_->decoder.reset(); // before the source it reads from
+    state_->source.reset();
+    state_ = std::make_unique<State>();
+}
+
+std::uint32_t CLavfReader::GetVideoStreamCount() const {
+    return state_->hasVideo ? 1 : 0;
+}
+
+bool CLavfReader::GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
+                                     std::int32_t size) const {
+    if (index >= GetVideoStreamCount() || info == nullptr ||
+        size < static_cast<std::int32_t>(sizeof(AVISTREAMINFOA))) {
+        return false;
+    }
+    *info = state_->videoInfo;
+    return true;
+}
+
+std::int32_t CLavfReader::GetVideoLength(std::uint32_t index) const {
+    return index < GetVideoStreamCount() ? state_->videoLength : 0;
+}
+
+bool CLavfReader::State::OpenSource() {
+    source = std::make_unique<CLavfSampleSource>(index);
+    const bool opened = memory ? source->OpenMemory(data, size, videoStream)
+                               : source->OpenFile(path.c_str(), videoStream);
+    if (!opened) {
+        return false;
+    }
+    decoder = std::make_unique<CVideoDecoder>();
+    return decoder->OpenCodec(videoFormat, codecId, *source) &&
+           frame.Set(LoadI32(videoFormat.data() + 4), LoadI32(videoFormat.data() + 8), rotation);
+}
+
+bool CLavfReader::StartVideoRetrieve(std::uint32_t index) {
+    if (index >= GetVideoStreamCount()) {
+        return false;
+    }
+    StopVideoRetrieve(index);
+    bool ok = false;
+    try {
+        ok = state_->OpenSource();
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        StopVideoRetrieve(index);
+    }
+    return ok;
+}
+
+bool CLavfReader::StopVideoRetrieve(std::uint32_t index) {
+    if (index >= GetVideoStreamCount()) {
+        return false;
+    }
+    state_->decoder.reset();
+    state_->source.reset();
+    state_->frame.Release();
+    return true;
+}
+
+void CLavfReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
+                                const BITMAPINFOHEADER** out) {
+    if (out == nullptr) {
+        return;
+    }
+    *out = nullptr;
+    if (index < GetVideoStreamCount() && state_->decoder != nullptr) {
+        *out = state_->frame.Convert(state_->decoder->GetFrame(frame));
+    }
+}
+
+std::int32_t CLavfReader::VideoFrameToTime(std::uint32_t index, std::int32_t frame) const {
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr) {
+        return -1;
+    }
+    const std::int64_t ms =
+        SampleToMilliseconds(frame, state_->videoInfo.dwScale, state_->videoInfo.dwRate);
+    return ms < 0 || ms > INT32_MAX ? -1 : static_cast<std::int32_t>(ms);
+}
+
+std::int32_t CLavfReader::VideoTimeToFrame(std::uint32_t index, std::int32_t ms) const {
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr || ms > state_->endTime) {
+        return -1;
+    }
+    const std::int64_t frame =
+        MillisecondsToSample(ms, state_->videoInfo.dwScale, state_->videoInfo.dwRate);
+    return frame < 0 || frame > INT32_MAX ? -1 : static_cast<std::int32_t>(frame);
+}
+
+std::uint64_t CLavfReader::VideoSeeks() const {
+    return state_->source != nullptr ? state_->source->Seeks() : 0;
+}
+
+std::uint64_t CLavfReader::VideoRewinds() const {
+    return state_->source != nullptr ? state_->source->Rewinds() : 0;
+}
+
+} // namespace kmx

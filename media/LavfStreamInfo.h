@@ -1,0 +1,33 @@
+// Stream information and format blocks for the streams of a libavformat
+// input, in the shape the AVI reader reports them.
+#pragma once
+
+#include "media/AviRecords.h"
+
+#include <cstdint>
+#include <vector>
+
+struct AVStream;
+
+namespace kmx {
+
+class CPcmAudio;
+
+// Clockwise degrees (0, 90, 180 or 270) that turn the stream's pictures
+// upright, from its display matrix; 0 without one.
+int LavfRotation(const AVStream& stream);
+
+// A BITMAPINFOHEADER of the coded picture (24 bits, the codec's tag as
+// compression) followed by the codec data. Empty for absurd sizes.
+std::vector<std::uint8_t> MakeLavfVideoFormat(const AVStream& stream);
+
+// 'vids': the codec's FOURCC, the nominal frame rate as dwRate / dwScale,
+// frames as dwLength, the picture handed out (width x height) as rcFrame.
+void MakeLavfVideoInfo(const AVStream& stream, std::uint32_t frames, std::uint32_t largest,
+                       std::int32_t width, std::int32_t height, AVISTREAMINFOA& info);
+
+// 'auds' for 16-bit PCM as ffmpeg's AVI muxer describes it: one block (a
+// sample frame) as the sample, dwRate / dwScale = sample frames per second.
+void MakeLavfAudioInfo(const CPcmAudio& pcm, std::uint32_t length, AVISTREAMINFOA& info);
+
+} // namespace kmx
