@@ -428,6 +428,9 @@ void CAviReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
 }
 
 std::int32_t CAviReader::GetDamagedFrameCount(std::uint32_t index) const {
+    if (state_->other) {
+        return state_->other->GetDamagedFrameCount(index);
+    }
     const Stream* stream = state_->VideoWithDecoder(index);
     return stream != nullptr ? stream->decoder->DamagedFrames() : 0;
 }

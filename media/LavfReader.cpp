@@ -183,6 +183,13 @@ void CLavfReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
 }
 
+std::int32_t CLavfReader::GetDamagedFrameCount(std::uint32_t index) const {
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr) {
+        return 0;
+    }
+    return state_->decoder->DamagedFrames();
+}
+
 std::int32_t CLavfReader::VideoFrameToTime(std::uint32_t index, std::int32_t frame) const {
     if (index >= GetVideoStreamCount() || state_->decoder == nullptr) {
         return -1;
