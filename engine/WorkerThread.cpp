@@ -112,6 +112,9 @@ void CWorkerThread::ThreadProcedure(std::shared_ptr<Shared> shared) {
     shared->WorkerLoop(converter);
     converter.ReleaseBuffers();
     shared->worker.store(nullptr, std::memory_order_release);
+    if (shared->hooks.threadEnded) {
+        shared->hooks.threadEnded();
+    }
 }
 
 void CWorkerThread::Shared::RaiseAbort() {

@@ -28,6 +28,7 @@ public:
     struct Hooks {
         std::function<void()> requestRaised; // caller: an abort or quit flag is up
         std::function<void()> beforeTake;    // worker: about to look for a message
+        std::function<void()> threadEnded;   // worker: its last step, all work done
     };
 
     CWorkerThread() = default;

@@ -300,8 +300,12 @@ TEST(WorkerThread, AWorkerLeftRunningOutlivesItsObject) {
     ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 5));
     ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
     HoldingTarget target(1000 * 2 / 5);
+    Signal ended;
     {
         auto worker = std::make_unique<CWorkerThread>(CWorkerThread::Timing{1ms, 1});
+        CWorkerThread::Hooks hooks;
+        hooks.threadEnded = [&ended] { ended.Raise(); };
+        worker->SetHooks(hooks);
         ASSERT_TRUE(StartJob(*worker, target, job));
         target.WaitUntilHeld();
         EXPECT_FALSE(worker->StopWorker()); // the worker is held: left running
@@ -309,6 +313,7 @@ TEST(WorkerThread, AWorkerLeftRunningOutlivesItsObject) {
     }
     target.Release(); // the worker goes on with its own state and quits
     EXPECT_EQ(DrainUntilDone(target.queue), 1);
+    ended.Wait(); // the target and the signal must outlive the thread's last use
 }
 
 } // namespace
