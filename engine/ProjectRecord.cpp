@@ -1,6 +1,7 @@
 #include "engine/ProjectRecord.h"
 
 #include "media/ByteOrder.h"
+#include "media/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,21 +57,6 @@ std::string LoadText(const std::uint8_t* field, std::size_t size) {
         end != nullptr ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(end) - field)
                        : size;
     return std::string(reinterpret_cast<const char*>(field), length);
-}
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -211,7 +197,7 @@ ProjectFileResult WriteProjectFile(const std::string& path, const ProjectRecord&
     struct stat existing {};
     ::fchmod(fd, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777)
                                                         : (0666 & ~CurrentUmask()));
-    const bool written = WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    const bool written = kmx::WriteAllAt(fd, bytes.data(), bytes.size(), 0) && ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temporary.c_str(), target.c_str()) != 0) {
         ::unlink(temporary.c_str());

@@ -1,6 +1,7 @@
 #include "media/PcmAudio.h"
 
 #include "media/ByteOrder.h"
+#include "media/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -51,23 +52,6 @@ AVCodecID CodecOfTag(std::uint16_t tag, std::uint16_t bits) {
         return AV_CODEC_ID_PCM_F64LE;
     }
     return id;
-}
-
-// Writes all of size bytes at pos.
-bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, off_t pos) {
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size, pos);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        pos += n;
-    }
-    return true;
 }
 
 // Codecs whose stream may be cut anywhere (as AVI files with a byte-sized
@@ -374,7 +358,8 @@ bool CPcmAudio::Store(const AVFrame* frame) {
     }
     const off_t at =
         static_cast<off_t>(length_ * BlockAlign() - static_cast<std::int64_t>(pending_.size()));
-    const bool written = WriteAllAt(fd_, pending_.data(), pending_.size(), at);
+    const bool written =
+        WriteAllAt(fd_, pending_.data(), pending_.size(), static_cast<std::uint64_t>(at));
     pending_.clear();
     return written;
 }
@@ -419,7 +404,8 @@ bool CPcmAudio::Finish() {
     }
     const off_t at =
         static_cast<off_t>(length_ * BlockAlign() - static_cast<std::int64_t>(pending_.size()));
-    if (!pending_.empty() && !WriteAllAt(fd_, pending_.data(), pending_.size(), at)) {
+    if (!pending_.empty() &&
+        !WriteAllAt(fd_, pending_.data(), pending_.size(), static_cast<std::uint64_t>(at))) {
         return false;
     }
     std::vector<std::uint8_t>().swap(pending_);
