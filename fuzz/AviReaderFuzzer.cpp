@@ -8,21 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" {
-#include <libavutil/log.h>
-}
-
 namespace {
 
 constexpr std::int32_t kMaxFrames = 200;
 constexpr int kMaxAudioPieces = 400;
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    av_log_set_level(AV_LOG_QUIET);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CAviReader reader;

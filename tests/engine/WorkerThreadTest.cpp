@@ -92,6 +92,15 @@ bool WriteSample(const std::string& path, int width, int height, int frames, boo
     return kmx::WriteSampleAvi(path, options);
 }
 
+// A job converting a test-pattern sample written into dir; its input path
+// is empty when the sample could not be written.
+ConvertJob SampleJob(const TempDir& dir, int width, int height, int frames, bool audio = false) {
+    if (!WriteSample(dir.File("in.avi"), width, height, frames, audio)) {
+        return ConvertJob{};
+    }
+    return SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+}
+
 // Starts the worker and hands it the job with its notification target.
 bool StartJob(CWorkerThread& worker, INotificationTarget& target, const ConvertJob& job) {
     return worker.StartWorker() &&
@@ -153,8 +162,8 @@ TEST(WorkerThread, IdleRequestsAnswerAtOnce) {
 
 TEST(WorkerThread, AbortEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
     TempDir dir;
-    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 64, 48, 40, true));
-    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    const ConvertJob job = SampleJob(dir, 64, 48, 40, true);
+    ASSERT_FALSE(job.inputPath.empty());
 
     CWorkerThread worker(kFast);
     Signal raised;
@@ -183,8 +192,8 @@ TEST(WorkerThread, AbortEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
 
 TEST(WorkerThread, AbortWaitIsBoundedWhenTheWorkerDoesNotReturn) {
     TempDir dir;
-    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 5));
-    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    const ConvertJob job = SampleJob(dir, 32, 16, 5);
+    ASSERT_FALSE(job.inputPath.empty());
 
     CWorkerThread worker(CWorkerThread::Timing{10ms, 5});
     HoldingTarget target(1000 * 2 / 5);
@@ -237,8 +246,8 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
 
 TEST(WorkerThread, StopWorkerEndsARunningJob) {
     TempDir dir;
-    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 10));
-    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    const ConvertJob job = SampleJob(dir, 32, 16, 10);
+    ASSERT_FALSE(job.inputPath.empty());
     CWorkerThread worker(kFast);
     Signal raised;
     worker.SetHooks(SignalRequests(raised));
@@ -257,8 +266,8 @@ TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     // Stop pressed right after Start, before the worker has looked at its
     // queue: the job must not run to its end.
     TempDir dir;
-    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 10));
-    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    const ConvertJob job = SampleJob(dir, 32, 16, 10);
+    ASSERT_FALSE(job.inputPath.empty());
     CWorkerThread worker(kFast);
     Signal posted;
     Signal aborted;
@@ -297,8 +306,8 @@ TEST(WorkerThread, AWorkerLeftRunningOutlivesItsObject) {
     // StopWorker gives up on a worker that does not end in time and leaves it
     // running; destroying the object must not pull its state from under it.
     TempDir dir;
-    ASSERT_TRUE(WriteSample(dir.File("in.avi"), 32, 16, 5));
-    ConvertJob job = SimpleJob(dir.File("in.avi"), dir.File("out.avi"));
+    const ConvertJob job = SampleJob(dir, 32, 16, 5);
+    ASSERT_FALSE(job.inputPath.empty());
     HoldingTarget target(1000 * 2 / 5);
     Signal ended;
     {
