@@ -1,21 +1,19 @@
 // End-to-end runs of the kadrimix-cli program.
 #include "media/AviReader.h"
-#include "media/TestPattern.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/DamagedInput.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,25 +34,6 @@ CliRun Cli(const std::vector<std::string>& args) {
     CliRun run;
     run.status = RunTool(argv, &run.out, &run.err);
     return run;
-}
-
-std::vector<int> FrameNumbers(const std::string& path) {
-    CAviReader reader;
-    std::vector<int> numbers;
-    if (!reader.Open(path.c_str()) || !reader.StartVideoRetrieve(0)) {
-        return numbers;
-    }
-    for (std::int32_t i = 0; i < reader.GetVideoLength(0); ++i) {
-        const BITMAPINFOHEADER* h = nullptr;
-        reader.GetVideoFrame(0, i, &h);
-        if (h == nullptr) {
-            break;
-        }
-        numbers.push_back(
-            kmx::ReadTestPatternNumber(reinterpret_cast<const std::uint8_t*>(h) + h->biSize,
-                                       h->biWidth, h->biHeight, h->biBitCount));
-    }
-    return numbers;
 }
 
 // A console run in the background whose standard error (the progress lines
@@ -164,17 +143,11 @@ std::vector<std::string> FrameHashes(const std::string& path) {
     std::string out;
     RunTool({"ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"}, &out);
     std::vector<std::string> hashes;
-    std::size_t start = 0;
-    while (start < out.size()) {
-        std::size_t end = out.find('\n', start);
-        if (end == std::string::npos) {
-            end = out.size();
-        }
-        const std::string line = out.substr(start, end - start);
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line[0] != '#') {
             hashes.push_back(line.substr(line.rfind(',') + 1));
         }
-        start = end + 1;
     }
     return hashes;
 }
@@ -207,7 +180,7 @@ TEST(CliRun, SampleInfoAndConvert) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("Converting finished"), std::string::npos);
     EXPECT_NE(run.err.find("frame 6 / 6"), std::string::npos) << run.err; // plain progress lines
-    const std::vector<int> numbers = FrameNumbers(out);
+    const std::vector<int> numbers = avitest::PatternNumbers(out);
     EXPECT_EQ(numbers.size(), 6u);
 }
 
@@ -242,7 +215,7 @@ TEST(CliRun, DemoConvertsItsSamples) {
     const CliRun run = Cli({"demo", dir.File("demo")});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("Output:"), std::string::npos);
-    const std::vector<int> numbers = FrameNumbers(dir.File("demo/output.avi"));
+    const std::vector<int> numbers = avitest::PatternNumbers(dir.File("demo/output.avi"));
     ASSERT_EQ(numbers.size(), 75u);
 }
 
@@ -398,21 +371,12 @@ TEST(CliRun, AHeaderClaimingHugePicturesIsADamagedFile) {
     ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25",
                        "-frames:v", "10", "-c:v", "mjpeg", in}),
               0);
-    std::vector<char> bytes;
-    {
-        std::ifstream file(in, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    const std::string strf = "strf";
-    const auto at = std::search(bytes.begin(), bytes.end(), strf.begin(), strf.end());
-    ASSERT_NE(at, bytes.end());
-    const std::size_t width = static_cast<std::size_t>(at - bytes.begin()) + 12;
-    for (const std::size_t field : {width, width + 4}) {
-        bytes[field] = static_cast<char>(11000 & 0xFF);
-        bytes[field + 1] = static_cast<char>(11000 >> 8);
-    }
-    std::ofstream(in, std::ios::binary | std::ios::trunc)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    avitest::Bytes bytes = avitest::ReadWholeFile(in);
+    const std::size_t strf = avitest::Find(bytes, "strf");
+    ASSERT_NE(strf, std::string::npos);
+    kmx::StoreU32(&bytes[strf + 12], 11000); // width
+    kmx::StoreU32(&bytes[strf + 16], 11000); // height
+    ASSERT_TRUE(avitest::WriteBytes(in, bytes));
 
     const std::string out = dir.File("out.avi");
     const CliRun run = Cli({"convert", "-i", in, "-o", out, "--quiet"});

@@ -4,13 +4,13 @@
 // audio as 16-bit PCM), and ffmpeg decodes both without a complaint.
 #include "engine/ConvertJob.h"
 #include "tests/engine/JobRunner.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -134,17 +134,12 @@ TEST(AudioCopy, UndecodableAudioIsLeftOutOfReversedRuns) {
     TempDir dir;
     const std::string made = dir.File("made.avi");
     ASSERT_TRUE(MakeInput({"Mp3", "-c:a libmp3lame -b:a 128k", "mp3", false}, made));
-    std::string bytes;
-    {
-        std::ifstream in(made, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    const std::size_t strf = bytes.find("strf", bytes.find("auds"));
+    avitest::Bytes bytes = avitest::ReadWholeFile(made);
+    const std::size_t strf = avitest::Find(bytes, "strf", avitest::Find(bytes, "auds"));
     ASSERT_NE(strf, std::string::npos);
-    bytes[strf + 8] = 0x21; // format tag 0x7A21: no codec has it
-    bytes[strf + 9] = 0x7A;
+    kmx::StoreU16(&bytes[strf + 8], 0x7A21); // a format tag no codec has
     const std::string input = dir.File("in.avi");
-    std::ofstream(input, std::ios::binary) << bytes;
+    ASSERT_TRUE(avitest::WriteBytes(input, bytes));
 
     const std::string reverse = dir.File("reverse.avi");
     ConvertJob job = SimpleJob(input, reverse);

@@ -11,38 +11,27 @@
 
 #include <cstring>
 #include <filesystem>
-#include <sstream>
 
 namespace {
 
-std::string MakeSample(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options) {
+using avitest::Bytes;
+using avitest::PatternNumbers;
+
+// A sample whose frames show the numbers from firstNumber on.
+std::string MakeSample(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options,
+                       int firstNumber = 0) {
     const std::string path = dir.File(name);
     std::string error;
+    options.patternOffset = firstNumber;
     EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
     return path;
 }
 
-// A sample whose frames show the numbers from firstNumber on, to tell its
-// frames from the base video's in the output.
-std::string MakeOverlay(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options,
-                        int firstNumber) {
-    options.patternOffset = firstNumber;
-    return MakeSample(dir, name, options);
-}
-
 // The pixel rows of every frame of a file, read with our own reader.
-struct Decoded {
-    int width = 0, height = 0, bits = 0;
-    std::vector<std::vector<std::uint8_t>> frames;
-};
-
-Decoded ReadAll(const std::string& path) {
-    Decoded d;
+std::vector<Bytes> ReadFrames(const std::string& path) {
+    std::vector<Bytes> frames;
     CAviReader reader;
-    if (!reader.Open(path.c_str()) || !reader.StartVideoRetrieve(0)) {
-        ADD_FAILURE() << "cannot read " << path;
-        return d;
-    }
+    EXPECT_TRUE(reader.Open(path.c_str()) && reader.StartVideoRetrieve(0)) << path;
     for (std::int32_t i = 0; i < reader.GetVideoLength(0); ++i) {
         const BITMAPINFOHEADER* h = nullptr;
         reader.GetVideoFrame(0, i, &h);
@@ -50,85 +39,45 @@ Decoded ReadAll(const std::string& path) {
             ADD_FAILURE() << "frame " << i << " of " << path;
             break;
         }
-        d.width = h->biWidth;
-        d.height = h->biHeight;
-        d.bits = h->biBitCount;
-        const auto* pixels =
-            reinterpret_cast<const std::uint8_t*>(h) + h->biSize + (h->biBitCount < 16 ? 1024 : 0);
-        d.frames.emplace_back(pixels, pixels + h->biSizeImage);
+        frames.emplace_back(avitest::DibPixels(h), avitest::DibPixels(h) + h->biSizeImage);
     }
-    return d;
-}
-
-std::vector<int> Numbers(const Decoded& d) {
-    std::vector<int> numbers;
-    for (const auto& f : d.frames) {
-        numbers.push_back(kmx::ReadTestPatternNumber(f.data(), d.width, d.height, d.bits));
-    }
-    return numbers;
+    return frames;
 }
 
 std::vector<std::int16_t> ReadAudioSamples(const std::string& path) {
     CAviReader reader;
-    std::vector<std::int16_t> all;
-    if (!reader.Open(path.c_str())) {
-        return all;
+    EXPECT_TRUE(reader.Open(path.c_str())) << path;
+    const Bytes bytes = avitest::ReadAllAudio(reader, 1 << 16);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = kmx::LoadI16(&bytes[2 * i]);
     }
-    const std::int32_t length = reader.GetAudioLength(0);
-    std::vector<std::uint8_t> buffer(1 << 16);
-    for (std::int32_t at = 0; at < length;) {
-        std::int32_t bytes = 0, samples = 0;
-        if (reader.ReadAudio(0, at, length - at, buffer.data(),
-                             static_cast<std::int32_t>(buffer.size()), &bytes, &samples) != 0 ||
-            samples <= 0) {
-            break;
-        }
-        for (std::int32_t i = 0; i + 1 < bytes; i += 2) {
-            all.push_back(
-                static_cast<std::int16_t>(buffer[static_cast<std::size_t>(i)] |
-                                          (buffer[static_cast<std::size_t>(i) + 1] << 8)));
-        }
-        at += samples;
-    }
-    return all;
+    return samples;
 }
 
-// Sizes in bytes of the audio chunks in file order: what each output frame carries.
-std::vector<long> AudioChunkSizes(const std::string& path) {
-    avitest::RiffFile file;
-    std::string problem;
-    std::vector<long> sizes;
-    if (!file.Load(path, &problem)) {
-        ADD_FAILURE() << problem;
-        return sizes;
-    }
-    const avitest::Chunk* movi = file.Riffs().front().Child(kmx::MakeFourcc('L', 'I', 'S', 'T'),
-                                                            kmx::MakeFourcc('m', 'o', 'v', 'i'));
-    if (movi == nullptr) {
-        ADD_FAILURE() << "no movi list";
-        return sizes;
-    }
-    for (const avitest::Chunk* chunk : movi->ChildrenWithId(kmx::MakeFourcc('0', '1', 'w', 'b'))) {
-        sizes.push_back(static_cast<long>(chunk->size));
-    }
-    return sizes;
+kmx::SampleAviOptions Options(int w, int h, int bits, int frames, std::uint32_t rate = 25,
+                              bool audio = false) {
+    return {.width = w,
+            .height = h,
+            .bitsPerPixel = bits,
+            .frames = frames,
+            .rate = rate,
+            .audio = audio};
 }
 
-kmx::SampleAviOptions Options(int w, int h, int bits, int frames) {
-    kmx::SampleAviOptions o;
-    o.width = w;
-    o.height = h;
-    o.bitsPerPixel = bits;
-    o.frames = frames;
-    return o;
+// The numbers from first to last, counting up or down.
+std::vector<int> Counting(int first, int last) {
+    std::vector<int> out{first};
+    while (out.back() != last) {
+        out.push_back(out.back() + (first < last ? 1 : -1));
+    }
+    return out;
 }
 
 TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
     TempDir dir;
-    kmx::SampleAviOptions o = Options(64, 48, 24, 26);
-    o.rate = 26; // one second: 44100 samples over 26 frames
-    o.audio = true;
-    const std::string input = MakeSample(dir, "in.avi", o);
+    // One second: 44100 samples over 26 frames.
+    const std::string input = MakeSample(dir, "in.avi", Options(64, 48, 24, 26, 26, true));
     const std::string output = dir.File("out.avi");
     const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, output));
     ASSERT_EQ(outcome.done, 0);
@@ -151,37 +100,26 @@ TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
         EXPECT_LT(std::stoi(outcome.statuses[i - 1]), std::stoi(outcome.statuses[i]));
     }
 
-    const Decoded out = ReadAll(output);
-    std::vector<int> expected(26);
-    for (int i = 0; i < 26; ++i) {
-        expected[static_cast<std::size_t>(i)] = i;
-    }
-    EXPECT_EQ(Numbers(out), expected);
+    EXPECT_EQ(PatternNumbers(output), Counting(0, 25));
     EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
 
-    const std::vector<long> packets = AudioChunkSizes(output);
+    // What each output frame carries.
+    const std::vector<std::uint32_t> packets = avitest::MoviChunkSizes(output, "01wb");
     ASSERT_EQ(packets.size(), 26u);
-    EXPECT_EQ(packets[0], 4);        // frame 0: sample 0 only
-    EXPECT_EQ(packets[1], 1763 * 4); // frame 1: samples 1 .. 1763
-    EXPECT_EQ(packets[2], 1764 * 4); // frame 2: samples 1764 .. 3527
+    EXPECT_EQ(packets[0], 4u);        // frame 0: sample 0 only
+    EXPECT_EQ(packets[1], 1763u * 4); // frame 1: samples 1 .. 1763
+    EXPECT_EQ(packets[2], 1764u * 4); // frame 2: samples 1764 .. 3527
 }
 
 TEST(ConvertPipeline, ReverseWritesFramesAndAudioBackwards) {
     TempDir dir;
-    kmx::SampleAviOptions o = Options(64, 48, 16, 26);
-    o.rate = 26;
-    o.audio = true;
-    const std::string input = MakeSample(dir, "in.avi", o);
+    const std::string input = MakeSample(dir, "in.avi", Options(64, 48, 16, 26, 26, true));
     const std::string output = dir.File("out.avi");
     ConvertJob job = SimpleJob(input, output);
     job.reverse = 1;
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0);
-    std::vector<int> expected;
-    for (int i = 25; i >= 0; --i) {
-        expected.push_back(i);
-    }
-    EXPECT_EQ(Numbers(ReadAll(output)), expected);
+    EXPECT_EQ(PatternNumbers(output), Counting(25, 0));
 
     // The audio is the input's, sample by sample in reverse (both channels
     // of a sample stay together).
@@ -193,20 +131,19 @@ TEST(ConvertPipeline, ReverseWritesFramesAndAudioBackwards) {
         EXPECT_EQ(out[2 * s], in[2 * (44099 - s)]);
         EXPECT_EQ(out[2 * s + 1], in[2 * (44099 - s) + 1]);
     }
-    const std::vector<long> packets = AudioChunkSizes(output);
+    // What each output frame carries.
+    const std::vector<std::uint32_t> packets = avitest::MoviChunkSizes(output, "01wb");
     ASSERT_EQ(packets.size(), 26u);
-    EXPECT_EQ(packets[0], 4);        // sample 44099 only
-    EXPECT_EQ(packets[1], 1764 * 4); // 42335 .. 44098
-    EXPECT_EQ(packets[2], 1764 * 4); // 40571 .. 42334
+    EXPECT_EQ(packets[0], 4u);        // sample 44099 only
+    EXPECT_EQ(packets[1], 1764u * 4); // 42335 .. 44098
+    EXPECT_EQ(packets[2], 1764u * 4); // 40571 .. 42334
 }
 
 TEST(ConvertPipeline, LargeAudioPerFrameIsNeverDropped) {
     // One frame per second at 48 kHz stereo is 192000 bytes a frame, more than
     // the 176000-byte audio buffer; every sample must still arrive.
     TempDir dir;
-    kmx::SampleAviOptions o = Options(32, 16, 24, 3);
-    o.rate = 1;
-    o.audio = true;
+    kmx::SampleAviOptions o = Options(32, 16, 24, 3, 1, true);
     o.audioRate = 48000;
     const std::string input = MakeSample(dir, "in.avi", o);
     for (int reverse : {0, 1}) {
@@ -229,10 +166,8 @@ TEST(ConvertPipeline, LargeAudioPerFrameIsNeverDropped) {
 
 TEST(ConvertPipeline, SingleFrameTakesAllTheAudio) {
     TempDir dir;
-    kmx::SampleAviOptions o = Options(32, 16, 24, 1);
-    o.rate = 2; // half a second of sound with one frame
-    o.audio = true;
-    const std::string input = MakeSample(dir, "in.avi", o);
+    // Half a second of sound with one frame.
+    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 1, 2, true));
     const std::string output = dir.File("out.avi");
     ASSERT_EQ(RunJobOnWorker(SimpleJob(input, output)).done, 0);
     EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
@@ -242,20 +177,20 @@ TEST(ConvertPipeline, SingleFrameTakesAllTheAudio) {
 TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(32, 24, 32, 4));
-    const Decoded in = ReadAll(input);
-    ASSERT_EQ(in.frames.size(), 4u);
+    const std::vector<Bytes> in = ReadFrames(input);
+    ASSERT_EQ(in.size(), 4u);
 
     const std::string mirrored = dir.File("mirrored.avi");
     ConvertJob job = SimpleJob(input, mirrored);
     job.mirrorHorizontal = 1;
     job.mirrorVertical = 1;
     ASSERT_EQ(RunJobOnWorker(job).done, 0);
-    const Decoded out = ReadAll(mirrored);
-    ASSERT_EQ(out.frames.size(), 4u);
+    const std::vector<Bytes> out = ReadFrames(mirrored);
+    ASSERT_EQ(out.size(), 4u);
     // Both mirrors turn the picture by 180 degrees: pixel p becomes pixel N-1-p.
     const std::size_t count = 32 * 24;
     for (std::size_t p = 0; p < count; p += 7) {
-        EXPECT_EQ(std::memcmp(&out.frames[2][4 * p], &in.frames[2][4 * (count - 1 - p)], 4), 0);
+        EXPECT_EQ(std::memcmp(&out[2][4 * p], &in[2][4 * (count - 1 - p)], 4), 0);
     }
 
     const std::string combined = dir.File("combined.avi");
@@ -263,14 +198,13 @@ TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     job.reverse = 1;
     job.interlaced = 1;
     ASSERT_EQ(RunJobOnWorker(job).done, 0);
-    const Decoded back = ReadAll(combined);
-    ASSERT_EQ(back.frames.size(), 4u);
-    EXPECT_EQ(back.frames[0], in.frames[3]);
+    const std::vector<Bytes> back = ReadFrames(combined);
+    ASSERT_EQ(back.size(), 4u);
+    EXPECT_EQ(back[0], in[3]);
     const std::size_t stride = 32 * 4;
     for (std::size_t row = 0; row < 24; ++row) {
-        const auto& source = row % 2 == 0 ? in.frames[3] : in.frames[2];
-        EXPECT_EQ(std::memcmp(&back.frames[1][row * stride], &source[row * stride], stride), 0)
-            << row;
+        const auto& source = row % 2 == 0 ? in[3] : in[2];
+        EXPECT_EQ(std::memcmp(&back[1][row * stride], &source[row * stride], stride), 0) << row;
     }
 }
 
@@ -334,8 +268,8 @@ TEST(ConvertPipeline, OutputNamingAnInputIsRefusedBeforeAnythingIsDeleted) {
     EXPECT_EQ(RunJobOnWorker(job).messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
 
     EXPECT_EQ(std::filesystem::file_size(input), inputSize);
-    EXPECT_EQ(Numbers(ReadAll(input)), (std::vector<int>{0, 1}));
-    EXPECT_EQ(Numbers(ReadAll(overlay)), (std::vector<int>{0, 1}));
+    EXPECT_EQ(PatternNumbers(input), Counting(0, 1));
+    EXPECT_EQ(PatternNumbers(overlay), Counting(0, 1));
 }
 
 // An overlay drawn unscaled over the whole 160 x 120 frame: its frames
@@ -354,8 +288,8 @@ void CoverWholeFrame(OverlaySettings& slot, const std::string& path, int first, 
 TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTop) {
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 20));
-    const std::string overlay = MakeOverlay(dir, "over.avi", Options(160, 120, 16, 30), 1000);
-    const std::string top = MakeOverlay(dir, "top.avi", Options(160, 120, 32, 30), 2000);
+    const std::string overlay = MakeSample(dir, "over.avi", Options(160, 120, 16, 30), 1000);
+    const std::string top = MakeSample(dir, "top.avi", Options(160, 120, 32, 30), 2000);
 
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     // Slot 2: overlay frames 10..19 on output frames 5..14, covering the frame.
@@ -364,7 +298,7 @@ TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTop) {
     CoverWholeFrame(job.overlays[0], top, 0, 2, 12);
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0);
-    const std::vector<int> numbers = Numbers(ReadAll(dir.File("out.avi")));
+    const std::vector<int> numbers = PatternNumbers(dir.File("out.avi"));
     const std::vector<int> expected = {0,    1,    2,    3,    4,    1010, 1011, 1012, 1013, 1014,
                                        1015, 1016, 2000, 2001, 2002, 15,   16,   17,   18,   19};
     EXPECT_EQ(numbers, expected);
@@ -377,7 +311,7 @@ TEST(ConvertPipeline, TheRunWorksOnItsOwnCopyOfTheJob) {
     // an unused slot on top), and the output shows only the slot's own file.
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 4));
-    const std::string overlay = MakeOverlay(dir, "over.avi", Options(160, 120, 24, 4), 1000);
+    const std::string overlay = MakeSample(dir, "over.avi", Options(160, 120, 24, 4), 1000);
 
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     CoverWholeFrame(job.overlays[0], "", 0, 3, 100);
@@ -389,7 +323,7 @@ TEST(ConvertPipeline, TheRunWorksOnItsOwnCopyOfTheJob) {
 
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0);
-    EXPECT_EQ(Numbers(ReadAll(dir.File("out.avi"))), (std::vector<int>{1000, 1001, 1002, 1003}));
+    EXPECT_EQ(PatternNumbers(dir.File("out.avi")), Counting(1000, 1003));
     EXPECT_EQ(job.overlays[0].reader, callers);
     const BITMAPINFOHEADER* frame = nullptr;
     callers->GetVideoFrame(0, 3, &frame);
@@ -424,11 +358,7 @@ TEST(ConvertPipeline, CompressedOutputIsReadable) {
     job.reverse = 1;
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0) << (outcome.messages.empty() ? "" : outcome.messages[0]);
-    std::vector<int> expected;
-    for (int i = 11; i >= 0; --i) {
-        expected.push_back(i);
-    }
-    EXPECT_EQ(Numbers(ReadAll(dir.File("out.avi"))), expected);
+    EXPECT_EQ(PatternNumbers(dir.File("out.avi")), Counting(11, 0));
 }
 
 TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {

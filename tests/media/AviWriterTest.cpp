@@ -69,16 +69,7 @@ TEST(AviWriter, ChunksOfAudioWithoutSampleSizeHoldOneSampleEach) {
     EXPECT_EQ(w.AudioPosition(), 3);
     ASSERT_TRUE(w.Close());
 
-    RiffFile f;
-    std::string problem;
-    ASSERT_TRUE(f.Load(path, &problem)) << problem;
-    const Chunk* movi = f.Riffs()[0].Child(Fourcc("LIST"), Fourcc("movi"));
-    ASSERT_NE(movi, nullptr);
-    std::vector<std::uint32_t> sizes;
-    for (const Chunk* chunk : movi->ChildrenWithId(Fourcc("01wb"))) {
-        sizes.push_back(chunk->size);
-    }
-    EXPECT_EQ(sizes, (std::vector<std::uint32_t>{100, 120, 90}));
+    EXPECT_EQ(MoviChunkSizes(path, "01wb"), (std::vector<std::uint32_t>{100, 120, 90}));
     CAviReader reader;
     ASSERT_TRUE(reader.Open(path.c_str()));
     EXPECT_EQ(reader.GetAudioLength(0), 3);

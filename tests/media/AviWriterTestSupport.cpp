@@ -333,8 +333,9 @@ std::vector<int> PatternNumbers(const std::string& path, int width, int height) 
         const BITMAPINFOHEADER* dib = nullptr;
         reader.GetVideoFrame(0, n, &dib);
         numbers.push_back(dib == nullptr ? -1
-                                         : kmx::ReadTestPatternNumber(DibPixels(dib), width, height,
-                                                                      dib->biBitCount));
+                                         : kmx::ReadTestPatternNumber(
+                                               DibPixels(dib), width ? width : dib->biWidth,
+                                               height ? height : dib->biHeight, dib->biBitCount));
     }
     return numbers;
 }
@@ -354,6 +355,21 @@ Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples) {
         all.insert(all.end(), buffer.begin(), buffer.begin() + bytes);
     }
     return all;
+}
+
+std::vector<std::uint32_t> MoviChunkSizes(const std::string& path, const char* id) {
+    RiffFile file;
+    std::string problem;
+    std::vector<std::uint32_t> sizes;
+    EXPECT_TRUE(file.Load(path, &problem)) << problem;
+    const Chunk* movi =
+        file.Riffs().empty() ? nullptr : file.Riffs()[0].Child(kList, Fourcc("movi"));
+    for (std::size_t i = 0; movi != nullptr && i < movi->children.size(); ++i) {
+        if (movi->children[i].id == Fourcc(id)) {
+            sizes.push_back(movi->children[i].size);
+        }
+    }
+    return sizes;
 }
 
 bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,
@@ -390,16 +406,6 @@ const Chunk* Chunk::Child(std::uint32_t childId, std::uint32_t childListType) co
         }
     }
     return nullptr;
-}
-
-std::vector<const Chunk*> Chunk::ChildrenWithId(std::uint32_t childId) const {
-    std::vector<const Chunk*> out;
-    for (const Chunk& c : children) {
-        if (c.id == childId) {
-            out.push_back(&c);
-        }
-    }
-    return out;
 }
 
 Bytes RiffFile::Read(std::uint64_t offset, std::size_t size) const {

@@ -11,6 +11,7 @@
 #include "tests/support/TempDir.h"
 
 #include <cstdint>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -68,13 +69,28 @@ const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib);
 std::size_t DibStride(const BITMAPINFOHEADER* dib);
 // The rows top-down without padding, as ffmpeg's rawvideo gives them.
 Bytes DibRowsTopDown(const BITMAPINFOHEADER* dib);
+// The rows of frame n of video stream 0 as DibRowsTopDown gives them; empty,
+// and a failure, when the reader gives null.
+template <typename Reader> Bytes FrameRows(Reader& reader, std::int32_t n) {
+    const BITMAPINFOHEADER* dib = nullptr;
+    reader.GetVideoFrame(0, n, &dib);
+    if (dib == nullptr) {
+        ADD_FAILURE() << "frame " << n << " is null";
+        return {};
+    }
+    return DibRowsTopDown(dib);
+}
 // The first pixel byte of a frame, -1 when the reader gives null.
 int FrameMark(CAviReader& reader, std::int32_t frame, std::uint32_t stream = 0);
-// The test-pattern number of each frame of video stream 0, -1 for null.
-std::vector<int> PatternNumbers(const std::string& path, int width, int height);
+// The test-pattern number of each frame of video stream 0, -1 for null; a
+// width or height of 0 takes the frame's own.
+std::vector<int> PatternNumbers(const std::string& path, int width = 0, int height = 0);
 // Every sample of audio stream 0 through ReadAudio in pieces; a failure when
 // one the stream counts cannot be read.
 Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples);
+// The sizes of the chunks with this id in the first RIFF's movi list, in file
+// order; a failure when the file's chunk tree is not sound.
+std::vector<std::uint32_t> MoviChunkSizes(const std::string& path, const char* id);
 // The indexes the reader builds for the streams, and where they came from.
 bool LoadIndexes(const std::string& path, std::vector<kmx::AviStreamIndex>& out,
                  kmx::AviIndexSource* source, const std::vector<int>& streams = {0, 1});
@@ -94,7 +110,6 @@ struct Chunk {
     std::uint64_t End() const { return offset + 8 + size + (size & 1); }
     // First child with this id (and list type for lists), or null.
     const Chunk* Child(std::uint32_t childId, std::uint32_t childListType = 0) const;
-    std::vector<const Chunk*> ChildrenWithId(std::uint32_t childId) const;
 };
 
 class RiffFile {

@@ -252,17 +252,11 @@ TEST_P(LavfReaderSeeking, BackwardReadingSeeksAndMatchesForwards) {
     ASSERT_TRUE(reader.StartVideoRetrieve(0));
     std::vector<Bytes> forwards;
     for (std::int32_t i = 0; i < 100; ++i) {
-        const BITMAPINFOHEADER* dib = nullptr;
-        reader.GetVideoFrame(0, i, &dib);
-        ASSERT_NE(dib, nullptr) << i;
-        forwards.push_back(DibRowsTopDown(dib));
+        forwards.push_back(FrameRows(reader, i));
     }
     EXPECT_EQ(reader.VideoSeeks(), 0u);
     for (std::int32_t i = 99; i >= 0; --i) {
-        const BITMAPINFOHEADER* dib = nullptr;
-        reader.GetVideoFrame(0, i, &dib);
-        ASSERT_NE(dib, nullptr) << i;
-        EXPECT_TRUE(DibRowsTopDown(dib) == forwards[static_cast<std::size_t>(i)]) << i;
+        EXPECT_TRUE(FrameRows(reader, i) == forwards[static_cast<std::size_t>(i)]) << i;
     }
     EXPECT_GT(reader.VideoSeeks(), 0u);
     // The demuxer seeks to every key packet: no jump reads from the start.

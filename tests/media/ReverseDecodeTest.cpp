@@ -224,10 +224,7 @@ TEST(ReverseDecodeBudget, ReaderReadsBackwardsWithTheProcessBudget) {
     ASSERT_TRUE(forward.Open(path.c_str()) && forward.StartVideoRetrieve(0));
     std::vector<Bytes> expected;
     for (std::int32_t n = 0; n < 60; ++n) {
-        const BITMAPINFOHEADER* dib = nullptr;
-        forward.GetVideoFrame(0, n, &dib);
-        ASSERT_NE(dib, nullptr) << "frame " << n;
-        expected.push_back(DibRowsTopDown(dib));
+        expected.push_back(FrameRows(forward, n));
     }
     kmx::SetDecodeCacheBudget(BudgetForFrames(2));
     CAviReader backward;
@@ -235,10 +232,7 @@ TEST(ReverseDecodeBudget, ReaderReadsBackwardsWithTheProcessBudget) {
     kmx::ClearDecodeCacheBudget();
     ASSERT_TRUE(opened);
     for (std::int32_t n = 59; n >= 0; --n) {
-        const BITMAPINFOHEADER* dib = nullptr;
-        backward.GetVideoFrame(0, n, &dib);
-        ASSERT_NE(dib, nullptr) << "frame " << n;
-        EXPECT_TRUE(DibRowsTopDown(dib) == expected[static_cast<std::size_t>(n)]) << "frame " << n;
+        EXPECT_TRUE(FrameRows(backward, n) == expected[static_cast<std::size_t>(n)]) << n;
     }
 }
 
