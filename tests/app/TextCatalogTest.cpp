@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -40,34 +43,23 @@ std::string LineBreakChars(std::string_view text) {
     return chars;
 }
 
-// Well-formed UTF-8: every lead byte with its continuation bytes, no overlong
-// forms, no surrogates, nothing above U+10FFFF.
+// Well-formed UTF-8, as glibc's converter judges it: no overlong forms, no
+// surrogates, nothing above U+10FFFF, nothing cut off.
 bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80                    ? 1
-                                   : lead >= 0xC2 && lead <= 0xDF ? 2
-                                   : lead >= 0xE0 && lead <= 0xEF ? 3
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                                  : 0;
-        if (length == 0 || i + length > text.size()) {
-            return false;
-        }
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            code = (code << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && code < 0x800) || (length == 4 && code < 0x10000) ||
-            (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) {
-            return false;
-        }
-        i += length;
+    const iconv_t converter = iconv_open("UTF-32LE", "UTF-8");
+    if (converter == reinterpret_cast<iconv_t>(-1)) {
+        ADD_FAILURE() << "no UTF-8 converter";
+        return false;
     }
-    return true;
+    std::string in(text);
+    std::vector<char> out(4 * text.size() + 4);
+    char* inAt = in.data();
+    char* outAt = out.data();
+    std::size_t inLeft = in.size();
+    std::size_t outLeft = out.size();
+    const bool ok = iconv(converter, &inAt, &inLeft, &outAt, &outLeft) != std::size_t(-1);
+    iconv_close(converter);
+    return ok && inLeft == 0;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 namespace {
 
@@ -19,23 +18,6 @@ int Convert(const std::vector<std::string>& args, std::string* errors) {
     std::vector<std::string> argv = {kCli, "convert", "--quiet", "--codec", "HFYU"};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunTool(argv, nullptr, errors);
-}
-
-// The checksum of every decoded video frame, in order, from ffmpeg's framemd5.
-std::vector<std::string> FrameChecksums(const std::string& path) {
-    std::string out;
-    std::vector<std::string> sums;
-    if (RunTool({"ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"},
-                &out) != 0) {
-        return sums;
-    }
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line[0] != '#') {
-            sums.push_back(line.substr(line.find_last_of(' ') + 1));
-        }
-    }
-    return sums;
 }
 
 TEST(CliReverse, ReversedH264OutputIsTheForwardOutputBackwards) {
@@ -56,15 +38,15 @@ TEST(CliReverse, ReversedH264OutputIsTheForwardOutputBackwards) {
     ASSERT_EQ(Convert({"-i", in, "-o", pieces, "--reverse", "--cache-mb", "1"}, &errors), 0)
         << errors;
 
-    std::vector<std::string> expected = FrameChecksums(forward);
+    std::vector<std::string> expected = FfmpegFrameMd5s(forward);
     ASSERT_EQ(expected.size(), static_cast<std::size_t>(kFrames));
     // Frames of a moving pattern: no two alike, so an order mistake shows.
     std::vector<std::string> sorted = expected;
     std::sort(sorted.begin(), sorted.end());
     ASSERT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
     std::reverse(expected.begin(), expected.end());
-    EXPECT_EQ(FrameChecksums(reversed), expected);
-    EXPECT_EQ(FrameChecksums(pieces), expected);
+    EXPECT_EQ(FfmpegFrameMd5s(reversed), expected);
+    EXPECT_EQ(FfmpegFrameMd5s(pieces), expected);
 }
 
 TEST(CliReverse, CacheOptionNeedsANumber) {

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <random>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,20 +137,6 @@ std::string MakeMjpegInput(const TempDir& dir, const std::string& name, int fram
     return status == 0 ? path : std::string();
 }
 
-// One MD5 line per video frame as ffmpeg decodes it.
-std::vector<std::string> FrameHashes(const std::string& path) {
-    std::string out;
-    RunTool({"ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"}, &out);
-    std::vector<std::string> hashes;
-    std::istringstream lines(out);
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line[0] != '#') {
-            hashes.push_back(line.substr(line.rfind(',') + 1));
-        }
-    }
-    return hashes;
-}
-
 TEST(CliRun, VersionIsTheProductsShownVersion) {
     // The version comes from the build's project version; what is shown must
     // stay "1.10" (not "1.1"), as window titles and the about dialog show it.
@@ -259,7 +244,7 @@ TEST(CliRun, AKilledRunKeepsEveryFrameItReportedWritten) {
     ASSERT_FALSE(in.empty());
     const std::string whole = dir.File("whole.avi");
     ASSERT_EQ(Cli({"convert", "-i", in, "-o", whole, "--codec", "MJPG", "--quiet"}).status, 0);
-    const std::vector<std::string> reference = FrameHashes(whole);
+    const std::vector<std::string> reference = FfmpegFrameMd5s(whole);
     ASSERT_EQ(reference.size(), 400u);
 
     const unsigned seed = std::random_device{}();
@@ -277,7 +262,7 @@ TEST(CliRun, AKilledRunKeepsEveryFrameItReportedWritten) {
         }
         ASSERT_GT(reported, 0) << "the run ended before its progress line " << lines;
         // "frame F" is shown before frame F is written: 1 .. F-1 are done.
-        const std::vector<std::string> hashes = FrameHashes(out);
+        const std::vector<std::string> hashes = FfmpegFrameMd5s(out);
         ASSERT_GE(hashes.size(), static_cast<std::size_t>(reported - 1))
             << "killed at " << reported;
         for (std::size_t i = 0; i < hashes.size(); ++i) {
@@ -312,12 +297,12 @@ TEST(CliRun, ARunLeavesAloneWhatAnotherRunWritesOrReads) {
     const int status = first.Wait();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << first.Errors();
-    EXPECT_EQ(FrameHashes(out).size(), 600u);
-    EXPECT_EQ(FrameHashes(in).size(), 600u);
+    EXPECT_EQ(FfmpegFrameMd5s(out).size(), 600u);
+    EXPECT_EQ(FfmpegFrameMd5s(in).size(), 600u);
 
     // Once the first run is over, the same output can be written again.
     EXPECT_EQ(Cli({"convert", "-i", other, "-o", out, "--quiet"}).status, 0);
-    EXPECT_EQ(FrameHashes(out).size(), 5u);
+    EXPECT_EQ(FfmpegFrameMd5s(out).size(), 5u);
 }
 
 TEST(CliRun, NamesFromOutsideReachTheTerminalEscaped) {

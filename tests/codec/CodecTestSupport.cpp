@@ -4,12 +4,11 @@
 #include "media/AviWriter.h"
 #include "media/ByteOrder.h"
 #include "media/TestPattern.h"
+#include "tests/media/AviWriterTestSupport.h"
 
 extern "C" {
 #include <libavutil/log.h>
 }
-
-#include <cmath>
 
 namespace codectest {
 
@@ -48,17 +47,6 @@ Frame ToBgr(const std::uint8_t* rows, int width, int height, int bitsPerPixel, s
         }
     }
     return out;
-}
-
-double Psnr(const Frame& a, const Frame& b) {
-    if (a.size() != b.size() || a.empty()) {
-        return 0.0;
-    }
-    double sum = 0.0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
-    }
-    return sum == 0.0 ? 1000.0 : 10.0 * std::log10(255.0 * 255.0 * a.size() / sum);
 }
 
 COMPVARS MakeSettings(std::uint32_t fourcc, std::int32_t quality, std::int32_t keyRate,
@@ -122,13 +110,8 @@ std::int64_t TotalSize(const Encoded& encoded, std::size_t first) {
 bool WriteAvi(const std::string& path, std::uint32_t fourcc, int width, int height,
               const Encoded& encoded, std::size_t first) {
     CAviWriter writer;
-    AVISTREAMINFOA info{};
-    info.fccType = kmx::MakeFourcc('v', 'i', 'd', 's');
-    info.fccHandler = fourcc;
-    info.dwScale = 1;
-    info.dwRate = 25;
-    info.rcFrame = RECT{0, 0, width, height};
-    bool ok = writer.Create(path.c_str()) && writer.CreateVideoStream(info) &&
+    bool ok = writer.Create(path.c_str()) &&
+              writer.CreateVideoStream(avitest::VideoHeader(width, height, 25, 1, fourcc)) &&
               writer.SetVideoFormat(encoded.format.data(),
                                     static_cast<std::int32_t>(encoded.format.size()));
     for (std::size_t i = first; i < encoded.samples.size(); ++i) {
@@ -149,11 +132,8 @@ std::vector<Frame> ReadAvi(const std::string& path, bool backwards) {
         const BITMAPINFOHEADER* dib = nullptr;
         reader.GetVideoFrame(0, n, &dib);
         if (dib != nullptr) {
-            const std::size_t stride =
-                (static_cast<std::size_t>(dib->biWidth) * dib->biBitCount / 8 + 3) &
-                ~std::size_t{3};
-            frames[n] = ToBgr(reinterpret_cast<const std::uint8_t*>(dib) + dib->biSize,
-                              dib->biWidth, dib->biHeight, dib->biBitCount, stride);
+            frames[n] = ToBgr(avitest::DibPixels(dib), dib->biWidth, dib->biHeight, dib->biBitCount,
+                              avitest::DibStride(dib));
         }
     }
     return frames;

@@ -24,9 +24,6 @@ Frame MakePatternFrame(int width, int height, int bitsPerPixel, int number);
 // 16-bit pixels are widened as v << 3 | v >> 2.
 Frame ToBgr(const std::uint8_t* rows, int width, int height, int bitsPerPixel, std::size_t stride);
 
-// Peak signal-to-noise ratio of two frames in dB (1000 when identical).
-double Psnr(const Frame& a, const Frame& b);
-
 COMPVARS MakeSettings(std::uint32_t fourcc, std::int32_t quality = -1, std::int32_t keyRate = 0,
                       std::int32_t dataRate = 0);
 

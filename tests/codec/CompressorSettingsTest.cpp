@@ -4,6 +4,7 @@
 // Input no compressor can take is refused, and compressor names turn into
 // narrow text.
 #include "tests/codec/CodecTestSupport.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/TempDir.h"
 
 #include "codec/CompressorInfo.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
+using avitest::Fourcc;
 using codectest::Frame;
-using kmx::MakeFourcc;
 
 std::vector<Frame> Frames(int width, int height, int count) {
     std::vector<Frame> frames;
@@ -23,10 +24,6 @@ std::vector<Frame> Frames(int width, int height, int count) {
         frames.push_back(codectest::MakePatternFrame(width, height, 24, i));
     }
     return frames;
-}
-
-std::uint32_t Fourcc(const char* text) {
-    return MakeFourcc(text[0], text[1], text[2], text[3]);
 }
 
 TEST(CompressorSettings, KeyRateTenGivesAKeyFrameAtLeastEveryTenFramesThatDecodesAlone) {

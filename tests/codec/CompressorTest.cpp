@@ -5,6 +5,7 @@
 // exactly for lossless compressors, at 30 dB or better for lossy ones.
 // ffprobe sees the encoder's key flags in the index; ffmpeg decodes the same.
 #include "tests/codec/CodecTestSupport.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
@@ -27,7 +28,7 @@ void ExpectMatches(const kmx::CompressorEntry& entry, const Frame& expected, con
                    int bits, const std::string& what) {
     ASSERT_EQ(actual.size(), expected.size()) << what;
     if (!entry.lossless) {
-        EXPECT_GE(codectest::Psnr(expected, actual), 30.0) << what;
+        EXPECT_GE(avitest::Psnr(expected, actual), 30.0) << what;
         return;
     }
     int wrong = 0;

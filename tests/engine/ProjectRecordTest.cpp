@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 namespace {
@@ -111,33 +110,30 @@ TEST(ProjectRecord, FileRoundTripKeepsEveryField) {
 TEST(ProjectRecord, ReadChecksLengthSizeAndVersionAndChangesNothingOnFailure) {
     TempDir dir;
     const ProjectBytes good = EncodeProject(SampleProject());
-    auto writeBytes = [&](const std::string& name, const std::uint8_t* data, std::size_t size) {
-        std::ofstream(dir.File(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    auto writeBytes = [&](const std::string& name, std::span<const std::uint8_t> bytes) {
+        EXPECT_TRUE(WriteBytes(dir.File(name), bytes));
         return dir.File(name);
     };
 
     ProjectRecord target;
     target.inputPath = "untouched";
     EXPECT_EQ(ReadProjectFile(dir.File("missing.kmx"), target), ProjectFileResult::OpenFailed);
-    EXPECT_EQ(ReadProjectFile(writeBytes("short.kmx", good.data(), 6555), target),
+    EXPECT_EQ(ReadProjectFile(writeBytes("short.kmx", std::span(good).first(6555)), target),
               ProjectFileResult::ReadFailed);
 
     ProjectBytes bad = good;
     kmx::StoreU32(bad.data(), 6555);
-    EXPECT_EQ(ReadProjectFile(writeBytes("size.kmx", bad.data(), bad.size()), target),
-              ProjectFileResult::WrongSize);
+    EXPECT_EQ(ReadProjectFile(writeBytes("size.kmx", bad), target), ProjectFileResult::WrongSize);
     bad = good;
     kmx::StoreU32(bad.data() + 4, 101);
-    EXPECT_EQ(ReadProjectFile(writeBytes("version.kmx", bad.data(), bad.size()), target),
+    EXPECT_EQ(ReadProjectFile(writeBytes("version.kmx", bad), target),
               ProjectFileResult::WrongVersion);
     EXPECT_EQ(target.inputPath, "untouched");
 
     // Bytes after the record are ignored.
     std::vector<std::uint8_t> longer(good.begin(), good.end());
     longer.push_back(0x55);
-    EXPECT_EQ(ReadProjectFile(writeBytes("longer.kmx", longer.data(), longer.size()), target),
-              ProjectFileResult::Ok);
+    EXPECT_EQ(ReadProjectFile(writeBytes("longer.kmx", longer), target), ProjectFileResult::Ok);
     EXPECT_EQ(target.outputPath, "/videos/out.avi");
 }
 

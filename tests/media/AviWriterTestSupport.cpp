@@ -7,13 +7,12 @@
 #include "tests/support/ExternalTools.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace avitest {
 
@@ -264,35 +263,11 @@ Bytes BuildAvi(const std::vector<TestStream>& streams, const BuildOptions& o) {
     return file;
 }
 
-bool WriteBytes(const std::string& path, const Bytes& bytes) {
-    // Rewritten in place and cut to size rather than emptied first: tests
-    // write the same file thousands of times, and emptying a file makes some
-    // file systems flush it on close.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
-    ok = ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && ok;
-    return ::close(fd) == 0 && ok;
-}
-
 std::string WriteAvi(const TempDir& dir, const std::string& name,
                      const std::vector<TestStream>& streams, const BuildOptions& options) {
     const std::string path = dir.File(name);
     WriteBytes(path, BuildAvi(streams, options));
     return path;
-}
-
-Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::size_t Find(const Bytes& bytes, const char* text, std::size_t from) {
-    const auto at = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(),
-                                text, text + std::strlen(text));
-    return at == bytes.end() ? std::string::npos : static_cast<std::size_t>(at - bytes.begin());
 }
 
 const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib) {
@@ -510,6 +485,17 @@ Bytes FfmpegVideo(const std::string& path, const std::string& pixelFormat) {
 Bytes FfmpegAudio(const std::string& path) {
     return Output(
         {"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "s16le", "-"});
+}
+
+double Psnr(const Bytes& a, const Bytes& b) {
+    if (a.size() != b.size() || a.empty()) {
+        return 0.0;
+    }
+    double sum = 0.0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        sum += (static_cast<double>(a[i]) - b[i]) * (static_cast<double>(a[i]) - b[i]);
+    }
+    return sum == 0.0 ? 1000.0 : 10.0 * std::log10(255.0 * 255.0 * a.size() / sum);
 }
 
 Bytes TopDownToDib(const std::uint8_t* topDown, int width, int height, int bitsPerPixel) {

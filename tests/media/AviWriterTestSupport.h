@@ -19,6 +19,9 @@
 namespace avitest {
 
 using Bytes = std::vector<std::uint8_t>;
+using ::Find;
+using ::ReadWholeFile;
+using ::WriteBytes;
 using kmx::MakeFourcc;
 
 std::uint32_t Fourcc(const char* text);
@@ -57,12 +60,8 @@ struct BuildOptions {
 };
 
 Bytes BuildAvi(const std::vector<TestStream>& streams, const BuildOptions& options = {});
-bool WriteBytes(const std::string& path, const Bytes& bytes);
 std::string WriteAvi(const TempDir& dir, const std::string& name,
                      const std::vector<TestStream>& streams, const BuildOptions& options = {});
-Bytes ReadWholeFile(const std::string& path);
-// Position of the first occurrence of text at or after from, or npos.
-std::size_t Find(const Bytes& bytes, const char* text, std::size_t from = 0);
 
 // The pixel rows of a DIB and one row's bytes with padding.
 const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib);
@@ -155,6 +154,9 @@ std::map<std::string, std::string> ProbeStreams(const std::string& path,
 // the first audio stream as s16le; empty when ffmpeg fails.
 Bytes FfmpegVideo(const std::string& path, const std::string& pixelFormat);
 Bytes FfmpegAudio(const std::string& path);
+// Peak signal-to-noise ratio of two frames in dB (1000 when identical, 0
+// when their sizes differ).
+double Psnr(const Bytes& a, const Bytes& b);
 // Rows of a top-down frame without padding turned into a bottom-up DIB with
 // rows padded to 4 bytes.
 Bytes TopDownToDib(const std::uint8_t* topDown, int width, int height, int bitsPerPixel);

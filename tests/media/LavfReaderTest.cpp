@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -49,14 +48,6 @@ bool MakeFile(const std::string& path, int width, const std::string& args, doubl
     const bool ok = Ffmpeg(all, &errors);
     EXPECT_TRUE(ok) << errors;
     return ok;
-}
-
-int ProbePackets(const std::string& path) {
-    std::string out;
-    const int rc = RunTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
-                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path},
-                           &out);
-    return rc == 0 && !out.empty() ? std::stoi(out) : -1;
 }
 
 // The frame's pixels top-down, each as blue, green, red (a fourth byte of a
@@ -96,18 +87,6 @@ std::vector<std::int32_t> Forwards(std::int32_t count) {
     return order;
 }
 
-double Psnr(const Bytes& a, const Bytes& b) {
-    if (a.size() != b.size() || a.empty()) {
-        return 0;
-    }
-    double sum = 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const double d = static_cast<double>(a[i]) - b[i];
-        sum += d * d;
-    }
-    return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 * a.size() / sum);
-}
-
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
@@ -131,7 +110,7 @@ TEST_P(LavfReaderInterop, FramesAndAudioMatchFfmpeg) {
     ASSERT_TRUE(reader.Open(path.c_str()));
     ASSERT_EQ(reader.GetVideoStreamCount(), 1u);
     const std::int32_t count = reader.GetVideoLength(0);
-    EXPECT_EQ(count, ProbePackets(path));
+    EXPECT_EQ(count, ProbeVideoPackets(path));
     ASSERT_EQ(static_cast<std::size_t>(count), video.size() / frameSize);
     AVISTREAMINFOA info{};
     ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, sizeof info));

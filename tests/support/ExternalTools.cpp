@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,9 +102,16 @@ int RunTool(const std::vector<std::string>& argv, std::string* output, std::stri
 FfmpegSound DecodeAudioWithFfmpeg(const std::string& path) {
     FfmpegSound audio;
     std::string bytes;
+    std::string warnings;
     audio.ok = RunTool({"ffmpeg", "-nostdin", "-v", "warning", "-i", path, "-map", "0:a:0", "-f",
                         "s16le", "-acodec", "pcm_s16le", "-"},
-                       &bytes, &audio.warnings) == 0;
+                       &bytes, &warnings) == 0;
+    std::istringstream lines(warnings);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("Guessed Channel Layout", 0) != 0) {
+            audio.warnings += line + "\n";
+        }
+    }
     audio.samples.resize(bytes.size() / 2);
     for (std::size_t i = 0; i < audio.samples.size(); ++i) {
         const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
@@ -124,4 +132,25 @@ std::string ProbeAudioStream(const std::string& path, const std::string& entry) 
         out.pop_back();
     }
     return out;
+}
+
+std::vector<std::string> FfmpegFrameMd5s(const std::string& path) {
+    std::string out;
+    std::vector<std::string> sums;
+    RunTool({"ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "framemd5", "-"}, &out);
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != '#') {
+            sums.push_back(line.substr(line.find_last_of(' ') + 1));
+        }
+    }
+    return sums;
+}
+
+int ProbeVideoPackets(const std::string& path) {
+    std::string out;
+    const int rc = RunTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-count_packets",
+                            "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0", path},
+                           &out);
+    return rc == 0 && !out.empty() ? std::stoi(out) : -1;
 }

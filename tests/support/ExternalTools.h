@@ -18,11 +18,20 @@ int RunTool(const std::vector<std::string>& argv, std::string* output = nullptr,
 // ffmpeg's decoding of a file's first audio stream into interleaved signed
 // 16-bit samples (its own conversion from whatever the decoder gives).
 struct FfmpegSound {
-    bool ok = false;      // ffmpeg ran and succeeded
-    std::string warnings; // what it said at level warning and above
+    bool ok = false; // ffmpeg ran and succeeded
+    // What it said at level warning and above, except "Guessed Channel
+    // Layout", which it says of every WAVEFORMATEX without a channel mask (in
+    // AVI files it writes itself too) and which says nothing about the file.
+    std::string warnings;
     std::vector<std::int16_t> samples;
 };
 FfmpegSound DecodeAudioWithFfmpeg(const std::string& path);
+
+// The checksum of every video frame ffmpeg decodes (framemd5), in order.
+std::vector<std::string> FfmpegFrameMd5s(const std::string& path);
+
+// ffprobe's count of the packets of the first video stream; -1 on failure.
+int ProbeVideoPackets(const std::string& path);
 
 // One entry (codec_name, channels, duration, ...) of ffprobe's description of
 // a file's first audio stream; empty when there is none.

@@ -1,14 +1,12 @@
 // Conversions through the main window and a real worker: the job it posts,
 // the completion notice, engine messages, Stop, and closing during a run.
 #include "media/AviReader.h"
+#include "media/ByteOrder.h"
 #include "tests/support/DamagedInput.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
-#include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <tuple>
 #include <vector>
 
@@ -21,46 +19,28 @@ int FramesIn(const std::string& path) {
     return reader.Open(path.c_str()) ? reader.GetVideoLength(0) : -1;
 }
 
-std::uint32_t LoadLe32(const std::vector<char>& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    return value;
-}
-
-void StoreLe32(std::vector<char>& bytes, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes[at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-    }
-}
-
 // The AVI at path with a sample of 8 bytes, too short for any picture,
 // inserted as the third video sample. Its index is made unreadable and its
 // RIFF and movi sizes unset, so the reader finds the samples by scanning;
 // the first and the last frame stay whole.
 std::string WithShortThirdSample(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto find = [&bytes](const char* id) {
-        const auto it = std::search(bytes.begin(), bytes.end(), id, id + 4);
-        EXPECT_NE(it, bytes.end()) << id;
-        return static_cast<std::size_t>(it - bytes.begin());
-    };
-    std::memcpy(&bytes[find("idx1")], "JUNK", 4);
-    StoreLe32(bytes, 4, 0xFFFFFFFF);
-    const std::size_t movi = find("movi");
-    StoreLe32(bytes, movi - 4, 0xFFFFFFFF);
+    std::vector<std::uint8_t> bytes = ReadWholeFile(path);
+    const std::size_t idx1 = Find(bytes, "idx1");
+    const std::size_t movi = Find(bytes, "movi");
+    EXPECT_NE(idx1, std::string::npos);
+    EXPECT_NE(movi, std::string::npos);
+    std::memcpy(&bytes[idx1], "JUNK", 4);
+    kmx::StoreU32(&bytes[4], 0xFFFFFFFF);
+    kmx::StoreU32(&bytes[movi - 4], 0xFFFFFFFF);
     std::size_t at = movi + 4;
     for (int frame = 0; frame < 2; ++frame) {
-        at += 8 + ((LoadLe32(bytes, at + 4) + 1) & ~1u);
+        at += 8 + ((kmx::LoadU32(&bytes[at + 4]) + 1) & ~1u);
     }
-    const char shortSample[16] = {'0', '0', 'd', 'c', 8, 0, 0, 0};
+    const std::uint8_t shortSample[16] = {'0', '0', 'd', 'c', 8, 0, 0, 0};
     bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), shortSample,
                  shortSample + sizeof shortSample);
     const std::string damaged = path + ".damaged.avi";
-    std::ofstream(damaged, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    EXPECT_TRUE(WriteBytes(damaged, bytes));
     return damaged;
 }
 

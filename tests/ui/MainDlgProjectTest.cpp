@@ -9,7 +9,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sys/resource.h>
 #include <tuple>
 
@@ -17,14 +16,6 @@ namespace {
 
 class MainDlgProject : public MainDlgTest {
 protected:
-    static std::vector<std::uint8_t> Bytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-    }
-    static void WriteBytes(const std::string& path, const ProjectBytes& bytes, std::size_t size) {
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
-    }
     void Save(CMainDlg& dlg, std::optional<std::string> path) { ClickWithFile(dlg, 9, path); }
     void Load(CMainDlg& dlg, std::optional<std::string> path) { ClickWithFile(dlg, 8, path); }
 
@@ -112,7 +103,7 @@ TEST_F(MainDlgProject, LoadShowsEveryFieldAndSavingWritesTheSameBytes) {
     // Saved again, the file is the same byte for byte.
     const std::string again = dir.File("again.kmx");
     Save(dlg, again);
-    EXPECT_EQ(Bytes(again), Bytes(path));
+    EXPECT_EQ(ReadWholeFile(again), ReadWholeFile(path));
     EXPECT_EQ(dlg.ProjectName(), again);
 }
 
@@ -121,13 +112,13 @@ TEST_F(MainDlgProject, EveryLoadFailureLeavesTheProjectAsItWas) {
     ProjectRecord good;
     good.inputPath = Sample("other.avi", 32, 24, 7);
     const ProjectBytes bytes = EncodeProject(good);
-    WriteBytes(dir.File("short.kmx"), bytes, bytes.size() - 1);
+    WriteBytes(dir.File("short.kmx"), std::span(bytes).first(bytes.size() - 1));
     ProjectBytes changed = bytes;
     changed[0] = 0x9D; // 6557
-    WriteBytes(dir.File("size.kmx"), changed, changed.size());
+    WriteBytes(dir.File("size.kmx"), changed);
     changed = bytes;
     changed[4] = 101;
-    WriteBytes(dir.File("version.kmx"), changed, changed.size());
+    WriteBytes(dir.File("version.kmx"), changed);
 
     const std::pair<std::string, std::string> cases[] = {
         {dir.File("missing.kmx"), "ERROR File Open:\r\nProject could not be read"},
@@ -181,7 +172,7 @@ TEST_F(MainDlgProject, WriteThatFailsHalfwayKeepsTheOldFile) {
     const std::string path = dir.File("project.kmx");
     Save(dlg, path);
     ASSERT_TRUE(BoxTexts().empty());
-    const std::vector<std::uint8_t> old = Bytes(path);
+    const std::vector<std::uint8_t> old = ReadWholeFile(path);
     ASSERT_EQ(old.size(), 6556u);
 
     // Files may grow to 1000 bytes only: the new record is cut short.
@@ -198,7 +189,7 @@ TEST_F(MainDlgProject, WriteThatFailsHalfwayKeepsTheOldFile) {
 
     EXPECT_EQ(BoxTexts(),
               std::vector<std::string>{"ERROR File Write:\r\nProject could not be written"});
-    EXPECT_EQ(Bytes(path), old);
+    EXPECT_EQ(ReadWholeFile(path), old);
     EXPECT_TRUE(dlg.IsModified());
     std::size_t projects = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
