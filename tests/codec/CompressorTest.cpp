@@ -100,11 +100,7 @@ TEST_P(Compressor, FramesComeBackThroughAnAviFile) {
         REQUIRE_TOOL("ffprobe");
         REQUIRE_TOOL("ffmpeg");
         EXPECT_EQ(FfprobeKeys(path), out.keys);
-        std::string raw;
-        ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt",
-                           "bgr24", "-fps_mode", "passthrough", "-"},
-                          &raw),
-                  0);
+        const avitest::Bytes raw = avitest::FfmpegVideo(path, "bgr24");
         const std::size_t size = expected[0].size();
         ASSERT_EQ(raw.size(), size * kFrames);
         for (int i = 0; i < kFrames; ++i) {

@@ -113,10 +113,6 @@ TEST(Records, BitmapHeaderStreamInfoAndWaveFormatRoundTrip) {
     EXPECT_EQ(std::memcmp(&wBack, &w, sizeof w), 0);
 }
 
-} // namespace
-
-namespace {
-
 TEST(TextFormatting, TimesAndCodes) {
     EXPECT_EQ(FormatTime(75.5), "1:15,500");
     EXPECT_EQ(FormatTime(0.0), "0,000");

@@ -84,12 +84,8 @@ int DrainUntilDone(CNotificationQueue& queue, std::vector<Notification>* message
 
 // An uncompressed test-pattern video at path.
 bool WriteSample(const std::string& path, int width, int height, int frames, bool audio = false) {
-    kmx::SampleAviOptions options;
-    options.width = width;
-    options.height = height;
-    options.frames = frames;
-    options.audio = audio;
-    return kmx::WriteSampleAvi(path, options);
+    return kmx::WriteSampleAvi(
+        path, {.width = width, .height = height, .frames = frames, .audio = audio});
 }
 
 // A job converting a test-pattern sample written into dir; its input path

@@ -120,6 +120,13 @@ TEST_P(LavfReaderInterop, FramesAndAudioMatchFfmpeg) {
     EXPECT_EQ(info.rcFrame.bottom, kHeight);
 
     ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    // 24 bits when such rows fill whole 4-byte words, else 32 without padding.
+    const BITMAPINFOHEADER* dib = nullptr;
+    reader.GetVideoFrame(0, 1, &dib);
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(dib->biBitCount, c.width % 4 == 0 ? 24 : 32);
+    EXPECT_EQ(dib->biSizeImage,
+              static_cast<std::uint32_t>(c.width * dib->biBitCount / 8 * kHeight));
     const std::vector<Bytes> forwards = ReadFrames(reader, Forwards(count));
     for (std::int32_t i = 0; i < count; ++i) {
         const auto from = video.begin() + static_cast<std::ptrdiff_t>(frameSize * i);
@@ -151,24 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
         // Rows of 24 bits at this width need padding: 32-bit frames.
         Case{"Width854", "wide.mp4", 854, "-c:v libx264 -g 10 -pix_fmt yuv420p -c:a aac"}),
     [](const testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
-
-TEST(LavfReader, WidthsWhoseRowsNeedPaddingGive32Bits) {
-    REQUIRE_TOOL("ffmpeg");
-    TempDir dir;
-    for (const int width : {160, 854}) {
-        const std::string path = dir.File("w" + std::to_string(width) + ".mkv");
-        ASSERT_TRUE(MakeFile(path, width, "-frames:v 2 -c:v mpeg4 -an"));
-        CAviReader reader;
-        ASSERT_TRUE(reader.Open(path.c_str()));
-        ASSERT_TRUE(reader.StartVideoRetrieve(0));
-        const BITMAPINFOHEADER* dib = nullptr;
-        reader.GetVideoFrame(0, 1, &dib);
-        ASSERT_NE(dib, nullptr);
-        EXPECT_EQ(dib->biWidth, width);
-        EXPECT_EQ(dib->biBitCount, width == 854 ? 32 : 24);
-        EXPECT_EQ(dib->biSizeImage, static_cast<std::uint32_t>(width * dib->biBitCount / 8 * 120));
-    }
-}
 
 TEST(LavfReader, TurnedPhoneVideoComesOutUpright) {
     REQUIRE_TOOL("ffmpeg");

@@ -4,7 +4,6 @@
 // from the key frame for every frame.
 #include "media/AviChunkIds.h"
 #include "media/AviParser.h"
-#include "media/AviReader.h"
 #include "media/ByteSource.h"
 #include "media/ReverseFrameCache.h"
 #include "media/VideoDecoder.h"
@@ -210,30 +209,6 @@ TEST(ReverseDecodeBudget, EnvironmentAndSetterDecideTheBudgetOfNewReaders) {
     EXPECT_EQ(kmx::DecodeCacheBudget(), 5 * kFrameBytes);
     kmx::ClearDecodeCacheBudget();
     unsetenv("KADRIMIX_DECODE_CACHE_MB");
-}
-
-// Through the reader, with the budget set for the process: backward frames
-// equal forward ones when the cache holds two frames at a time.
-TEST(ReverseDecodeBudget, ReaderReadsBackwardsWithTheProcessBudget) {
-    REQUIRE_TOOL("ffmpeg");
-    TempDir dir;
-    const std::string path =
-        MakeInput(dir, Case{"h264", "-c:v libx264 -g 25 -pix_fmt yuv420p", 60});
-    ASSERT_FALSE(path.empty());
-    CAviReader forward;
-    ASSERT_TRUE(forward.Open(path.c_str()) && forward.StartVideoRetrieve(0));
-    std::vector<Bytes> expected;
-    for (std::int32_t n = 0; n < 60; ++n) {
-        expected.push_back(FrameRows(forward, n));
-    }
-    kmx::SetDecodeCacheBudget(BudgetForFrames(2));
-    CAviReader backward;
-    const bool opened = backward.Open(path.c_str()) && backward.StartVideoRetrieve(0);
-    kmx::ClearDecodeCacheBudget();
-    ASSERT_TRUE(opened);
-    for (std::int32_t n = 59; n >= 0; --n) {
-        EXPECT_TRUE(FrameRows(backward, n) == expected[static_cast<std::size_t>(n)]) << n;
-    }
 }
 
 } // namespace

@@ -17,12 +17,11 @@ constexpr int kHeight = 240;
 
 // A sample file of the given depth with frames numbered from 1234560 on.
 std::string SampleFile(const TempDir& dir, int bits, int frames) {
-    kmx::SampleAviOptions o;
-    o.width = kWidth;
-    o.height = kHeight;
-    o.bitsPerPixel = bits;
-    o.frames = frames;
-    o.patternOffset = 1234560;
+    const kmx::SampleAviOptions o{.width = kWidth,
+                                  .height = kHeight,
+                                  .bitsPerPixel = bits,
+                                  .frames = frames,
+                                  .patternOffset = 1234560};
     std::string error;
     EXPECT_TRUE(kmx::WriteSampleAvi(dir.File("sample.avi"), o, &error)) << error;
     return dir.File("sample.avi");

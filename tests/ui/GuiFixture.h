@@ -50,12 +50,11 @@ protected:
     // Writes a test-pattern AVI to path.
     static void WriteSample(const std::string& path, int width, int height, int frames, int bits,
                             int patternOffset = 0) {
-        kmx::SampleAviOptions options;
-        options.width = width;
-        options.height = height;
-        options.frames = frames;
-        options.bitsPerPixel = bits;
-        options.patternOffset = patternOffset;
+        const kmx::SampleAviOptions options{.width = width,
+                                            .height = height,
+                                            .bitsPerPixel = bits,
+                                            .frames = frames,
+                                            .patternOffset = patternOffset};
         std::string error;
         EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
     }

@@ -2,6 +2,7 @@
 // the output at the chosen place, from the chosen base frame on.
 #include "media/AviReader.h"
 #include "tests/engine/JobRunner.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/ui/OverlayTestSupport.h"
 #include "ui/overlay/OverlayDlg.h"
 
@@ -10,28 +11,15 @@
 
 namespace {
 
-// The pixels of every frame of a 24-bit file: top-down rows, 3 bytes a pixel.
-std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& path, int width) {
-    std::vector<std::vector<std::uint8_t>> frames;
+// The pixels of every frame: top-down rows, 3 bytes a pixel.
+std::vector<avitest::Bytes> ReadFrames(const std::string& path, int width, int height) {
+    std::vector<avitest::Bytes> frames;
     CAviReader reader;
-    EXPECT_TRUE(reader.Open(path.c_str()));
-    EXPECT_TRUE(reader.StartVideoRetrieve(0));
-    const std::size_t row = std::size_t(width) * 3;
-    const std::size_t stride = (row + 3) / 4 * 4;
+    EXPECT_TRUE(reader.Open(path.c_str()) && reader.StartVideoRetrieve(0));
     for (int i = 0; i < reader.GetVideoLength(0); ++i) {
-        const BITMAPINFOHEADER* dib = nullptr;
-        reader.GetVideoFrame(0, i, &dib);
-        if (dib == nullptr || dib->biBitCount != 24 || dib->biWidth != width) {
-            ADD_FAILURE() << "frame " << i << " is not a 24-bit frame " << width << " wide";
-            break;
-        }
-        const auto* rows = reinterpret_cast<const std::uint8_t*>(dib) + dib->biSize;
-        std::vector<std::uint8_t> frame(row * std::size_t(dib->biHeight));
-        for (int y = 0; y < dib->biHeight; ++y) {
-            std::memcpy(frame.data() + row * std::size_t(y),
-                        rows + stride * std::size_t(dib->biHeight - 1 - y), row);
-        }
-        frames.push_back(std::move(frame));
+        frames.push_back(avitest::FrameRows(reader, i));
+        EXPECT_EQ(frames.back().size(), std::size_t(width * height * 3)) << "frame " << i;
+        frames.back().resize(std::size_t(width * height * 3));
     }
     return frames;
 }
@@ -67,9 +55,9 @@ TEST_F(OverlayEndToEndTest, TheOverlayAppearsWhereTheDialogPutIt) {
 
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0) << (outcome.messages.empty() ? "" : outcome.messages[0]);
-    const auto in = ReadFrames(base, 160);
-    const auto over = ReadFrames(overlay, 80);
-    const auto out = ReadFrames(job.outputPath, 160);
+    const auto in = ReadFrames(base, 160, 120);
+    const auto over = ReadFrames(overlay, 80, 60);
+    const auto out = ReadFrames(job.outputPath, 160, 120);
     ASSERT_EQ(out.size(), 6u);
     ASSERT_EQ(over.size(), 6u);
     for (std::size_t k = 0; k < out.size(); ++k) {
