@@ -65,6 +65,13 @@ kmx::SampleAviOptions Options(int w, int h, int bits, int frames, std::uint32_t 
             .audio = audio};
 }
 
+// Runs the job, which must fail with this one message.
+void ExpectFailure(const ConvertJob& job, const std::string& message) {
+    const JobOutcome outcome = RunJobOnWorker(job);
+    EXPECT_EQ(outcome.done, 1) << message;
+    EXPECT_EQ(outcome.messages, std::vector<std::string>{message});
+}
+
 // The numbers from first to last, counting up or down.
 std::vector<int> Counting(int first, int last) {
     std::vector<int> out{first};
@@ -212,38 +219,27 @@ TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     TempDir dir;
     const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
 
-    JobOutcome outcome = RunJobOnWorker(SimpleJob(dir.File("missing.avi"), dir.File("o1.avi")));
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Input AVI"});
-
-    outcome = RunJobOnWorker(SimpleJob(input, dir.File("no-such-folder/out.avi")));
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
+    ExpectFailure(SimpleJob(dir.File("missing.avi"), dir.File("o1.avi")),
+                  "FEHLER: Öffne Input AVI");
+    ExpectFailure(SimpleJob(input, dir.File("no-such-folder/out.avi")), "FEHLER: Öffne Output AVI");
 
     ConvertJob job = SimpleJob(input, dir.File("o2.avi"));
     job.compressorSettings.fccType = ICTYPE_VIDEO;
     job.compressorSettings.fccHandler = kmx::MakeFourcc('N', 'O', 'N', 'E');
-    outcome = RunJobOnWorker(job);
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"ERROR: Open Compressor"});
+    ExpectFailure(job, "ERROR: Open Compressor");
 
     // Rows of 322 x 3 bytes are padded to 968 bytes: refused at the first frame.
     const std::string padded = MakeSample(dir, "padded.avi", Options(322, 8, 24, 2));
-    outcome = RunJobOnWorker(SimpleJob(padded, dir.File("o3.avi")));
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"ERROR: Inconsistant Frame Bitmap Data"});
+    ExpectFailure(SimpleJob(padded, dir.File("o3.avi")), "ERROR: Inconsistant Frame Bitmap Data");
 
     job = SimpleJob(input, dir.File("o4.avi"));
     job.overlays[3].path = dir.File("no-overlay.avi");
     job.overlays[3].width = job.overlays[3].height = 10;
-    outcome = RunJobOnWorker(job);
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Overlay AVI (" +
-                                                         dir.File("no-overlay.avi") + ")"});
+    ExpectFailure(job, "FEHLER: Öffne Overlay AVI (" + dir.File("no-overlay.avi") + ")");
 
     // A message longer than 255 bytes is cut safely.
     job.overlays[3].path = dir.File(std::string(300, 'x') + ".avi");
-    outcome = RunJobOnWorker(job);
+    const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.messages.size(), 1u);
     EXPECT_EQ(outcome.messages[0].size(), 255u);
     EXPECT_EQ(outcome.messages[0].rfind("FEHLER: Öffne Overlay AVI (", 0), 0u);
@@ -258,14 +254,12 @@ TEST(ConvertPipeline, OutputNamingAnInputIsRefusedBeforeAnythingIsDeleted) {
     std::filesystem::create_hard_link(overlay, dir.File("hard.avi"));
 
     for (const std::string& output : {input, dir.File("link.avi"), dir.File("./in.avi")}) {
-        const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, output));
-        EXPECT_EQ(outcome.done, 1) << output;
-        EXPECT_EQ(outcome.messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
+        ExpectFailure(SimpleJob(input, output), "FEHLER: Öffne Output AVI");
     }
     ConvertJob job = SimpleJob(input, dir.File("hard.avi"));
     job.overlays[0].path = overlay;
     job.overlays[0].width = job.overlays[0].height = 10;
-    EXPECT_EQ(RunJobOnWorker(job).messages, std::vector<std::string>{"FEHLER: Öffne Output AVI"});
+    ExpectFailure(job, "FEHLER: Öffne Output AVI");
 
     EXPECT_EQ(std::filesystem::file_size(input), inputSize);
     EXPECT_EQ(PatternNumbers(input), Counting(0, 1));
@@ -341,10 +335,7 @@ TEST(ConvertPipeline, EightBitOverlayIsRefused) {
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     job.overlays[5].path = pal8;
     job.overlays[5].width = job.overlays[5].height = 10;
-    const JobOutcome outcome = RunJobOnWorker(job);
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages,
-              std::vector<std::string>{"ERROR: Overlay Frame Format (color deep=8) not supported"});
+    ExpectFailure(job, "ERROR: Overlay Frame Format (color deep=8) not supported");
 }
 
 TEST(ConvertPipeline, CompressedOutputIsReadable) {
@@ -391,9 +382,7 @@ TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {
 TEST(ConvertPipeline, EmptyInputIsReportedAtTheFirstFrame) {
     TempDir dir;
     const std::string input = MakeSample(dir, "empty.avi", Options(32, 16, 24, 0));
-    const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, dir.File("out.avi")));
-    EXPECT_EQ(outcome.done, 1);
-    EXPECT_EQ(outcome.messages, std::vector<std::string>{"ERROR: Getting First Video Frame"});
+    ExpectFailure(SimpleJob(input, dir.File("out.avi")), "ERROR: Getting First Video Frame");
 }
 
 } // namespace

@@ -18,6 +18,25 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A one-shot signal between two threads.
+class Signal {
+public:
+    void Raise() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        raised_ = true;
+        changed_.notify_all();
+    }
+    void Wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return raised_; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool raised_ = false;
+};
+
 // Queues notifications like the console front end, but holds the worker
 // inside Post when it reports a chosen progress value, until released.
 class HoldingTarget final : public INotificationTarget {
@@ -27,33 +46,20 @@ public:
     bool Post(std::uint32_t message, WPARAM wParam, LPARAM lParam,
               std::shared_ptr<void> keepAlive) override {
         if (message == WM_CONVERT_PROGRESS && static_cast<int>(wParam) == holdAt_) {
-            std::unique_lock<std::mutex> lock(mutex_);
-            held_ = true;
-            changed_.notify_all();
-            changed_.wait(lock, [this] { return released_; });
+            held_.Raise();
+            released_.Wait();
         }
         return queue.Post(message, wParam, lParam, std::move(keepAlive));
     }
-
-    void WaitUntilHeld() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return held_; });
-    }
-
-    void Release() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        released_ = true;
-        changed_.notify_all();
-    }
+    void WaitUntilHeld() { held_.Wait(); }
+    void Release() { released_.Raise(); }
 
     CNotificationQueue queue;
 
 private:
     const int holdAt_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool held_ = false;
-    bool released_ = false;
+    Signal held_;
+    Signal released_;
 };
 
 // Takes the status texts and answers messages with OK, or keeps them
@@ -105,25 +111,6 @@ bool StartJob(CWorkerThread& worker, INotificationTarget& target, const ConvertJ
 }
 
 const CWorkerThread::Timing kFast{10ms, 20};
-
-// A one-shot signal between two threads.
-class Signal {
-public:
-    void Raise() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        raised_ = true;
-        changed_.notify_all();
-    }
-    void Wait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return raised_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool raised_ = false;
-};
 
 // A worker whose abort and quit requests raise `raised`.
 CWorkerThread::Hooks SignalRequests(Signal& raised) {

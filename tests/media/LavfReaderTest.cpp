@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <numeric>
 #include <random>
 #include <sstream>
 
@@ -81,10 +82,14 @@ std::vector<Bytes> ReadFrames(CAviReader& reader, const std::vector<std::int32_t
 
 std::vector<std::int32_t> Forwards(std::int32_t count) {
     std::vector<std::int32_t> order(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) {
-        order[static_cast<std::size_t>(i)] = i;
-    }
+    std::iota(order.begin(), order.end(), 0);
     return order;
+}
+
+// Frame i of raw frames of `size` bytes each.
+Bytes Slice(const Bytes& frames, std::size_t size, std::size_t i) {
+    return {frames.begin() + static_cast<std::ptrdiff_t>(size * i),
+            frames.begin() + static_cast<std::ptrdiff_t>(size * (i + 1))};
 }
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -128,12 +133,8 @@ TEST_P(LavfReaderInterop, FramesAndAudioMatchFfmpeg) {
     EXPECT_EQ(dib->biSizeImage,
               static_cast<std::uint32_t>(c.width * dib->biBitCount / 8 * kHeight));
     const std::vector<Bytes> forwards = ReadFrames(reader, Forwards(count));
-    for (std::int32_t i = 0; i < count; ++i) {
-        const auto from = video.begin() + static_cast<std::ptrdiff_t>(frameSize * i);
-        ASSERT_TRUE(std::equal(from, from + static_cast<std::ptrdiff_t>(frameSize),
-                               forwards[static_cast<std::size_t>(i)].begin(),
-                               forwards[static_cast<std::size_t>(i)].end()))
-            << "frame " << i;
+    for (std::size_t i = 0; i < forwards.size(); ++i) {
+        ASSERT_TRUE(forwards[i] == Slice(video, frameSize, i)) << "frame " << i;
     }
     std::vector<std::int32_t> shuffled = Forwards(count);
     std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
@@ -190,10 +191,8 @@ TEST(LavfReader, TurnedPhoneVideoComesOutUpright) {
         ASSERT_TRUE(reader.StartVideoRetrieve(0));
         const std::vector<Bytes> frames = ReadFrames(reader, Forwards(5));
         for (std::size_t i = 0; i < frames.size(); ++i) {
-            const Bytes expected(upright.begin() + static_cast<std::ptrdiff_t>(frameSize * i),
-                                 upright.begin() +
-                                     static_cast<std::ptrdiff_t>(frameSize * (i + 1)));
-            EXPECT_GT(Psnr(frames[i], expected), 45.0) << rotate << " degrees, frame " << i;
+            EXPECT_GT(Psnr(frames[i], Slice(upright, frameSize, i)), 45.0)
+                << rotate << " degrees, frame " << i;
         }
     }
 }
@@ -312,10 +311,7 @@ TEST(LavfReader, ColourFieldsOutsideTheirRangeAreTakenAsUnknown) {
     const std::vector<Bytes> frames = ReadFrames(reader, Forwards(10));
     ASSERT_EQ(video.size(), std::size_t{160} * 3 * kHeight * 10);
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        const Bytes expected(video.begin() + static_cast<std::ptrdiff_t>(frames[i].size() * i),
-                             video.begin() +
-                                 static_cast<std::ptrdiff_t>(frames[i].size() * (i + 1)));
-        EXPECT_TRUE(frames[i] == expected) << "frame " << i;
+        EXPECT_TRUE(frames[i] == Slice(video, std::size_t{160} * 3 * kHeight, i)) << "frame " << i;
     }
 }
 
