@@ -11,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
-#include <sstream>
 
 namespace {
 
@@ -30,17 +28,10 @@ std::ostream& operator<<(std::ostream& out, const AudioCase& c) {
 // Two seconds of tiny video at 25 frames per second and a sound whose two
 // channels differ, so that swapped channels or misplaced samples show.
 bool MakeInput(const AudioCase& c, const std::string& path) {
-    std::vector<std::string> args = {
-        "ffmpeg", "-nostdin",
-        "-v",     "error",
-        "-f",     "lavfi",
-        "-i",     "testsrc2=size=64x48:rate=25",
-        "-f",     "lavfi",
-        "-i",     "aevalsrc=0.5*sin(440*2*PI*t)*t|0.3*sin(697*2*PI*t):s=44100:c=stereo",
-        "-t",     "2",
-        "-c:v",   "mjpeg"};
-    std::istringstream words(c.audioArgs);
-    args.insert(args.end(), std::istream_iterator<std::string>(words), {});
+    std::vector<std::string> args = Words(
+        "ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=64x48:rate=25 -f lavfi -i "
+        "aevalsrc=0.5*sin(440*2*PI*t)*t|0.3*sin(697*2*PI*t):s=44100:c=stereo -t 2 -c:v mjpeg " +
+        std::string(c.audioArgs));
     args.push_back(path);
     return RunTool(args) == 0;
 }

@@ -10,8 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
-#include <sstream>
 
 using namespace avitest;
 
@@ -35,12 +33,9 @@ class AviReaderInterop : public testing::TestWithParam<Case> {};
 
 // ffmpeg's arguments for one second of the case's video and 44.1 kHz PCM.
 std::vector<std::string> FfmpegArgs(const Case& c, const std::string& output) {
-    std::vector<std::string> args = {
-        "-f", "lavfi", "-i", "testsrc=size=" + std::to_string(c.width) + "x120:rate=25",
-        "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100",
-        "-t", "1"};
-    std::istringstream words(c.videoArgs);
-    args.insert(args.end(), std::istream_iterator<std::string>(words), {});
+    std::vector<std::string> args =
+        Words("-f lavfi -i testsrc=size=" + std::to_string(c.width) +
+              "x120:rate=25 -f lavfi -i sine=frequency=440:sample_rate=44100 -t 1 " + c.videoArgs);
     args.insert(args.end(), {"-c:a", "pcm_s16le", output});
     return args;
 }

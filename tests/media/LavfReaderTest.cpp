@@ -12,10 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <iterator>
 #include <numeric>
 #include <random>
-#include <sstream>
 
 using namespace avitest;
 
@@ -30,20 +28,12 @@ struct Case {
     const char* args; // ffmpeg's output options, separated by spaces
 };
 
-std::vector<std::string> Words(const std::string& text) {
-    std::istringstream words(text);
-    return {std::istream_iterator<std::string>(words), {}};
-}
-
 // One second of testsrc2 at 25 frames/s and a 440 Hz tone, then the options.
 bool MakeFile(const std::string& path, int width, const std::string& args, double seconds = 1) {
-    std::vector<std::string> all = {"-f", "lavfi",
-                                    "-i", "testsrc2=size=" + std::to_string(width) + "x120:rate=25",
-                                    "-f", "lavfi",
-                                    "-i", "sine=frequency=440:sample_rate=48000",
-                                    "-t", std::to_string(seconds)};
-    const std::vector<std::string> more = Words(args);
-    all.insert(all.end(), more.begin(), more.end());
+    std::vector<std::string> all = Words("-f lavfi -i testsrc2=size=" + std::to_string(width) +
+                                         "x120:rate=25 -f lavfi -i sine=frequency=440:sample_rate="
+                                         "48000 -t " +
+                                         std::to_string(seconds) + " " + args);
     all.push_back(path);
     std::string errors;
     const bool ok = Ffmpeg(all, &errors);

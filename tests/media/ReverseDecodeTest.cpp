@@ -13,9 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <iterator>
 #include <memory>
-#include <sstream>
 
 using namespace avitest;
 
@@ -96,9 +94,8 @@ void Spoil(Bytes& bytes, Damage damage) {
 // Makes the case's file in dir; empty on failure.
 std::string MakeInput(const TempDir& dir, const Case& c) {
     const std::string made = dir.File("made.avi");
-    std::vector<std::string> args = {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25"};
-    std::istringstream words(c.videoArgs);
-    args.insert(args.end(), std::istream_iterator<std::string>(words), {});
+    std::vector<std::string> args =
+        Words("-f lavfi -i testsrc2=size=160x120:rate=25 " + std::string(c.videoArgs));
     args.insert(args.end(), {"-frames:v", std::to_string(c.frames), made});
     std::string errors;
     if (!Ffmpeg(args, &errors)) {

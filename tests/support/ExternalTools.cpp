@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iterator>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -30,6 +31,11 @@ bool HaveTool(const std::string& name) {
         start = end + 1;
     }
     return false;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream words(text);
+    return {std::istream_iterator<std::string>(words), {}};
 }
 
 int RunTool(const std::vector<std::string>& argv, std::string* output, std::string* errors) {

@@ -9,6 +9,9 @@
 // True when the program can be found on PATH.
 bool HaveTool(const std::string& name);
 
+// The words of a text, as separated by white space.
+std::vector<std::string> Words(const std::string& text);
+
 // Runs a program with arguments (no shell), collects its standard output, and
 // returns its exit status (-1 when it could not be started). Standard error is
 // collected into *errors when given, else discarded.
