@@ -14,8 +14,6 @@ constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagALaw = 6;
 constexpr std::uint16_t kTagMuLaw = 7;
-constexpr std::uint16_t kTagExtensible = 0xFFFE;
-constexpr std::size_t kExtensibleSize = 40;
 // A chunk larger than this is no audio packet a decoder could take.
 constexpr std::uint32_t kMaxPacket = std::uint32_t{64} << 20;
 
@@ -30,9 +28,8 @@ bool IsPcmWaveFormat(const std::vector<std::uint8_t>& format) {
         return false;
     }
     std::uint16_t tag = LoadU16(format.data());
-    if (tag == kTagExtensible && format.size() >= kExtensibleSize) {
-        // The sub-format GUID begins with the format tag it stands for.
-        tag = LoadU16(format.data() + 24);
+    if (tag == kWaveFormatExtensible && format.size() >= kWaveFormatExtensibleSize) {
+        tag = LoadU16(format.data() + kWaveSubFormatOffset);
     }
     if (!IsPlainTag(tag)) {
         return false;

@@ -75,6 +75,11 @@ namespace kmx {
 inline constexpr std::size_t kRectSize = 16;
 inline constexpr std::size_t kBitmapInfoHeaderSize = 40;
 inline constexpr std::size_t kWaveFormatExSize = 18;
+// WAVEFORMATEXTENSIBLE: the format tag that names it, its size, and where its
+// sub-format GUID lies, whose first two bytes are the format tag it stands for.
+inline constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+inline constexpr std::size_t kWaveFormatExtensibleSize = 40;
+inline constexpr std::size_t kWaveSubFormatOffset = 24;
 inline constexpr std::size_t kAviStreamInfoSize = 140;
 
 // Store* writes exactly the record's size in bytes; Load* reads exactly that many.

@@ -1,5 +1,7 @@
 #include "media/ByteSource.h"
 
+#include "media/FileIo.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -52,19 +54,7 @@ bool CFileSource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {
     if (fd_ < 0 || pos > size_ || size > size_ - pos) {
         return false;
     }
-    auto* bytes = static_cast<std::uint8_t*>(out);
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pread(fd_, bytes + done, size - done, static_cast<off_t>(pos + done));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+    return ReadAllAt(fd_, static_cast<std::uint8_t*>(out), size, pos);
 }
 
 bool CMemorySource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {

@@ -6,10 +6,18 @@
 #include <unistd.h>
 
 namespace kmx {
+namespace {
+
+constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+
+bool Fits(std::size_t size, std::uint64_t pos) {
+    return pos <= kMaxOffset && size <= kMaxOffset - pos;
+}
+
+} // namespace
 
 bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t pos) {
-    constexpr auto kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-    if (pos > kMaxOffset || size > kMaxOffset - pos) {
+    if (!Fits(size, pos)) {
         return false;
     }
     while (size > 0) {
@@ -21,6 +29,25 @@ bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_
             return false;
         }
         data += n;
+        size -= static_cast<std::size_t>(n);
+        pos += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool ReadAllAt(int fd, std::uint8_t* out, std::size_t size, std::uint64_t pos) {
+    if (!Fits(size, pos)) {
+        return false;
+    }
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, out, size, static_cast<off_t>(pos));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        out += n;
         size -= static_cast<std::size_t>(n);
         pos += static_cast<std::uint64_t>(n);
     }

@@ -1,5 +1,6 @@
-// Whole writes to a file descriptor: a short write or an interrupted call is
-// continued until everything is written or the system reports an error.
+// Whole reads and writes at a position of a file descriptor: a short transfer
+// or an interrupted call is continued until everything is done, the file
+// ends or the system reports an error.
 #pragma once
 
 #include <cstddef>
@@ -9,5 +10,7 @@ namespace kmx {
 
 // Writes all of size bytes at pos (pwrite); false on any error.
 bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_t pos);
+// Reads all of size bytes at pos (pread); false on any error or at the end.
+bool ReadAllAt(int fd, std::uint8_t* out, std::size_t size, std::uint64_t pos);
 
 } // namespace kmx

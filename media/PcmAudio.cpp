@@ -1,5 +1,6 @@
 #include "media/PcmAudio.h"
 
+#include "media/AviRecords.h"
 #include "media/ByteOrder.h"
 #include "media/FileIo.h"
 
@@ -21,9 +22,6 @@ extern "C" {
 namespace kmx {
 namespace {
 
-constexpr std::size_t kWaveFormatSize = 18;
-constexpr std::size_t kExtensibleSize = 40;
-constexpr std::uint16_t kTagExtensible = 0xFFFE;
 constexpr int kMaxChannels = 8;
 constexpr int kMaxRate = 768000;
 // Decoded samples are written to the file in blocks of about this size.
@@ -131,21 +129,24 @@ bool CPcmAudio::Open(const AVCodecParameters& parameters) {
 
 bool CPcmAudio::OpenWaveFormat(const std::uint8_t* format, std::size_t size) {
     Close();
-    if (format == nullptr || size < kWaveFormatSize - 2) {
+    if (format == nullptr || size < kWaveFormatExSize - 2) {
         return false;
     }
     std::uint16_t tag = LoadU16(format);
     const std::uint16_t channels = LoadU16(format + 2);
     const std::uint16_t bits = LoadU16(format + 14);
-    const std::size_t declared = size >= kWaveFormatSize ? LoadU16(format + 16) : 0;
-    const std::size_t extraSize = std::min(declared, size - std::min(size, kWaveFormatSize));
-    const std::uint8_t* extra = format + kWaveFormatSize;
+    const std::size_t declared = size >= kWaveFormatExSize ? LoadU16(format + 16) : 0;
+    const std::size_t extraSize = std::min(declared, size - std::min(size, kWaveFormatExSize));
+    const std::uint8_t* extra = format + kWaveFormatExSize;
     std::size_t codecDataSize = extraSize;
-    if (tag == kTagExtensible && size >= kExtensibleSize && extraSize >= 22) {
-        // The sub-format GUID begins with the format tag it stands for.
-        tag = LoadU16(format + 24);
-        extra += 22;
-        codecDataSize -= 22;
+    // The extensible part (valid bits, channel mask, sub-format) comes before
+    // any codec data.
+    constexpr std::size_t kExtensiblePart = kWaveFormatExtensibleSize - kWaveFormatExSize;
+    if (tag == kWaveFormatExtensible && size >= kWaveFormatExtensibleSize &&
+        extraSize >= kExtensiblePart) {
+        tag = LoadU16(format + kWaveSubFormatOffset);
+        extra += kExtensiblePart;
+        codecDataSize -= kExtensiblePart;
     }
     if (channels == 0 || channels > kMaxChannels || codecDataSize > kMaxExtraData) {
         return false;
@@ -424,25 +425,12 @@ bool CPcmAudio::Read(std::int64_t first, std::int64_t count, std::uint8_t* out) 
     if (!finished_ || first < 0 || count < 0 || first > length_ || count > length_ - first) {
         return false;
     }
-    std::size_t size = static_cast<std::size_t>(count * BlockAlign());
-    off_t pos = static_cast<off_t>(first * BlockAlign());
-    while (size > 0) {
-        const ssize_t n = ::pread(fd_, out, size, pos);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        out += n;
-        size -= static_cast<std::size_t>(n);
-        pos += n;
-    }
-    return true;
+    return ReadAllAt(fd_, out, static_cast<std::size_t>(count * BlockAlign()),
+                     static_cast<std::uint64_t>(first * BlockAlign()));
 }
 
 std::vector<std::uint8_t> CPcmAudio::WaveFormat() const {
-    std::vector<std::uint8_t> format(kWaveFormatSize, 0);
+    std::vector<std::uint8_t> format(kWaveFormatExSize, 0);
     StoreU16(format.data(), 1);
     StoreU16(format.data() + 2, static_cast<std::uint16_t>(channels_));
     StoreU32(format.data() + 4, static_cast<std::uint32_t>(rate_));
