@@ -14,14 +14,12 @@ namespace kmx {
 
 namespace {
 
-constexpr int kQScaleDefault = 8500; // quantiser 6
-
 constexpr std::array kEntries = {
     CompressorEntry{FOURCC_DIB, "Uncompressed", "Full frames (uncompressed)", nullptr, nullptr,
                     true, QualityControl::None, KeyControl::IntraOnly, false, 1, 1, -1},
     CompressorEntry{MakeFourcc('M', 'J', 'P', 'G'), "MJPEG", "Motion JPEG (libavcodec mjpeg)",
                     "mjpeg", "yuvj420p", false, QualityControl::QScale, KeyControl::IntraOnly, true,
-                    1, 1, kQScaleDefault},
+                    1, 1, kDefaultQuality},
     CompressorEntry{MakeFourcc('H', 'F', 'Y', 'U'), "Huffyuv",
                     "Huffyuv lossless RGB (libavcodec huffyuv)", "huffyuv", "rgb24", true,
                     QualityControl::None, KeyControl::IntraOnly, false, 1, 1, -1},
@@ -39,18 +37,20 @@ constexpr std::array kEntries = {
                     QualityControl::None, KeyControl::IntraOnly, false, 1, 1, -1},
     CompressorEntry{MakeFourcc('X', 'V', 'I', 'D'), "MPEG-4 (Xvid)",
                     "MPEG-4 part 2, Xvid compatible (libavcodec mpeg4)", "mpeg4", "yuv420p", false,
-                    QualityControl::QScale, KeyControl::GopSize, true, 1, 1, kQScaleDefault},
+                    QualityControl::QScale, KeyControl::GopSize, true, 1, 1, kDefaultQuality},
     CompressorEntry{MakeFourcc('F', 'M', 'P', '4'), "MPEG-4 (FFmpeg)",
                     "MPEG-4 part 2, FFmpeg tag (libavcodec mpeg4)", "mpeg4", "yuv420p", false,
-                    QualityControl::QScale, KeyControl::GopSize, true, 1, 1, kQScaleDefault},
+                    QualityControl::QScale, KeyControl::GopSize, true, 1, 1, kDefaultQuality},
     CompressorEntry{MakeFourcc('D', 'I', 'V', '3'), "MS-MPEG4 v3",
                     "MS MPEG-4 v3, DivX 3 compatible (libavcodec msmpeg4)", "msmpeg4", "yuv420p",
-                    false, QualityControl::QScale, KeyControl::GopSize, true, 1, 1, kQScaleDefault},
+                    false, QualityControl::QScale, KeyControl::GopSize, true, 1, 1,
+                    kDefaultQuality},
     CompressorEntry{MakeFourcc('H', '2', '6', '4'), "H.264", "H.264 / AVC (libx264)", "libx264",
-                    "yuv420p", false, QualityControl::Crf, KeyControl::GopSize, true, 2, 2, -1},
+                    "yuv420p", false, QualityControl::Crf, KeyControl::GopSize, true, 2, 2,
+                    kDefaultQuality},
     CompressorEntry{MakeFourcc('c', 'v', 'i', 'd'), "Cinepak", "Cinepak (libavcodec cinepak)",
                     "cinepak", "rgb24", false, QualityControl::CinepakLambda,
-                    KeyControl::GopAndKeyInt, false, 4, 4, -1},
+                    KeyControl::GopAndKeyInt, false, 4, 4, kDefaultQuality},
     CompressorEntry{MakeFourcc('M', 'S', 'V', 'C'), "Video 1",
                     "Microsoft Video 1 (libavcodec msvideo1)", "msvideo1", "rgb555le", false,
                     QualityControl::None, KeyControl::KeyIntMinLess, false, 4, 4, -1},

@@ -38,8 +38,12 @@ struct CompressorEntry {
     bool dataRate;      // honours lDataRate with the encoder's rate control
     int widthMultiple;  // frame width must be a multiple of this
     int heightMultiple; // frame height must be a multiple of this
-    int defaultQuality; // lQ used for ICQUALITY_DEFAULT; -1: the encoder's own default
+    int defaultQuality; // lQ used for ICQUALITY_DEFAULT; -1: the encoder has no quality
 };
+
+// The quality of a lossy encoder when the settings ask for the default: a
+// good picture, not the best.
+inline constexpr int kDefaultQuality = 7500;
 
 // All entries, "DIB " (uncompressed) first.
 std::span<const CompressorEntry> CompressorTable();

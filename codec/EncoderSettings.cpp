@@ -20,13 +20,9 @@ int ClampQuality(int quality) {
     return std::clamp(quality, ICQUALITY_LOW, ICQUALITY_HIGH);
 }
 
-// Linear map of quality 0..10000 onto low..high, rounded.
-int MapQuality(int quality, int low, int high) {
-    const std::int64_t q = ClampQuality(quality);
-    const std::int64_t span = static_cast<std::int64_t>(high) - low;
-    const std::int64_t scaled = span * q;
-    const std::int64_t rounded = scaled >= 0 ? (scaled + 5000) / 10000 : (scaled - 5000) / 10000;
-    return static_cast<int>(low + rounded);
+// Quality 0..10000 as a fraction 0..1.
+double QualityFraction(int quality) {
+    return ClampQuality(quality) / 10000.0;
 }
 
 void ApplyKeyRate(AVCodecContext* context, const CompressorEntry& entry, int keyRate) {
@@ -59,8 +55,9 @@ bool ApplyX264Options(AVCodecContext* context, const CompressorEntry& entry,
                    "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=0:log=1", 0) < 0) {
         return false;
     }
-    if (settings.dataRate == 0 && settings.quality >= 0 && entry.quality == QualityControl::Crf) {
-        if (av_opt_set_double(context->priv_data, "crf", CrfForQuality(settings.quality), 0) < 0) {
+    if (settings.dataRate == 0 && entry.quality == QualityControl::Crf) {
+        if (av_opt_set_double(context->priv_data, "crf", CrfForQuality(EffectiveQuality(settings)),
+                              0) < 0) {
             return false;
         }
     }
@@ -82,12 +79,20 @@ EncoderSettings SettingsFromCompVars(const COMPVARS& settings, std::uint32_t rat
     return out;
 }
 
-int QScaleForQuality(int quality) {
-    return MapQuality(quality, 31, 2);
+int EffectiveQuality(const EncoderSettings& settings) {
+    return settings.quality >= 0 ? ClampQuality(settings.quality) : kDefaultQuality;
 }
 
-int CrfForQuality(int quality) {
-    return MapQuality(quality, 51, 10);
+// Frame sizes follow the quantiser roughly in proportion, so the quantiser
+// is spread exponentially: every step of the quality changes the size by
+// about the same factor. The rate factor is logarithmic in the quantiser
+// already and is spread evenly.
+int QScaleForQuality(int quality) {
+    return static_cast<int>(std::lround(31.0 * std::pow(2.0 / 31.0, QualityFraction(quality))));
+}
+
+double CrfForQuality(int quality) {
+    return 51.0 - 50.0 * QualityFraction(quality);
 }
 
 int CinepakLambdaForQuality(int quality) {
@@ -103,12 +108,12 @@ namespace {
 void ApplyRateControl(AVCodecContext* context, const CompressorEntry& entry,
                       const EncoderSettings& settings, int* frameQuality) {
     *frameQuality = 0;
-    const int quality = settings.quality >= 0 ? settings.quality : entry.defaultQuality;
+    const int quality = EffectiveQuality(settings);
     if (settings.dataRate > 0 && entry.dataRate) {
         const std::int64_t bits = settings.dataRate * kBitsPerKilobyte;
         context->bit_rate = bits;
         context->rc_max_rate = 0;
-    } else if (quality >= 0) {
+    } else {
         switch (entry.quality) {
         case QualityControl::QScale:
             context->flags |= AV_CODEC_FLAG_QSCALE;

@@ -26,9 +26,14 @@ struct EncoderSettings {
 EncoderSettings SettingsFromCompVars(const COMPVARS& settings, std::uint32_t rate,
                                      std::uint32_t scale);
 
-// Quality 0..10000 mapped onto the encoders' scales (higher quality, larger frames).
-int QScaleForQuality(int quality);        // 31 .. 2
-int CrfForQuality(int quality);           // 51 .. 10
+// The quality a run uses: the settings' own, or kDefaultQuality for a
+// negative one.
+int EffectiveQuality(const EncoderSettings& settings);
+
+// Quality 0..10000 mapped onto the encoders' scales (higher quality, larger
+// frames, by about the same factor per step).
+int QScaleForQuality(int quality);        // 31 .. 2 (16, 8, 4 at 2500, 5000, 7500)
+double CrfForQuality(int quality);        // 51 .. 1
 int CinepakLambdaForQuality(int quality); // 16384 .. 64 (256 is the encoder's default)
 
 // Prepares a context that is allocated for entry's encoder but not opened:

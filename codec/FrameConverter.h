@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include <cstdint>
+#include <vector>
 
 namespace kmx {
 
@@ -24,13 +25,15 @@ public:
 
     // Converts one frame of layout.frameBytes bytes into out, which must have
     // the layout's size and the target format. False when not initialised.
-    bool Convert(const std::uint8_t* rows, AVFrame* out) const;
+    bool Convert(const std::uint8_t* rows, AVFrame* out);
 
     void Reset();
 
 private:
     SwsContextPtr sws_;
     FrameLayout layout_;
+    std::vector<std::uint8_t> padded_; // top-down rows one pixel wider (odd widths)
+    std::int64_t paddedRowBytes_ = 0;
 };
 
 // The libswscale format of packed DIB pixels of the given depth (blue in the

@@ -1,9 +1,11 @@
 #include "media/ReverseFrameCache.h"
 
+#include "media/EnvironmentNumber.h"
+#include "media/WorkThreads.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstdlib>
 
 namespace kmx {
 namespace {
@@ -17,19 +19,9 @@ std::atomic<std::uint64_t> g_budget{kUnset};
 // Whole MiB from the environment; false when the variable is missing or not
 // a plain number within the limit.
 bool BudgetFromEnvironment(std::uint64_t* bytes) {
-    const char* text = std::getenv("KADRIMIX_DECODE_CACHE_MB");
-    if (text == nullptr || *text == '\0') {
-        return false;
-    }
     std::uint64_t megabytes = 0;
-    for (const char* c = text; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9') {
-            return false;
-        }
-        megabytes = megabytes * 10 + static_cast<std::uint64_t>(*c - '0');
-        if (megabytes > kMaxBudgetMegabytes) {
-            return false;
-        }
+    if (!NumberFromEnvironment("KADRIMIX_DECODE_CACHE_MB", kMaxBudgetMegabytes, &megabytes)) {
+        return false;
     }
     *bytes = megabytes << 20;
     return true;
@@ -55,12 +47,13 @@ std::uint64_t DecodeCacheBudget() {
 }
 
 std::uint64_t DecoderPictureBytes(std::int32_t width, std::int32_t height) {
-    constexpr std::uint64_t kReferencePictures = 16;
+    // Each decoding thread holds a picture of its own besides the references.
+    const std::uint64_t pictures = 16 + static_cast<std::uint64_t>(WorkThreads());
     const std::uint64_t pixels = std::uint64_t{static_cast<std::uint32_t>(std::max(width, 0))} *
                                  std::uint64_t{static_cast<std::uint32_t>(std::max(height, 0))};
     const std::uint64_t picture = pixels * 3 / 2;
     const std::uint64_t handedOut = kBitmapInfoHeaderSize + pixels * 4;
-    return kReferencePictures * picture + handedOut;
+    return pictures * picture + handedOut;
 }
 
 void CReverseFrameCache::Configure(const DibGeometry& geometry, std::uint64_t budgetBytes) {

@@ -1,6 +1,7 @@
 #include "media/VideoDecoderCodec.h"
 
 #include "media/ByteOrder.h"
+#include "media/WorkThreads.h"
 
 #include <algorithm>
 #include <cstring>
@@ -96,7 +97,10 @@ bool SetUpContext(AVCodecContext* context, const std::vector<std::uint8_t>& form
     context->height = static_cast<int>(
         std::min<std::int64_t>(height < 0 ? -height : height, std::int64_t{INT32_MAX}));
     context->bits_per_coded_sample = LoadU16(format.data() + 14);
-    context->thread_count = 1;
+    // Frame threads where the codec has them, else slice threads; either
+    // gives the same pictures as one thread.
+    context->thread_count = WorkThreads();
+    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     context->max_pixels = static_cast<std::int64_t>(kMaxDibPixelBytes / 4);
     const std::size_t extra = format.size() - kBitmapInfoHeaderSize;
     if (extra > 0) {

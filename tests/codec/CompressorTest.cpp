@@ -91,7 +91,8 @@ TEST_P(Compressor, FramesComeBackThroughAnAviFile) {
         for (int i = 0; i < kFrames; ++i) {
             const auto row = static_cast<std::size_t>(w * bits / 8);
             expected.push_back(codectest::ToBgr(frames[i].data(), w, h, bits, row));
-            ExpectMatches(entry, expected[i], read[i], bits, "frame " + std::to_string(i));
+            ExpectMatches(entry, expected[i], read[i], bits,
+                          std::to_string(bits) + " bits, frame " + std::to_string(i));
         }
         if (bits != 24) {
             continue;
