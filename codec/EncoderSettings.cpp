@@ -1,5 +1,7 @@
 #include "codec/EncoderSettings.h"
 
+#include "media/WorkThreads.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -48,11 +50,12 @@ void ApplyKeyRate(AVCodecContext* context, const CompressorEntry& entry, int key
 
 bool ApplyX264Options(AVCodecContext* context, const CompressorEntry& entry,
                       const EncoderSettings& settings) {
-    // One sample out per frame in: no B-frames, no lookahead, no frame threads.
+    // One sample out per frame in: no B-frames, no lookahead, and threads
+    // that share the slices of one frame rather than work on several frames.
     // x264's own messages are limited to warnings and errors.
     if (av_opt_set(context->priv_data, "tune", "zerolatency", 0) < 0 ||
         av_opt_set(context->priv_data, "x264-params",
-                   "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=0:log=1", 0) < 0) {
+                   "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=1:log=1", 0) < 0) {
         return false;
     }
     if (settings.dataRate == 0 && entry.quality == QualityControl::Crf) {
@@ -153,8 +156,9 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
     context->sample_aspect_ratio = AVRational{1, 1};
     context->codec_tag = entry.fourcc;
     // Every frame must come out as soon as it goes in: the AVI gets exactly
-    // one sample per frame. Frame threads and B-frames would hold frames back.
-    context->thread_count = 1;
+    // one sample per frame. Frame threads and B-frames would hold frames
+    // back; the encoders that can cut a frame into slices share them out.
+    context->thread_count = WorkThreads();
     context->thread_type = FF_THREAD_SLICE;
     context->max_b_frames = 0;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
