@@ -48,7 +48,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     CommandLine line;
     if (parser.isSet(help)) {
         line.action = CommandLine::Action::PrintHelp;
-        line.text = parser.helpText();
+        // Qt names the program by the path it was started with.
+        const QString text = parser.helpText();
+        const qsizetype options = text.indexOf(QStringLiteral(" [options]"));
+        line.text = options < 0 ? text : QStringLiteral("Usage: kadrimix") + text.mid(options);
         return line;
     }
     if (parser.isSet(version)) {
