@@ -168,31 +168,11 @@ QImage ColouredPicture() {
 
 // ---- the program icon ------------------------------------------------------
 
-// A strip of film on a blue tile with a double "backwards" arrow: any size.
 QImage IconImage(int size) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 64.0, size / 64.0);
-    QLinearGradient tile(0, 0, 0, 64);
-    tile.setColorAt(0.0, QColor(40, 90, 200));
-    tile.setColorAt(1.0, QColor(10, 30, 110));
-    p.setPen(Qt::NoPen);
-    p.setBrush(tile);
-    p.drawRoundedRect(QRectF(1, 1, 62, 62), 10, 10);
-    p.setBrush(QColor(20, 20, 20));
-    p.drawRect(QRectF(6, 14, 52, 36));
-    p.setBrush(kWhite);
-    for (int i = 0; i < 6; ++i) {
-        p.drawRect(QRectF(9 + i * 8.4, 16, 4, 4));
-        p.drawRect(QRectF(9 + i * 8.4, 44, 4, 4));
-    }
-    p.setBrush(QColor(255, 150, 20));
-    for (int i = 0; i < 2; ++i) {
-        const double x = 30 + i * 13;
-        p.drawPolygon(QPolygonF({QPointF(x, 23), QPointF(x, 41), QPointF(x - 13, 32)}));
-    }
+    PaintProgramIcon(p, size);
     return image;
 }
 
@@ -224,6 +204,30 @@ QImage ImageFor(int id) {
 }
 
 } // namespace
+
+// A strip of film on a blue tile with a double "backwards" arrow: any size.
+void PaintProgramIcon(QPainter& p, int size) {
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    QLinearGradient tile(0, 0, 0, 64);
+    tile.setColorAt(0.0, QColor(40, 90, 200));
+    tile.setColorAt(1.0, QColor(10, 30, 110));
+    p.setPen(Qt::NoPen);
+    p.setBrush(tile);
+    p.drawRoundedRect(QRectF(1, 1, 62, 62), 10, 10);
+    p.setBrush(QColor(20, 20, 20));
+    p.drawRect(QRectF(6, 14, 52, 36));
+    p.setBrush(kWhite);
+    for (int i = 0; i < 6; ++i) {
+        p.drawRect(QRectF(9 + i * 8.4, 16, 4, 4));
+        p.drawRect(QRectF(9 + i * 8.4, 44, 4, 4));
+    }
+    p.setBrush(QColor(255, 150, 20));
+    for (int i = 0; i < 2; ++i) {
+        const double x = 30 + i * 13;
+        p.drawPolygon(QPolygonF({QPointF(x, 23), QPointF(x, 41), QPointF(x - 13, 32)}));
+    }
+}
 
 QPixmap ResourceBitmap(int id) {
     const QImage image = ImageFor(id);

@@ -7,5 +7,10 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QPainter;
+
 QPixmap ResourceBitmap(int id); // a null pixmap for an unknown id
 QIcon ProgramIcon();
+// Paints the program icon into the square of size x size at the painter's
+// origin: on an image for the window icon, into an SVG for the desktop.
+void PaintProgramIcon(QPainter& painter, int size);

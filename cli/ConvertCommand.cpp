@@ -9,20 +9,31 @@
 #include "media/ReverseFrameCache.h"
 
 #include <cstdio>
+#include <map>
 
 namespace {
 
 const char* const kUsage =
-    "Usage: kadrimix-cli convert PROJECT.kmx [-o OUT.avi]\n"
+    "Usage: kadrimix-cli convert PROJECT.kmx [-i IN.avi] [-o OUT.avi] [options]\n"
     "       kadrimix-cli convert -i IN.avi -o OUT.avi [options]\n"
     "\n"
+    "With a project file, the options given override the project's values and\n"
+    "everything else comes from the project, so one project serves many files:\n"
+    "  for f in *.mp4; do kadrimix-cli convert look.kmx -i \"$f\" -o \"${f%.*}.avi\"; done\n"
+    "Each option may be given once (--overlay once per slot); options that\n"
+    "contradict each other, such as --reverse with --no-reverse, are refused.\n"
+    "\n"
     "Options:\n"
+    "  -i, --input FILE                  the base video (AVI or any other video file)\n"
+    "  -o, --output FILE                 the AVI file to write (replaced if it exists)\n"
     "  --reverse                         write the video (and its audio) backwards\n"
     "  --interlaced                      the video is interlaced (fields kept apart)\n"
     "  --mirror-horizontal[=upper|lower] turn upside down, or mirror the upper/lower\n"
     "                                    half onto the other\n"
     "  --mirror-vertical[=left|right]    swap left and right, or mirror the left/right\n"
     "                                    half onto the other\n"
+    "  --no-reverse, --no-interlaced, --no-mirror-horizontal, --no-mirror-vertical\n"
+    "                                    switch off what a project switched on\n"
     "  --codec FOURCC                    compressor (see 'kadrimix-cli codecs'); default:\n"
     "                                    no compression\n"
     "  --quality N                       quality 0..100 (lossy compressors)\n"
@@ -35,7 +46,9 @@ const char* const kUsage =
     "                                    end=N, base=N (frames from 0), noresize\n"
     "  --cache-mb N                      memory in MiB for frames read backwards, per\n"
     "                                    input (default 256)\n"
-    "  --quiet                           no progress line\n";
+    "  --quiet                           no progress line\n"
+    "\n"
+    "Exit status: 0 finished, 1 failed, 130 interrupted, 2 bad options.\n";
 
 bool Fail(std::string* error, const std::string& reason) {
     if (error != nullptr) {
@@ -64,6 +77,21 @@ struct ArgumentCursor {
     const std::vector<std::string>& args;
     std::string* error;
     std::size_t index = 0;
+    std::map<std::string, std::string> given; // option family -> spelling used
+
+    // Each option is taken once: a repeat or a contradiction (--reverse with
+    // --no-reverse, --mirror-horizontal=upper with =lower) is refused rather
+    // than one of them silently winning.
+    bool Once(const std::string& family, const std::string& spelling) {
+        const auto [it, added] = given.emplace(family, spelling);
+        if (added) {
+            return true;
+        }
+        if (it->second == spelling) {
+            return Fail(error, spelling + " given more than once");
+        }
+        return Fail(error, it->second + " and " + spelling + " cannot be combined");
+    }
 
     // The value of option, taken from the next argument.
     bool Value(const std::string& option, std::string& out) {
@@ -100,10 +128,14 @@ Parsed ParseFileAndFrameOption(const std::string& a, ArgumentCursor& c, ConvertJ
     if (a == "-o" || a == "--output") {
         return Result(c.Value(a, job.outputPath));
     }
-    if (a == "--reverse") {
-        job.reverse = 1;
-    } else if (a == "--interlaced") {
-        job.interlaced = 1;
+    if (a == "--reverse" || a == "--no-reverse") {
+        job.reverse = a == "--reverse" ? 1 : 0;
+    } else if (a == "--interlaced" || a == "--no-interlaced") {
+        job.interlaced = a == "--interlaced" ? 1 : 0;
+    } else if (a == "--no-mirror-horizontal") {
+        job.mirrorHorizontal = job.mirrorUpperHalf = job.mirrorLowerHalf = 0;
+    } else if (a == "--no-mirror-vertical") {
+        job.mirrorVertical = job.mirrorLeftHalf = job.mirrorRightHalf = 0;
     } else if (a == "--mirror-horizontal" || a == "--mirror-horizontal=upper" ||
                a == "--mirror-horizontal=lower") {
         job.mirrorHorizontal = 1;
@@ -188,18 +220,60 @@ Parsed ParseOverlayArgument(const std::string& a, ArgumentCursor& c, ConvertJob&
     return Parsed::kOk;
 }
 
-// Takes the project's settings into the job; an output given on the command
-// line wins over the project's.
-bool ApplyProjectFile(const std::string& project, ConvertJob& job, std::string* error) {
-    const std::string outputOverride = job.outputPath;
-    ProjectRecord record;
-    const ProjectFileResult result = ReadProjectFile(project, record);
-    if (result != ProjectFileResult::Ok) {
-        return Fail(error, std::string(ProjectError(result)) + " (" + project + ")");
+// The option family an argument belongs to, for ArgumentCursor::Once: the
+// long name without "no-" and without "=value"; an overlay counts per slot.
+std::string OptionFamily(const std::string& a, const ArgumentCursor& c) {
+    if (a == "-i") {
+        return "--input";
     }
-    ApplyProjectToJob(record, job);
-    if (!outputOverride.empty()) {
-        job.outputPath = outputOverride;
+    if (a == "-o") {
+        return "--output";
+    }
+    if (a == "--overlay") {
+        const std::string& text = c.args[c.index]; // the value, already taken
+        return a + " " + text.substr(0, text.find(':'));
+    }
+    std::string family = a.starts_with("--no-") ? "--" + a.substr(5) : a;
+    return family.substr(0, family.find('='));
+}
+
+// One pass over the arguments into job; *project is set to the project file
+// named, if any.
+bool ParseArguments(const std::vector<std::string>& args, ConvertJob& job, std::string* project,
+                    bool* quality, bool* help, std::string* error) {
+    for (ArgumentCursor c{args, error, 0, {}}; c.index < args.size(); ++c.index) {
+        const std::string& a = args[c.index];
+        if (a == "--help" || a == "-h") {
+            *help = true;
+            return true;
+        }
+        Parsed parsed = ParseFileAndFrameOption(a, c, job);
+        if (parsed == Parsed::kNotThisOption) {
+            parsed = ParseCompressorOption(a, c, job.compressorSettings, *quality);
+        }
+        if (parsed == Parsed::kNotThisOption) {
+            parsed = ParseOverlayArgument(a, c, job);
+        }
+        if (parsed == Parsed::kNotThisOption) {
+            parsed = ParseCacheOption(a, c);
+        }
+        if (parsed == Parsed::kNotThisOption && a == "--quiet") {
+            parsed = Parsed::kOk; // handled by the caller
+        }
+        if (parsed == Parsed::kFailed) {
+            return false;
+        }
+        if (parsed == Parsed::kOk) {
+            if (!c.Once(OptionFamily(a, c), a)) {
+                return false;
+            }
+        } else if (a.empty() || a[0] == '-') {
+            return Fail(error, "unknown option '" + a + "'");
+        } else if (!project->empty()) {
+            return Fail(error, "one project file at most ('" + *project + "' and '" + a + "')");
+        } else {
+            *project = a;
+        }
     }
     return true;
 }
@@ -211,39 +285,23 @@ bool BuildJobFromArguments(const std::vector<std::string>& args, ConvertJob& job
     job = MakeInitialJob();
     std::string project;
     bool quality = false;
-    for (ArgumentCursor c{args, error}; c.index < args.size(); ++c.index) {
-        const std::string& a = args[c.index];
-        if (a == "--help" || a == "-h") {
-            *help = true;
-            return true;
-        }
-        Parsed parsed = ParseFileAndFrameOption(a, c, job);
-        if (parsed == Parsed::kNotThisOption) {
-            parsed = ParseCompressorOption(a, c, job.compressorSettings, quality);
-        }
-        if (parsed == Parsed::kNotThisOption) {
-            parsed = ParseOverlayArgument(a, c, job);
-        }
-        if (parsed == Parsed::kNotThisOption) {
-            parsed = ParseCacheOption(a, c);
-        }
-        if (parsed == Parsed::kFailed) {
-            return false;
-        }
-        if (parsed == Parsed::kOk || a == "--preview" || a == "--quiet") {
-            continue; // --preview and --quiet are handled by the caller
-        }
-        if (!a.empty() && a[0] != '-' && project.empty()) {
-            project = a;
-        } else {
-            return Fail(error, "unknown option '" + a + "'");
-        }
+    if (!ParseArguments(args, job, &project, &quality, help, error) || *help) {
+        return *help;
     }
-    if (!quality) {
+    if (!project.empty()) {
+        // The project first, then the options once more over it: what the
+        // command line gives wins, the rest is the project's.
+        ProjectRecord record;
+        const ProjectFileResult result = ReadProjectFile(project, record);
+        if (result != ProjectFileResult::Ok) {
+            return Fail(error, std::string(ProjectError(result)) + " (" + project + ")");
+        }
+        job = MakeInitialJob();
+        ApplyProjectToJob(record, job);
+        std::string again;
+        ParseArguments(args, job, &again, &quality, help, error);
+    } else if (!quality) {
         job.compressorSettings.lQ = ICQUALITY_DEFAULT;
-    }
-    if (!project.empty() && !ApplyProjectFile(project, job, error)) {
-        return false;
     }
     if (job.inputPath.empty()) {
         return Fail(error, "no input file (-i IN.avi or a project file)");

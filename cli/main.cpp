@@ -70,6 +70,13 @@ int main(int argc, char** argv) {
         return RunDemoCommand(args);
     }
     if (command == "selfcheck") {
+        if (!args.empty()) {
+            const bool help = args[0] == "--help" || args[0] == "-h";
+            std::fputs("Usage: kadrimix-cli selfcheck\n"
+                       "Checks the engine's building blocks on this machine.\n",
+                       help ? stdout : stderr);
+            return help ? 0 : 2;
+        }
         return RunSelfCheck();
     }
     std::fprintf(stderr, "kadrimix-cli: unknown command '%s'\n\n", command.c_str());

@@ -94,31 +94,66 @@ TEST(CliOptions, FlagsBuildTheJob) {
     }
 }
 
-TEST(CliOptions, ProjectFileGivesTheJob) {
+TEST(CliOptions, ProjectGivesTheJobGivenOptionsOverrideItContradictionsAreRefused) {
     TempDir dir;
     ConvertJob saved = MakeInitialJob();
     saved.inputPath = "/videos/in.avi";
     saved.outputPath = "/videos/out.avi";
-    saved.mirrorHorizontal = 1;
-    saved.overlays[4].path = "/videos/logo.avi";
-    saved.overlays[4].width = 64;
-    ASSERT_EQ(WriteProjectFile(dir.File("p.kmx"), ProjectFromJob(saved, "no compression")),
-              ProjectFileResult::Ok);
+    saved.interlaced = 1;
+    saved.mirrorHorizontal = saved.mirrorUpperHalf = 1;
+    saved.compressorSettings.fccType = ICTYPE_VIDEO;
+    saved.compressorSettings.fccHandler = kmx::MakeFourcc('M', 'J', 'P', 'G');
+    saved.compressorSettings.lQ = 5000;
+    saved.overlays[1].path = "/videos/logo.avi";
+    saved.overlays[1].noResize = 1;
+    saved.overlays[2].path = "/videos/kept.avi";
+    const std::string project = dir.File("p.kmx");
+    ASSERT_EQ(WriteProjectFile(project, ProjectFromJob(saved, "MJPEG")), ProjectFileResult::Ok);
 
     std::string error;
-    ConvertJob job = Build({dir.File("p.kmx")}, &error);
+    ConvertJob job = Build({project}, &error);
     ASSERT_TRUE(error.empty()) << error;
     EXPECT_EQ(job.inputPath, "/videos/in.avi");
     EXPECT_EQ(job.outputPath, "/videos/out.avi");
-    EXPECT_EQ(job.mirrorHorizontal, 1);
-    EXPECT_EQ(job.overlays[4].path, "/videos/logo.avi");
-    EXPECT_EQ(job.overlays[4].number, 5);
-
-    job = Build({dir.File("p.kmx"), "-o", "/elsewhere.avi"}, &error);
-    EXPECT_EQ(job.outputPath, "/elsewhere.avi");
-
+    EXPECT_EQ(std::tie(job.interlaced, job.mirrorHorizontal, job.mirrorUpperHalf),
+              std::make_tuple(1, 1, 1));
+    EXPECT_EQ(job.overlays[1].path, "/videos/logo.avi");
+    EXPECT_EQ(job.overlays[1].number, 2);
     Build({dir.File("missing.kmx")}, &error);
     EXPECT_NE(error.find("ERROR File Open"), std::string::npos);
+
+    // Options before the project count as much as those after it.
+    job =
+        Build({"--reverse", project, "-i", "/clips/a.mp4", "--no-interlaced",
+               "--mirror-horizontal=lower", "--overlay", "2:/o.avi:1,2,30,40", "--keyframes", "7"},
+              &error);
+    ASSERT_TRUE(error.empty()) << error;
+    EXPECT_EQ(job.reverse, 1);
+    EXPECT_EQ(job.inputPath, "/clips/a.mp4");
+    EXPECT_EQ(job.outputPath, "/videos/out.avi");
+    EXPECT_EQ(job.interlaced, 0);
+    EXPECT_EQ(std::tie(job.mirrorHorizontal, job.mirrorUpperHalf, job.mirrorLowerHalf),
+              std::make_tuple(1, 0, 1));
+    EXPECT_EQ(job.overlays[1].path, "/o.avi");
+    EXPECT_EQ(std::tie(job.overlays[1].width, job.overlays[1].noResize), std::make_tuple(30, 0));
+    EXPECT_EQ(job.overlays[2].path, "/videos/kept.avi");
+    EXPECT_EQ(job.compressorSettings.fccHandler, kmx::MakeFourcc('M', 'J', 'P', 'G'));
+    EXPECT_EQ(job.compressorSettings.lQ, 5000); // no --quality: the project's
+    EXPECT_EQ(job.compressorSettings.lKey, 7);
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {project, "--reverse", "--no-reverse"},
+             {project, "--mirror-vertical=left", "--mirror-vertical=right"},
+             {project, "-o", "/a.avi", "--output", "/b.avi"},
+             {project, "--quiet", "--quiet"},
+             {project, "--overlay", "4:/a.avi:0,0,8,8", "--overlay", "4:/b.avi:0,0,8,8"},
+             {project, project},
+             {project, "--preview"}}) {
+        Build(bad, &error);
+        EXPECT_FALSE(error.empty()) << bad[1];
+    }
+    Build({project, "--mirror-vertical=left", "--no-mirror-vertical"}, &error);
+    EXPECT_EQ(error, "--mirror-vertical=left and --no-mirror-vertical cannot be combined");
 }
 
 } // namespace

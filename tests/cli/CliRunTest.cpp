@@ -179,6 +179,11 @@ TEST(CliRun, FailuresGiveNonZeroStatusAndTheEngineText) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("no output file"), std::string::npos);
 
+    // Bad options stop before anything is read or written, also with a project.
+    run = Cli({"convert", dir.File("p.kmx"), "--reverse", "--no-reverse"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("cannot be combined"), std::string::npos) << run.err;
+
     run = Cli({"info", dir.File("missing.avi")});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(Cli({"bogus"}).status, 2);

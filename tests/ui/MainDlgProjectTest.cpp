@@ -1,5 +1,6 @@
 // Project files through the main window: loading and saving every field,
-// load failures, the question at END, and a save that fails halfway.
+// load failures, files named on the command line, the question at END, and a
+// save that fails halfway.
 #include "engine/ProjectRecord.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
@@ -142,6 +143,34 @@ TEST_F(MainDlgProject, EveryLoadFailureLeavesTheProjectAsItWas) {
         EXPECT_EQ(dlg.FrameCount(), 3) << file; // the input stays open
         EXPECT_TRUE(Checked(dlg, 1003)) << file;
     }
+}
+
+TEST_F(MainDlgProject, CommandLineFilesLoadAndOpenOnceTheWindowRuns) {
+    const ProjectRecord stored = StoredProject();
+    const std::string path = dir.File("stored.kmx");
+    ASSERT_EQ(WriteProjectFile(path, stored), ProjectFileResult::Ok);
+    const std::string video = Sample("other.avi", 32, 24, 4);
+
+    CMainDlg dlg;
+    dlg.OpenStartFiles(path, video);
+    EXPECT_EQ(dlg.ProjectName(), "Unknown"); // not before the window's loop runs
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg.ProjectName(), path);
+    EXPECT_EQ(dlg.OutputName(), stored.outputPath);
+    EXPECT_EQ(dlg.InputName(), video); // the video replaces the project's input
+    EXPECT_EQ(dlg.FrameCount(), 4);
+    EXPECT_TRUE(dlg.IsModified());
+    ExpectOverlaysShown(dlg, stored);
+    EXPECT_TRUE(fileRequests.empty());
+    EXPECT_TRUE(BoxTexts().empty());
+
+    // A project that cannot be read says so, as the Load button would.
+    CMainDlg second;
+    second.OpenStartFiles(dir.File("missing.kmx"), std::string());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(BoxTexts(),
+              std::vector<std::string>{"ERROR File Open:\r\nProject could not be read"});
+    EXPECT_EQ(second.ProjectName(), "Unknown");
 }
 
 TEST_F(MainDlgProject, EndAsksBeforeLeavingAModifiedProject) {

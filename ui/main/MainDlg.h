@@ -69,6 +69,12 @@ public:
 
     // Opens the input named by the input name, checks it and shows its information.
     void OpenInput(bool detectInterlace);
+    // Makes name the input, as choosing it in the input dialog or dropping it does.
+    void OpenInputFile(const std::string& name);
+    // The files of the command line, once the window shows: the project is
+    // loaded as the Load button would, then the video (if any) becomes the
+    // input. Either may be empty.
+    void OpenStartFiles(const std::string& project, const std::string& input);
     void CloseInput();
     // The steps of OpenInput: each failing step closes the reader, shows its
     // error and gives the text for the information.
@@ -104,6 +110,9 @@ public:
     // wanted), false when the user cancelled.
     bool AskSaveProject();
     void LoadProject();
+    // The load itself, after the question and the file dialog; failures are
+    // shown and leave the project as it was.
+    void LoadProjectFile(const std::string& path);
     void SaveProject();
 
     void OnSetup();

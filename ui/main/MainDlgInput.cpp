@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -208,10 +209,27 @@ void CMainDlg::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
+    OpenInputFile(name);
+}
+
+void CMainDlg::OpenInputFile(const std::string& name) {
     // As if the file had been chosen in the input dialog.
     CloseInput();
     inputName_ = name;
     UpdateTitle(true);
     OpenInput(true);
     UpdateStatics();
+}
+
+void CMainDlg::OpenStartFiles(const std::string& project, const std::string& input) {
+    // Once the window is up, so that the messages of loading and opening
+    // appear over it.
+    QTimer::singleShot(0, this, [this, project, input] {
+        if (!project.empty()) {
+            LoadProjectFile(project);
+        }
+        if (!input.empty()) {
+            OpenInputFile(input);
+        }
+    });
 }

@@ -73,9 +73,12 @@ void CMainDlg::LoadProject() {
         return;
     }
     std::string path;
-    if (!AskProjectPath(GetText(txt::kLoadProject), projectName_, false, &path)) {
-        return;
+    if (AskProjectPath(GetText(txt::kLoadProject), projectName_, false, &path)) {
+        LoadProjectFile(path);
     }
+}
+
+void CMainDlg::LoadProjectFile(const std::string& path) {
     ProjectRecord project;
     const ProjectFileResult result = ReadProjectFile(path, project);
     if (result != ProjectFileResult::Ok) {

@@ -6,14 +6,18 @@ constexpr const char* kSuffixes[] = {"avi", "mp4",  "m4v", "mov", "mkv", "webm",
                                      "mpg", "mpeg", "ts",  "flv", "wmv"};
 
 QString Patterns() {
-    QStringList patterns;
-    for (const char* suffix : kSuffixes) {
-        patterns.append(QStringLiteral("*.") + QLatin1String(suffix));
-    }
-    return patterns.join(QLatin1Char(' '));
+    return QStringLiteral("*.") + VideoFileSuffixes().join(QStringLiteral(" *."));
 }
 
 } // namespace
+
+QStringList VideoFileSuffixes() {
+    QStringList suffixes;
+    for (const char* suffix : kSuffixes) {
+        suffixes.append(QLatin1String(suffix));
+    }
+    return suffixes;
+}
 
 std::string VideoOpenFilter() {
     const std::string patterns = Patterns().toStdString();

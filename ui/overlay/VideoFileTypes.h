@@ -12,5 +12,7 @@
 std::string VideoOpenFilter();
 // The same as Qt name filters.
 QStringList VideoOpenNameFilters();
+// The suffixes themselves (without the dot, lower case), AVI first.
+QStringList VideoFileSuffixes();
 // True for a file name suffix (without the dot, any case) of a video file.
 bool IsVideoFileSuffix(const QString& suffix);
