@@ -4,6 +4,8 @@
 // stays in step with the pictures.
 #include "engine/ConvertThread.h"
 
+#include "media/WorkThreads.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdio>
@@ -21,7 +23,16 @@ bool CConvertThread::ConvertFrames() {
         }
     }
     PrepareFrameBuffers();
-    for (std::int32_t i = 1; i <= frameCount; ++i) {
+    // The next frame is read and decoded while this one is worked on and
+    // written; everything that reaches the user still happens in frame order.
+    readAhead_.Start(
+        frameCount,
+        [this, frameCount](std::int32_t step, FetchedFrame& frame) {
+            FetchFrame(job_.reverse != 0 ? frameCount - 1 - step : step, step, frame);
+        },
+        kmx::WorkThreads() > 1);
+    bool ok = true;
+    for (std::int32_t i = 1; ok && i <= frameCount; ++i) {
         NotifyProgress(static_cast<std::int32_t>((std::int64_t{1000} * i) / frameCount), i,
                        frameCount);
         char status[64];
@@ -29,19 +40,24 @@ bool CConvertThread::ConvertFrames() {
                       static_cast<unsigned>(frameCount));
         NotifyStatus(status);
         if (AbortRequested()) {
-            return false;
+            ok = false;
+            break;
         }
-        const std::int32_t frameIndex = job_.reverse != 0 ? frameCount - i : i - 1;
-        FrameLayout frame;
-        if (!ReadFrame(frameIndex, frame) || !TransformFrame(frame, i - 1) ||
-            !CompressAndWrite(frame)) {
-            return false;
+        const FetchedFrame& frame = readAhead_.Take(i - 1);
+        if (frame.error != nullptr) {
+            ReportMessage(nullptr, "%s", frame.error);
+            ok = false;
+            break;
         }
-        if (audio_) {
+        ok = TransformFrame(frame) && CompressAndWrite(frame.layout);
+        if (ok && audio_) {
+            const std::int32_t frameIndex = job_.reverse != 0 ? frameCount - i : i - 1;
+            const std::lock_guard<std::mutex> lock(inputLock_);
             CopyAudio(frameCount, frameIndex, audioLength, nextSample);
         }
     }
-    return true;
+    readAhead_.Stop();
+    return ok;
 }
 
 void CConvertThread::PrepareFrameBuffers() {
@@ -53,17 +69,30 @@ void CConvertThread::PrepareFrameBuffers() {
             audio_ = false;
         }
     }
-    std::vector<std::uint8_t>().swap(frame_);
+    readAhead_.Clear();
     frameSize_ = 0;
     transforms_.Reset();
 }
 
-bool CConvertThread::ReadFrame(std::int32_t frameIndex, FrameLayout& frame) {
+void CConvertThread::FetchFrame(std::int32_t frameIndex, std::int32_t outputIndex,
+                                FetchedFrame& frame) {
+    frame.error = nullptr;
+    frame.hasOverlay = {};
+    {
+        const std::lock_guard<std::mutex> lock(inputLock_);
+        ReadFrame(frameIndex, frame);
+    }
+    if (frame.error == nullptr && overlaysActive_) {
+        FetchOverlays(outputIndex, frame);
+    }
+}
+
+void CConvertThread::ReadFrame(std::int32_t frameIndex, FetchedFrame& frame) {
     const BITMAPINFOHEADER* header = nullptr;
     input_.GetVideoFrame(0, frameIndex, &header);
     if (header == nullptr) {
-        ReportMessage(nullptr, "ERROR: Getting Video Frame");
-        return false;
+        frame.error = "ERROR: Getting Video Frame";
+        return;
     }
     const std::int64_t headerSize = HeaderBytes(*header);
     const std::int64_t dataSize = header->biSizeImage;
@@ -73,32 +102,34 @@ bool CConvertThread::ReadFrame(std::int32_t frameIndex, FrameLayout& frame) {
     // 64-bit, so that no header can make the product wrap around; frames
     // below 8 bits have no whole bytes per pixel and are refused too.
     if (bytesPerPixel < 1 || bytesPerPixel * height * width != dataSize) {
-        ReportMessage(nullptr, "ERROR: Inconsistant Frame Bitmap Data");
-        return false;
+        frame.error = "ERROR: Inconsistant Frame Bitmap Data";
+        return;
     }
-    if (frame_.empty()) {
+    if (frameSize_ == 0) {
         frameSize_ = headerSize + dataSize;
+    }
+    if (static_cast<std::int64_t>(frame.bytes.size()) != frameSize_) {
         try {
-            frame_.resize(static_cast<std::size_t>(frameSize_));
+            frame.bytes.resize(static_cast<std::size_t>(frameSize_));
         } catch (const std::bad_alloc&) {
-            ReportMessage(nullptr, "ERROR: No more memory available");
-            return false;
+            frame.error = "ERROR: No more memory available";
+            return;
         }
     }
     if (headerSize + dataSize != frameSize_) {
-        ReportMessage(nullptr, "ERROR: Frame data size changed during processing");
-        return false;
+        frame.error = "ERROR: Frame data size changed during processing";
+        return;
     }
-    std::memcpy(frame_.data(), header, static_cast<std::size_t>(frameSize_));
-    frame.pixels = frame_.data() + headerSize;
-    frame.dataSize = dataSize;
-    frame.width = static_cast<int>(width);
-    frame.height = static_cast<int>(height);
-    frame.bytesPerPixel = static_cast<int>(bytesPerPixel);
-    return true;
+    std::memcpy(frame.bytes.data(), header, static_cast<std::size_t>(frameSize_));
+    frame.layout.pixels = frame.bytes.data() + headerSize;
+    frame.layout.dataSize = dataSize;
+    frame.layout.width = static_cast<int>(width);
+    frame.layout.height = static_cast<int>(height);
+    frame.layout.bytesPerPixel = static_cast<int>(bytesPerPixel);
 }
 
-bool CConvertThread::TransformFrame(const FrameLayout& frame, std::int32_t outputIndex) {
+bool CConvertThread::TransformFrame(const FetchedFrame& fetched) {
+    const FrameLayout& frame = fetched.layout;
     const int w = frame.width;
     const int h = frame.height;
     const int b = frame.bytesPerPixel;
@@ -116,10 +147,10 @@ bool CConvertThread::TransformFrame(const FrameLayout& frame, std::int32_t outpu
                                   job_.mirrorRightHalf != 0);
     }
     if (overlaysActive_) {
-        DrawOverlays(frame.pixels, w, h, b, outputIndex);
+        DrawOverlays(frame.pixels, w, h, b, fetched);
     }
     if (job_.preview != 0) {
-        NotifyPreview(frame_.data(), static_cast<std::int32_t>(frameSize_));
+        NotifyPreview(fetched.bytes.data(), static_cast<std::int32_t>(fetched.bytes.size()));
     }
     return true;
 }

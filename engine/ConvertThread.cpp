@@ -17,7 +17,7 @@ CConvertThread::~CConvertThread() = default;
 
 void CConvertThread::ReleaseBuffers() {
     std::vector<std::uint8_t>().swap(preview_);
-    std::vector<std::uint8_t>().swap(frame_);
+    readAhead_.Clear();
     std::vector<std::uint8_t>().swap(audioBuffer_);
     transforms_.Reset();
 }

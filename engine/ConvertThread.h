@@ -12,6 +12,7 @@
 #include "engine/ConvertJob.h"
 #include "engine/FrameTransforms.h"
 #include "engine/OverlayDrawing.h"
+#include "engine/ReadAhead.h"
 #include "engine/WorkerMessages.h"
 #include "media/AviReader.h"
 #include "media/AviWriter.h"
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class CConvertThread {
@@ -76,13 +78,23 @@ private:
         BITMAPINFOHEADER frameFormat{}; // the first frame's header
         std::int64_t maxFrameSize = 0;  // largest compressed (or raw) frame
     };
-    // One decoded frame in frame_: its pixels and their layout.
+    // The pixels of a decoded frame and their layout.
     struct FrameLayout {
         std::uint8_t* pixels = nullptr;
         std::int64_t dataSize = 0;
         int width = 0;
         int height = 0;
         int bytesPerPixel = 0;
+    };
+    // One output frame's input, read ahead of its turn: the base frame's
+    // header (with its colour table) and pixels, and the overlay frames
+    // that go on it.
+    struct FetchedFrame {
+        std::vector<std::uint8_t> bytes;
+        FrameLayout layout;          // the pixels in bytes
+        const char* error = nullptr; // the message for a frame that cannot be used
+        std::array<std::vector<std::uint8_t>, kOverlaySlotCount> overlays;
+        std::array<bool, kOverlaySlotCount> hasOverlay{};
     };
 
     // The run's steps, in order; each reports its own failure.
@@ -101,8 +113,13 @@ private:
 
     bool ConvertFrames();
     void PrepareFrameBuffers();
-    bool ReadFrame(std::int32_t frameIndex, FrameLayout& frame);
-    bool TransformFrame(const FrameLayout& frame, std::int32_t outputIndex);
+    // Reads input frame frameIndex and the overlay frames of output frame
+    // outputIndex into frame; runs on the read-ahead thread, so it reports
+    // nothing itself and leaves input_ to others while it does not read.
+    void FetchFrame(std::int32_t frameIndex, std::int32_t outputIndex, FetchedFrame& frame);
+    void ReadFrame(std::int32_t frameIndex, FetchedFrame& frame);
+    void FetchOverlays(std::int32_t outputIndex, FetchedFrame& frame);
+    bool TransformFrame(const FetchedFrame& frame);
     bool CompressAndWrite(const FrameLayout& frame);
     // Copies the audio that belongs to input frame frameIndex of frameCount
     // frames to the output. audioLength is the input's audio length in
@@ -117,7 +134,7 @@ private:
     // is no audio to copy. A reversed run gets compressed audio decoded.
     bool OpenInputAudio(RunFormats& formats);
     bool OpenOverlays();
-    void DrawOverlays(std::uint8_t* pixels, int W, int H, int B, std::int32_t frameIndex);
+    void DrawOverlays(std::uint8_t* pixels, int W, int H, int B, const FetchedFrame& frame);
     void ReleaseOverlay(OverlaySettings& slot);
     bool OutputWouldReplaceAnInput() const;
     // Header bytes of a frame: the header itself and, below 16 bits, the
@@ -148,9 +165,12 @@ private:
     std::array<ScaledOverlayColumns, kOverlaySlotCount> overlayColumns_{};
     std::array<BITMAPINFOHEADER, kOverlaySlotCount> overlayFormat_{};
 
-    std::int64_t frameSize_ = 0;
+    std::int64_t frameSize_ = 0; // header and pixels of every frame of the run
     std::int64_t damagedFrames_ = 0;
-    std::vector<std::uint8_t> frame_;
+    CReadAhead<FetchedFrame> readAhead_;
+    // Taken by whoever reads from input_ while the frame loop runs: the
+    // read-ahead thread for frames, the loop for audio.
+    std::mutex inputLock_;
     CFrameTransforms transforms_;
     std::vector<std::uint8_t> audioBuffer_;
     std::vector<std::uint8_t> outputFormat_;

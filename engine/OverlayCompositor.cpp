@@ -3,6 +3,7 @@
 #include "engine/ConvertThread.h"
 
 #include <limits>
+#include <new>
 
 void CConvertThread::ReleaseOverlay(OverlaySettings& slot) {
     slot.reader.reset();
@@ -51,11 +52,10 @@ bool CConvertThread::OpenOverlays() {
     return true;
 }
 
-void CConvertThread::DrawOverlays(std::uint8_t* pixels, int W, int H, int B,
-                                  std::int32_t frameIndex) {
-    for (std::size_t k = job_.overlays.size(); k-- > 0;) {
+void CConvertThread::FetchOverlays(std::int32_t outputIndex, FetchedFrame& fetched) {
+    for (std::size_t k = 0; k < job_.overlays.size(); ++k) {
         OverlaySettings& slot = job_.overlays[k];
-        if (slot.reader == nullptr || frameIndex < slot.baseStart) {
+        if (slot.reader == nullptr || outputIndex < slot.baseStart) {
             continue;
         }
         const std::int64_t wanted = std::int64_t{slot.overlayStart} + slot.nextFrame;
@@ -76,8 +76,25 @@ void CConvertThread::DrawOverlays(std::uint8_t* pixels, int W, int H, int B,
             ReleaseOverlay(slot);
             continue;
         }
-        const std::uint8_t* overlay =
-            reinterpret_cast<const std::uint8_t*>(frame) + slot.headerSize;
+        const auto* pixels = reinterpret_cast<const std::uint8_t*>(frame) + slot.headerSize;
+        try {
+            fetched.overlays[k].assign(pixels, pixels + format.biSizeImage);
+        } catch (const std::bad_alloc&) {
+            ReleaseOverlay(slot); // as a frame that cannot be had
+            continue;
+        }
+        fetched.hasOverlay[k] = true;
+    }
+}
+
+void CConvertThread::DrawOverlays(std::uint8_t* pixels, int W, int H, int B,
+                                  const FetchedFrame& fetched) {
+    for (std::size_t k = job_.overlays.size(); k-- > 0;) {
+        if (!fetched.hasOverlay[k]) {
+            continue;
+        }
+        const OverlaySettings& slot = job_.overlays[k];
+        const std::uint8_t* overlay = fetched.overlays[k].data();
         if (slot.noResize != 0) {
             DrawUnscaledOverlay(pixels, W, H, B, overlay, slot);
         } else {
