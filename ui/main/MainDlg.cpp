@@ -6,6 +6,7 @@
 #include "app/DividerLine.h"
 #include "app/LabeledProgress.h"
 #include "app/ModalDialogs.h"
+#include "app/ProgramLanguage.h"
 #include "app/QtNotificationTarget.h"
 #include "app/ResourceImages.h"
 #include "app/Settings.h"
@@ -52,7 +53,7 @@ struct TextOfControl {
 
 // Captions set by SetControlTexts; the File Info and AVI File group boxes
 // keep their own.
-constexpr TextOfControl kCaptions[] = {
+constexpr ControlText kCaptions[] = {
     {kReverse, txt::kReverse},
     {kRightHalf, txt::kRightHalf},
     {kLeftHalf, txt::kLeftHalf},
@@ -135,8 +136,8 @@ CMainDlg::CMainDlg(CWorkerThread& worker, QWidget* parent)
     : QDialog(parent), worker_(worker),
       notificationTarget_(std::make_shared<CQtNotificationTarget>(this)),
       clock_(&SteadyMilliseconds) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     BuildControls();
@@ -308,15 +309,7 @@ void CMainDlg::UpdateControls() {
 }
 
 void CMainDlg::SetControlTexts() {
-    for (const TextOfControl& entry : kCaptions) {
-        const QString text = QString::fromUtf8(GetText(entry.textId));
-        QWidget* control = builder_->Control(entry.controlId);
-        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-            button->setText(text);
-        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-            group->setTitle(text);
-        }
-    }
+    builder_->SetCaptions(kCaptions);
 }
 
 void CMainDlg::UpdateTitle(bool markModified) {
@@ -382,8 +375,13 @@ void CMainDlg::OnAbout() {
 void CMainDlg::OnSetup() {
     CSetupDlg setup(this);
     if (RunModalDialog(setup) == QDialog::Accepted) {
-        TextCatalog().Init(CSettings::language);
+        SetProgramLanguage(CSettings::language);
         SetControlTexts();
+        // The texts this window built itself follow too.
+        BuildInfoText();
+        if (!converting_ && frameCount_ > 0 && currentFrame_ > 0) {
+            BuildPositionText(currentFrame_);
+        }
         UpdateStatics();
     }
 }
