@@ -29,6 +29,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <algorithm>
 #include <array>
@@ -330,13 +332,25 @@ void CMainDlg::FillOverlayList(std::int32_t select) {
         select = std::max(overlayList_->currentIndex(), 0);
     }
     overlayList_->clear();
+    // A long path is shortened in its middle, so that the entry keeps its
+    // start, the file name and the closing bracket in the list's width.
+    QStyleOptionComboBox option;
+    option.initFrom(overlayList_);
+    const int room = overlayList_->style()
+                         ->subControlRect(QStyle::CC_ComboBox, &option,
+                                          QStyle::SC_ComboBoxEditField, overlayList_)
+                         .width();
+    const QFontMetrics metrics(overlayList_->font());
     for (int i = 0; i < kOverlaySlotCount; ++i) {
         const std::string& path = job_.overlays[static_cast<std::size_t>(i)].path;
-        const std::string entry =
-            path.empty()
-                ? StringPrintf("Overlay %u", static_cast<unsigned>(i + 1))
-                : StringPrintf("Overlay %u [%s]", static_cast<unsigned>(i + 1), path.c_str());
-        overlayList_->addItem(QString::fromUtf8(entry));
+        QString entry = QString::fromUtf8(StringPrintf("Overlay %u", static_cast<unsigned>(i + 1)));
+        if (!path.empty()) {
+            entry += QStringLiteral(" [");
+            const int left = room - metrics.horizontalAdvance(entry + QStringLiteral("]"));
+            entry += metrics.elidedText(QString::fromUtf8(path), Qt::ElideMiddle, left) +
+                     QStringLiteral("]");
+        }
+        overlayList_->addItem(entry);
     }
     overlayList_->setCurrentIndex(select);
 }
