@@ -196,7 +196,8 @@ std::int32_t CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* hav
 void CMainDlg::BuildInfoText() {
     infoText_ = infoErrorId_ != 0 ? GetText(infoErrorId_) : "";
     if (infoHasLines_) {
-        const InputInfoLines lines = MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_);
+        const InputInfoLines lines =
+            MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_);
         infoText_ += lines.format + lines.frames + lines.duration;
     }
 }
