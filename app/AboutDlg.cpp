@@ -1,5 +1,6 @@
 #include "app/AboutDlg.h"
 
+#include "app/MessageBoxService.h"
 #include "app/ResourceImages.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
@@ -30,7 +31,7 @@ QString FromUtf8(const std::string& text) {
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent), openUrl([](const QUrl& url) { QDesktopServices::openUrl(url); }),
+    : QDialog(parent), openUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }),
       builder_(*this, AboutDialogTemplate()), closeTimer_(new QTimer(this)) {
     char version[64];
     std::snprintf(version, sizeof version, "%s %s", kProductName, kProductVersion);
@@ -38,10 +39,9 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     noticeText = "Re-encodes AVI videos frame by frame.";
 
     builder_.Build();
-    // A title bar without system menu or close box; it stays above the main
-    // window while it serves as the start-up window.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowStaysOnTopHint);
+    // A title bar without system menu, close, minimise or maximise box; it
+    // stays above the main window while it serves as the start-up window.
+    setWindowFlags(kDialogWindowFlags | Qt::WindowStaysOnTopHint);
     builder_.Get<QPushButton>(kEmailButton)
         ->setText(QStringLiteral("e-mail: ") + QString::fromLatin1(EmailAddress()));
     // Clicking the icon does nothing.
@@ -133,11 +133,15 @@ void CAboutDlg::OnTimer() {
 }
 
 void CAboutDlg::OnEmail() {
-    openUrl(QUrl(QString::fromStdString(MailtoLink())));
+    if (!openUrl(QUrl(QString::fromStdString(MailtoLink())))) {
+        ShowMessage(EmailAddress());
+    }
     done(0);
 }
 
 void CAboutDlg::OnHomePage() {
-    openUrl(QUrl(QString::fromLatin1(HomePage())));
+    if (!openUrl(QUrl(QString::fromLatin1(HomePage())))) {
+        ShowMessage(HomePage());
+    }
     done(0);
 }

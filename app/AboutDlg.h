@@ -26,8 +26,9 @@ public:
     std::int32_t elapsedMs = 0;
 
     // Opens the two links; QDesktopServices::openUrl unless replaced (tests
-    // put a recorder here). Its result is not examined.
-    std::function<void(const QUrl&)> openUrl;
+    // put a recorder here). When it reports failure (no mail program or
+    // browser), a message box shows the address so the user can copy it.
+    std::function<bool(const QUrl&)> openUrl;
 
     static const char* EmailAddress();
     static const char* HomePage();

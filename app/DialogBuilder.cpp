@@ -1,6 +1,7 @@
 #include "app/DialogBuilder.h"
 
 #include "app/HelpKey.h"
+#include "app/TextCatalog.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -148,6 +149,20 @@ int CDialogBuilder::ControlId(const QObject* widget) {
 QWidget* CDialogBuilder::Control(int id) const {
     const auto it = controls_.find(id);
     return it != controls_.end() ? it->second : nullptr;
+}
+
+void CDialogBuilder::SetCaptions(std::span<const ControlText> texts) const {
+    for (const ControlText& entry : texts) {
+        const QString text = QString::fromUtf8(GetText(entry.textId));
+        QWidget* control = Control(entry.controlId);
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+            button->setText(text);
+        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+            group->setTitle(text);
+        } else if (auto* label = qobject_cast<QLabel*>(control)) {
+            label->setText(text);
+        }
+    }
 }
 
 void CDialogBuilder::Build(const Factory& factory) {

@@ -9,10 +9,23 @@
 #include <QRect>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <map>
+#include <span>
 
 class QDialog;
+
+// The window flags of the program's dialogs: a title bar without minimise
+// and maximise boxes (window managers offer them unless told otherwise).
+inline constexpr Qt::WindowFlags kDialogWindowFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+
+// A control and the catalogue text that is its caption.
+struct ControlText {
+    int controlId;
+    std::int32_t textId;
+};
 
 class CDialogBuilder {
 public:
@@ -29,6 +42,10 @@ public:
     // The control with this id (the last one made, for the id -1), or nullptr.
     QWidget* Control(int id) const;
     template <typename T> T* Get(int id) const { return qobject_cast<T*>(Control(id)); }
+
+    // Sets the captions of buttons, group boxes and labels from the text
+    // catalogue in its current language.
+    void SetCaptions(std::span<const ControlText> texts) const;
 
     // Dialog units to pixels for this dialog.
     QRect ToPixels(int x, int y, int width, int height) const;

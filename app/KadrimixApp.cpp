@@ -2,10 +2,10 @@
 
 #include "app/AboutDlg.h"
 #include "app/MessageBoxService.h"
+#include "app/ProgramLanguage.h"
 #include "app/ResourceImages.h"
 #include "app/Settings.h"
 #include "app/SetupDlg.h"
-#include "app/TextCatalog.h"
 #include "engine/WorkerThread.h"
 
 #include <QApplication>
@@ -40,13 +40,16 @@ bool CKadrimixApp::InitInstance() {
     QApplication::setApplicationName(QStringLiteral("kadrimix"));
 
     CSettings settings;
-    if (!settings.Load()) {
+    const bool stored = settings.Load();
+    // Qt's own texts follow the language before any window opens.
+    SetProgramLanguage(CSettings::language);
+    if (!stored) {
         // First start (or no usable language stored): ask. Cancel keeps
         // the defaults, which are saved at the end like any choice.
         CSetupDlg setup;
         runDialog_(setup);
+        SetProgramLanguage(CSettings::language);
     }
-    TextCatalog().Init(CSettings::language);
 
     if (!worker_.start || !worker_.start()) {
         ShowMessage("INTERNAL ERROR: Unable to start worker thread", MessageIcon::Stop);

@@ -45,8 +45,7 @@ CSetupDlg::CSetupDlg(QWidget* parent) : QDialog(parent), builder_(*this, SetupDi
         flag->setPixmap(ResourceBitmap(bitmap));
         return flag;
     });
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
     connect(builder_.Get<CClickablePicture>(kGermanFlag), &CClickablePicture::clicked, this,
             &CSetupDlg::OnGermanFlag);

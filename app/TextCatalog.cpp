@@ -47,7 +47,7 @@ constexpr TextCatalogEntry kTable[kTextCatalogSize] = {
     {31, "&Einstellungen", "S&etup", "Voork&euren"},
     {32, "Star&t", "Star&t", "Star&t"},
     {33, "Sto&pp", "Sto&p", "Sto&p"},
-    {34, "&Eingabe AVI", "&Input AVI", "&Invoer AVI"},
+    {34, "Ein&gabe AVI", "&Input AVI", "In&voer AVI"},
     {35, "&Ausgabe AVI", "&Output AVI", "&Uitvoer AVI"},
     {36, "Rückwarts", "Reverse", "Achterstevoren"},
     // Half-mirror buttons: right, left, upper, lower, each in its language's own initial.
@@ -239,6 +239,15 @@ constexpr TextCatalogEntry kTable[kTextCatalogSize] = {
     {149, "Letzte Text ID", "Last Text ID", "Laatste tekst ID"},
 };
 
+constexpr TextCatalogEntry kAddedTable[kAddedTextCount] = {
+    {1001, "Kompressor:", "Compressor:", "Compressor:"},
+    {1002, "Kompressionsqualität:", "Compression quality:", "Compressiekwaliteit:"},
+    {1003, "&Keyframe alle", "&Key frame every", "&Keyframe elke"},
+    {1004, "Bilder", "frames", "frames"},
+    {1005, "&Datenrate", "&Data rate", "&Datasnelheid"},
+    {1006, "Abbrechen", "Cancel", "Annuleren"},
+};
+
 constexpr std::int32_t kFirstTextId = 0;
 constexpr std::int32_t kLastTextId = kTextCatalogSize - 1;
 
@@ -259,23 +268,31 @@ void CTextCatalog::Init(std::int32_t language) {
     language_ = language;
 }
 
-const char* CTextCatalog::GetText(std::int32_t id) const {
+const TextCatalogEntry* CTextCatalog::Find(std::int32_t id) const {
     if (id > kFirstTextId && id < kLastTextId) {
         for (std::int32_t i = 0; i < entryCount_; ++i) {
-            const TextCatalogEntry& entry = kTable[i];
-            if (entry.id != id) {
-                continue;
+            if (kTable[i].id == id) {
+                return &kTable[i];
             }
-            switch (language_) {
-            case kGerman:
-                return entry.german;
-            case kEnglish:
-                return entry.english;
-            case kDutch:
-                return entry.dutch;
-            default:
-                return kInvalidLanguage;
-            }
+        }
+    }
+    if (entryCount_ > 0 && id >= kFirstAddedTextId && id < kFirstAddedTextId + kAddedTextCount) {
+        return &kAddedTable[id - kFirstAddedTextId];
+    }
+    return nullptr;
+}
+
+const char* CTextCatalog::GetText(std::int32_t id) const {
+    if (const TextCatalogEntry* found = Find(id)) {
+        switch (language_) {
+        case kGerman:
+            return found->german;
+        case kEnglish:
+            return found->english;
+        case kDutch:
+            return found->dutch;
+        default:
+            return kInvalidLanguage;
         }
     }
 
@@ -291,6 +308,10 @@ const char* CTextCatalog::GetText(std::int32_t id) const {
 
 const TextCatalogEntry* CTextCatalog::Table() {
     return kTable;
+}
+
+const TextCatalogEntry* CTextCatalog::AddedTable() {
+    return kAddedTable;
 }
 
 CTextCatalog& TextCatalog() {

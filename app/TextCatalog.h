@@ -13,12 +13,18 @@ struct TextCatalogEntry {
 
 inline constexpr std::int32_t kTextCatalogSize = 150; // ids 0..149; 0 and 149 are sentinels
 
+// Texts of windows that the classic table has no rows for (the compressor
+// chooser): ids from kFirstAddedTextId on, looked up and switched with the
+// language like the others.
+inline constexpr std::int32_t kFirstAddedTextId = 1001;
+inline constexpr std::int32_t kAddedTextCount = 6;
+
 class CTextCatalog {
 public:
     CTextCatalog() = default;
     virtual ~CTextCatalog() = default;
 
-    // Makes the whole table searchable and sets the language (1 German,
+    // Makes the whole table (and the added texts) searchable and sets the language (1 German,
     // 2 English, 3 Dutch), without a range check.
     void Init(std::int32_t language);
 
@@ -32,8 +38,13 @@ public:
 
     // The whole table, kTextCatalogSize entries in id order.
     static const TextCatalogEntry* Table();
+    // The added texts, kAddedTextCount entries in id order.
+    static const TextCatalogEntry* AddedTable();
 
 private:
+    // The entry of id among the searchable ones, or nullptr.
+    const TextCatalogEntry* Find(std::int32_t id) const;
+
     std::int32_t language_ = 1;
     std::int32_t entryCount_ = 0;
 };

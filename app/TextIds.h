@@ -167,4 +167,12 @@ inline constexpr std::int32_t kCropFrame = 146;
 inline constexpr std::int32_t kCropFrameGroup = 147;
 inline constexpr std::int32_t kSelectPredefinedPosition = 148;
 
+// The compressor chooser (added texts).
+inline constexpr std::int32_t kCompressorLabel = 1001;
+inline constexpr std::int32_t kCompressionQuality = 1002;
+inline constexpr std::int32_t kKeyFrameEvery = 1003;
+inline constexpr std::int32_t kFramesUnit = 1004;
+inline constexpr std::int32_t kDataRate = 1005;
+inline constexpr std::int32_t kCancel = 1006;
+
 } // namespace txt

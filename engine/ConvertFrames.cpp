@@ -35,10 +35,7 @@ bool CConvertThread::ConvertFrames() {
     for (std::int32_t i = 1; ok && i <= frameCount; ++i) {
         NotifyProgress(static_cast<std::int32_t>((std::int64_t{1000} * i) / frameCount), i,
                        frameCount);
-        char status[64];
-        std::snprintf(status, sizeof status, "%u / %u", static_cast<unsigned>(i),
-                      static_cast<unsigned>(frameCount));
-        NotifyStatus(status);
+        NotifyStatus(FrameStatusText(i, frameCount).c_str());
         if (AbortRequested()) {
             ok = false;
             break;

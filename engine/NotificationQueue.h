@@ -35,13 +35,8 @@ struct Notification {
     }
     std::int32_t PerMille() const { return static_cast<std::int32_t>(static_cast<LPARAM>(wParam)); }
     // The progress notice's frame (from 1) and frame count; -1 when unknown.
-    std::int32_t ProgressFrame() const {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(lParam));
-    }
-    std::int32_t ProgressFrameCount() const {
-        return static_cast<std::int32_t>(
-            static_cast<std::uint32_t>(static_cast<std::uint64_t>(lParam) >> 32));
-    }
+    std::int32_t ProgressFrame() const { return ProgressFrameOf(lParam); }
+    std::int32_t ProgressFrameCount() const { return ProgressFrameCountOf(lParam); }
 };
 
 class CNotificationQueue final : public INotificationTarget {

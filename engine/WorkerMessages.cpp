@@ -19,6 +19,13 @@ void CopyTextCut(char* buffer, std::size_t size, const char* text) {
     buffer[length] = '\0';
 }
 
+std::string FrameStatusText(std::int32_t frame, std::int32_t frameCount) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%u / %u", static_cast<unsigned>(frame),
+                  static_cast<unsigned>(frameCount));
+    return text;
+}
+
 bool StatusTextCell::TryPut(const char* text) {
     if (!IsFree() || text == nullptr || text[0] == '\0') {
         return false;

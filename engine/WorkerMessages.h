@@ -37,6 +37,18 @@ inline constexpr LPARAM PackProgressFrames(std::int32_t frame, std::int32_t fram
         static_cast<std::uint32_t>(frame));
 }
 
+// The two halves of the progress notice's lParam.
+inline constexpr std::int32_t ProgressFrameOf(LPARAM lParam) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(lParam));
+}
+inline constexpr std::int32_t ProgressFrameCountOf(LPARAM lParam) {
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(static_cast<std::uint64_t>(lParam) >> 32));
+}
+
+// The status text of a frame under way: "frame / frameCount".
+std::string FrameStatusText(std::int32_t frame, std::int32_t frameCount);
+
 // Answers written into a reply cell.
 inline constexpr std::int32_t kReplyOk = 13;
 inline constexpr std::int32_t kReplyCancel = 27;

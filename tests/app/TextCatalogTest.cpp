@@ -20,7 +20,20 @@ constexpr std::array<const char * TextCatalogEntry::*, 3> kColumns = {
     &TextCatalogEntry::german, &TextCatalogEntry::english, &TextCatalogEntry::dutch};
 
 const TextCatalogEntry& Row(std::int32_t id) {
-    return CTextCatalog::Table()[id];
+    return id >= kFirstAddedTextId ? CTextCatalog::AddedTable()[id - kFirstAddedTextId]
+                                   : CTextCatalog::Table()[id];
+}
+
+// The usable ids: 1..148 of the table, then the added texts.
+std::vector<std::int32_t> UsableIds() {
+    std::vector<std::int32_t> ids;
+    for (std::int32_t id = 1; id < kTextCatalogSize - 1; ++id) {
+        ids.push_back(id);
+    }
+    for (std::int32_t i = 0; i < kAddedTextCount; ++i) {
+        ids.push_back(kFirstAddedTextId + i);
+    }
+    return ids;
 }
 
 std::size_t CountOf(std::string_view text, std::string_view pattern) {
@@ -70,9 +83,10 @@ TEST(TextCatalogLookup, TextsComeFromTheColumnOfTheLanguage) {
     CTextCatalog catalog;
     // Before Init nothing is found, in German.
     EXPECT_STREQ(catalog.GetText(1), "FEHLER: Text ID (1) nicht gefunden");
+    EXPECT_STREQ(catalog.GetText(kFirstAddedTextId), "FEHLER: Text ID (1001) nicht gefunden");
     for (std::int32_t language = kGerman; language <= kDutch; ++language) {
         catalog.Init(language);
-        for (std::int32_t id = 1; id < kTextCatalogSize - 1; ++id) {
+        for (const std::int32_t id : UsableIds()) {
             // The very pointer of the table, not a copy.
             EXPECT_EQ(catalog.GetText(id), Row(id).*kColumns[std::size_t(language - 1)])
                 << language << " id " << id;
@@ -97,6 +111,9 @@ TEST(TextCatalogLookup, SentinelsAndOtherIdsGiveTheMessageOfTheLanguage) {
     catalog.Init(kEnglish);
     EXPECT_STREQ(catalog.GetText(0), "ERROR: TEXT ID (0) not found");
     EXPECT_STREQ(catalog.GetText(149), "ERROR: TEXT ID (149) not found");
+    EXPECT_STREQ(catalog.GetText(kFirstAddedTextId - 1), "ERROR: TEXT ID (1000) not found");
+    EXPECT_STREQ(catalog.GetText(kFirstAddedTextId + kAddedTextCount),
+                 "ERROR: TEXT ID (1007) not found");
     catalog.Init(kGerman);
     EXPECT_STREQ(catalog.GetText(149), "FEHLER: Text ID (149) nicht gefunden");
     EXPECT_STREQ(catalog.GetText(INT32_MIN), "FEHLER: Text ID (-2147483648) nicht gefunden");
@@ -130,7 +147,7 @@ TEST(TextCatalogLookup, DutchAndUnknownLanguagesLeaveTheBufferAsItIs) {
 TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShape) {
     ASSERT_EQ(kTextCatalogSize, 150);
     std::size_t placeholders = 0;
-    for (std::int32_t id = 1; id < kTextCatalogSize - 1; ++id) {
+    for (const std::int32_t id : UsableIds()) {
         const std::string_view english = Row(id).english;
         EXPECT_EQ(Row(id).id, id);
         placeholders += CountOf(english, "%s");

@@ -170,15 +170,25 @@ constexpr NamedText kNamedTexts[] = {
     NAMED(kCropFrame, "Crop frame"),
     NAMED(kCropFrameGroup, "Crop frame"),
     NAMED(kSelectPredefinedPosition, "Select predefined overlay position"),
+    NAMED(kCompressorLabel, "Compressor:"),
+    NAMED(kCompressionQuality, "Compression quality:"),
+    NAMED(kKeyFrameEvery, "&Key frame every"),
+    NAMED(kFramesUnit, "frames"),
+    NAMED(kDataRate, "&Data rate"),
+    NAMED(kCancel, "Cancel"),
 };
 
 #undef NAMED
 
 TEST(TextIds, EveryNamedIdHasTheEnglishTextItWasNamedFrom) {
     for (const NamedText& named : kNamedTexts) {
+        const bool added = named.id >= kFirstAddedTextId;
         ASSERT_GT(named.id, 0) << named.name;
-        ASSERT_LT(named.id, kTextCatalogSize - 1) << named.name;
-        const TextCatalogEntry& row = CTextCatalog::Table()[named.id];
+        ASSERT_LT(named.id, added ? kFirstAddedTextId + kAddedTextCount : kTextCatalogSize - 1)
+            << named.name;
+        const TextCatalogEntry& row = added
+                                          ? CTextCatalog::AddedTable()[named.id - kFirstAddedTextId]
+                                          : CTextCatalog::Table()[named.id];
         EXPECT_EQ(row.id, named.id) << named.name;
         EXPECT_STREQ(row.english, named.english) << named.name;
     }
@@ -189,7 +199,7 @@ TEST(TextIds, EveryTextOfTheCatalogueHasOneName) {
     for (const NamedText& named : kNamedTexts) {
         EXPECT_TRUE(ids.insert(named.id).second) << named.name << " shares its id";
     }
-    EXPECT_EQ(ids.size(), static_cast<std::size_t>(kTextCatalogSize - 2));
+    EXPECT_EQ(ids.size(), static_cast<std::size_t>(kTextCatalogSize - 2 + kAddedTextCount));
 }
 
 } // namespace

@@ -62,6 +62,44 @@ TEST_F(MainDlgConversion, TheFinishMessageCountsConcealedFrames) {
     EXPECT_NE(text.find("concealed by the decoder"), std::string::npos) << text;
 }
 
+// Records the status line of the window at every message box.
+class StatusAtEveryBox final : public IMessageBoxService {
+public:
+    explicit StatusAtEveryBox(const CMainDlg& dlg) : dlg_(dlg) { SetMessageBoxService(this); }
+    ~StatusAtEveryBox() override { SetMessageBoxService(nullptr); }
+    MessageResult Show(const std::string&, MessageButtons, MessageIcon) override {
+        statuses.push_back(dlg_.StatusText());
+        return MessageResult::Ok;
+    }
+    std::vector<std::string> statuses;
+
+private:
+    const CMainDlg& dlg_;
+};
+
+TEST_F(MainDlgConversion, ARunWithoutPreviewShowsTheBlueAreaAndAFinishedOneItsLastFrame) {
+    CWorkerThread worker(fast);
+    ASSERT_TRUE(worker.StartWorker());
+    CMainDlg dlg(worker);
+    Button(dlg, 1006)->click(); // no preview while converting
+    ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
+    ASSERT_FALSE(dlg.PositionText().empty());
+    ChooseOutput(dlg, dir.File("no such folder/out.avi"));
+    Button(dlg, 3)->click();
+    ASSERT_TRUE(WaitUntilRunning(worker));
+    EXPECT_TRUE(dlg.PositionText().empty());
+    EXPECT_TRUE(Text(dlg, 1018).isEmpty());
+    const QImage& shown = dlg.PreviewWindow()->Surface();
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(0, 0, 255));
+
+    // The worker dropped the last status text: the finish message still
+    // comes with the last frame in the status line.
+    StatusAtEveryBox recorder(dlg);
+    Send(dlg, WM_CONVERT_PROGRESS, 1000, PackProgressFrames(3, 3));
+    Send(dlg, WM_CONVERT_DONE, 0, 0);
+    EXPECT_EQ(recorder.statuses, std::vector<std::string>{"3 / 3"});
+}
+
 TEST_F(MainDlgConversion, FullConversionThroughTheWorker) {
     CWorkerThread worker(fast);
     ASSERT_TRUE(worker.StartWorker());

@@ -1,5 +1,7 @@
 // Choosing, opening and checking the input file; its information; Start
 // waiting for both names; dropping a file on the window; interlace detection.
+#include "app/ProgramLanguage.h"
+#include "app/SetupDlg.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 #include "ui/main/FileDialogs.h"
@@ -7,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QUrl>
 
 #include <fstream>
@@ -130,6 +133,25 @@ TEST_F(MainDlgInput, VideosOfOtherContainersAreOfferedDroppedAndOpened) {
     EXPECT_EQ(offered[1], QStringLiteral("AVI files (*.avi)"));
     EXPECT_EQ(QtNameFilters(fileRequests[1].filter), QStringLiteral("Video files (*.avi)"));
     EXPECT_EQ(dlg.FrameCount(), 6);
+}
+
+TEST_F(MainDlgInput, ALanguageChangeRewritesTheTextsTheWindowBuilt) {
+    CMainDlg dlg;
+    ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
+    ASSERT_NE(dlg.InfoText().find("Duration"), std::string::npos);
+    ASSERT_NE(dlg.PositionText().find("Time"), std::string::npos);
+    modalAnswer = [](QDialog& setup) {
+        setup.findChild<QRadioButton*>(QStringLiteral("control1051"))->setChecked(true);
+        setup.accept();
+        return int(QDialog::Accepted);
+    };
+    Button(dlg, 10)->click();
+    SetProgramLanguage(2);
+    EXPECT_EQ(modalDialogs.back(), "CSetupDlg");
+    EXPECT_EQ(Button(dlg, 1003)->text(), QStringLiteral("Achterstevoren"));
+    EXPECT_NE(dlg.InfoText().find("Duur"), std::string::npos) << dlg.InfoText();
+    EXPECT_NE(dlg.PositionText().find("Tijd"), std::string::npos) << dlg.PositionText();
+    EXPECT_EQ(Text(dlg, 1018).toStdString(), dlg.PositionText());
 }
 
 } // namespace

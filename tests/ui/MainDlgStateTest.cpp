@@ -57,7 +57,7 @@ TEST_F(MainDlgState, HalfMirrorPairsExcludeEachOther) {
     EXPECT_TRUE(Checked(dlg, 1021));
 }
 
-TEST_F(MainDlgState, ProgressOutsideZeroToThousandHidesTheBar) {
+TEST_F(MainDlgState, ProgressOutsideZeroToThousandHidesTheBarUntilTheRunEnds) {
     CMainDlg dlg;
     auto* progress = qobject_cast<CLabeledProgress*>(dlg.Control(1002));
     Send(dlg, WM_CONVERT_PROGRESS, 437, -1);
@@ -68,6 +68,11 @@ TEST_F(MainDlgState, ProgressOutsideZeroToThousandHidesTheBar) {
     Send(dlg, WM_CONVERT_PROGRESS, 1000, -1);
     EXPECT_FALSE(progress->isHidden());
     EXPECT_EQ(progress->GetPos(), 1000);
+    // A failed run leaves the bar idle, not hidden.
+    Send(dlg, WM_CONVERT_PROGRESS, 1001, -1);
+    Send(dlg, WM_CONVERT_DONE, 1, 0);
+    EXPECT_FALSE(progress->isHidden());
+    EXPECT_EQ(progress->GetPos(), 0);
 }
 
 TEST_F(MainDlgState, ToolTipsFollowTheSettingAtEveryRequest) {
@@ -112,7 +117,11 @@ TEST_F(MainDlgState, OverlayListOpensTheOverlayDialogOnItsSlot) {
     EXPECT_EQ(slot.path, overlay);
     EXPECT_EQ(slot.number, 3);
     EXPECT_EQ(std::tie(slot.x, slot.y, slot.width, slot.height), std::make_tuple(32, 24, 80, 60));
-    EXPECT_EQ(list->itemText(2).toStdString(), "Overlay 3 [" + overlay + "]");
+    // The entry names the file and keeps its closing bracket in the list's width.
+    const QString entry = list->itemText(2);
+    EXPECT_TRUE(entry.startsWith(QStringLiteral("Overlay 3 [/"))) << entry.toStdString();
+    EXPECT_TRUE(entry.endsWith(QStringLiteral("/logo.avi]"))) << entry.toStdString();
+    EXPECT_LT(list->fontMetrics().horizontalAdvance(entry), list->width());
     EXPECT_EQ(list->currentIndex(), 2);
 
     // Escape in the dialog changes nothing.

@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "app/SetupDlg.h"
 #include "app/TextCatalog.h"
+#include "tests/support/ScriptedMessageBoxes.h"
 
 #include <gtest/gtest.h>
 
@@ -104,10 +105,14 @@ TEST_F(AboutDialog, ToolTipsFollowTheSettingAtEveryRequest) {
     QToolTip::hideText();
 }
 
-TEST_F(AboutDialog, EmailButtonOpensTheMailtoLinkAndCloses) {
+TEST_F(AboutDialog, LinkButtonsOpenTheirAddressOrShowItAndClose) {
+    ScriptedMessageBoxes boxes;
     CAboutDlg dialog;
     std::vector<QUrl> opened;
-    dialog.openUrl = [&opened](const QUrl& url) { opened.push_back(url); };
+    dialog.openUrl = [&opened](const QUrl& url) {
+        opened.push_back(url);
+        return true;
+    };
     dialog.show();
     QTest::mouseClick(Control<QPushButton>(dialog, 1028), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);
@@ -115,6 +120,19 @@ TEST_F(AboutDialog, EmailButtonOpensTheMailtoLinkAndCloses) {
     EXPECT_EQ(opened[0].path(), QStringLiteral("kadrimix@quelmark.org"));
     EXPECT_EQ(opened[0].query(QUrl::FullyDecoded), QStringLiteral("subject=Kadrimix [1.10]"));
     EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // No program to open a link with: the address is shown to be copied.
+    for (const int button : {1028, 1029}) {
+        CAboutDlg unhandled;
+        unhandled.openUrl = [](const QUrl&) { return false; };
+        unhandled.show();
+        QTest::mouseClick(Control<QPushButton>(unhandled, button), Qt::LeftButton);
+        EXPECT_FALSE(unhandled.isVisible());
+    }
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].text, "kadrimix@quelmark.org");
+    EXPECT_EQ(boxes.shown[1].text, "https://www.quelmark.org/kadrimix");
 }
 
 TEST_F(AboutDialog, StartupWindowClosesAtThe21stTickModalNever) {

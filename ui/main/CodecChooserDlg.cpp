@@ -19,7 +19,6 @@
 #include <QSpinBox>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -48,23 +47,14 @@ constexpr ControlTemplate kControls[] = {
 // Not one of the program's numbered templates.
 constexpr DialogTemplate kTemplate{0, 223, 104, "Select codec", kControls, std::size(kControls)};
 
-// The chooser's own captions (German, English, Dutch); the title and the
-// "no compression" entry come from the catalogue.
-struct Caption {
-    int controlId;
-    std::array<const char*, 3> text;
-};
-
-constexpr Caption kCaptions[] = {
-    {Id::kIdCompressorLabel, {"Kompressor:", "Compressor:", "Compressor:"}},
-    {Id::kIdQualityLabel,
-     {"Kompressionsqualität:", "Compression quality:", "Compressiekwaliteit:"}},
-    {Id::kIdKeyFrameBox, {"&Keyframe alle", "&Key frame every", "&Keyframe elke"}},
-    {Id::kIdKeyFrameUnit, {"Bilder", "frames", "frames"}},
-    {Id::kIdDataRateBox, {"&Datenrate", "&Data rate", "&Datasnelheid"}},
-    {Id::kIdDataRateUnit, {"KB/s", "KB/s", "KB/s"}},
-    {Id::kIdOk, {"OK", "OK", "OK"}},
-    {Id::kIdCancel, {"Abbrechen", "Cancel", "Annuleren"}},
+// Captions from the catalogue; "KB/s" and "OK" are the same in every language.
+constexpr ControlText kCaptions[] = {
+    {Id::kIdCompressorLabel, txt::kCompressorLabel},
+    {Id::kIdQualityLabel, txt::kCompressionQuality},
+    {Id::kIdKeyFrameBox, txt::kKeyFrameEvery},
+    {Id::kIdKeyFrameUnit, txt::kFramesUnit},
+    {Id::kIdDataRateBox, txt::kDataRate},
+    {Id::kIdCancel, txt::kCancel},
 };
 
 constexpr int kDefaultQualityPercent = 75;
@@ -92,8 +82,7 @@ CCodecChooserDlg::CCodecChooserDlg(const BITMAPINFOHEADER* input, const COMPVARS
         }
         return nullptr;
     });
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QString::fromUtf8(GetText(txt::kSelectCodec)));
     list_ = builder_.Get<QComboBox>(Id::kIdCompressorList);
     quality_ = builder_.Get<QSlider>(Id::kIdQuality);
@@ -117,17 +106,7 @@ CCodecChooserDlg::CCodecChooserDlg(const BITMAPINFOHEADER* input, const COMPVARS
 }
 
 void CCodecChooserDlg::SetControlTexts() {
-    const int language = TextCatalog().Language();
-    const std::size_t column = language >= 1 && language <= 3 ? std::size_t(language - 1) : 1;
-    for (const Caption& caption : kCaptions) {
-        const QString text = QString::fromUtf8(caption.text[column]);
-        QWidget* control = builder_.Control(caption.controlId);
-        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-            button->setText(text);
-        } else if (auto* label = qobject_cast<QLabel*>(control)) {
-            label->setText(text);
-        }
-    }
+    builder_.SetCaptions(kCaptions);
 }
 
 void CCodecChooserDlg::ListCompressors(const BITMAPINFOHEADER* input) {

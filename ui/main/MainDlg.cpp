@@ -6,6 +6,7 @@
 #include "app/DividerLine.h"
 #include "app/LabeledProgress.h"
 #include "app/ModalDialogs.h"
+#include "app/ProgramLanguage.h"
 #include "app/QtNotificationTarget.h"
 #include "app/ResourceImages.h"
 #include "app/Settings.h"
@@ -28,6 +29,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <algorithm>
 #include <array>
@@ -52,7 +55,7 @@ struct TextOfControl {
 
 // Captions set by SetControlTexts; the File Info and AVI File group boxes
 // keep their own.
-constexpr TextOfControl kCaptions[] = {
+constexpr ControlText kCaptions[] = {
     {kReverse, txt::kReverse},
     {kRightHalf, txt::kRightHalf},
     {kLeftHalf, txt::kLeftHalf},
@@ -135,8 +138,8 @@ CMainDlg::CMainDlg(CWorkerThread& worker, QWidget* parent)
     : QDialog(parent), worker_(worker),
       notificationTarget_(std::make_shared<CQtNotificationTarget>(this)),
       clock_(&SteadyMilliseconds) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     BuildControls();
@@ -308,15 +311,7 @@ void CMainDlg::UpdateControls() {
 }
 
 void CMainDlg::SetControlTexts() {
-    for (const TextOfControl& entry : kCaptions) {
-        const QString text = QString::fromUtf8(GetText(entry.textId));
-        QWidget* control = builder_->Control(entry.controlId);
-        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-            button->setText(text);
-        } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
-            group->setTitle(text);
-        }
-    }
+    builder_->SetCaptions(kCaptions);
 }
 
 void CMainDlg::UpdateTitle(bool markModified) {
@@ -337,13 +332,25 @@ void CMainDlg::FillOverlayList(std::int32_t select) {
         select = std::max(overlayList_->currentIndex(), 0);
     }
     overlayList_->clear();
+    // A long path is shortened in its middle, so that the entry keeps its
+    // start, the file name and the closing bracket in the list's width.
+    QStyleOptionComboBox option;
+    option.initFrom(overlayList_);
+    const int room = overlayList_->style()
+                         ->subControlRect(QStyle::CC_ComboBox, &option,
+                                          QStyle::SC_ComboBoxEditField, overlayList_)
+                         .width();
+    const QFontMetrics metrics(overlayList_->font());
     for (int i = 0; i < kOverlaySlotCount; ++i) {
         const std::string& path = job_.overlays[static_cast<std::size_t>(i)].path;
-        const std::string entry =
-            path.empty()
-                ? StringPrintf("Overlay %u", static_cast<unsigned>(i + 1))
-                : StringPrintf("Overlay %u [%s]", static_cast<unsigned>(i + 1), path.c_str());
-        overlayList_->addItem(QString::fromUtf8(entry));
+        QString entry = QString::fromUtf8(StringPrintf("Overlay %u", static_cast<unsigned>(i + 1)));
+        if (!path.empty()) {
+            entry += QStringLiteral(" [");
+            const int left = room - metrics.horizontalAdvance(entry + QStringLiteral("]"));
+            entry += metrics.elidedText(QString::fromUtf8(path), Qt::ElideMiddle, left) +
+                     QStringLiteral("]");
+        }
+        overlayList_->addItem(entry);
     }
     overlayList_->setCurrentIndex(select);
 }
@@ -382,8 +389,13 @@ void CMainDlg::OnAbout() {
 void CMainDlg::OnSetup() {
     CSetupDlg setup(this);
     if (RunModalDialog(setup) == QDialog::Accepted) {
-        TextCatalog().Init(CSettings::language);
+        SetProgramLanguage(CSettings::language);
         SetControlTexts();
+        // The texts this window built itself follow too.
+        BuildInfoText();
+        if (!converting_ && frameCount_ > 0 && currentFrame_ > 0) {
+            BuildPositionText(currentFrame_);
+        }
         UpdateStatics();
     }
 }

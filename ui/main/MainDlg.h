@@ -77,10 +77,13 @@ public:
     void OpenStartFiles(const std::string& project, const std::string& input);
     void CloseInput();
     // The steps of OpenInput: each failing step closes the reader, shows its
-    // error and gives the text for the information.
+    // error and gives the catalogue text for the information (0: none).
     bool OpenInputReader();
-    std::string ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame);
-    std::string CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame);
+    std::int32_t ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame);
+    std::int32_t CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame);
+    // The information text and the position line in the catalogue's language.
+    void BuildInfoText();
+    void BuildPositionText(int frame);
     // The first frame (or the empty picture), enable states and statics.
     void ShowInputFromStart();
 
@@ -213,6 +216,12 @@ private:
     std::string outputName_;
     std::string compressorName_;
     std::string infoText_;
+    // What the information text is made of, so that it follows a language change.
+    std::int32_t infoErrorId_ = 0; // catalogue text shown first; 0 none
+    bool infoHasLines_ = false;    // the three lines from the stream follow
+    AVISTREAMINFOA infoStream_{};
+    std::string infoBitDepth_;
+    std::int32_t infoFrameCount_ = 0;
     std::string statusText_;
     std::string positionText_;
     std::int32_t frameCount_ = 0;   // frames of the usable input; 0 = none
@@ -222,6 +231,7 @@ private:
     std::uint32_t playbackStart_ = 0;
     std::int32_t playbackBase_ = 0;
     std::uint32_t conversionStart_ = 0;
+    std::int32_t progressFrameCount_ = 0; // frame count of the run's progress notices
 
     ICINFO icInfo_{};
     COMPVARS compVars_{};

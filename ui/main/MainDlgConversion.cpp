@@ -78,6 +78,10 @@ void CMainDlg::StartConversion() {
     postedJobs_.push_back(std::move(posted));
     converting_ = true;
     conversionStart_ = clock_();
+    progressFrameCount_ = 0;
+    // Until the worker's first preview frame (none when the preview is off):
+    // the empty blue area and no position line.
+    DrawFrame(0, false);
     UpdateControls();
 }
 
@@ -102,6 +106,12 @@ void CMainDlg::OnConversionEnd(WPARAM result, LPARAM damagedFrames) {
             FormatTime(elapsed).c_str());
         if (damagedFrames > 0) {
             text += "\r\n" + DamagedFramesWarning(damagedFrames);
+        }
+        if (result == 0 && progressFrameCount_ > 0) {
+            // The worker drops status texts while the window still holds one;
+            // a finished run shows its last frame all the same.
+            statusText_ = FrameStatusText(progressFrameCount_, progressFrameCount_);
+            UpdateStatics();
         }
         ShowMessage(text, result == 0 ? MessageIcon::Information : MessageIcon::Exclamation);
         converting_ = false;
@@ -172,6 +182,9 @@ void CMainDlg::OnWorkerNotification(const CWorkerEvent& event) {
     case WM_CONVERT_PROGRESS: {
         // Taken unsigned: -1 hides the bar like any value above 1000.
         const auto perMille = static_cast<std::uint32_t>(event.wParam);
+        if (ProgressFrameCountOf(event.lParam) > 0) {
+            progressFrameCount_ = ProgressFrameCountOf(event.lParam);
+        }
         if (perMille > 1000) {
             progress_->hide();
         } else {

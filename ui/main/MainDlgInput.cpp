@@ -91,7 +91,9 @@ void CMainDlg::CloseInput() {
 
 void CMainDlg::OpenInput(bool detectInterlace) {
     CBusyCursor busy;
+    // The bar in its idle state, also after a run that hid it.
     progress_->SetPos(0);
+    progress_->show();
     statusText_.clear();
     playing_ = false;
     if (!OpenInputReader()) {
@@ -104,18 +106,20 @@ void CMainDlg::OpenInput(bool detectInterlace) {
         SetSliderPosition(1);
     }
 
-    std::string error;
-    InputInfoLines lines;
+    std::int32_t error = 0;
     bool haveFrame = false;
     AVISTREAMINFOA info{};
+    infoHasLines_ = false;
     if (!reader_.GetVideoStreamInfo(0, &info, static_cast<std::int32_t>(sizeof info))) {
-        error = GetText(txt::kErrorStreamInfo);
+        error = txt::kErrorStreamInfo;
         reader_.Close();
     } else {
         BITMAPINFOHEADER first{};
         error = ReadFirstInputFrame(&first, &haveFrame);
-        const std::string bitDepth = haveFrame ? std::to_string(first.biBitCount) : "?";
-        lines = MakeInputInfoLines(info, bitDepth, frameCount_);
+        infoHasLines_ = true;
+        infoStream_ = info;
+        infoBitDepth_ = haveFrame ? std::to_string(first.biBitCount) : "?";
+        infoFrameCount_ = frameCount_;
         if (detectInterlace) {
             interlace_->setChecked(LooksInterlaced(StreamFrameHeight(info)));
         }
@@ -123,7 +127,8 @@ void CMainDlg::OpenInput(bool detectInterlace) {
             error = CheckInputFrames(first, &haveFrame);
         }
     }
-    infoText_ = error + lines.format + lines.frames + lines.duration;
+    infoErrorId_ = error;
+    BuildInfoText();
 
     if (!haveFrame) {
         frameCount_ = 0;
@@ -133,8 +138,10 @@ void CMainDlg::OpenInput(bool detectInterlace) {
 
 bool CMainDlg::OpenInputReader() {
     // A file that cannot be used at all: only its error is shown.
-    const auto refuse = [this](int textId) {
-        infoText_ = GetText(textId);
+    const auto refuse = [this](std::int32_t textId) {
+        infoErrorId_ = textId;
+        infoHasLines_ = false;
+        BuildInfoText();
         reader_.Close();
         ShowOpenError(GetText(textId));
         // The enable states follow the flags here too: after a conversion
@@ -155,36 +162,45 @@ bool CMainDlg::OpenInputReader() {
     return true;
 }
 
-std::string CMainDlg::ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame) {
+std::int32_t CMainDlg::ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame) {
     if (!reader_.StartVideoRetrieve(0)) {
         reader_.Close();
-        return GetText(txt::kErrorUnknownCodecStart);
+        return txt::kErrorUnknownCodecStart;
     }
     const BITMAPINFOHEADER* frame = nullptr;
     reader_.GetVideoFrame(0, 0, &frame);
     if (frame == nullptr) {
         reader_.Close();
         ShowOpenError(GetText(txt::kErrorUnknownCodec));
-        return GetText(txt::kErrorUnknownCodecFrame);
+        return txt::kErrorUnknownCodecFrame;
     }
     *first = *frame;
     *haveFrame = true;
-    return std::string();
+    return 0;
 }
 
-std::string CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame) {
-    const auto refuse = [this, haveFrame](int textId) {
+std::int32_t CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame) {
+    const auto refuse = [this, haveFrame](std::int32_t textId) {
         reader_.Close();
         ShowOpenError(GetText(textId));
         *haveFrame = false;
-        return std::string(GetText(textId));
+        return textId;
     };
     if (!IsSupportedInputFormat(first)) {
         return refuse(txt::kErrorFormatNotSupported);
     }
     const BITMAPINFOHEADER* last = nullptr;
     reader_.GetVideoFrame(0, frameCount_ - 1, &last);
-    return last == nullptr ? refuse(txt::kErrorLastFrame) : std::string();
+    return last == nullptr ? refuse(txt::kErrorLastFrame) : 0;
+}
+
+void CMainDlg::BuildInfoText() {
+    infoText_ = infoErrorId_ != 0 ? GetText(infoErrorId_) : "";
+    if (infoHasLines_) {
+        const InputInfoLines lines =
+            MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_);
+        infoText_ += lines.format + lines.frames + lines.duration;
+    }
 }
 
 void CMainDlg::ShowInputFromStart() {

@@ -86,13 +86,17 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
         SetSliderPosition(frame);
     }
     if (!converting_) {
-        const std::int32_t ms = reader_.VideoFrameToTime(0, frame - 1);
-        positionText_ =
-            StringPrintf("%s: %lu/%lu  %s: %s", GetText(txt::kFrame),
-                         static_cast<unsigned long>(frame), static_cast<unsigned long>(frameCount_),
-                         GetText(txt::kTime), FormatTime(ms * 0.001).c_str());
+        BuildPositionText(frame);
     }
     UpdateStatics();
+}
+
+void CMainDlg::BuildPositionText(int frame) {
+    const std::int32_t ms = reader_.VideoFrameToTime(0, frame - 1);
+    positionText_ =
+        StringPrintf("%s: %lu/%lu  %s: %s", GetText(txt::kFrame), static_cast<unsigned long>(frame),
+                     static_cast<unsigned long>(frameCount_), GetText(txt::kTime),
+                     FormatTime(ms * 0.001).c_str());
 }
 
 void CMainDlg::OnHScroll(int position) {

@@ -45,8 +45,7 @@ const QColor kWhite(255, 255, 255);
 
 CBorderDlg::CBorderDlg(QWidget* parent) : QDialog(parent), builder_(*this, BorderDialogTemplate()) {
     builder_.Build();
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     for (const int id : {kRedBar, kGreenBar, kBlueBar, kWidthBar}) {
         connect(builder_.Get<QSlider>(id), &QSlider::valueChanged, this, &CBorderDlg::OnHScroll);
     }

@@ -21,8 +21,7 @@ constexpr int kMaxCrop = 50;
 
 CCropDlg::CCropDlg(QWidget* parent) : QDialog(parent), builder_(*this, CropDialogTemplate()) {
     builder_.Build();
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     connect(builder_.Get<QSlider>(kCropBar), &QSlider::valueChanged, this, &CCropDlg::OnHScroll);
     connect(builder_.Get<QPushButton>(1), &QPushButton::clicked, this, &CCropDlg::accept);
     auto* tips = new CToolTips(this, [this](int id) { return TipOf(id); });

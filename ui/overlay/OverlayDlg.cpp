@@ -42,8 +42,7 @@ int ToPosition(std::int64_t value) {
 COverlayDlg::COverlayDlg(QWidget* parent)
     : QDialog(parent), builder_(*this, OverlayDialogTemplate()) {
     builder_.Build();
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     CreatePreviewWindows();
 
     for (const int id : {kXBar, kYBar, kWidthBar, kHeightBar, kOverlayBar, kBaseBar}) {
@@ -156,17 +155,11 @@ void COverlayDlg::SetTrackBarsFromSlot() {
 }
 
 void COverlayDlg::SetTexts() {
-    struct Caption {
-        int id;
-        int text;
-    };
-    static constexpr Caption kGroups[] = {
+    static constexpr ControlText kCaptions[] = {
         {1064, txt::kOverlayPositionAndSize},
         {1059, txt::kOverlayStartAndEnd},
         {1063, txt::kMiscellaneous},
         {1062, txt::kOverlayStartInBase},
-    };
-    static constexpr Caption kOthers[] = {
         {kSetBaseStart, txt::kSetStart},
         {kQuickPosition, txt::kQuickPosition},
         {kStart, txt::kOverlayStart},
@@ -184,17 +177,7 @@ void COverlayDlg::SetTexts() {
         {1060, txt::kBasePosition},
         {1061, txt::kSetBaseStart},
     };
-    for (const Caption& c : kGroups) {
-        builder_.Get<QGroupBox>(c.id)->setTitle(QString::fromUtf8(GetText(c.text)));
-    }
-    for (const Caption& c : kOthers) {
-        const QString text = QString::fromUtf8(GetText(c.text));
-        if (auto* button = builder_.Get<QAbstractButton>(c.id)) {
-            button->setText(text);
-        } else if (auto* label = builder_.Get<QLabel>(c.id)) {
-            label->setText(text);
-        }
-    }
+    builder_.SetCaptions(kCaptions);
 }
 
 // Controls -------------------------------------------------------------------

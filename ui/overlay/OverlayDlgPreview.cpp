@@ -20,6 +20,8 @@ namespace {
 
 const QColor kMissingBase(255, 0, 0);
 const QColor kNoOverlay(0, 0, 255);
+// Preview pixels of the overlay rectangle that a drag leaves inside the preview.
+constexpr int kGrabPixels = 8;
 
 // Base pixels to preview pixels: the product first, then the division.
 int Scale(std::int64_t value, std::int64_t previewSize, std::int64_t baseSize) {
@@ -189,8 +191,14 @@ void COverlayDlg::DragOverlay(const QPoint& globalPos) {
     const QPoint delta = globalPos - dragStart_;
     const std::int64_t x = dragStartX_ + std::int64_t{delta.x()} * baseWidth_ / client.width();
     const std::int64_t y = dragStartY_ + std::int64_t{delta.y()} * baseHeight_ / client.height();
+    // A strip of the rectangle (a few preview pixels, or all of it when it is
+    // smaller) stays inside the preview, where the mouse can grab it again.
+    const auto lastStart = [](std::int64_t size, std::int64_t base, std::int64_t shown) {
+        const std::int64_t grab = (std::int64_t{kGrabPixels} * base + shown - 1) / shown;
+        return std::max<std::int64_t>(0, base - std::clamp<std::int64_t>(size, 1, grab));
+    };
     builder_.Get<QSlider>(kXBar)->setValue(static_cast<int>(
-        std::clamp<std::int64_t>(x, 0, std::max<std::int64_t>(0, baseWidth_ - 1))));
+        std::clamp<std::int64_t>(x, 0, lastStart(working_.width, baseWidth_, client.width()))));
     builder_.Get<QSlider>(kYBar)->setValue(static_cast<int>(
-        std::clamp<std::int64_t>(y, 0, std::max<std::int64_t>(0, baseHeight_ - 1))));
+        std::clamp<std::int64_t>(y, 0, lastStart(working_.height, baseHeight_, client.height()))));
 }

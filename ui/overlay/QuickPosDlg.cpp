@@ -11,8 +11,7 @@
 CQuickPosDlg::CQuickPosDlg(QWidget* parent)
     : QDialog(parent), builder_(*this, QuickPosDialogTemplate()) {
     builder_.Build();
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
+    setWindowFlags(kDialogWindowFlags | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     for (const int id : kQuickPosButtonIds) {
         if (auto* button = builder_.Get<QPushButton>(id)) {
             connect(button, &QPushButton::clicked, this, &CQuickPosDlg::OnPositionButton);
