@@ -1,8 +1,11 @@
 // Converts the caller's bottom-up DIB rows (5-5-5, 24- or 32-bit) into the
-// pixel format an encoder takes, with libswscale. The bottom-up rows are read
-// in place through a pointer to the last row and a negative stride.
+// pixel format an encoder takes: planar 4:2:0 YUV with our own conversion,
+// in bands on as many threads as the process works with, and RGB layouts
+// with libswscale, which reads the bottom-up rows in place through a pointer
+// to the last row and a negative stride.
 #pragma once
 
+#include "codec/BandWorkers.h"
 #include "codec/FrameLayout.h"
 #include "media/AvPointers.h"
 
@@ -11,16 +14,17 @@ extern "C" {
 }
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace kmx {
 
 class CFrameConverter {
 public:
     // Prepares the conversion of frames of the given layout to target. RGB
-    // targets are converted exactly (point sampling, no dithering); YUV
+    // targets are converted exactly (point sampling, no dithering); 4:2:0
     // targets with full-range levels when fullRange is set (JPEG), else
-    // with video levels. False when libswscale refuses the pair.
+    // with video levels. False for other YUV layouts and for pairs that
+    // libswscale refuses.
     bool Init(const FrameLayout& layout, AVPixelFormat target, bool fullRange);
 
     // Converts one frame of layout.frameBytes bytes into out, which must have
@@ -30,10 +34,11 @@ public:
     void Reset();
 
 private:
-    SwsContextPtr sws_;
+    SwsContextPtr sws_;      // RGB targets
+    bool yuv420_ = false;    // 4:2:0 targets, converted in bands
+    bool fullRange_ = false; // ... in JPEG's full range
+    std::unique_ptr<CBandWorkers> bands_;
     FrameLayout layout_;
-    std::vector<std::uint8_t> padded_; // top-down rows one pixel wider (odd widths)
-    std::int64_t paddedRowBytes_ = 0;
 };
 
 // The libswscale format of packed DIB pixels of the given depth (blue in the
