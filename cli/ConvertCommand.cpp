@@ -7,6 +7,7 @@
 #include "engine/ProjectRecord.h"
 #include "media/ByteOrder.h"
 #include "media/ReverseFrameCache.h"
+#include "media/WorkThreads.h"
 
 #include <cstdio>
 #include <map>
@@ -46,6 +47,8 @@ const char* const kUsage =
     "                                    end=N, base=N (frames from 0), noresize\n"
     "  --cache-mb N                      memory in MiB for frames read backwards, per\n"
     "                                    input (default 256)\n"
+    "  --threads N                       threads to decode, convert and compress with\n"
+    "                                    (1..64; default: the machine's cores)\n"
     "  --quiet                           no progress line\n"
     "\n"
     "Exit status: 0 finished, 1 failed, 130 interrupted, 2 bad options.\n";
@@ -190,17 +193,24 @@ Parsed ParseCompressorOption(const std::string& a, ArgumentCursor& c, COMPVARS& 
     return Parsed::kOk;
 }
 
-// The memory for frames read backwards: the budget of every reader opened
-// from now on in this process.
-Parsed ParseCacheOption(const std::string& a, ArgumentCursor& c) {
-    int megabytes = 0;
-    if (a != "--cache-mb") {
+// The settings of the process rather than of the job: the memory for frames
+// read backwards (the budget of every reader opened from now on) and the
+// threads to work with.
+Parsed ParseProcessOption(const std::string& a, ArgumentCursor& c) {
+    int n = 0;
+    if (a == "--cache-mb") {
+        if (!c.Number(a, n, 0, 1048576)) {
+            return Parsed::kFailed;
+        }
+        kmx::SetDecodeCacheBudget(static_cast<std::uint64_t>(n) << 20);
+    } else if (a == "--threads") {
+        if (!c.Number(a, n, 1, kmx::kMaxWorkThreads)) {
+            return Parsed::kFailed;
+        }
+        kmx::SetWorkThreads(n);
+    } else {
         return Parsed::kNotThisOption;
     }
-    if (!c.Number(a, megabytes, 0, 1048576)) {
-        return Parsed::kFailed;
-    }
-    kmx::SetDecodeCacheBudget(static_cast<std::uint64_t>(megabytes) << 20);
     return Parsed::kOk;
 }
 
@@ -255,7 +265,7 @@ bool ParseArguments(const std::vector<std::string>& args, ConvertJob& job, std::
             parsed = ParseOverlayArgument(a, c, job);
         }
         if (parsed == Parsed::kNotThisOption) {
-            parsed = ParseCacheOption(a, c);
+            parsed = ParseProcessOption(a, c);
         }
         if (parsed == Parsed::kNotThisOption && a == "--quiet") {
             parsed = Parsed::kOk; // handled by the caller

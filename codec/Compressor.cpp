@@ -94,7 +94,9 @@ struct CCompressor::State {
     bool broken = false;
     kmx::FrameLayout layout;
     std::int64_t maxFrameSize = 0;
-    std::int64_t frameIndex = 0;
+    std::int64_t frameIndex = 0;  // frames handed over
+    std::int64_t sampleIndex = 0; // samples given back
+    bool flushed = false;
     int frameQuality = 0;
     kmx::AvCodecContextPtr context;
     kmx::AvFramePtr frame;
@@ -107,6 +109,8 @@ struct CCompressor::State {
         started = false;
         broken = false;
         frameIndex = 0;
+        sampleIndex = 0;
+        flushed = false;
         frameQuality = 0;
         context.reset();
         frame.reset();
@@ -288,8 +292,8 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
         return true;
     }
 
-    const kmx::EncoderSettings encoderSettings =
-        kmx::SettingsFromCompVars(settings, s.rate, s.scale);
+    kmx::EncoderSettings encoderSettings = kmx::SettingsFromCompVars(settings, s.rate, s.scale);
+    encoderSettings.frameThreads = allowDelay_;
     s.context = OpenEncoder(*entry_, layout, encoderSettings, &s.frameQuality);
     StreamDeclaration declaration;
     if (!s.context || !ReadDeclaration(*s.context, &declaration)) {
@@ -328,7 +332,7 @@ const std::uint8_t* CCompressor::SeqCompressFrame(const void* bits, std::int64_t
                                                   bool* key, std::int32_t* size) {
     State& s = *state_;
     if (!s.started || s.broken || bits == nullptr || key == nullptr || size == nullptr ||
-        bitsSize < s.layout.frameBytes) {
+        bitsSize < s.layout.frameBytes || Delays()) {
         return nullptr;
     }
     const auto* rows = static_cast<const std::uint8_t*>(bits);
@@ -340,41 +344,98 @@ const std::uint8_t* CCompressor::SeqCompressFrame(const void* bits, std::int64_t
                         static_cast<std::size_t>(s.layout.rowBytes));
         }
         ++s.frameIndex;
+        ++s.sampleIndex;
         *key = true;
         *size = static_cast<std::int32_t>(s.rows.size());
         return s.rows.data();
     }
 
-    // From here on any failure leaves the encoder in an unknown state (a frame
-    // may be held inside it), so the sequence is broken: no later frame may
-    // come out shifted against its input.
-    s.broken = true;
-    av_packet_unref(s.packet.get());
-    if (av_frame_make_writable(s.frame.get()) < 0 || !s.converter.Convert(rows, s.frame.get())) {
+    if (!SendFrame(bits, bitsSize)) {
         return nullptr;
     }
-    s.frame->pts = s.frameIndex;
-    s.frame->quality = s.frameQuality;
-    s.frame->pict_type = AV_PICTURE_TYPE_NONE;
-    if (avcodec_send_frame(s.context.get(), s.frame.get()) < 0) {
-        return nullptr;
-    }
-    // Exactly one packet must come back for this frame, at once.
-    if (avcodec_receive_packet(s.context.get(), s.packet.get()) < 0) {
+    // Exactly one sample must come back for this frame, at once.
+    bool failed = false;
+    const std::uint8_t* sample = TakeSample(key, size, &failed);
+    if (sample == nullptr) {
+        s.broken = true;
         return nullptr;
     }
     const int more = avcodec_receive_packet(s.context.get(), s.spare.get());
     if (more != AVERROR(EAGAIN)) {
         av_packet_unref(s.spare.get());
+        s.broken = true;
         return nullptr;
     }
-    const bool isKey = (s.packet->flags & AV_PKT_FLAG_KEY) != 0;
-    if (s.packet->size < 0 || s.packet->size > s.maxFrameSize || (s.frameIndex == 0 && !isKey) ||
-        (s.packet->size > 0 && s.packet->data == nullptr)) {
-        return nullptr;
+    return sample;
+}
+
+bool CCompressor::Delays() const {
+    const State& s = *state_;
+    return s.started && s.context && (s.context->active_thread_type & FF_THREAD_FRAME) != 0;
+}
+
+bool CCompressor::SendFrame(const void* bits, std::int64_t bitsSize) {
+    State& s = *state_;
+    if (!s.started || s.broken || s.flushed || bits == nullptr || bitsSize < s.layout.frameBytes ||
+        IsPassThrough(*entry_)) {
+        return false;
+    }
+    // From here on any failure leaves the encoder in an unknown state (a frame
+    // may be held inside it), so the sequence is broken: no later frame may
+    // come out shifted against its input.
+    s.broken = true;
+    if (av_frame_make_writable(s.frame.get()) < 0 ||
+        !s.converter.Convert(static_cast<const std::uint8_t*>(bits), s.frame.get())) {
+        return false;
+    }
+    s.frame->pts = s.frameIndex;
+    s.frame->quality = s.frameQuality;
+    s.frame->pict_type = AV_PICTURE_TYPE_NONE;
+    if (avcodec_send_frame(s.context.get(), s.frame.get()) < 0) {
+        return false;
     }
     s.broken = false;
     ++s.frameIndex;
+    return true;
+}
+
+bool CCompressor::Flush() {
+    State& s = *state_;
+    if (!s.started || s.broken || IsPassThrough(*entry_)) {
+        return false;
+    }
+    if (!s.flushed) {
+        s.flushed = true;
+        if (avcodec_send_frame(s.context.get(), nullptr) < 0) {
+            s.broken = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+const std::uint8_t* CCompressor::TakeSample(bool* key, std::int32_t* size, bool* failed) {
+    State& s = *state_;
+    *failed = false;
+    if (!s.started || s.broken || key == nullptr || size == nullptr || IsPassThrough(*entry_)) {
+        *failed = true;
+        return nullptr;
+    }
+    av_packet_unref(s.packet.get());
+    const int rc = avcodec_receive_packet(s.context.get(), s.packet.get());
+    if (rc == AVERROR(EAGAIN) || (rc == AVERROR_EOF && s.flushed)) {
+        return nullptr;
+    }
+    const bool isKey = rc == 0 && (s.packet->flags & AV_PKT_FLAG_KEY) != 0;
+    // A sample for a frame not handed over, or one that no frame can have.
+    if (rc < 0 || s.sampleIndex >= s.frameIndex || s.packet->size < 0 ||
+        s.packet->size > s.maxFrameSize || (s.sampleIndex == 0 && !isKey) ||
+        (s.packet->size > 0 && s.packet->data == nullptr)) {
+        s.broken = true;
+        *failed = true;
+        return nullptr;
+    }
+    ++s.sampleIndex;
     *key = isKey;
     *size = s.packet->size;
     // A valid pointer also for an empty sample.

@@ -69,6 +69,26 @@ public:
     const std::uint8_t* SeqCompressFrame(const void* bits, std::int64_t bitsSize, bool* key,
                                          std::int32_t* size);
 
+    // Lets the sequences started from now on hold frames back: an intra-only
+    // encoder that can then work on several frames at once gives each
+    // frame's sample a few frames later (the same sample, in frame order).
+    // Such a sequence is fed with SendFrame and TakeSample, not with
+    // SeqCompressFrame. Off until set.
+    void AllowDelay(bool allow) { allowDelay_ = allow; }
+    // True when the running sequence holds frames back.
+    bool Delays() const;
+
+    // Hands one frame over, as SeqCompressFrame takes it; false on failure
+    // (the sequence is then broken).
+    bool SendFrame(const void* bits, std::int64_t bitsSize);
+    // After the last frame: asks the encoder for every frame it still holds.
+    bool Flush();
+    // The next frame's sample when it is ready (valid until the next call or
+    // the end of the sequence), with *key and *size; null when none is ready
+    // yet, or after Flush when none is left. *failed is set (and null
+    // returned) when the encoder failed or gave a sample no frame can have.
+    const std::uint8_t* TakeSample(bool* key, std::int32_t* size, bool* failed);
+
     // ICSeqCompressFrameEnd: ends the sequence; safe at any time.
     void SeqCompressFrameEnd();
 
@@ -78,5 +98,6 @@ private:
 
     const kmx::CompressorEntry* entry_;
     std::uint32_t handle_;
+    bool allowDelay_ = false;
     std::unique_ptr<State> state_;
 };

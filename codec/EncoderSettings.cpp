@@ -155,11 +155,20 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
         AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
     context->sample_aspect_ratio = AVRational{1, 1};
     context->codec_tag = entry.fourcc;
-    // Every frame must come out as soon as it goes in: the AVI gets exactly
-    // one sample per frame. Frame threads and B-frames would hold frames
-    // back; the encoders that can cut a frame into slices share them out.
-    context->thread_count = WorkThreads();
-    context->thread_type = FF_THREAD_SLICE;
+    // The AVI gets exactly one sample per frame, in order: no B-frames. Intra-
+    // only encoders that can work on several frames at once do so when the
+    // caller takes the samples as they come (the samples are the same as one
+    // thread's); cut into slices instead, their frames would lose their own
+    // code tables. The other encoders share the slices of each frame out.
+    const bool frameCapable = entry.key == KeyControl::IntraOnly && context->codec != nullptr &&
+                              (context->codec->capabilities & AV_CODEC_CAP_FRAME_THREADS) != 0;
+    if (frameCapable) {
+        context->thread_count = settings.frameThreads ? WorkThreads() : 1;
+        context->thread_type = FF_THREAD_FRAME;
+    } else {
+        context->thread_count = WorkThreads();
+        context->thread_type = FF_THREAD_SLICE;
+    }
     context->max_b_frames = 0;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (desc != nullptr && (desc->flags & AV_PIX_FMT_FLAG_RGB) == 0) {

@@ -19,6 +19,10 @@ struct EncoderSettings {
     int dataRate = 0;                // kilobytes per second; 0: no rate control
     std::uint32_t rate = 25;         // frames per second = rate / scale
     std::uint32_t scale = 1;
+    // The caller takes each frame's sample when it comes: intra-only
+    // encoders may then work on several frames at once and hand the samples
+    // back a few frames later, in order.
+    bool frameThreads = false;
 };
 
 // Settings from a COMPVARS record; out-of-range values are clamped (quality
@@ -37,9 +41,9 @@ double CrfForQuality(int quality);        // 51 .. 1
 int CinepakLambdaForQuality(int quality); // 16384 .. 64 (256 is the encoder's default)
 
 // Prepares a context that is allocated for entry's encoder but not opened:
-// size, pixel format, time base, single-threaded one-in-one-out operation and
-// the mapped settings. *frameQuality receives the value each frame's quality
-// field must carry (0 for none).
+// size, pixel format, time base, threads, and the mapped settings. Without
+// settings.frameThreads every frame's sample comes out at once. *frameQuality receives the value
+// each frame's quality field must carry (0 for none).
 bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
                       const EncoderSettings& settings, int* frameQuality);
 

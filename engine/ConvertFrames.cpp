@@ -14,12 +14,12 @@
 
 bool CConvertThread::ConvertFrames() {
     const std::int32_t frameCount = input_.GetVideoLength(0);
-    std::int32_t audioLength = 0;
-    std::int32_t nextSample = 0;
+    run_ = FrameRun{};
+    run_.frameCount = frameCount;
     if (audio_) {
-        audioLength = input_.GetAudioLength(0);
+        run_.audioLength = input_.GetAudioLength(0);
         if (job_.reverse != 0) {
-            nextSample = audioLength - 1;
+            run_.nextSample = run_.audioLength - 1;
         }
     }
     PrepareFrameBuffers();
@@ -31,11 +31,11 @@ bool CConvertThread::ConvertFrames() {
             FetchFrame(job_.reverse != 0 ? frameCount - 1 - step : step, step, frame);
         },
         kmx::WorkThreads() > 1);
+    if (frameCount > 0) {
+        NotifyFrame(1);
+    }
     bool ok = true;
     for (std::int32_t i = 1; ok && i <= frameCount; ++i) {
-        NotifyProgress(static_cast<std::int32_t>((std::int64_t{1000} * i) / frameCount), i,
-                       frameCount);
-        NotifyStatus(FrameStatusText(i, frameCount).c_str());
         if (AbortRequested()) {
             ok = false;
             break;
@@ -47,14 +47,17 @@ bool CConvertThread::ConvertFrames() {
             break;
         }
         ok = TransformFrame(frame) && CompressAndWrite(frame.layout);
-        if (ok && audio_) {
-            const std::int32_t frameIndex = job_.reverse != 0 ? frameCount - i : i - 1;
-            const std::lock_guard<std::mutex> lock(inputLock_);
-            CopyAudio(frameCount, frameIndex, audioLength, nextSample);
-        }
     }
     readAhead_.Stop();
-    return ok;
+    // A compressor that holds frames back gives the last ones now. After a
+    // stop nothing more is written: the frames reported done are.
+    return ok && FlushCompressor();
+}
+
+void CConvertThread::NotifyFrame(std::int32_t frame) {
+    const std::int32_t count = run_.frameCount;
+    NotifyProgress(static_cast<std::int32_t>((std::int64_t{1000} * frame) / count), frame, count);
+    NotifyStatus(FrameStatusText(frame, count).c_str());
 }
 
 void CConvertThread::PrepareFrameBuffers() {
@@ -153,6 +156,13 @@ bool CConvertThread::TransformFrame(const FetchedFrame& fetched) {
 }
 
 bool CConvertThread::CompressAndWrite(const FrameLayout& frame) {
+    if (compressor_ != nullptr && compressor_->Delays()) {
+        if (!compressor_->SendFrame(frame.pixels, frame.dataSize)) {
+            ReportMessage(nullptr, "ERROR: Compress Video Frame");
+            return false;
+        }
+        return WriteReadySamples();
+    }
     const void* data = frame.pixels;
     std::int32_t size = static_cast<std::int32_t>(frame.dataSize);
     bool key = true;
@@ -164,11 +174,54 @@ bool CConvertThread::CompressAndWrite(const FrameLayout& frame) {
             return false;
         }
     }
+    return WriteSample(data, size, key);
+}
+
+bool CConvertThread::WriteSample(const void* data, std::int32_t size, bool key) {
     if (!output_.WriteVideoFrame(data, size, key ? 1 : 0)) {
         ReportMessage(nullptr, "ERROR: Adding Video Frame");
         return false;
     }
+    const std::int32_t done = ++run_.framesWritten;
+    if (audio_) {
+        const std::int32_t frameIndex = job_.reverse != 0 ? run_.frameCount - done : done - 1;
+        const std::lock_guard<std::mutex> lock(inputLock_);
+        CopyAudio(run_.frameCount, frameIndex, run_.audioLength, run_.nextSample);
+    }
+    if (done < run_.frameCount) {
+        NotifyFrame(done + 1);
+    }
     return true;
+}
+
+bool CConvertThread::WriteReadySamples() {
+    for (;;) {
+        bool key = false;
+        bool failed = false;
+        std::int32_t size = 0;
+        const std::uint8_t* data = compressor_->TakeSample(&key, &size, &failed);
+        if (failed) {
+            ReportMessage(nullptr, "ERROR: Compress Video Frame");
+            return false;
+        }
+        if (data == nullptr) {
+            return true;
+        }
+        if (!WriteSample(data, size, key)) {
+            return false;
+        }
+    }
+}
+
+bool CConvertThread::FlushCompressor() {
+    if (compressor_ == nullptr || !compressor_->Delays()) {
+        return true;
+    }
+    if (!compressor_->Flush()) {
+        ReportMessage(nullptr, "ERROR: Compress Video Frame");
+        return false;
+    }
+    return WriteReadySamples();
 }
 
 void CConvertThread::CopyAudio(std::int32_t frameCount, std::int32_t frameIndex,

@@ -152,6 +152,8 @@ bool CConvertThread::StartCompressor(RunFormats& formats) {
         return false;
     }
     settings_.hic = compressor_->Handle();
+    // The frame loop writes each sample when it comes (see WriteReadySamples).
+    compressor_->AllowDelay(true);
     const std::int32_t formatSize = compressor_->GetFormatSize(format);
     if (formatSize <= 0) {
         ReportMessage(nullptr, "ERROR: Calling ICCompressGetFormat (get size)");

@@ -121,6 +121,15 @@ private:
     void FetchOverlays(std::int32_t outputIndex, FetchedFrame& frame);
     bool TransformFrame(const FetchedFrame& frame);
     bool CompressAndWrite(const FrameLayout& frame);
+    // Writes the next frame's sample and the audio that belongs to the
+    // frame, then tells the user which frame is worked on now: a notice
+    // "frame F" always means frames 1 .. F - 1 are in the file.
+    bool WriteSample(const void* data, std::int32_t size, bool key);
+    void NotifyFrame(std::int32_t frame);
+    // A compressor that holds frames back gives their samples later, in
+    // order: these write what it has ready, and at the end what it held.
+    bool WriteReadySamples();
+    bool FlushCompressor();
     // Copies the audio that belongs to input frame frameIndex of frameCount
     // frames to the output. audioLength is the input's audio length in
     // samples; nextSample is the next sample still to be copied (counting
@@ -165,6 +174,14 @@ private:
     std::array<ScaledOverlayColumns, kOverlaySlotCount> overlayColumns_{};
     std::array<BITMAPINFOHEADER, kOverlaySlotCount> overlayFormat_{};
 
+    // Where the frame loop stands.
+    struct FrameRun {
+        std::int32_t frameCount = 0;
+        std::int32_t framesWritten = 0;
+        std::int32_t audioLength = 0; // of the input, in samples
+        std::int32_t nextSample = 0;  // the next audio sample to copy
+    };
+    FrameRun run_;
     std::int64_t frameSize_ = 0; // header and pixels of every frame of the run
     std::int64_t damagedFrames_ = 0;
     CReadAhead<FetchedFrame> readAhead_;
