@@ -223,7 +223,7 @@ constexpr TextCatalogEntry kTable[kTextCatalogSize] = {
      "Randgrootte in punten (0=geen rand)"},
     {139, "Aktueller Wert der Rahmengröße", "Actual value of the frame size",
      "Actuele waarde van de randgrootte"},
-    {140, "Rahmen Eigenschaften", "Frame properties", "Rand eigenschappen"},
+    {140, "Rahmen Eigenschaften", "Frame properties", "Randeigenschappen"},
     {141, "Rahmengröße", "Frame size", "Randgrootte"},
     {142, "Rahmenfarbe", "Frame color", "Randkleur"},
     {143, "Schließen und Einstellungen übernehmen (ESC für Abbruch)",
