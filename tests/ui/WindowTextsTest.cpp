@@ -122,6 +122,24 @@ TEST_F(WindowTexts, CaptionsFitAndAcceleratorsAreUniqueInEveryLanguage) {
     TextCatalog().Init(2);
 }
 
+// Window managers offer minimise and maximise boxes unless the window's
+// flags leave them out; only the main window may be minimised, and no window
+// may be resized, so none can be maximised.
+TEST_F(WindowTexts, EveryWindowIsAFixedSizeDialogWithoutMaximiseBox) {
+    CWorkerThread worker(fast);
+    for (const std::unique_ptr<QDialog>& window : AllWindows(worker)) {
+        const char* name = window->metaObject()->className();
+        const Qt::WindowFlags flags = window->windowFlags();
+        EXPECT_EQ(window->windowType(), Qt::Dialog) << name;
+        EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint)) << name;
+        EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint)) << name;
+        EXPECT_EQ(flags.testFlag(Qt::WindowMinimizeButtonHint),
+                  qobject_cast<CMainDlg*>(window.get()) != nullptr)
+            << name;
+        EXPECT_EQ(window->minimumSize(), window->maximumSize()) << name;
+    }
+}
+
 TEST_F(WindowTexts, EveryCompressorNameFitsTheMainWindow) {
     CMainDlg dlg;
     auto* name = qobject_cast<QLabel*>(dlg.Control(1015));
