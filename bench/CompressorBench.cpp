@@ -3,10 +3,18 @@
 // Markdown table.
 //
 //   kadrimix_compressor_bench [--seconds S] [--width W] [--height H] [--only FOURCC]
+//                             [--threads N]
+//   kadrimix_compressor_bench --quantisers
+//
+// The second form prints, for every lossy compressor with a quality
+// setting, the encoder value that quality 25, 50, 75 and 100 give (used by
+// bench/quality-scale.sh).
 #include "codec/Compressor.h"
 #include "codec/CompressorInfo.h"
 #include "codec/CompressorTable.h"
+#include "codec/EncoderSettings.h"
 #include "media/TestPattern.h"
+#include "media/WorkThreads.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -25,6 +33,7 @@ struct Options {
     int width = 720;
     int height = 576;
     std::string only; // one FOURCC, or all
+    int threads = 1;
 };
 
 struct Result {
@@ -49,11 +58,14 @@ bool ParseOptions(int argc, char** argv, Options* options) {
             options->height = std::atoi(value);
         } else if (option == "--only") {
             options->only = value;
+        } else if (option == "--threads") {
+            options->threads = std::atoi(value);
         } else {
             return false;
         }
     }
-    return options->seconds > 0 && options->width > 0 && options->height > 0;
+    return options->seconds > 0 && options->width > 0 && options->height > 0 &&
+           options->threads >= 1 && options->threads <= kmx::kMaxWorkThreads;
 }
 
 // Test-pattern frames with unpadded rows, as the pipeline hands them over.
@@ -107,24 +119,62 @@ Result Measure(const kmx::CompressorEntry& entry, const Options& options,
     return result;
 }
 
+// The encoder's own value for a quality: quantiser scale, rate factor or
+// Cinepak's lambda.
+void PrintQuantisers() {
+    for (const kmx::CompressorEntry& entry : kmx::CompressorTable()) {
+        if (!kmx::IsCompressorAvailable(entry) || entry.quality == kmx::QualityControl::None) {
+            continue;
+        }
+        for (const int quality : {25, 50, 75, 100}) {
+            const int q = quality * 100;
+            std::string value;
+            switch (entry.quality) {
+            case kmx::QualityControl::QScale:
+                value = "qscale " + std::to_string(kmx::QScaleForQuality(q));
+                break;
+            case kmx::QualityControl::Crf: {
+                char text[32];
+                std::snprintf(text, sizeof text, "crf %.1f", kmx::CrfForQuality(q));
+                value = text;
+                break;
+            }
+            case kmx::QualityControl::CinepakLambda:
+                value = "lambda " + std::to_string(kmx::CinepakLambdaForQuality(q));
+                break;
+            case kmx::QualityControl::None:
+                break;
+            }
+            std::printf("%s %d %s\n", kmx::FourccText(entry.fourcc).c_str(), quality,
+                        value.c_str());
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--quantisers") {
+        PrintQuantisers();
+        return 0;
+    }
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
                      "Usage: kadrimix_compressor_bench [--seconds S] [--width W] [--height H] "
-                     "[--only FOURCC]\n");
+                     "[--only FOURCC] [--threads N]\n"
+                     "       kadrimix_compressor_bench --quantisers\n");
         return 2;
     }
+    kmx::SetWorkThreads(options.threads);
     av_log_set_level(AV_LOG_ERROR);
     const std::vector<std::vector<std::uint8_t>> frames =
         MakeFrames(options.width, options.height, 50);
     const double raw = static_cast<double>(frames.front().size());
 
     std::printf("Compressors on %d x %d 24-bit test-pattern frames, default settings, "
-                "one thread, %.1f s each:\n\n",
-                options.width, options.height, options.seconds);
+                "%d thread(s), %.1f s each:\n\n",
+                options.width, options.height, options.threads, options.seconds);
     std::printf("| FOURCC | Compressor | Kind | Frames/s | Bytes/frame | %% of raw |\n");
     std::printf("|---|---|---|---:|---:|---:|\n");
     for (const kmx::CompressorEntry& entry : kmx::CompressorTable()) {

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -99,7 +100,9 @@ struct CCompressor::State {
     bool flushed = false;
     int frameQuality = 0;
     kmx::AvCodecContextPtr context;
-    kmx::AvFramePtr frame;
+    // The pictures handed to the encoder, used in turn: one, or a few more
+    // than the frames an encoder that holds frames back keeps.
+    std::vector<kmx::AvFramePtr> frames;
     kmx::AvPacketPtr packet;
     kmx::AvPacketPtr spare;
     kmx::CFrameConverter converter;
@@ -113,7 +116,7 @@ struct CCompressor::State {
         flushed = false;
         frameQuality = 0;
         context.reset();
-        frame.reset();
+        frames.clear();
         packet.reset();
         spare.reset();
         converter.Reset();
@@ -308,18 +311,27 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
         return false;
     }
 
-    s.frame.reset(av_frame_alloc());
     s.packet.reset(av_packet_alloc());
     s.spare.reset(av_packet_alloc());
-    if (!s.frame || !s.packet || !s.spare) {
-        s.EndSequence();
-        return false;
+    const bool delays = (s.context->active_thread_type & FF_THREAD_FRAME) != 0;
+    const int pictures = delays ? std::max(s.context->thread_count, 1) + 2 : 1;
+    for (int i = 0; i < pictures; ++i) {
+        kmx::AvFramePtr picture(av_frame_alloc());
+        if (!picture) {
+            s.EndSequence();
+            return false;
+        }
+        picture->format = s.context->pix_fmt;
+        picture->width = layout.width;
+        picture->height = layout.height;
+        picture->color_range = s.context->color_range;
+        if (av_frame_get_buffer(picture.get(), 0) < 0) {
+            s.EndSequence();
+            return false;
+        }
+        s.frames.push_back(std::move(picture));
     }
-    s.frame->format = s.context->pix_fmt;
-    s.frame->width = layout.width;
-    s.frame->height = layout.height;
-    s.frame->color_range = s.context->color_range;
-    if (av_frame_get_buffer(s.frame.get(), 0) < 0 ||
+    if (!s.packet || !s.spare ||
         !s.converter.Init(layout, s.context->pix_fmt, s.context->pix_fmt == AV_PIX_FMT_YUVJ420P)) {
         s.EndSequence();
         return false;
@@ -384,14 +396,17 @@ bool CCompressor::SendFrame(const void* bits, std::int64_t bitsSize) {
     // may be held inside it), so the sequence is broken: no later frame may
     // come out shifted against its input.
     s.broken = true;
-    if (av_frame_make_writable(s.frame.get()) < 0 ||
-        !s.converter.Convert(static_cast<const std::uint8_t*>(bits), s.frame.get())) {
+    // A picture the encoder still holds is copied away first (which the
+    // spare pictures make rare).
+    AVFrame* picture = s.frames[static_cast<std::size_t>(s.frameIndex) % s.frames.size()].get();
+    if (av_frame_make_writable(picture) < 0 ||
+        !s.converter.Convert(static_cast<const std::uint8_t*>(bits), picture)) {
         return false;
     }
-    s.frame->pts = s.frameIndex;
-    s.frame->quality = s.frameQuality;
-    s.frame->pict_type = AV_PICTURE_TYPE_NONE;
-    if (avcodec_send_frame(s.context.get(), s.frame.get()) < 0) {
+    picture->pts = s.frameIndex;
+    picture->quality = s.frameQuality;
+    picture->pict_type = AV_PICTURE_TYPE_NONE;
+    if (avcodec_send_frame(s.context.get(), picture) < 0) {
         return false;
     }
     s.broken = false;
