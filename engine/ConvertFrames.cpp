@@ -78,12 +78,17 @@ void CConvertThread::FetchFrame(std::int32_t frameIndex, std::int32_t outputInde
                                 FetchedFrame& frame) {
     frame.error = nullptr;
     frame.hasOverlay = {};
-    {
-        const std::lock_guard<std::mutex> lock(inputLock_);
-        ReadFrame(frameIndex, frame);
-    }
-    if (frame.error == nullptr && overlaysActive_) {
-        FetchOverlays(outputIndex, frame);
+    try {
+        {
+            const std::lock_guard<std::mutex> lock(inputLock_);
+            ReadFrame(frameIndex, frame);
+        }
+        if (frame.error == nullptr && overlaysActive_) {
+            FetchOverlays(outputIndex, frame);
+        }
+    } catch (const std::bad_alloc&) {
+        // Nothing may leave the read-ahead thread; the loop reports it.
+        frame.error = "ERROR: No more memory available";
     }
 }
 
