@@ -108,6 +108,28 @@ struct CCompressor::State {
     kmx::CFrameConverter converter;
     std::vector<std::uint8_t> rows; // uncompressed output
 
+    // The pictures handed to the encoder: one, or for an encoder that holds
+    // frames back two more than it may hold, so that the next one is free.
+    bool AllocatePictures() {
+        const bool delays = (context->active_thread_type & FF_THREAD_FRAME) != 0;
+        const int pictures = delays ? std::max(context->thread_count, 1) + 2 : 1;
+        for (int i = 0; i < pictures; ++i) {
+            kmx::AvFramePtr picture(av_frame_alloc());
+            if (!picture) {
+                return false;
+            }
+            picture->format = context->pix_fmt;
+            picture->width = layout.width;
+            picture->height = layout.height;
+            picture->color_range = context->color_range;
+            if (av_frame_get_buffer(picture.get(), 0) < 0) {
+                return false;
+            }
+            frames.push_back(std::move(picture));
+        }
+        return true;
+    }
+
     void EndSequence() {
         started = false;
         broken = false;
@@ -313,23 +335,9 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
 
     s.packet.reset(av_packet_alloc());
     s.spare.reset(av_packet_alloc());
-    const bool delays = (s.context->active_thread_type & FF_THREAD_FRAME) != 0;
-    const int pictures = delays ? std::max(s.context->thread_count, 1) + 2 : 1;
-    for (int i = 0; i < pictures; ++i) {
-        kmx::AvFramePtr picture(av_frame_alloc());
-        if (!picture) {
-            s.EndSequence();
-            return false;
-        }
-        picture->format = s.context->pix_fmt;
-        picture->width = layout.width;
-        picture->height = layout.height;
-        picture->color_range = s.context->color_range;
-        if (av_frame_get_buffer(picture.get(), 0) < 0) {
-            s.EndSequence();
-            return false;
-        }
-        s.frames.push_back(std::move(picture));
+    if (!s.AllocatePictures()) {
+        s.EndSequence();
+        return false;
     }
     if (!s.packet || !s.spare ||
         !s.converter.Init(layout, s.context->pix_fmt, s.context->pix_fmt == AV_PIX_FMT_YUVJ420P)) {

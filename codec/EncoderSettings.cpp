@@ -134,6 +134,24 @@ void ApplyRateControl(AVCodecContext* context, const CompressorEntry& entry,
     }
 }
 
+// The AVI gets exactly one sample per frame, in order (no B-frames are ever
+// asked for). Intra-only encoders that can work on several frames at once do
+// so when the caller takes the samples as they come (the samples are the same
+// as one thread's); cut into slices instead, their frames would lose their own
+// code tables. The other encoders share the slices of each frame out.
+void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
+                  const EncoderSettings& settings) {
+    const bool frameCapable = entry.key == KeyControl::IntraOnly && context->codec != nullptr &&
+                              (context->codec->capabilities & AV_CODEC_CAP_FRAME_THREADS) != 0;
+    if (frameCapable) {
+        context->thread_count = settings.frameThreads ? WorkThreads() : 1;
+        context->thread_type = FF_THREAD_FRAME;
+    } else {
+        context->thread_count = WorkThreads();
+        context->thread_type = FF_THREAD_SLICE;
+    }
+}
+
 } // namespace
 
 bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
@@ -155,20 +173,7 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
         AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
     context->sample_aspect_ratio = AVRational{1, 1};
     context->codec_tag = entry.fourcc;
-    // The AVI gets exactly one sample per frame, in order: no B-frames. Intra-
-    // only encoders that can work on several frames at once do so when the
-    // caller takes the samples as they come (the samples are the same as one
-    // thread's); cut into slices instead, their frames would lose their own
-    // code tables. The other encoders share the slices of each frame out.
-    const bool frameCapable = entry.key == KeyControl::IntraOnly && context->codec != nullptr &&
-                              (context->codec->capabilities & AV_CODEC_CAP_FRAME_THREADS) != 0;
-    if (frameCapable) {
-        context->thread_count = settings.frameThreads ? WorkThreads() : 1;
-        context->thread_type = FF_THREAD_FRAME;
-    } else {
-        context->thread_count = WorkThreads();
-        context->thread_type = FF_THREAD_SLICE;
-    }
+    ApplyThreads(context, entry, settings);
     context->max_b_frames = 0;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (desc != nullptr && (desc->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
