@@ -56,6 +56,10 @@ bool DescribeUsableInput(const kmx::CompressorEntry& entry, const BITMAPINFOHEAD
     if (layout->width % entry.widthMultiple != 0 || layout->height % entry.heightMultiple != 0) {
         return false;
     }
+    // 'I420' pictures only go to encoders that take 4:2:0 themselves.
+    if (layout->planar && (IsPassThrough(entry) || !kmx::TakesYuv420(entry))) {
+        return false;
+    }
     if (!IsPassThrough(entry) &&
         av_image_check_size(static_cast<unsigned>(layout->width),
                             static_cast<unsigned>(layout->height), 0, nullptr) < 0) {

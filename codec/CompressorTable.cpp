@@ -62,6 +62,12 @@ std::span<const CompressorEntry> CompressorTable() {
     return kEntries;
 }
 
+bool TakesYuv420(const CompressorEntry& entry) {
+    const AVPixelFormat format =
+        entry.pixelFormat != nullptr ? av_get_pix_fmt(entry.pixelFormat) : AV_PIX_FMT_NONE;
+    return format == AV_PIX_FMT_YUV420P || format == AV_PIX_FMT_YUVJ420P;
+}
+
 const CompressorEntry* FindCompressorEntry(std::uint32_t fourcc) {
     for (const CompressorEntry& entry : kEntries) {
         if (entry.fourcc == fourcc) {

@@ -48,6 +48,9 @@ inline constexpr int kDefaultQuality = 7500;
 // All entries, "DIB " (uncompressed) first.
 std::span<const CompressorEntry> CompressorTable();
 
+// Whether the entry's encoder is fed with 4:2:0 YUV.
+bool TakesYuv420(const CompressorEntry& entry);
+
 // The entry of a FOURCC, or null.
 const CompressorEntry* FindCompressorEntry(std::uint32_t fourcc);
 

@@ -8,6 +8,8 @@ extern "C" {
 #include "media/WorkThreads.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace kmx {
 
@@ -28,10 +30,21 @@ bool CFrameConverter::Init(const FrameLayout& layout, AVPixelFormat target, bool
     Reset();
     const AVPixelFormat source = DibPixelFormat(layout.bitsPerPixel);
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(target);
-    if (source == AV_PIX_FMT_NONE || desc == nullptr || layout.width <= 0 || layout.height <= 0) {
+    if ((source == AV_PIX_FMT_NONE && !layout.planar) || desc == nullptr || layout.width <= 0 ||
+        layout.height <= 0) {
         return false;
     }
     layout_ = layout;
+    if (layout.planar) {
+        // 'I420' pictures are in video levels: copied as they are, or
+        // stretched to the full range JPEG takes.
+        if (target != AV_PIX_FMT_YUV420P && target != AV_PIX_FMT_YUVJ420P) {
+            Reset();
+            return false;
+        }
+        fullRange_ = fullRange;
+        return true;
+    }
     if (target == AV_PIX_FMT_YUV420P || target == AV_PIX_FMT_YUVJ420P) {
         yuv420_ = true;
         fullRange_ = fullRange;
@@ -59,9 +72,13 @@ bool CFrameConverter::Init(const FrameLayout& layout, AVPixelFormat target, bool
 }
 
 bool CFrameConverter::Convert(const std::uint8_t* rows, AVFrame* out) {
-    if ((!sws_ && !yuv420_) || rows == nullptr || out == nullptr || out->width != layout_.width ||
-        out->height != layout_.height) {
+    if ((!sws_ && !yuv420_ && !layout_.planar) || rows == nullptr || out == nullptr ||
+        out->width != layout_.width || out->height != layout_.height) {
         return false;
+    }
+    if (layout_.planar) {
+        CopyPlanes(rows, out);
+        return true;
     }
     if (yuv420_) {
         const Yuv420Planes planes{out->data[0],     out->data[1],     out->data[2],
@@ -88,6 +105,39 @@ bool CFrameConverter::Convert(const std::uint8_t* rows, AVFrame* out) {
     const int done =
         sws_scale(sws_.get(), planes, strides, 0, layout_.height, out->data, out->linesize);
     return done == layout_.height;
+}
+
+void CFrameConverter::CopyPlanes(const std::uint8_t* planes, AVFrame* out) const {
+    const int width = layout_.width;
+    const int height = layout_.height;
+    const int chromaWidth = (width + 1) / 2;
+    const int chromaHeight = (height + 1) / 2;
+    const std::uint8_t* source[3] = {planes, planes + std::ptrdiff_t{width} * height,
+                                     planes + std::ptrdiff_t{width} * height +
+                                         std::ptrdiff_t{chromaWidth} * chromaHeight};
+    const int widths[3] = {width, chromaWidth, chromaWidth};
+    const int heights[3] = {height, chromaHeight, chromaHeight};
+    for (int p = 0; p < 3; ++p) {
+        // Video levels (16..235 luma, 16..240 chroma) to the full 0..255.
+        std::array<std::uint8_t, 256> stretch{};
+        for (int v = 0; v < 256; ++v) {
+            const int value = p == 0 ? ((v - 16) * 255 + 109) / 219
+                                     : 128 + ((v - 128) * 255 + (v >= 128 ? 112 : -112)) / 224;
+            stretch[static_cast<std::size_t>(v)] =
+                static_cast<std::uint8_t>(std::clamp(value, 0, 255));
+        }
+        for (int y = 0; y < heights[p]; ++y) {
+            const std::uint8_t* from = source[p] + std::ptrdiff_t{widths[p]} * y;
+            std::uint8_t* to = out->data[p] + std::ptrdiff_t{out->linesize[p]} * y;
+            if (!fullRange_) {
+                std::memcpy(to, from, static_cast<std::size_t>(widths[p]));
+                continue;
+            }
+            for (int x = 0; x < widths[p]; ++x) {
+                to[x] = stretch[from[x]];
+            }
+        }
+    }
 }
 
 void CFrameConverter::Reset() {

@@ -34,6 +34,8 @@ public:
     void Reset();
 
 private:
+    void CopyPlanes(const std::uint8_t* planes, AVFrame* out) const;
+
     SwsContextPtr sws_;      // RGB targets
     bool yuv420_ = false;    // 4:2:0 targets, converted in bands
     bool fullRange_ = false; // ... in JPEG's full range

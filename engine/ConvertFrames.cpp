@@ -4,6 +4,7 @@
 // stays in step with the pictures.
 #include "engine/ConvertThread.h"
 
+#include "media/DibFrame.h"
 #include "media/WorkThreads.h"
 
 #include <algorithm>
@@ -103,10 +104,14 @@ void CConvertThread::ReadFrame(std::int32_t frameIndex, FetchedFrame& frame) {
     const std::int64_t dataSize = header->biSizeImage;
     const std::int64_t width = header->biWidth;
     const std::int64_t height = header->biHeight;
-    const std::int64_t bytesPerPixel = header->biBitCount / 8;
+    const bool planar = header->biCompression == kmx::kFourccI420;
+    const std::int64_t bytesPerPixel = planar ? 0 : header->biBitCount / 8;
     // 64-bit, so that no header can make the product wrap around; frames
     // below 8 bits have no whole bytes per pixel and are refused too.
-    if (bytesPerPixel < 1 || bytesPerPixel * height * width != dataSize) {
+    const bool consistent =
+        planar ? width > 0 && height > 0 && kmx::PlanarImageBytes(width, height) == dataSize
+               : bytesPerPixel >= 1 && bytesPerPixel * height * width == dataSize;
+    if (!consistent) {
         frame.error = "ERROR: Inconsistant Frame Bitmap Data";
         return;
     }

@@ -4,6 +4,8 @@
 // ConvertFrames.cpp.
 #include "engine/ConvertThread.h"
 
+#include "media/DibFrame.h"
+
 #include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
@@ -21,7 +23,8 @@ bool SameFile(const struct stat& a, const std::string& path) {
 } // namespace
 
 std::int64_t CConvertThread::HeaderBytes(const BITMAPINFOHEADER& header) {
-    return std::int64_t{header.biSize} + (header.biBitCount < 16 ? 1024 : 0);
+    const bool table = header.biBitCount < 16 && header.biCompression != kmx::kFourccI420;
+    return std::int64_t{header.biSize} + (table ? 1024 : 0);
 }
 
 void CConvertThread::RunJob(const ConvertJob& job) {
@@ -66,7 +69,7 @@ bool CConvertThread::OpenAndConvert() {
         return false;
     }
     RunFormats formats;
-    if (!ReadInputFormats(formats) || !CreateOutput()) {
+    if (!ReadInputFormats(formats) || !UsePlanarFramesIfUntouched(formats) || !CreateOutput()) {
         input_.Close();
         return false;
     }
@@ -97,6 +100,34 @@ bool CConvertThread::ReadInputFormats(RunFormats& formats) {
     inputFormat_.assign(firstBytes, firstBytes + HeaderBytes(*first));
     std::memcpy(&formats.frameFormat, inputFormat_.data(), sizeof formats.frameFormat);
     audio_ = OpenInputAudio(formats);
+    return true;
+}
+
+bool CConvertThread::LeavesPixelsAlone() const {
+    const bool overlays =
+        std::any_of(job_.overlays.begin(), job_.overlays.end(),
+                    [](const OverlaySettings& slot) { return !slot.path.empty(); });
+    return job_.mirrorHorizontal == 0 && job_.mirrorVertical == 0 &&
+           !(job_.interlaced != 0 && job_.reverse != 0) && !overlays && job_.preview == 0;
+}
+
+bool CConvertThread::UsePlanarFramesIfUntouched(RunFormats& formats) {
+    // A run that changes no pixel and compresses to 4:2:0 takes the decoder's
+    // 4:2:0 pictures as they are, instead of turning them into RGB and back.
+    const kmx::CompressorEntry* entry = kmx::FindCompressorEntry(settings_.fccHandler);
+    if (kmx::IsUncompressed(settings_) || entry == nullptr || !kmx::TakesYuv420(*entry) ||
+        !LeavesPixelsAlone() || !input_.UsePlanarVideo(0)) {
+        return true;
+    }
+    const BITMAPINFOHEADER* first = nullptr;
+    input_.GetVideoFrame(0, 0, &first);
+    if (first == nullptr) {
+        ReportMessage(nullptr, "ERROR: Getting First Video Frame");
+        return false;
+    }
+    const auto* firstBytes = reinterpret_cast<const std::uint8_t*>(first);
+    inputFormat_.assign(firstBytes, firstBytes + HeaderBytes(*first));
+    std::memcpy(&formats.frameFormat, inputFormat_.data(), sizeof formats.frameFormat);
     return true;
 }
 

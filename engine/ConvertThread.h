@@ -100,6 +100,10 @@ private:
     // The run's steps, in order; each reports its own failure.
     bool OpenAndConvert();
     bool ReadInputFormats(RunFormats& formats);
+    // Whether the job leaves every pixel as it is (no mirror, field
+    // combining, overlay or preview).
+    bool LeavesPixelsAlone() const;
+    bool UsePlanarFramesIfUntouched(RunFormats& formats);
     bool CreateOutput();
     bool SetUpCompressor(RunFormats& formats);
     bool StartCompressor(RunFormats& formats);

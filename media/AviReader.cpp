@@ -427,6 +427,14 @@ void CAviReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
 }
 
+bool CAviReader::UsePlanarVideo(std::uint32_t index) {
+    if (state_->other) {
+        return state_->other->UsePlanarVideo(index);
+    }
+    return index < state_->video.size() && state_->video[index].decoder != nullptr &&
+           state_->video[index].decoder->UsePlanarFrames();
+}
+
 std::int32_t CAviReader::GetDamagedFrameCount(std::uint32_t index) const {
     if (state_->other) {
         return state_->other->GetDamagedFrameCount(index);

@@ -61,6 +61,11 @@ public:
     // and stays valid until the next GetVideoFrame on that stream,
     // StopVideoRetrieve or Close.
     void GetVideoFrame(std::uint32_t index, std::int32_t frame, const BITMAPINFOHEADER** out);
+    // Hands out the stream's frames as 'I420' pictures (media/DibFrame.h)
+    // from now on, when they are decoded from 4:2:0 pictures in the BT.601
+    // matrix and need no turning; a frame must have been read first. False,
+    // changing nothing, otherwise (also for uncompressed streams).
+    bool UsePlanarVideo(std::uint32_t index);
 
     // Frames of the stream that the decoder found damaged (and concealed or
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.

@@ -29,6 +29,22 @@ bool MakeDibGeometry(std::int32_t biWidth, std::int32_t biHeight, int bitCount, 
     return true;
 }
 
+std::int64_t PlanarImageBytes(std::int64_t width, std::int64_t height) {
+    return width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
+}
+
+bool MakePlanarGeometry(std::int32_t width, std::int32_t height, DibGeometry& out) {
+    if (!MakeDibGeometry(width, height, 24, out) || out.topDown) {
+        out = DibGeometry{};
+        return false;
+    }
+    out.bitCount = 12;
+    out.stride = static_cast<std::uint32_t>(width);
+    out.imageSize = static_cast<std::uint32_t>(PlanarImageBytes(width, height));
+    out.planar = true;
+    return true;
+}
+
 bool CDibBuffer::Allocate(const DibGeometry& geometry) {
     Release();
     const std::size_t table = geometry.bitCount == 8 ? kDibColourTableSize : 0;
@@ -45,7 +61,7 @@ bool CDibBuffer::Allocate(const DibGeometry& geometry) {
     header.biHeight = geometry.height;
     header.biPlanes = 1;
     header.biBitCount = static_cast<std::uint16_t>(geometry.bitCount);
-    header.biCompression = BI_RGB;
+    header.biCompression = geometry.planar ? kFourccI420 : BI_RGB;
     header.biSizeImage = geometry.imageSize;
     std::memcpy(bytes_.data(), &header, sizeof header);
     return true;

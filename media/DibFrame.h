@@ -5,6 +5,7 @@
 #pragma once
 
 #include "media/AviRecords.h"
+#include "media/ByteOrder.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,14 +17,19 @@ inline constexpr std::int64_t kMaxDibDimension = 32768;
 // Width x height x 4 above this is refused before anything is allocated.
 inline constexpr std::int64_t kMaxDibPixelBytes = std::int64_t{512} << 20;
 inline constexpr std::size_t kDibColourTableSize = 1024;
+// Planar 4:2:0 pictures in video levels (BT.601): the luma plane, then the
+// two chroma planes of (width + 1) / 2 x (height + 1) / 2 samples, top row
+// first and without padding.
+inline constexpr std::uint32_t kFourccI420 = MakeFourcc('I', '4', '2', '0');
 
 struct DibGeometry {
     std::int32_t width = 0;
     std::int32_t height = 0; // always positive
     bool topDown = false;    // the source's rows run top to bottom
     int bitCount = 0;
-    std::uint32_t stride = 0;    // bytes per row, padded to 4
-    std::uint32_t imageSize = 0; // stride x height
+    std::uint32_t stride = 0;    // bytes per row, padded to 4 (planar: of the luma plane)
+    std::uint32_t imageSize = 0; // stride x height (planar: all three planes)
+    bool planar = false;         // 'I420' instead of BI_RGB rows
 };
 
 // Checks dimensions from a format (biHeight negative: rows stored top-down)
@@ -31,6 +37,10 @@ struct DibGeometry {
 // 32768, or a picture above the byte limit, and for bit counts other than
 // 8, 16, 24 and 32.
 bool MakeDibGeometry(std::int32_t biWidth, std::int32_t biHeight, int bitCount, DibGeometry& out);
+// The same for an 'I420' picture (12 bits per pixel).
+bool MakePlanarGeometry(std::int32_t width, std::int32_t height, DibGeometry& out);
+// The bytes of an 'I420' picture of that size.
+std::int64_t PlanarImageBytes(std::int64_t width, std::int64_t height);
 
 // One packed DIB, allocated once and refilled frame by frame.
 class CDibBuffer {

@@ -20,6 +20,7 @@ public:
     std::int32_t Width() const { return geometry_.width; }
     std::int32_t Height() const { return geometry_.height; }
     int BitCount() const { return geometry_.bitCount; }
+    bool Turns() const { return rotation_ != 0; }
 
     // Turns and widens a decoded 24-bit DIB of the decoded size; null when
     // it does not have that shape.

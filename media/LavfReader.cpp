@@ -169,6 +169,7 @@ bool CLavfReader::StopVideoRetrieve(std::uint32_t index) {
     state_->decoder.reset();
     state_->source.reset();
     state_->frame.Release();
+    state_->planar = false;
     return true;
 }
 
@@ -179,8 +180,19 @@ void CLavfReader::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
     *out = nullptr;
     if (index < GetVideoStreamCount() && state_->decoder != nullptr) {
-        *out = state_->frame.Convert(state_->decoder->GetFrame(frame));
+        const BITMAPINFOHEADER* decoded = state_->decoder->GetFrame(frame);
+        *out = state_->planar ? decoded : state_->frame.Convert(decoded);
     }
+}
+
+bool CLavfReader::UsePlanarVideo(std::uint32_t index) {
+    // Pictures to be turned stay RGB: the turning works on those.
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr || state_->frame.Turns() ||
+        !state_->decoder->UsePlanarFrames()) {
+        return false;
+    }
+    state_->planar = true;
+    return true;
 }
 
 std::int32_t CLavfReader::GetDamagedFrameCount(std::uint32_t index) const {

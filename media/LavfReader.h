@@ -40,6 +40,7 @@ public:
     bool StartVideoRetrieve(std::uint32_t index);
     bool StopVideoRetrieve(std::uint32_t index);
     void GetVideoFrame(std::uint32_t index, std::int32_t frame, const BITMAPINFOHEADER** out);
+    bool UsePlanarVideo(std::uint32_t index);
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const;
     std::int32_t VideoFrameToTime(std::uint32_t index, std::int32_t frame) const;
     std::int32_t VideoTimeToFrame(std::uint32_t index, std::int32_t ms) const;

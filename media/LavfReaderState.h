@@ -32,6 +32,7 @@ struct CLavfReader::State {
     std::unique_ptr<CLavfSampleSource> source;
     std::unique_ptr<CVideoDecoder> decoder;
     CLavfFrame frame;
+    bool planar = false; // the decoder's 'I420' frames go out as they are
 
     std::unique_ptr<LavfAudio> audio;
     int audioStream = -1;

@@ -48,7 +48,15 @@ struct CVideoDecoder::Impl {
     bool WantsWindow(std::int32_t wanted) const;
     std::vector<std::int32_t> WindowEndingAt(std::int32_t wanted) const;
     const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
+    void ConfigureCache();
 };
+
+// The cache gets the budget less the decoder's own pictures.
+void CVideoDecoder::Impl::ConfigureCache() {
+    const std::uint64_t total = budgetSet ? budget : DecodeCacheBudget();
+    const std::uint64_t own = DecoderPictureBytes(geometry.width, geometry.height);
+    cache.Configure(geometry, total > own ? total - own : 0);
+}
 
 CVideoDecoder::CVideoDecoder() : impl_(std::make_unique<Impl>()) {}
 
@@ -81,9 +89,7 @@ bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
         if (d.raw && d.geometry.bitCount == 8) {
             d.palette = format; // its colour table goes into the frame
         }
-        const std::uint64_t budget = d.budgetSet ? d.budget : DecodeCacheBudget();
-        const std::uint64_t own = DecoderPictureBytes(d.geometry.width, d.geometry.height);
-        d.cache.Configure(d.geometry, budget > own ? budget - own : 0);
+        d.ConfigureCache();
         const std::int32_t count = source.SampleCount();
         d.shown.resize(static_cast<std::size_t>(count));
         std::int32_t last = -1;
@@ -283,6 +289,26 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
     }
     std::uint8_t* pixels = FramePixels();
     return pixels != nullptr && CopyRawDibRows(sample.data(), sample.size(), geometry, pixels);
+}
+
+bool CVideoDecoder::UsePlanarFrames() {
+    Impl& d = *impl_;
+    if (d.geometry.planar) {
+        return true;
+    }
+    DibGeometry planar;
+    if (d.source == nullptr || d.raw || !d.codec.PlanarFits() ||
+        !MakePlanarGeometry(d.geometry.width, d.geometry.height, planar)) {
+        return false;
+    }
+    d.geometry = planar;
+    d.dib.Release();
+    d.current = -1;
+    d.held = nullptr;
+    d.lastWanted = -1;
+    d.cache.Release();
+    d.ConfigureCache();
+    return true;
 }
 
 std::int32_t CVideoDecoder::DamagedFrames() const {

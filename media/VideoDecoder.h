@@ -42,6 +42,12 @@ public:
     // Asking for the frame already held returns it without decoding again.
     const BITMAPINFOHEADER* GetFrame(std::int32_t frame);
 
+    // From now on hands out 'I420' frames (media/DibFrame.h) instead of RGB
+    // ones, when the stream goes through libavcodec and every picture
+    // decoded so far is 4:2:0 in the BT.601 matrix (or none named): a frame
+    // must have been read first. False, changing nothing, otherwise.
+    bool UsePlanarFrames();
+
     // Samples read from the file since Open (for tests of the seeking).
     std::uint64_t SamplesRead() const;
     // Frames the codec found damaged (and concealed) since Open.

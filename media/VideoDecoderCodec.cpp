@@ -9,6 +9,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
 #include <libswscale/swscale.h>
 }
 
@@ -197,6 +198,8 @@ void CCodecDecoder::Close() {
     needsRestart_ = true;
     std::vector<std::uint8_t>().swap(packetBytes_);
     std::vector<std::uint8_t>().swap(rgbRows_);
+    planarFits_ = false;
+    sawPicture_ = false;
     packetsSent_ = 0;
     std::vector<bool>().swap(damaged_);
     damagedCount_ = 0;
@@ -457,12 +460,81 @@ void CCodecDecoder::MarkDamaged(std::int32_t sample) {
     }
 }
 
+void CCodecDecoder::NotePicture(const AVFrame* frame) {
+    bool fullRange = false;
+    const AVPixelFormat format =
+        WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
+    const int space = FieldValue(frame->colorspace);
+    const bool fits = format == AV_PIX_FMT_YUV420P &&
+                      (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_BT470BG ||
+                       space == AVCOL_SPC_SMPTE170M);
+    planarFits_ = fits && (planarFits_ || !sawPicture_);
+    sawPicture_ = true;
+}
+
+// An 'I420' frame in video levels: 4:2:0 pictures in those levels are copied,
+// anything else goes through the scaler (whose rows may run past their end,
+// so into a buffer of its own first).
+bool CCodecDecoder::ConvertPlanar(const AVFrame* frame, const DibGeometry& geometry,
+                                  const PixelTarget& destination) {
+    const int width = geometry.width;
+    const int height = geometry.height;
+    const int chromaWidth = (width + 1) / 2;
+    const int chromaHeight = (height + 1) / 2;
+    std::uint8_t* const pixels = destination();
+    if (pixels == nullptr) {
+        return false;
+    }
+    std::uint8_t* planes[4] = {pixels, pixels + std::ptrdiff_t{width} * height,
+                               pixels + std::ptrdiff_t{width} * height +
+                                   std::ptrdiff_t{chromaWidth} * chromaHeight,
+                               nullptr};
+    int strides[4] = {width, chromaWidth, chromaWidth, 0};
+    bool fullRange = FieldValue(frame->color_range) == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format =
+        WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
+    if (format == AV_PIX_FMT_YUV420P && !fullRange) {
+        av_image_copy(planes, strides, const_cast<const std::uint8_t**>(frame->data),
+                      frame->linesize, AV_PIX_FMT_YUV420P, width, height);
+        return true;
+    }
+    scaler_.reset(sws_getCachedContext(scaler_.release(), width, height, format, width, height,
+                                       AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (scaler_ == nullptr) {
+        return false;
+    }
+    const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
+    sws_setColorspaceDetails(scaler_.get(), coefficients, fullRange ? 1 : 0, coefficients, 0, 0,
+                             1 << 16, 1 << 16);
+    int alignedStrides[4] = {0, 0, 0, 0};
+    std::uint8_t* aligned[4] = {nullptr, nullptr, nullptr, nullptr};
+    const int bytes = av_image_fill_arrays(aligned, alignedStrides, nullptr, AV_PIX_FMT_YUV420P,
+                                           width, height, static_cast<int>(kRowAlign));
+    if (bytes <= 0) {
+        return false;
+    }
+    rgbRows_.resize(static_cast<std::size_t>(bytes) + kRowAlign);
+    av_image_fill_arrays(aligned, alignedStrides, rgbRows_.data(), AV_PIX_FMT_YUV420P, width,
+                         height, static_cast<int>(kRowAlign));
+    if (sws_scale(scaler_.get(), frame->data, frame->linesize, 0, height, aligned,
+                  alignedStrides) <= 0) {
+        return false;
+    }
+    av_image_copy(planes, strides, const_cast<const std::uint8_t**>(aligned), alignedStrides,
+                  AV_PIX_FMT_YUV420P, width, height);
+    return true;
+}
+
 bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
                             const PixelTarget& destination) {
     // A picture of another size than the header gives means a damaged file:
     // nothing is allocated for (or scaled to) a size the pictures do not have.
     if (frame->width != geometry.width || frame->height != geometry.height || frame->format < 0) {
         return false;
+    }
+    NotePicture(frame);
+    if (geometry.planar) {
+        return ConvertPlanar(frame, geometry, destination);
     }
     bool fullRange = FieldValue(frame->color_range) == AVCOL_RANGE_JPEG;
     const AVPixelFormat format =

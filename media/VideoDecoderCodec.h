@@ -40,6 +40,11 @@ public:
     // describe its pictures, and the file is damaged.
     bool Decode(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
 
+    // Whether the pictures decoded so far can go out as 'I420' frames as
+    // they are: 4:2:0 in the BT.601 matrix (or none named). A geometry that
+    // is planar makes Decode write such frames.
+    bool PlanarFits() const { return planarFits_; }
+
     // Packets handed to libavcodec since Open (for tests of the seeking).
     std::uint64_t PacketsSent() const { return packetsSent_; }
 
@@ -69,6 +74,9 @@ private:
     std::int32_t PlaceFrame(const AVFrame* frame, bool* rerun);
     bool FeedNext();
     bool Convert(const AVFrame* frame, const DibGeometry& geometry, const PixelTarget& target);
+    bool ConvertPlanar(const AVFrame* frame, const DibGeometry& geometry,
+                       const PixelTarget& target);
+    void NotePicture(const AVFrame* frame);
 
     const IVideoSampleSource* source_ = nullptr;
     AvCodecContextPtr context_;
@@ -103,7 +111,9 @@ private:
     bool needsRestart_ = true;
 
     std::vector<std::uint8_t> packetBytes_;
-    std::vector<std::uint8_t> rgbRows_; // top-down BGR24 from the scaler
+    std::vector<std::uint8_t> rgbRows_; // top-down BGR24 (or planes) from the scaler
+    bool planarFits_ = false;
+    bool sawPicture_ = false;
     std::uint64_t packetsSent_ = 0;
     std::vector<bool> damaged_; // per sample, sized on the first damage
     std::int32_t damagedCount_ = 0;
