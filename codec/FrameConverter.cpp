@@ -8,7 +8,6 @@ extern "C" {
 #include "media/WorkThreads.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace kmx {
@@ -118,23 +117,13 @@ void CFrameConverter::CopyPlanes(const std::uint8_t* planes, AVFrame* out) const
     const int widths[3] = {width, chromaWidth, chromaWidth};
     const int heights[3] = {height, chromaHeight, chromaHeight};
     for (int p = 0; p < 3; ++p) {
-        // Video levels (16..235 luma, 16..240 chroma) to the full 0..255.
-        std::array<std::uint8_t, 256> stretch{};
-        for (int v = 0; v < 256; ++v) {
-            const int value = p == 0 ? ((v - 16) * 255 + 109) / 219
-                                     : 128 + ((v - 128) * 255 + (v >= 128 ? 112 : -112)) / 224;
-            stretch[static_cast<std::size_t>(v)] =
-                static_cast<std::uint8_t>(std::clamp(value, 0, 255));
-        }
         for (int y = 0; y < heights[p]; ++y) {
             const std::uint8_t* from = source[p] + std::ptrdiff_t{widths[p]} * y;
             std::uint8_t* to = out->data[p] + std::ptrdiff_t{out->linesize[p]} * y;
-            if (!fullRange_) {
+            if (fullRange_) {
+                StretchToFullRange(from, to, widths[p], p == 0);
+            } else {
                 std::memcpy(to, from, static_cast<std::size_t>(widths[p]));
-                continue;
-            }
-            for (int x = 0; x < widths[p]; ++x) {
-                to[x] = stretch[from[x]];
             }
         }
     }

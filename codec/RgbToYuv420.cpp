@@ -120,6 +120,22 @@ void ConvertPairs(const FrameLayout& layout, const std::uint8_t* rows, bool full
 
 } // namespace
 
+void StretchToFullRange(const std::uint8_t* from, std::uint8_t* to, int count, bool luma) {
+    // 255 / 219 and 255 / 224 in 8 fraction bits, rounded; a loop the
+    // compiler turns into vector code.
+    if (luma) {
+        for (int i = 0; i < count; ++i) {
+            const int value = ((from[i] - 16) * 298 + 128) >> 8;
+            to[i] = static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+        }
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const int value = 128 + (((from[i] - 128) * 291 + 128) >> 8);
+        to[i] = static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
+    }
+}
+
 void ConvertRowPairsToYuv420(const FrameLayout& layout, const std::uint8_t* rows, bool fullRange,
                              const Yuv420Planes& out, int first, int end) {
     switch (layout.bitsPerPixel) {

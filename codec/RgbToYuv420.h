@@ -26,4 +26,8 @@ struct Yuv420Planes {
 void ConvertRowPairsToYuv420(const FrameLayout& layout, const std::uint8_t* rows, bool fullRange,
                              const Yuv420Planes& out, int first, int end);
 
+// Stretches count samples in video levels (luma 16..235, or chroma 16..240
+// about 128) to the full 0..255 range.
+void StretchToFullRange(const std::uint8_t* from, std::uint8_t* to, int count, bool luma);
+
 } // namespace kmx
