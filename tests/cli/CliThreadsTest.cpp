@@ -52,7 +52,8 @@ TEST(CliThreads, OneThreadAndSeveralWriteTheSameFile) {
         {"--codec", "HFYU"},
         {"--codec", "HFYU", "--reverse"},
         {"--codec", "MJPG", "--mirror-horizontal", "--overlay", overlay},
-        {"--codec", "FFVH", "--reverse", "--overlay", overlay}};
+        {"--codec", "FFVH", "--reverse", "--overlay", overlay},
+        {"--codec", "MJPG", "--reverse"}}; // 4:2:0 pictures straight to the compressor
     for (const std::string& in : inputs) {
         ASSERT_FALSE(in.empty());
         for (std::size_t v = 0; v < variants.size(); ++v) {
