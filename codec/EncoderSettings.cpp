@@ -18,6 +18,10 @@ namespace {
 // One kilobyte per second of the data rate setting, in bits per second.
 constexpr std::int64_t kBitsPerKilobyte = 1024 * 8;
 
+bool IsX264(const CompressorEntry& entry) {
+    return entry.encoderName != nullptr && std::strcmp(entry.encoderName, "libx264") == 0;
+}
+
 int ClampQuality(int quality) {
     return std::clamp(quality, ICQUALITY_LOW, ICQUALITY_HIGH);
 }
@@ -152,7 +156,7 @@ void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
     }
     // x264's slices differ in cost: half as many again as there are threads
     // keeps them all busy (x264's own rule for its frame threads).
-    if (std::strcmp(entry.encoderName, "libx264") == 0 && context->thread_count > 1) {
+    if (IsX264(entry) && context->thread_count > 1) {
         context->thread_count = context->thread_count * 3 / 2;
     }
 }
@@ -192,7 +196,7 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
     ApplyRateControl(context, entry, settings, frameQuality);
     ApplyKeyRate(context, entry, settings.keyRate);
 
-    if (std::strcmp(entry.encoderName, "libx264") == 0) {
+    if (IsX264(entry)) {
         return ApplyX264Options(context, entry, settings);
     }
     return true;

@@ -107,23 +107,16 @@ bool CFrameConverter::Convert(const std::uint8_t* rows, AVFrame* out) {
 }
 
 void CFrameConverter::CopyPlanes(const std::uint8_t* planes, AVFrame* out) const {
-    const int width = layout_.width;
-    const int height = layout_.height;
-    const int chromaWidth = (width + 1) / 2;
-    const int chromaHeight = (height + 1) / 2;
-    const std::uint8_t* source[3] = {planes, planes + std::ptrdiff_t{width} * height,
-                                     planes + std::ptrdiff_t{width} * height +
-                                         std::ptrdiff_t{chromaWidth} * chromaHeight};
-    const int widths[3] = {width, chromaWidth, chromaWidth};
-    const int heights[3] = {height, chromaHeight, chromaHeight};
+    const PlanarPlanes layout = DescribePlanes(layout_.width, layout_.height);
     for (int p = 0; p < 3; ++p) {
-        for (int y = 0; y < heights[p]; ++y) {
-            const std::uint8_t* from = source[p] + std::ptrdiff_t{widths[p]} * y;
+        const int width = layout.width[p];
+        for (int y = 0; y < layout.height[p]; ++y) {
+            const std::uint8_t* from = planes + layout.offset[p] + std::ptrdiff_t{width} * y;
             std::uint8_t* to = out->data[p] + std::ptrdiff_t{out->linesize[p]} * y;
             if (fullRange_) {
-                StretchToFullRange(from, to, widths[p], p == 0);
+                StretchToFullRange(from, to, width, p == 0);
             } else {
-                std::memcpy(to, from, static_cast<std::size_t>(widths[p]));
+                std::memcpy(to, from, static_cast<std::size_t>(width));
             }
         }
     }

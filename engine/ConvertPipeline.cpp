@@ -88,6 +88,14 @@ bool CConvertThread::ReadInputFormats(RunFormats& formats) {
         ReportMessage(nullptr, "ERROR: Start Video Retrieve");
         return false;
     }
+    if (!ReadFirstFrameFormat(formats)) {
+        return false;
+    }
+    audio_ = OpenInputAudio(formats);
+    return true;
+}
+
+bool CConvertThread::ReadFirstFrameFormat(RunFormats& formats) {
     const BITMAPINFOHEADER* first = nullptr;
     input_.GetVideoFrame(0, 0, &first);
     if (first == nullptr) {
@@ -99,7 +107,6 @@ bool CConvertThread::ReadInputFormats(RunFormats& formats) {
     const auto* firstBytes = reinterpret_cast<const std::uint8_t*>(first);
     inputFormat_.assign(firstBytes, firstBytes + HeaderBytes(*first));
     std::memcpy(&formats.frameFormat, inputFormat_.data(), sizeof formats.frameFormat);
-    audio_ = OpenInputAudio(formats);
     return true;
 }
 
@@ -119,16 +126,7 @@ bool CConvertThread::UsePlanarFramesIfUntouched(RunFormats& formats) {
         !LeavesPixelsAlone() || !input_.UsePlanarVideo(0)) {
         return true;
     }
-    const BITMAPINFOHEADER* first = nullptr;
-    input_.GetVideoFrame(0, 0, &first);
-    if (first == nullptr) {
-        ReportMessage(nullptr, "ERROR: Getting First Video Frame");
-        return false;
-    }
-    const auto* firstBytes = reinterpret_cast<const std::uint8_t*>(first);
-    inputFormat_.assign(firstBytes, firstBytes + HeaderBytes(*first));
-    std::memcpy(&formats.frameFormat, inputFormat_.data(), sizeof formats.frameFormat);
-    return true;
+    return ReadFirstFrameFormat(formats); // now an 'I420' frame
 }
 
 bool CConvertThread::OpenInputAudio(RunFormats& formats) {

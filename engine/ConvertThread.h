@@ -100,6 +100,8 @@ private:
     // The run's steps, in order; each reports its own failure.
     bool OpenAndConvert();
     bool ReadInputFormats(RunFormats& formats);
+    // Reads frame 0 and keeps its header as the compressor's input format.
+    bool ReadFirstFrameFormat(RunFormats& formats);
     // Whether the job leaves every pixel as it is (no mirror, field
     // combining, overlay or preview).
     bool LeavesPixelsAlone() const;

@@ -33,6 +33,15 @@ std::int64_t PlanarImageBytes(std::int64_t width, std::int64_t height) {
     return width * height + 2 * ((width + 1) / 2) * ((height + 1) / 2);
 }
 
+PlanarPlanes DescribePlanes(int width, int height) {
+    const int chromaWidth = (width + 1) / 2;
+    const int chromaHeight = (height + 1) / 2;
+    const std::int64_t luma = std::int64_t{width} * height;
+    return {{0, luma, luma + std::int64_t{chromaWidth} * chromaHeight},
+            {width, chromaWidth, chromaWidth},
+            {height, chromaHeight, chromaHeight}};
+}
+
 bool MakePlanarGeometry(std::int32_t width, std::int32_t height, DibGeometry& out) {
     if (!MakeDibGeometry(width, height, 24, out) || out.topDown) {
         out = DibGeometry{};

@@ -41,6 +41,14 @@ bool MakeDibGeometry(std::int32_t biWidth, std::int32_t biHeight, int bitCount, 
 bool MakePlanarGeometry(std::int32_t width, std::int32_t height, DibGeometry& out);
 // The bytes of an 'I420' picture of that size.
 std::int64_t PlanarImageBytes(std::int64_t width, std::int64_t height);
+// Where the three planes of an 'I420' picture start (from its first byte),
+// and their rows: length (also the stride) and count.
+struct PlanarPlanes {
+    std::int64_t offset[3];
+    int width[3];
+    int height[3];
+};
+PlanarPlanes DescribePlanes(int width, int height);
 
 // One packed DIB, allocated once and refilled frame by frame.
 class CDibBuffer {

@@ -479,17 +479,14 @@ bool CCodecDecoder::ConvertPlanar(const AVFrame* frame, const DibGeometry& geome
                                   const PixelTarget& destination) {
     const int width = geometry.width;
     const int height = geometry.height;
-    const int chromaWidth = (width + 1) / 2;
-    const int chromaHeight = (height + 1) / 2;
     std::uint8_t* const pixels = destination();
     if (pixels == nullptr) {
         return false;
     }
-    std::uint8_t* planes[4] = {pixels, pixels + std::ptrdiff_t{width} * height,
-                               pixels + std::ptrdiff_t{width} * height +
-                                   std::ptrdiff_t{chromaWidth} * chromaHeight,
-                               nullptr};
-    int strides[4] = {width, chromaWidth, chromaWidth, 0};
+    const PlanarPlanes layout = DescribePlanes(width, height);
+    std::uint8_t* planes[4] = {pixels + layout.offset[0], pixels + layout.offset[1],
+                               pixels + layout.offset[2], nullptr};
+    int strides[4] = {layout.width[0], layout.width[1], layout.width[2], 0};
     bool fullRange = FieldValue(frame->color_range) == AVCOL_RANGE_JPEG;
     const AVPixelFormat format =
         WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
