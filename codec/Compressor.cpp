@@ -97,6 +97,7 @@ struct CCompressor::State {
     // The running sequence.
     bool started = false;
     bool broken = false;
+    bool holdsFrames = false; // samples come back later than their frames
     kmx::FrameLayout layout;
     std::int64_t maxFrameSize = 0;
     std::int64_t frameIndex = 0;  // frames handed over
@@ -115,8 +116,7 @@ struct CCompressor::State {
     // The pictures handed to the encoder: one, or for an encoder that holds
     // frames back two more than it may hold, so that the next one is free.
     bool AllocatePictures() {
-        const bool delays = (context->active_thread_type & FF_THREAD_FRAME) != 0;
-        const int pictures = delays ? std::max(context->thread_count, 1) + 2 : 1;
+        const int pictures = holdsFrames ? std::max(context->thread_count, 1) + 2 : 1;
         for (int i = 0; i < pictures; ++i) {
             kmx::AvFramePtr picture(av_frame_alloc());
             if (!picture) {
@@ -137,6 +137,7 @@ struct CCompressor::State {
     void EndSequence() {
         started = false;
         broken = false;
+        holdsFrames = false;
         frameIndex = 0;
         sampleIndex = 0;
         flushed = false;
@@ -337,6 +338,7 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
         return false;
     }
 
+    s.holdsFrames = kmx::HoldsFrames(*s.context, *entry_, encoderSettings);
     s.packet.reset(av_packet_alloc());
     s.spare.reset(av_packet_alloc());
     if (!s.AllocatePictures()) {
@@ -395,7 +397,7 @@ const std::uint8_t* CCompressor::SeqCompressFrame(const void* bits, std::int64_t
 
 bool CCompressor::Delays() const {
     const State& s = *state_;
-    return s.started && s.context && (s.context->active_thread_type & FF_THREAD_FRAME) != 0;
+    return s.started && s.context && s.holdsFrames;
 }
 
 bool CCompressor::SendFrame(const void* bits, std::int64_t bitsSize) {

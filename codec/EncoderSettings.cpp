@@ -54,12 +54,16 @@ void ApplyKeyRate(AVCodecContext* context, const CompressorEntry& entry, int key
 
 bool ApplyX264Options(AVCodecContext* context, const CompressorEntry& entry,
                       const EncoderSettings& settings) {
-    // One sample out per frame in: no B-frames, no lookahead, and threads
-    // that share the slices of one frame rather than work on several frames.
-    // x264's own messages are limited to warnings and errors.
+    // One sample out per frame in: no B-frames and no lookahead. Its threads
+    // work on several frames at once when the caller takes the samples as
+    // they come (a frame fewer late than there are threads), else they share
+    // the slices of one frame. x264's own messages are limited to warnings
+    // and errors.
+    const char* params = settings.frameThreads
+                             ? "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=0:log=1"
+                             : "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=1:log=1";
     if (av_opt_set(context->priv_data, "tune", "zerolatency", 0) < 0 ||
-        av_opt_set(context->priv_data, "x264-params",
-                   "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=1:log=1", 0) < 0) {
+        av_opt_set(context->priv_data, "x264-params", params, 0) < 0) {
         return false;
     }
     if (settings.dataRate == 0 && entry.quality == QualityControl::Crf) {
@@ -142,7 +146,8 @@ void ApplyRateControl(AVCodecContext* context, const CompressorEntry& entry,
 // asked for). Intra-only encoders that can work on several frames at once do
 // so when the caller takes the samples as they come (the samples are the same
 // as one thread's); cut into slices instead, their frames would lose their own
-// code tables. The other encoders share the slices of each frame out.
+// code tables. x264 then works on several frames too, which keeps its threads
+// busier than slices do. The other encoders share the slices of each frame out.
 void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
                   const EncoderSettings& settings) {
     const bool frameCapable = entry.key == KeyControl::IntraOnly && context->codec != nullptr &&
@@ -150,18 +155,27 @@ void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
     if (frameCapable) {
         context->thread_count = settings.frameThreads ? WorkThreads() : 1;
         context->thread_type = FF_THREAD_FRAME;
+    } else if (IsX264(entry) && settings.frameThreads) {
+        context->thread_count = WorkThreads();
+        context->thread_type = FF_THREAD_FRAME;
     } else {
         context->thread_count = WorkThreads();
         context->thread_type = FF_THREAD_SLICE;
     }
-    // x264's slices differ in cost: half as many again as there are threads
-    // keeps them all busy (x264's own rule for its frame threads).
+    // Half as many again as there are threads keeps them all busy (x264's
+    // own rule for its frame threads; its slices differ in cost too).
     if (IsX264(entry) && context->thread_count > 1) {
         context->thread_count = context->thread_count * 3 / 2;
     }
 }
 
 } // namespace
+
+bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,
+                 const EncoderSettings& settings) {
+    return (opened.active_thread_type & FF_THREAD_FRAME) != 0 ||
+           (IsX264(entry) && settings.frameThreads && opened.thread_count > 1);
+}
 
 bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
                       const EncoderSettings& settings, int* frameQuality) {

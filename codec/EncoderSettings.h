@@ -20,8 +20,8 @@ struct EncoderSettings {
     std::uint32_t rate = 25;         // frames per second = rate / scale
     std::uint32_t scale = 1;
     // The caller takes each frame's sample when it comes: intra-only
-    // encoders may then work on several frames at once and hand the samples
-    // back a few frames later, in order.
+    // encoders and x264 may then work on several frames at once and hand the
+    // samples back a few frames later, in order.
     bool frameThreads = false;
 };
 
@@ -46,5 +46,9 @@ int CinepakLambdaForQuality(int quality); // 16384 .. 64 (256 is the encoder's d
 // each frame's quality field must carry (0 for none).
 bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
                       const EncoderSettings& settings, int* frameQuality);
+// Whether an encoder opened with these settings hands samples back later
+// than their frames: libavcodec's frame threads, or x264's own.
+bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,
+                 const EncoderSettings& settings);
 
 } // namespace kmx

@@ -73,6 +73,12 @@ void CConvertThread::PrepareFrameBuffers() {
     readAhead_.Clear();
     frameSize_ = 0;
     transforms_.Reset();
+    const bool wholeRows = job_.mirrorUpperHalf == 0 && job_.mirrorLowerHalf == 0;
+    const bool wholeColumns = job_.mirrorLeftHalf == 0 && job_.mirrorRightHalf == 0;
+    mirrorWhileReading_ = (job_.mirrorHorizontal != 0 || job_.mirrorVertical != 0) &&
+                          (job_.mirrorHorizontal == 0 || wholeRows) &&
+                          (job_.mirrorVertical == 0 || wholeColumns) &&
+                          !(job_.interlaced != 0 && job_.reverse != 0);
 }
 
 void CConvertThread::FetchFrame(std::int32_t frameIndex, std::int32_t outputIndex,
@@ -80,10 +86,7 @@ void CConvertThread::FetchFrame(std::int32_t frameIndex, std::int32_t outputInde
     frame.error = nullptr;
     frame.hasOverlay = {};
     try {
-        {
-            const std::lock_guard<std::mutex> lock(inputLock_);
-            ReadFrame(frameIndex, frame);
-        }
+        ReadFrame(frameIndex, frame);
         if (frame.error == nullptr && overlaysActive_) {
             FetchOverlays(outputIndex, frame);
         }
@@ -95,7 +98,12 @@ void CConvertThread::FetchFrame(std::int32_t frameIndex, std::int32_t outputInde
 
 void CConvertThread::ReadFrame(std::int32_t frameIndex, FetchedFrame& frame) {
     const BITMAPINFOHEADER* header = nullptr;
-    input_.GetVideoFrame(0, frameIndex, &header);
+    {
+        // The decoded picture stays as it is until this thread asks for the
+        // next one, so it is copied without holding up the audio.
+        const std::lock_guard<std::mutex> lock(inputLock_);
+        input_.GetVideoFrame(0, frameIndex, &header);
+    }
     if (header == nullptr) {
         frame.error = "ERROR: Getting Video Frame";
         return;
@@ -130,7 +138,16 @@ void CConvertThread::ReadFrame(std::int32_t frameIndex, FetchedFrame& frame) {
         frame.error = "ERROR: Frame data size changed during processing";
         return;
     }
-    std::memcpy(frame.bytes.data(), header, static_cast<std::size_t>(frameSize_));
+    const auto* source = reinterpret_cast<const std::uint8_t*>(header);
+    if (mirrorWhileReading_ && !planar) {
+        std::memcpy(frame.bytes.data(), source, static_cast<std::size_t>(headerSize));
+        CFrameTransforms::CopyMirrored(source + headerSize, frame.bytes.data() + headerSize,
+                                       static_cast<int>(width), static_cast<int>(height),
+                                       static_cast<int>(bytesPerPixel), job_.mirrorHorizontal != 0,
+                                       job_.interlaced != 0, job_.mirrorVertical != 0);
+    } else {
+        std::memcpy(frame.bytes.data(), source, static_cast<std::size_t>(frameSize_));
+    }
     frame.layout.pixels = frame.bytes.data() + headerSize;
     frame.layout.dataSize = dataSize;
     frame.layout.width = static_cast<int>(width);
@@ -148,11 +165,11 @@ bool CConvertThread::TransformFrame(const FetchedFrame& fetched) {
         ReportMessage(nullptr, "ERROR: No more memory available (FrameCombineOddAndOldEven)");
         return false;
     }
-    if (job_.mirrorHorizontal != 0) {
+    if (job_.mirrorHorizontal != 0 && !mirrorWhileReading_) {
         transforms_.MirrorRows(frame.pixels, w, h, b, job_.interlaced != 0,
                                job_.mirrorUpperHalf != 0, job_.mirrorLowerHalf != 0);
     }
-    if (job_.mirrorVertical != 0) {
+    if (job_.mirrorVertical != 0 && !mirrorWhileReading_) {
         transforms_.MirrorColumns(frame.pixels, w, h, b, job_.mirrorLeftHalf != 0,
                                   job_.mirrorRightHalf != 0);
     }

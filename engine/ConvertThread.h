@@ -189,6 +189,9 @@ private:
     };
     FrameRun run_;
     std::int64_t frameSize_ = 0; // header and pixels of every frame of the run
+    // The frames are mirrored as they are copied from the decoder, in one
+    // pass, instead of in place afterwards (whole mirrors, no field combining).
+    bool mirrorWhileReading_ = false;
     std::int64_t damagedFrames_ = 0;
     CReadAhead<FetchedFrame> readAhead_;
     // Taken by whoever reads from input_ while the frame loop runs: the

@@ -1,6 +1,9 @@
 #include "engine/FrameTransforms.h"
 
 #include <cstring>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <new>
 #include <utility>
 
@@ -27,39 +30,136 @@ void MirrorRowPixels(std::uint8_t* pixels, int width, int height, bool keepLeft,
     }
 }
 
-// Reverses every row through a scratch row: each pixel is read and written
-// once, with whole-word moves, which is several times faster than swapping
-// pixel pairs byte by byte. scratch holds a row and 4 bytes more.
+#if defined(__x86_64__) || defined(__i386__)
+// Five 3-byte pixels per 16-byte shuffle. The byte read past the five pixels
+// lies inside the source row and the byte written past them inside the
+// target row, where the next pixel overwrites it.
+__attribute__((target("ssse3"))) void ReverseRgbRowSsse3(std::uint8_t* target,
+                                                         const std::uint8_t* source, int width) {
+    const __m128i order = _mm_setr_epi8(12, 13, 14, 9, 10, 11, 6, 7, 8, 3, 4, 5, 0, 1, 2, 15);
+    std::memcpy(target, source + static_cast<std::size_t>(width - 1) * 3, 3);
+    int k = 1;
+    for (; k + 5 < width; k += 5) {
+        const auto* from = source + static_cast<std::size_t>(width - 5 - k) * 3;
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + static_cast<std::size_t>(k) * 3),
+                         _mm_shuffle_epi8(pixels, order));
+    }
+    for (; k < width; ++k) {
+        std::memcpy(target + static_cast<std::size_t>(k) * 3,
+                    source + static_cast<std::size_t>(width - 1 - k) * 3, 3);
+    }
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3") != 0;
+    return has;
+}
+#endif
+
+// Writes the pixels of one row in reverse order into another row.
+template <int N> void ReverseRowInto(std::uint8_t* target, const std::uint8_t* source, int width) {
+    const std::uint8_t* from = source + static_cast<std::size_t>(width - 1) * N;
+#if defined(__x86_64__) || defined(__i386__)
+    if constexpr (N == 3) {
+        if (HasSsse3()) {
+            ReverseRgbRowSsse3(target, source, width);
+            return;
+        }
+    }
+#endif
+    if constexpr (N == 3) {
+        // 4-byte moves for all but the two pixels at the row ends: the byte
+        // read past a pixel lies inside the source row, and the byte written
+        // past one is overwritten by the next pixel.
+        std::memcpy(target, from, 3);
+        for (int k = 1; k < width - 1; ++k) {
+            from -= 3;
+            std::uint32_t value;
+            std::memcpy(&value, from, 4);
+            std::memcpy(target + static_cast<std::size_t>(k) * 3, &value, 4);
+        }
+        if (width > 1) {
+            std::memcpy(target + static_cast<std::size_t>(width - 1) * 3, source, 3);
+        }
+    } else {
+        for (int k = 0; k < width; ++k, from -= N, target += N) {
+            std::memcpy(target, from, N);
+        }
+    }
+}
+
+// Reverses every row in place through a scratch row of width pixels.
 template <int N>
 void ReverseRows(std::uint8_t* pixels, int width, int height, std::uint8_t* scratch) {
     const std::size_t stride = static_cast<std::size_t>(width) * N;
     for (int row = 0; row < height; ++row) {
         std::uint8_t* line = pixels + stride * static_cast<std::size_t>(row);
-        const std::uint8_t* source = line + stride - N;
-        std::uint8_t* target = scratch;
-        if constexpr (N == 3) {
-            // 4-byte moves: the extra byte written is overwritten by the next
-            // pixel (or lands in the scratch row's spare bytes); the extra
-            // byte read stays inside the row because the last pixel of the
-            // row is copied on its own.
-            std::memcpy(target, source, 3);
-            for (int k = 1; k < width; ++k) {
-                source -= 3;
-                target += 3;
-                std::uint32_t value;
-                std::memcpy(&value, source, 4);
-                std::memcpy(target, &value, 4);
-            }
-        } else {
-            for (int k = 0; k < width; ++k, source -= N, target += N) {
-                std::memcpy(target, source, N);
-            }
-        }
+        ReverseRowInto<N>(scratch, line, width);
         std::memcpy(line, scratch, stride);
     }
 }
 
+template <int N>
+void CopyRowsMirrored(const std::uint8_t* source, std::uint8_t* target, int width, int height,
+                      bool mirrorRows, bool interlaced, bool mirrorColumns) {
+    const std::size_t stride = static_cast<std::size_t>(width) * N;
+    const int unit = interlaced ? 2 : 1;
+    for (int row = 0; row < height; ++row) {
+        // The row MirrorRows would bring here: unit k from the start and unit
+        // k from the end swap places while they do not overlap.
+        int from = row;
+        if (mirrorRows) {
+            const int startUnit = row / unit;
+            const int endUnit = (height - 1 - row) / unit;
+            if ((startUnit + 1) * unit <= height - unit - startUnit * unit) {
+                from = height - unit - startUnit * unit + row % unit;
+            } else if ((endUnit + 1) * unit <= height - unit - endUnit * unit) {
+                from = endUnit * unit + (row - (height - unit - endUnit * unit));
+            }
+        }
+        const std::uint8_t* in = source + stride * static_cast<std::size_t>(from);
+        std::uint8_t* out = target + stride * static_cast<std::size_t>(row);
+        if (mirrorColumns) {
+            ReverseRowInto<N>(out, in, width);
+        } else {
+            std::memcpy(out, in, stride);
+        }
+    }
+}
+
 } // namespace
+
+void CFrameTransforms::CopyMirrored(const std::uint8_t* source, std::uint8_t* target, int width,
+                                    int height, int bytesPerPixel, bool mirrorRows, bool interlaced,
+                                    bool mirrorColumns) {
+    if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
+        return;
+    }
+    // As in place, frames one pixel wide or high stay as they are.
+    if (width == 1 || height == 1 || bytesPerPixel > 4) {
+        mirrorRows = mirrorColumns = false;
+    }
+    switch (bytesPerPixel) {
+    case 1:
+        CopyRowsMirrored<1>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
+        break;
+    case 2:
+        CopyRowsMirrored<2>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
+        break;
+    case 3:
+        CopyRowsMirrored<3>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
+        break;
+    case 4:
+        CopyRowsMirrored<4>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
+        break;
+    default:
+        std::memcpy(target, source,
+                    static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                        static_cast<std::size_t>(bytesPerPixel));
+        break;
+    }
+}
 
 void CFrameTransforms::Reset() {
     std::vector<std::uint8_t>().swap(previous_);
@@ -142,7 +242,7 @@ void CFrameTransforms::MirrorColumns(std::uint8_t* pixels, int width, int height
     }
     if (!mirrorLeftHalf && !mirrorRightHalf && bytesPerPixel >= 1 && bytesPerPixel <= 4) {
         const std::size_t scratchSize =
-            static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel) + 4;
+            static_cast<std::size_t>(width) * static_cast<std::size_t>(bytesPerPixel);
         if (unit_.size() < scratchSize) {
             try {
                 unit_.resize(scratchSize);

@@ -31,6 +31,14 @@ public:
     void MirrorColumns(std::uint8_t* pixels, int width, int height, int bytesPerPixel,
                        bool mirrorLeftHalf, bool mirrorRightHalf);
 
+    // Copies a frame from source to target (separate buffers) and mirrors it
+    // on the way, as MirrorRows (when mirrorRows) and MirrorColumns (when
+    // mirrorColumns) without halves would in place: every pixel is read and
+    // written once.
+    static void CopyMirrored(const std::uint8_t* source, std::uint8_t* target, int width,
+                             int height, int bytesPerPixel, bool mirrorRows, bool interlaced,
+                             bool mirrorColumns);
+
 private:
     std::vector<std::uint8_t> previous_; // the last frame as it was read
     std::vector<std::uint8_t> scratch_;  // receives the current frame; swapped with previous_

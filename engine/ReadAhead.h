@@ -1,6 +1,7 @@
-// Makes the items of a sequence one ahead of the one being worked on, on a
-// thread of its own: while the consumer works on item i, item i + 1 is made.
-// Items are made strictly in order, each once, into two alternating places;
+// Makes the items of a sequence ahead of the one being worked on, on a
+// thread of its own: while the consumer works on item i, items i + 1 and
+// i + 2 are made, so that neither side waits for the other's slower items.
+// Items are made strictly in order, each once, into three places in turn;
 // an item taken stays untouched until the next one is taken. Without a
 // thread every item is made on the consumer's thread when it is taken, so
 // both ways give the same items.
@@ -73,10 +74,10 @@ private:
     void Run() {
         for (std::int32_t i = 0; i < count_; ++i) {
             {
-                // Item i goes where item i - 2 was: wait until the consumer
-                // has moved on to item i - 1.
+                // Item i goes where item i - kPlaces was: wait until the
+                // consumer has moved on past it.
                 std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stop_ || taken_ + 1 >= i; });
+                changed_.wait(lock, [&] { return stop_ || taken_ + kPlaces - 1 >= i; });
                 if (stop_) {
                     return;
                 }
@@ -88,7 +89,8 @@ private:
         }
     }
 
-    std::array<Item, 2> items_{};
+    static constexpr std::int32_t kPlaces = 3;
+    std::array<Item, kPlaces> items_{};
     Make make_;
     std::int32_t count_ = 0;
     bool threaded_ = false;

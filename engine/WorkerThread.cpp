@@ -43,10 +43,13 @@ bool CWorkerThread::StopWorker() {
     s.quit.store(1, std::memory_order_release);
     s.RaiseAbort();
     s.wake.notify_all();
-    bool ended = s.worker.load(std::memory_order_acquire) == nullptr;
-    for (int tick = 0; !ended && tick < s.timing.waitTicks; ++tick) {
-        std::this_thread::sleep_for(s.timing.poll);
-        ended = s.worker.load(std::memory_order_acquire) == nullptr;
+    bool ended = false;
+    {
+        // The worker announces its end on `wake`, so the wait ends with it.
+        std::unique_lock<std::mutex> lock(s.queueMutex);
+        ended = s.wake.wait_for(lock, s.timing.poll * s.timing.waitTicks, [&s] {
+            return s.worker.load(std::memory_order_acquire) == nullptr;
+        });
     }
     if (thread_.joinable()) {
         // The worker object is gone only after its loop has ended, so the
@@ -111,7 +114,11 @@ void CWorkerThread::ThreadProcedure(std::shared_ptr<Shared> shared) {
     shared->worker.store(&converter, std::memory_order_release);
     shared->WorkerLoop(converter);
     converter.ReleaseBuffers();
-    shared->worker.store(nullptr, std::memory_order_release);
+    {
+        std::lock_guard<std::mutex> lock(shared->queueMutex);
+        shared->worker.store(nullptr, std::memory_order_release);
+    }
+    shared->wake.notify_all();
     if (shared->hooks.threadEnded) {
         shared->hooks.threadEnded();
     }

@@ -394,6 +394,19 @@ bool CAviSampleSource::ReadSample(std::int32_t sample, std::uint8_t* out) const 
     return entry.size == 0 || file_.ReadAt(entry.pos, out, entry.size);
 }
 
+bool CAviSampleSource::ReadSamplePieces(std::int32_t sample, const ReadPiece* pieces,
+                                        std::size_t count) const {
+    if (sample < 0 || sample >= SampleCount()) {
+        return false;
+    }
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        total += pieces[i].size;
+    }
+    const AviSampleEntry& entry = index_.entries[static_cast<std::size_t>(sample)];
+    return total <= entry.size && file_.ReadPiecesAt(entry.pos, pieces, count);
+}
+
 int StreamNumberOfChunk(std::uint32_t id) {
     const char c0 = static_cast<char>(id & 0xFF);
     const char c1 = static_cast<char>((id >> 8) & 0xFF);

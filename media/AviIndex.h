@@ -54,6 +54,8 @@ public:
     bool IsKeySample(std::int32_t sample) const override;
     bool KeysKnown() const override { return index_.keysFromFile; }
     bool ReadSample(std::int32_t sample, std::uint8_t* out) const override;
+    bool ReadSamplePieces(std::int32_t sample, const ReadPiece* pieces,
+                          std::size_t count) const override;
 
 private:
     const IByteSource& file_;

@@ -57,6 +57,29 @@ bool CFileSource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {
     return ReadAllAt(fd_, static_cast<std::uint8_t*>(out), size, pos);
 }
 
+bool IByteSource::ReadPiecesAt(std::uint64_t pos, const ReadPiece* pieces,
+                               std::size_t count) const {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!ReadAt(pos, pieces[i].out, pieces[i].size)) {
+            return false;
+        }
+        pos += pieces[i].size;
+    }
+    return true;
+}
+
+bool CFileSource::ReadPiecesAt(std::uint64_t pos, const ReadPiece* pieces,
+                               std::size_t count) const {
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        total += pieces[i].size;
+    }
+    if (fd_ < 0 || pos > size_ || total > size_ - pos) {
+        return false;
+    }
+    return kmx::ReadPiecesAt(fd_, pieces, count, pos);
+}
+
 bool CMemorySource::ReadAt(std::uint64_t pos, void* out, std::size_t size) const {
     if (pos > size_ || size > size_ - pos) {
         return false;

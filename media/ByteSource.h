@@ -3,6 +3,8 @@
 // a block of memory.
 #pragma once
 
+#include "media/FileIo.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -16,6 +18,9 @@ public:
     // Reads exactly size bytes at pos; false when they are not all in the
     // source or the read fails.
     virtual bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const = 0;
+    // Reads the bytes from pos on into the pieces, one after the other, as
+    // ReadAt of each in turn would.
+    virtual bool ReadPiecesAt(std::uint64_t pos, const ReadPiece* pieces, std::size_t count) const;
     // Number of bytes in the source, fixed once it is open.
     virtual std::uint64_t Size() const = 0;
 };
@@ -35,6 +40,8 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
 
     bool ReadAt(std::uint64_t pos, void* out, std::size_t size) const override;
+    // One system call for many pieces.
+    bool ReadPiecesAt(std::uint64_t pos, const ReadPiece* pieces, std::size_t count) const override;
     std::uint64_t Size() const override { return size_; }
 
 private:

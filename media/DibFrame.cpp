@@ -93,8 +93,8 @@ std::uint8_t* CDibBuffer::Pixels() {
     return bytes_.empty() ? nullptr : bytes_.data() + pixelOffset_;
 }
 
-bool CopyRawDibRows(const std::uint8_t* sample, std::size_t sampleSize, const DibGeometry& geometry,
-                    std::uint8_t* pixels) {
+bool PlanRawDibRows(std::size_t sampleSize, const DibGeometry& geometry, std::uint8_t* pixels,
+                    std::vector<ReadPiece>& pieces) {
     const std::uint64_t rows = static_cast<std::uint64_t>(geometry.height);
     const std::uint64_t packed = static_cast<std::uint64_t>(geometry.width) * geometry.bitCount / 8;
     const std::uint64_t padded = geometry.stride;
@@ -106,13 +106,24 @@ bool CopyRawDibRows(const std::uint8_t* sample, std::size_t sampleSize, const Di
     } else {
         return false;
     }
+    pieces.resize(static_cast<std::size_t>(rows));
     for (std::uint64_t row = 0; row < rows; ++row) {
-        const std::uint64_t from = geometry.topDown ? rows - 1 - row : row;
-        std::uint8_t* target = pixels + row * padded;
-        std::memcpy(target, sample + from * sourceStride, static_cast<std::size_t>(packed));
-        std::memset(target + packed, 0, static_cast<std::size_t>(padded - packed));
+        const std::uint64_t to = geometry.topDown ? rows - 1 - row : row;
+        pieces[static_cast<std::size_t>(row)] = {pixels + to * padded,
+                                                 static_cast<std::size_t>(sourceStride)};
     }
     return true;
+}
+
+void ClearDibRowPadding(const DibGeometry& geometry, std::uint8_t* pixels) {
+    const std::uint64_t packed = static_cast<std::uint64_t>(geometry.width) * geometry.bitCount / 8;
+    const std::uint64_t padded = geometry.stride;
+    if (packed == padded) {
+        return;
+    }
+    for (std::uint64_t row = 0; row < static_cast<std::uint64_t>(geometry.height); ++row) {
+        std::memset(pixels + row * padded + packed, 0, static_cast<std::size_t>(padded - packed));
+    }
 }
 
 void CopyDibColourTable(const std::vector<std::uint8_t>& format, std::uint8_t* table) {

@@ -6,6 +6,7 @@
 
 #include "media/AviRecords.h"
 #include "media/ByteOrder.h"
+#include "media/FileIo.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -68,12 +69,15 @@ private:
     std::size_t pixelOffset_ = 0;
 };
 
-// Copies one raw BI_RGB sample into bottom-up DIB rows. The sample's rows may
-// be padded to 4 bytes (as DIB rows are) or packed, which the sample's size
-// tells; top-down samples are flipped. False when the sample is too short for
-// the picture.
-bool CopyRawDibRows(const std::uint8_t* sample, std::size_t sampleSize, const DibGeometry& geometry,
-                    std::uint8_t* pixels);
+// Where the rows of one raw BI_RGB sample go in bottom-up DIB rows, as pieces
+// for a scattered read: one per row, in the sample's order, each at its DIB
+// row, so top-down samples are flipped as they are read. The sample's rows
+// may be padded to 4 bytes (as DIB rows are) or packed, which the sample's
+// size tells. False when the sample is too short for the picture.
+bool PlanRawDibRows(std::size_t sampleSize, const DibGeometry& geometry, std::uint8_t* pixels,
+                    std::vector<ReadPiece>& pieces);
+// Zeroes the bytes that pad each DIB row to 4 bytes.
+void ClearDibRowPadding(const DibGeometry& geometry, std::uint8_t* pixels);
 
 // Fills a 1024-byte colour table from an 8-bit format block: biClrUsed
 // entries (256 when 0) after the header, as many as the block holds; the

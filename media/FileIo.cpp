@@ -1,8 +1,11 @@
 #include "media/FileIo.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <limits>
 #include <sys/types.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace kmx {
@@ -50,6 +53,46 @@ bool ReadAllAt(int fd, std::uint8_t* out, std::size_t size, std::uint64_t pos) {
         out += n;
         size -= static_cast<std::size_t>(n);
         pos += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+bool ReadPiecesAt(int fd, const ReadPiece* pieces, std::size_t count, std::uint64_t pos) {
+    constexpr std::size_t kMaxPieces = IOV_MAX;
+    iovec vectors[kMaxPieces];
+    std::size_t next = 0;       // the first piece not yet given to the system
+    std::size_t doneInNext = 0; // bytes of it already read
+    while (next < count) {
+        std::size_t used = 0;
+        std::uint64_t total = 0;
+        for (std::size_t i = next; i < count && used < kMaxPieces; ++i, ++used) {
+            const std::size_t skip = i == next ? doneInNext : 0;
+            vectors[used].iov_base = static_cast<std::uint8_t*>(pieces[i].out) + skip;
+            vectors[used].iov_len = pieces[i].size - skip;
+            total += vectors[used].iov_len;
+        }
+        if (!Fits(static_cast<std::size_t>(total), pos)) {
+            return false;
+        }
+        if (total == 0) {
+            return true; // nothing but empty pieces left
+        }
+        const ssize_t n = ::preadv(fd, vectors, static_cast<int>(used), static_cast<off_t>(pos));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        pos += static_cast<std::uint64_t>(n);
+        // Moves past what was read: whole pieces, then into the next one.
+        auto left = static_cast<std::size_t>(n);
+        while (next < count && left >= pieces[next].size - doneInNext) {
+            left -= pieces[next].size - doneInNext;
+            doneInNext = 0;
+            ++next;
+        }
+        doneInNext += left;
     }
     return true;
 }

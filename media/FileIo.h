@@ -13,4 +13,13 @@ bool WriteAllAt(int fd, const std::uint8_t* data, std::size_t size, std::uint64_
 // Reads all of size bytes at pos (pread); false on any error or at the end.
 bool ReadAllAt(int fd, std::uint8_t* out, std::size_t size, std::uint64_t pos);
 
+// One place a scattered read fills: size bytes at out.
+struct ReadPiece {
+    void* out;
+    std::size_t size;
+};
+// Reads the bytes from pos on into the pieces, one after the other, in as few
+// calls (preadv) as the system allows; false on any error or at the end.
+bool ReadPiecesAt(int fd, const ReadPiece* pieces, std::size_t count, std::uint64_t pos);
+
 } // namespace kmx

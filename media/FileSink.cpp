@@ -78,7 +78,12 @@ bool FileSink::LockAndEmpty(int fd) {
     do {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0 && ::ftruncate(fd, 0) == 0;
+    if (rc != 0 || ::fstat(fd, &info) != 0) {
+        return false;
+    }
+    // A file that is empty already is left alone: on ext4, cutting a file to
+    // zero makes its close push all the data written since to the disk.
+    return info.st_size == 0 || ::ftruncate(fd, 0) == 0;
 }
 
 bool FileSink::Close() {

@@ -1,5 +1,7 @@
 #include "media/LavfSampleSource.h"
 
+#include "media/ByteSource.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -62,7 +64,7 @@ bool CLavfSampleSource::IsKeySample(std::int32_t sample) const {
            index_.packets[static_cast<std::size_t>(sample)].key;
 }
 
-bool CLavfSampleSource::ReadSample(std::int32_t sample, std::uint8_t* out) const {
+bool CLavfSampleSource::FetchSample(std::int32_t sample) const {
     if (packet_ == nullptr || sample < 0 || sample >= SampleCount()) {
         return false;
     }
@@ -72,9 +74,25 @@ bool CLavfSampleSource::ReadSample(std::int32_t sample, std::uint8_t* out) const
         next_ = -1;
         return false;
     }
-    std::memcpy(out, packet_->data, entry.size);
     next_ = sample + 1;
     return true;
+}
+
+bool CLavfSampleSource::ReadSample(std::int32_t sample, std::uint8_t* out) const {
+    if (!FetchSample(sample)) {
+        return false;
+    }
+    std::memcpy(out, packet_->data, static_cast<std::size_t>(packet_->size));
+    return true;
+}
+
+bool CLavfSampleSource::ReadSamplePieces(std::int32_t sample, const ReadPiece* pieces,
+                                         std::size_t count) const {
+    if (!FetchSample(sample)) {
+        return false;
+    }
+    CMemorySource packet(packet_->data, static_cast<std::size_t>(packet_->size));
+    return packet.ReadPiecesAt(0, pieces, count);
 }
 
 // Reads on to the next packet of the video stream.

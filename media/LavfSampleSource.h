@@ -26,6 +26,8 @@ public:
     bool IsKeySample(std::int32_t sample) const override;
     bool KeysKnown() const override { return index_.keysKnown; }
     bool ReadSample(std::int32_t sample, std::uint8_t* out) const override;
+    bool ReadSamplePieces(std::int32_t sample, const ReadPiece* pieces,
+                          std::size_t count) const override;
 
     // Jumps since opening, and how many of them read from the start because
     // the demuxer could not seek to the wanted packet (for tests).
@@ -34,6 +36,8 @@ public:
 
 private:
     bool Prepare(int stream);
+    // The packet of the sample, read into packet_; false when it cannot be.
+    bool FetchSample(std::int32_t sample) const;
     void DiscardOthers() const;
     bool NextVideoPacket() const;
     bool SeekTo(std::int32_t sample) const;

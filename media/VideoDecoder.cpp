@@ -34,7 +34,7 @@ struct CVideoDecoder::Impl {
     std::int32_t current = -1;       // the sample whose picture `held` is
     const BITMAPINFOHEADER* held = nullptr;
     std::int32_t lastWanted = -1;     // the sample asked for last
-    std::vector<std::uint8_t> sample; // raw sample bytes
+    std::vector<ReadPiece> rowPieces; // where a raw sample's rows go
     std::uint64_t samplesRead = 0;
     int codecId = 0; // set only while OpenCodec runs
     CReverseFrameCache cache;
@@ -124,7 +124,7 @@ void CVideoDecoder::Close() {
     d.dib.Release();
     std::vector<std::uint8_t>().swap(d.palette);
     std::vector<std::int32_t>().swap(d.shown);
-    std::vector<std::uint8_t>().swap(d.sample);
+    std::vector<ReadPiece>().swap(d.rowPieces);
     d.source = nullptr;
     d.geometry = DibGeometry{};
     d.raw = false;
@@ -283,12 +283,14 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
         std::uint8_t* pixels = FramePixels();
         return pixels != nullptr && source->ReadSample(index, pixels);
     }
-    sample.resize(size);
-    if (!source->ReadSample(index, sample.data())) {
+    // Otherwise every row is read straight into its place in the frame.
+    std::uint8_t* pixels = FramePixels();
+    if (pixels == nullptr || !PlanRawDibRows(size, geometry, pixels, rowPieces) ||
+        !source->ReadSamplePieces(index, rowPieces.data(), rowPieces.size())) {
         return false;
     }
-    std::uint8_t* pixels = FramePixels();
-    return pixels != nullptr && CopyRawDibRows(sample.data(), sample.size(), geometry, pixels);
+    ClearDibRowPadding(geometry, pixels);
+    return true;
 }
 
 bool CVideoDecoder::UsePlanarFrames() {

@@ -2,6 +2,9 @@
 // sizes and key flags, and their bytes.
 #pragma once
 
+#include "media/FileIo.h"
+
+#include <cstddef>
 #include <cstdint>
 
 namespace kmx {
@@ -18,6 +21,11 @@ public:
     virtual bool KeysKnown() const = 0;
     // Reads SampleSize(sample) bytes into out; false when that fails.
     virtual bool ReadSample(std::int32_t sample, std::uint8_t* out) const = 0;
+    // Reads the sample's first bytes into the pieces, one after the other:
+    // rows straight into their places in a picture. False when the pieces
+    // hold more than the sample or the read fails.
+    virtual bool ReadSamplePieces(std::int32_t sample, const ReadPiece* pieces,
+                                  std::size_t count) const = 0;
 };
 
 } // namespace kmx

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -147,6 +148,73 @@ TEST(FrameTransforms, TinyFramesStayUnchanged) {
     EXPECT_EQ(ReadFrame(f, 1, 3, 2), (Rows{"a", "b", "c"}));
     t.MirrorRows(nullptr, 0, 0, 3, true, false, false);
     t.MirrorColumns(nullptr, 0, 0, 3, false, false);
+}
+
+// Pixel (x, y) of a frame with every byte distinct (up to wrapping).
+std::vector<std::uint8_t> NumberedFrame(int width, int height, int bytesPerPixel) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width * height * bytesPerPixel));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    }
+    return pixels;
+}
+
+// The column mirror done pixel by pixel, the plain way.
+std::vector<std::uint8_t> ReverseEachRow(const std::vector<std::uint8_t>& frame, int width,
+                                         int height, int bytesPerPixel) {
+    std::vector<std::uint8_t> out(frame.size());
+    const auto B = static_cast<std::size_t>(bytesPerPixel);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y) {
+        for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x) {
+            const std::size_t to = (y * static_cast<std::size_t>(width) + x) * B;
+            const std::size_t from = (y * static_cast<std::size_t>(width) + width - 1 - x) * B;
+            std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(from), B,
+                        out.begin() + static_cast<std::ptrdiff_t>(to));
+        }
+    }
+    return out;
+}
+
+// The mirrored copy gives what the in-place mirrors give, for widths on both
+// sides of the vector moves' block sizes, odd heights and field pairs, and
+// writes nothing outside the target frame.
+TEST(FrameTransforms, MirroredCopyEqualsTheMirrorsInPlace) {
+    constexpr std::uint8_t kGuard = 0xA5;
+    for (int B = 1; B <= 4; ++B) {
+        for (int w : {1, 2, 3, 5, 6, 7, 11, 12, 16, 17, 720}) {
+            for (int h : {1, 2, 3, 5, 7, 8}) {
+                for (int mode = 1; mode < 8; ++mode) {
+                    const bool rows = (mode & 1) != 0;
+                    const bool columns = (mode & 2) != 0;
+                    const bool interlaced = (mode & 4) != 0;
+                    const auto source = NumberedFrame(w, h, B);
+                    auto expected = source;
+                    CFrameTransforms t;
+                    if (rows) {
+                        t.MirrorRows(expected.data(), w, h, B, interlaced, false, false);
+                    }
+                    if (columns && w > 1 && h > 1) {
+                        expected = ReverseEachRow(expected, w, h, B);
+                    }
+                    std::vector<std::uint8_t> target(source.size() + 32, kGuard);
+                    CFrameTransforms::CopyMirrored(source.data(), target.data() + 16, w, h, B, rows,
+                                                   interlaced, columns);
+                    const std::vector<std::uint8_t> copied(target.begin() + 16, target.end() - 16);
+                    ASSERT_EQ(copied, expected)
+                        << "B " << B << " w " << w << " h " << h << " mode " << mode;
+                    for (int g = 0; g < 16; ++g) {
+                        ASSERT_EQ(target[static_cast<std::size_t>(g)], kGuard);
+                        ASSERT_EQ(target[target.size() - 1 - static_cast<std::size_t>(g)], kGuard);
+                    }
+                    if (columns && !rows) {
+                        auto inPlace = source;
+                        t.MirrorColumns(inPlace.data(), w, h, B, false, false);
+                        ASSERT_EQ(inPlace, expected) << "in place, B " << B << " w " << w;
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(FrameTransforms, FieldCombiningTakesEvenRowsFromThePreviousFrame) {

@@ -198,4 +198,41 @@ TEST(ByteSource, MemoryReadsOnlyWhatLiesWithinIt) {
     EXPECT_FALSE(source.ReadAt(~std::uint64_t{0}, out, 1));
 }
 
+// Scattered reads (a tall top-down frame's rows) take more pieces than one
+// system call does, some of them empty; file and memory give the same bytes
+// and refuse pieces that run past the end.
+TEST(ByteSource, PiecesFromFileAndMemoryHoldTheBytesInTurn) {
+    TempDir dir;
+    Bytes bytes(20000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+    }
+    const std::string path = dir.File("bytes.bin");
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    kmx::CFileSource file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    const kmx::CMemorySource memory(bytes.data(), bytes.size());
+    for (const kmx::IByteSource* source : {static_cast<const kmx::IByteSource*>(&file),
+                                           static_cast<const kmx::IByteSource*>(&memory)}) {
+        Bytes out(3000 * 6, 0);
+        std::vector<kmx::ReadPiece> pieces;
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < 3000; ++i) { // filled back to front
+            const std::size_t size = i % 7;
+            pieces.push_back({out.data() + out.size() - (i + 1) * 6, size});
+            total += size;
+        }
+        ASSERT_TRUE(source->ReadPiecesAt(100, pieces.data(), pieces.size()));
+        std::size_t at = 100;
+        for (const kmx::ReadPiece& piece : pieces) {
+            const auto* got = static_cast<const std::uint8_t*>(piece.out);
+            ASSERT_TRUE(std::equal(got, got + piece.size, bytes.begin() + static_cast<long>(at)));
+            at += piece.size;
+        }
+        EXPECT_EQ(at, 100 + total);
+        EXPECT_FALSE(source->ReadPiecesAt(bytes.size() - total + 1, pieces.data(), pieces.size()));
+        EXPECT_TRUE(source->ReadPiecesAt(bytes.size() - total, pieces.data(), pieces.size()));
+    }
+}
+
 } // namespace
