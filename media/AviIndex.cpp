@@ -399,12 +399,8 @@ bool CAviSampleSource::ReadSamplePieces(std::int32_t sample, const ReadPiece* pi
     if (sample < 0 || sample >= SampleCount()) {
         return false;
     }
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        total += pieces[i].size;
-    }
     const AviSampleEntry& entry = index_.entries[static_cast<std::size_t>(sample)];
-    return total <= entry.size && file_.ReadPiecesAt(entry.pos, pieces, count);
+    return PiecesSize(pieces, count) <= entry.size && file_.ReadPiecesAt(entry.pos, pieces, count);
 }
 
 int StreamNumberOfChunk(std::uint32_t id) {

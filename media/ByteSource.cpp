@@ -70,11 +70,7 @@ bool IByteSource::ReadPiecesAt(std::uint64_t pos, const ReadPiece* pieces,
 
 bool CFileSource::ReadPiecesAt(std::uint64_t pos, const ReadPiece* pieces,
                                std::size_t count) const {
-    std::uint64_t total = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        total += pieces[i].size;
-    }
-    if (fd_ < 0 || pos > size_ || total > size_ - pos) {
+    if (fd_ < 0 || pos > size_ || PiecesSize(pieces, count) > size_ - pos) {
         return false;
     }
     return kmx::ReadPiecesAt(fd_, pieces, count, pos);

@@ -1,6 +1,5 @@
 #include "media/FileIo.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <limits>
@@ -55,6 +54,14 @@ bool ReadAllAt(int fd, std::uint8_t* out, std::size_t size, std::uint64_t pos) {
         pos += static_cast<std::uint64_t>(n);
     }
     return true;
+}
+
+std::uint64_t PiecesSize(const ReadPiece* pieces, std::size_t count) {
+    std::uint64_t total = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        total += pieces[i].size;
+    }
+    return total;
 }
 
 bool ReadPiecesAt(int fd, const ReadPiece* pieces, std::size_t count, std::uint64_t pos) {

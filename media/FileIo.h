@@ -18,6 +18,8 @@ struct ReadPiece {
     void* out;
     std::size_t size;
 };
+// The bytes the pieces hold in all.
+std::uint64_t PiecesSize(const ReadPiece* pieces, std::size_t count);
 // Reads the bytes from pos on into the pieces, one after the other, in as few
 // calls (preadv) as the system allows; false on any error or at the end.
 bool ReadPiecesAt(int fd, const ReadPiece* pieces, std::size_t count, std::uint64_t pos);
