@@ -13,8 +13,8 @@
 #include "codec/CompressorInfo.h"
 #include "codec/CompressorTable.h"
 #include "codec/EncoderSettings.h"
-#include "media/TestPattern.h"
-#include "media/WorkThreads.h"
+#include "media/io/WorkThreads.h"
+#include "pattern/TestPattern.h"
 
 extern "C" {
 #include <libavutil/log.h>

@@ -4,7 +4,7 @@
 //
 //   kadrimix_scan_bench [CHUNKS] [FOLDER]   (default 16777215 chunks, $TMPDIR or /tmp)
 #include "media/AviReader.h"
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,9 +5,9 @@
 #include "cli/OverlayOption.h"
 #include "codec/Compressor.h"
 #include "engine/ProjectRecord.h"
-#include "media/ByteOrder.h"
-#include "media/ReverseFrameCache.h"
-#include "media/WorkThreads.h"
+#include "media/decode/ReverseFrameCache.h"
+#include "media/io/ByteOrder.h"
+#include "media/io/WorkThreads.h"
 
 #include <cstdio>
 #include <map>

@@ -4,7 +4,7 @@
 #include "cli/ConversionRunner.h"
 #include "cli/InfoCommand.h"
 #include "cli/OverlayOption.h"
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 
 #include <cstdio>
 #include <filesystem>

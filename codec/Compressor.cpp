@@ -4,7 +4,7 @@
 #include "codec/EncoderSettings.h"
 #include "codec/FrameConverter.h"
 #include "codec/FrameLayout.h"
-#include "media/AvPointers.h"
+#include "media/decode/AvPointers.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>

@@ -1,6 +1,6 @@
 #include "codec/CompressorRecords.h"
 
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 
 namespace kmx {
 

@@ -1,7 +1,7 @@
 #include "codec/CompressorTable.h"
 
 #include "codec/CompressorRecords.h"
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

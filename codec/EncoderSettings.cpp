@@ -1,6 +1,6 @@
 #include "codec/EncoderSettings.h"
 
-#include "media/WorkThreads.h"
+#include "media/io/WorkThreads.h"
 
 extern "C" {
 #include <libavutil/opt.h>

@@ -5,7 +5,7 @@ extern "C" {
 }
 
 #include "codec/RgbToYuv420.h"
-#include "media/WorkThreads.h"
+#include "media/io/WorkThreads.h"
 
 #include <algorithm>
 #include <cstring>

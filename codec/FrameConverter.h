@@ -7,7 +7,7 @@
 
 #include "codec/BandWorkers.h"
 #include "codec/FrameLayout.h"
-#include "media/AvPointers.h"
+#include "media/decode/AvPointers.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "media/AviRecords.h"
-#include "media/DibFrame.h"
+#include "media/decode/DibFrame.h"
 
 #include <cstdint>
 

@@ -4,8 +4,8 @@
 // stays in step with the pictures.
 #include "engine/ConvertThread.h"
 
-#include "media/DibFrame.h"
-#include "media/WorkThreads.h"
+#include "media/decode/DibFrame.h"
+#include "media/io/WorkThreads.h"
 
 #include <algorithm>
 #include <climits>

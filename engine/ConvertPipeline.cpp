@@ -4,7 +4,7 @@
 // ConvertFrames.cpp.
 #include "engine/ConvertThread.h"
 
-#include "media/DibFrame.h"
+#include "media/decode/DibFrame.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "engine/ProjectRecord.h"
 
-#include "media/ByteOrder.h"
-#include "media/FileIo.h"
+#include "media/io/ByteOrder.h"
+#include "media/io/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>

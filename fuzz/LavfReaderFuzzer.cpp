@@ -3,7 +3,7 @@
 // frames forwards, backwards and by jumps (which seek the demuxer), and all
 // audio in pieces of changing size.
 #include "fuzz/ReaderExercise.h"
-#include "media/LavfReader.h"
+#include "media/lavf/LavfMediaSource.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@ constexpr int kMaxAudioPieces = 200;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    kmx::CLavfReader reader;
+    kmx::CLavfMediaSource reader;
     if (reader.OpenMemory(data, size)) {
         std::int32_t budget = kMaxFrames;
         if (reader.GetVideoStreamCount() > 0) {

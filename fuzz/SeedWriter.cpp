@@ -1,6 +1,6 @@
 // Writes small test-pattern files with our own AVI writer, as seeds for the
 // fuzz targets: seed-writer <folder>.
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 
 #include <cstdio>
 #include <string>

@@ -1,7 +1,8 @@
 #include "media/AviRecords.h"
 
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 
+#include <climits>
 #include <cstring>
 
 namespace kmx {
@@ -108,6 +109,40 @@ void LoadRecord(const std::uint8_t* in, AVISTREAMINFOA& s) {
     s.dwEditCount = LoadU32(in + 68);
     s.dwFormatChangeCount = LoadU32(in + 72);
     std::memcpy(s.szName, in + 76, sizeof s.szName);
+}
+
+std::int64_t SampleToMilliseconds(std::int64_t sample, std::uint32_t scale, std::uint32_t rate) {
+    if (sample < 0 || rate == 0) {
+        return -1;
+    }
+    std::uint64_t ticks = 0;
+    if (__builtin_mul_overflow(static_cast<std::uint64_t>(sample), std::uint64_t{scale}, &ticks)) {
+        return INT64_MAX;
+    }
+    // ticks x 1000 / rate without forming ticks x 1000, which may not fit:
+    // (q x rate + r) x 1000 / rate = q x 1000 + r x 1000 / rate.
+    const std::uint64_t whole = ticks / rate;
+    const std::uint64_t part = ticks % rate * 1000 / rate;
+    std::uint64_t ms = 0;
+    if (__builtin_mul_overflow(whole, std::uint64_t{1000}, &ms) ||
+        __builtin_add_overflow(ms, part, &ms) || ms > static_cast<std::uint64_t>(INT64_MAX)) {
+        return INT64_MAX;
+    }
+    return static_cast<std::int64_t>(ms);
+}
+
+std::int64_t MillisecondsToSample(std::int64_t ms, std::uint32_t scale, std::uint32_t rate) {
+    if (ms < 0 || scale == 0) {
+        return -1;
+    }
+    // ms stays below 2^31 for every caller, so ms x rate stays below 2^63.
+    std::uint64_t ticks = 0;
+    if (__builtin_mul_overflow(static_cast<std::uint64_t>(ms), std::uint64_t{rate}, &ticks)) {
+        return INT64_MAX;
+    }
+    const std::uint64_t sample = ticks / (std::uint64_t{scale} * 1000);
+    return sample > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX
+                                                          : static_cast<std::int64_t>(sample);
 }
 
 } // namespace kmx

@@ -92,4 +92,13 @@ void LoadRecord(const std::uint8_t* in, WAVEFORMATEX& w);
 void StoreRecord(std::uint8_t* out, const AVISTREAMINFOA& s);
 void LoadRecord(const std::uint8_t* in, AVISTREAMINFOA& s);
 
+// Time in milliseconds of a sample: sample x scale x 1000 / rate, truncated,
+// in 64-bit integers. -1 for a negative sample or a zero rate; INT64_MAX when
+// the result does not fit.
+std::int64_t SampleToMilliseconds(std::int64_t sample, std::uint32_t scale, std::uint32_t rate);
+
+// Sample at a time: ms x rate / (scale x 1000), truncated. -1 for a negative
+// time or a zero scale.
+std::int64_t MillisecondsToSample(std::int64_t ms, std::uint32_t scale, std::uint32_t rate);
+
 } // namespace kmx

@@ -1,50 +1,14 @@
 #include "media/AviWriter.h"
 
-#include "media/FileSink.h"
-#include "media/RiffAviWriter.h"
+#include "media/avi/AviMediaSink.h"
+#include "media/avi/RiffAviWriter.h"
 
 #include <algorithm>
-#include <fcntl.h>
 #include <limits>
 #include <new>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
-
-// Replaces an existing file of that name with a new one opened in sink. Only
-// regular files and symbolic links are removed: a device node, FIFO or folder
-// of that name is left alone (opening it then decides), so that an output
-// name like /dev/null can never delete a device. A regular file is deleted only when no other run
-// holds it (as its output, or as an input it is reading): false, with nothing deleted, otherwise.
-// The lock taken to find that out is held until the new file is created and locked, so no other run
-// can slip in between.
-bool ReplaceFile(const char* name, kmx::FileSink& sink) {
-    struct stat info {};
-    if (::lstat(name, &info) != 0) {
-        return sink.Open(name);
-    }
-    if (S_ISLNK(info.st_mode)) {
-        ::unlink(name);
-        return sink.Open(name);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return sink.Open(name);
-    }
-    const int held = ::open(name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (held < 0 || ::flock(held, LOCK_EX | LOCK_NB) != 0) {
-        if (held >= 0) {
-            ::close(held);
-        }
-        return false;
-    }
-    ::unlink(name);
-    const bool created = sink.Open(name);
-    ::close(held);
-    return created;
-}
 
 bool CopyFormat(const void* format, std::int32_t size, std::vector<std::uint8_t>* out) {
     if (format == nullptr || size <= 0 ||
@@ -63,9 +27,9 @@ bool CopyFormat(const void* format, std::int32_t size, std::vector<std::uint8_t>
 } // namespace
 
 struct CAviWriter::State {
-    kmx::FileSink sink;
-    std::unique_ptr<kmx::RiffAviWriter> layout; // exists once the header is written
+    kmx::CAviMediaSink sink;
     bool open = false;
+    bool begun = false; // the sink's layout is fixed
 
     bool hasVideo = false;
     bool hasAudio = false;
@@ -78,49 +42,43 @@ struct CAviWriter::State {
 
     std::int32_t videoPosition = 0;
     std::int32_t audioPosition = 0;
+    // One past the last video frame the sink took; the frames between it
+    // and videoPosition become dropped frames.
+    std::int32_t videoWritten = 0;
 
-    // Writes the header once the first sample arrives (or at Close). The
-    // streams that have a format go into the file, video first; the layout
-    // is fixed from then on.
+    // Sets up the sink's streams and writes its headers once the first
+    // sample arrives (or at Close). The streams that have a format go into
+    // the file, video first; the layout is fixed from then on.
     bool Commit() {
-        if (layout) {
+        if (begun) {
             return true;
         }
-        std::vector<kmx::AviStreamSetup> setups;
-        try {
-            layout = std::make_unique<kmx::RiffAviWriter>(sink);
-            if (hasVideo && !videoFormat.empty()) {
-                videoStream = static_cast<int>(setups.size());
-                setups.push_back({videoHeader, videoFormat, true});
-            }
-            if (hasAudio && !audioFormat.empty()) {
-                audioStream = static_cast<int>(setups.size());
-                setups.push_back({audioHeader, audioFormat, false});
-            }
-        } catch (const std::bad_alloc&) {
-            layout.reset();
-            videoStream = -1;
-            audioStream = -1;
-            return false;
+        begun = true;
+        if (hasVideo && !videoFormat.empty()) {
+            videoStream = AddStream(videoHeader, videoFormat, true);
         }
-        return layout->Begin(setups);
+        if (hasAudio && !audioFormat.empty()) {
+            audioStream = AddStream(audioHeader, audioFormat, false);
+        }
+        return sink.Begin();
     }
 
-    // Empty chunks for the frames whose writing failed before `upTo`, so
-    // that every later frame lands at its own position.
-    bool FillDroppedFrames(std::int32_t upTo) {
-        const auto stream = static_cast<std::size_t>(videoStream);
-        while (layout->ChunkCount(stream) < static_cast<std::size_t>(upTo)) {
-            if (!layout->WriteChunk(stream, nullptr, 0, false, 1)) {
-                return false;
-            }
+    int AddStream(const AVISTREAMINFOA& header, const std::vector<std::uint8_t>& format,
+                  bool video) {
+        kmx::MediaStreamSetup setup;
+        setup.video = video;
+        setup.header = header;
+        try {
+            setup.format = format;
+        } catch (const std::bad_alloc&) {
+            return -1;
         }
-        return true;
+        return sink.AddStream(setup);
     }
 
     void Reset() {
-        layout.reset();
         open = false;
+        begun = false;
         hasVideo = false;
         hasAudio = false;
         videoHeader = {};
@@ -131,6 +89,7 @@ struct CAviWriter::State {
         audioStream = -1;
         videoPosition = 0;
         audioPosition = 0;
+        videoWritten = 0;
     }
 };
 
@@ -145,7 +104,7 @@ bool CAviWriter::Create(const char* name) {
     if (name == nullptr || *name == '\0') {
         return false;
     }
-    if (!ReplaceFile(name, state_->sink)) {
+    if (!state_->sink.Create(name)) {
         return false;
     }
     state_->open = true;
@@ -158,20 +117,20 @@ bool CAviWriter::Close() {
         return true;
     }
     bool ok = s.Commit();
-    if (s.layout) {
-        if (s.videoStream >= 0 && !s.layout->WriteFailed()) {
-            ok = s.FillDroppedFrames(s.videoPosition) && ok;
-        }
-        ok = s.layout->Finish() && ok;
+    if (s.videoStream >= 0 && s.videoWritten < s.videoPosition) {
+        kmx::MediaPacket dropped;
+        dropped.pts = s.videoPosition - 1;
+        dropped.dts = dropped.pts;
+        ok = s.sink.WritePacket(s.videoStream, dropped) && ok;
     }
-    ok = s.sink.Close() && ok;
+    ok = s.sink.Finish() && ok;
     s.Reset();
     return ok;
 }
 
 bool CAviWriter::CreateVideoStream(const AVISTREAMINFOA& header) {
     State& s = *state_;
-    if (!s.open || s.hasVideo || s.layout) {
+    if (!s.open || s.hasVideo || s.begun) {
         return false;
     }
     s.videoHeader = header;
@@ -181,7 +140,7 @@ bool CAviWriter::CreateVideoStream(const AVISTREAMINFOA& header) {
 
 bool CAviWriter::CreateAudioStream(const AVISTREAMINFOA& header) {
     State& s = *state_;
-    if (!s.open || s.hasAudio || s.layout) {
+    if (!s.open || s.hasAudio || s.begun) {
         return false;
     }
     s.audioHeader = header;
@@ -191,7 +150,7 @@ bool CAviWriter::CreateAudioStream(const AVISTREAMINFOA& header) {
 
 bool CAviWriter::SetVideoFormat(const void* format, std::int32_t size) {
     State& s = *state_;
-    if (!s.hasVideo || s.layout) {
+    if (!s.hasVideo || s.begun) {
         return false;
     }
     return CopyFormat(format, size, &s.videoFormat);
@@ -199,7 +158,7 @@ bool CAviWriter::SetVideoFormat(const void* format, std::int32_t size) {
 
 bool CAviWriter::SetAudioFormat(const void* format, std::int32_t size) {
     State& s = *state_;
-    if (!s.hasAudio || s.layout) {
+    if (!s.hasAudio || s.begun) {
         return false;
     }
     return CopyFormat(format, size, &s.audioFormat);
@@ -223,11 +182,20 @@ bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32
     }
     // Without a format the frame cannot be written, but the file's layout
     // stays open so that the format can still be set.
-    if (s.videoFormat.empty() || !s.Commit() || s.videoStream < 0 || !s.FillDroppedFrames(number)) {
+    if (s.videoFormat.empty() || !s.Commit() || s.videoStream < 0) {
         return false;
     }
-    return s.layout->WriteChunk(static_cast<std::size_t>(s.videoStream), data,
-                                static_cast<std::uint32_t>(size), key != 0, 1);
+    kmx::MediaPacket packet;
+    packet.data = data;
+    packet.size = static_cast<std::uint32_t>(size);
+    packet.pts = number;
+    packet.dts = number;
+    packet.key = key != 0;
+    if (!s.sink.WritePacket(s.videoStream, packet)) {
+        return false;
+    }
+    s.videoWritten = number + 1;
+    return true;
 }
 
 bool CAviWriter::WriteAudio(const void* data, std::int32_t bytes, std::int32_t samples) {
@@ -259,9 +227,14 @@ bool CAviWriter::WriteAudio(const void* data, std::int32_t bytes, std::int32_t s
     if (written == 0 && chunkBytes == 0) {
         return true;
     }
-    if (!s.layout->WriteChunk(static_cast<std::size_t>(s.audioStream), data,
-                              static_cast<std::uint32_t>(chunkBytes), true,
-                              static_cast<std::uint32_t>(written))) {
+    kmx::MediaPacket packet;
+    packet.data = data;
+    packet.size = static_cast<std::uint32_t>(chunkBytes);
+    packet.pts = s.audioPosition;
+    packet.dts = s.audioPosition;
+    packet.duration = written;
+    packet.key = true;
+    if (!s.sink.WritePacket(s.audioStream, packet)) {
         return false;
     }
     s.audioPosition += written;

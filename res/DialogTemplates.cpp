@@ -2,7 +2,7 @@
 // templates' own; the windows replace most of them with catalogue texts in
 // the user's language when they open.
 #include "res/DialogTemplate.h"
-#include "ui/main/MainDlgIds.h"
+#include "res/MainDlgIds.h"
 
 #include <iterator>
 

@@ -1,7 +1,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/OverlayOption.h"
 #include "engine/ProjectRecord.h"
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

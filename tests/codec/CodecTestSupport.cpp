@@ -2,8 +2,8 @@
 
 #include "media/AviReader.h"
 #include "media/AviWriter.h"
-#include "media/ByteOrder.h"
-#include "media/TestPattern.h"
+#include "media/io/ByteOrder.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 
 extern "C" {

@@ -9,7 +9,7 @@
 
 #include "codec/CompressorInfo.h"
 #include "codec/WideToNarrow.h"
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "codec/FrameLayout.h"
 #include "codec/RgbToYuv420.h"
-#include "media/AvPointers.h"
+#include "media/decode/AvPointers.h"
 
 extern "C" {
 #include <libswscale/swscale.h>

@@ -1,5 +1,5 @@
 #include "engine/ProjectRecord.h"
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

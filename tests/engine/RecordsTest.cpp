@@ -1,7 +1,7 @@
 #include "engine/ConvertJob.h"
 #include "engine/TextFormatting.h"
 #include "media/AviRecords.h"
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 
 #include <gtest/gtest.h>
 

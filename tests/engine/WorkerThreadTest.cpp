@@ -1,7 +1,7 @@
 #include "engine/WorkerThread.h"
 #include "engine/NotificationPump.h"
 #include "media/AviReader.h"
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 #include "tests/engine/JobRunner.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"

@@ -2,8 +2,8 @@
 // decoding of the same file: lengths, every frame's pixels (first in jumps,
 // then in order), and the PCM audio bytes. Both decode with libavcodec and
 // convert with libswscale's defaults, so the pixels match exactly.
-#include "media/AviChunkIds.h"
 #include "media/AviReader.h"
+#include "media/avi/AviChunkIds.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 

@@ -2,8 +2,8 @@
 // opened by path or handed over as bytes in memory, also for files cut short
 // anywhere.
 #include "media/AviReader.h"
-#include "media/ByteSource.h"
-#include "media/TestPattern.h"
+#include "media/io/ByteSource.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // frame counts and times (also around drop frames), the exact decoded pixels
 // and the audio samples.
 #include "media/AviWriter.h"
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 

@@ -1,8 +1,8 @@
 // A real file past 1 GiB: written as OpenDML with AVIX RIFFs, accepted by
 // ffprobe with every frame and audio sample, and its last frame found
 // through the index and decoded right.
-#include "media/AviChunkIds.h"
-#include "media/TestPattern.h"
+#include "media/avi/AviChunkIds.h"
+#include "pattern/TestPattern.h"
 
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"

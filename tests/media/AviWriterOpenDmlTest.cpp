@@ -1,9 +1,9 @@
 // OpenDML output: a file split into AVIX RIFFs by a small RIFF limit, read
 // back through its indexes by our reader and ffmpeg, and the 64-bit offsets
 // of an output past 4 GiB, laid out sparsely without its sample data.
-#include "media/FileSink.h"
-#include "media/RiffAviWriter.h"
-#include "media/TestPattern.h"
+#include "media/avi/RiffAviWriter.h"
+#include "media/io/FileSink.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 

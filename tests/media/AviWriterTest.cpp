@@ -2,7 +2,7 @@
 // old file, Close, and a write error half way. Files are judged by the chunk
 // walk (which refuses any chunk passing its parent) and by our reader.
 #include "media/AviWriter.h"
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "tests/media/AviWriterTestSupport.h"
 
-#include "media/AviChunkIds.h"
-#include "media/AviParser.h"
-#include "media/RiffFileReader.h"
-#include "media/TestPattern.h"
+#include "media/avi/AviChunkIds.h"
+#include "media/avi/AviParser.h"
+#include "media/avi/RiffFileReader.h"
+#include "pattern/TestPattern.h"
 #include "tests/support/ExternalTools.h"
 
 #include <algorithm>

@@ -4,10 +4,10 @@
 // ffmpeg/ffprobe as judges from outside.
 #pragma once
 
-#include "media/AviIndex.h"
 #include "media/AviReader.h"
 #include "media/AviRecords.h"
-#include "media/ByteOrder.h"
+#include "media/avi/AviIndex.h"
+#include "media/io/ByteOrder.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdint>

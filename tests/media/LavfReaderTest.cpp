@@ -4,8 +4,8 @@
 // shuffled order (both sides decode with libavcodec and convert with
 // libswscale's unscaled path, so the pixels match exactly), and the PCM audio
 // bytes. Turned pictures are compared with ffmpeg's own turning by PSNR.
-#include "media/LavfReader.h"
 #include "media/AviReader.h"
+#include "media/lavf/LavfMediaSource.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 
@@ -203,7 +203,7 @@ TEST_P(LavfReaderSeeking, BackwardReadingSeeksAndMatchesForwards) {
     TempDir dir;
     const std::string path = dir.File(GetParam().file);
     ASSERT_TRUE(MakeFile(path, 160, std::string(GetParam().args) + " -g 12 -an", 4));
-    kmx::CLavfReader reader;
+    kmx::CLavfMediaSource reader;
     ASSERT_TRUE(reader.Open(path.c_str()));
     ASSERT_EQ(reader.GetVideoLength(0), 100);
     ASSERT_TRUE(reader.StartVideoRetrieve(0));

@@ -2,10 +2,10 @@
 // delivery built on it), judged against ffmpeg's decoding of the same file.
 // Both use libavcodec's decoders and libswresample's default conversion to
 // s16, so the samples must match exactly.
-#include "media/PcmAudio.h"
-#include "media/AviAudioPcm.h"
+#include "media/decode/PcmAudio.h"
 #include "media/AviReader.h"
-#include "media/ByteOrder.h"
+#include "media/avi/AviAudioPcm.h"
+#include "media/io/ByteOrder.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"

@@ -2,11 +2,11 @@
 // one the forward decode gives, byte for byte, and reading backwards must
 // cost a small multiple of the forward decode's packets, not a fresh decode
 // from the key frame for every frame.
-#include "media/AviChunkIds.h"
-#include "media/AviParser.h"
-#include "media/ByteSource.h"
-#include "media/ReverseFrameCache.h"
-#include "media/VideoDecoder.h"
+#include "media/avi/AviChunkIds.h"
+#include "media/avi/AviParser.h"
+#include "media/decode/ReverseFrameCache.h"
+#include "media/decode/VideoDecoder.h"
+#include "media/io/ByteSource.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 

@@ -1,6 +1,6 @@
 // The test pattern: frame numbers read back after ffmpeg converted a sample
 // file between 16, 24 and 32 bits, and after lossy compression.
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 

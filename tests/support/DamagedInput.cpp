@@ -1,6 +1,6 @@
 #include "tests/support/DamagedInput.h"
 
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 

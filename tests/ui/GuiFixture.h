@@ -6,7 +6,7 @@
 #include "app/ModalDialogs.h"
 #include "app/Settings.h"
 #include "app/TextCatalog.h"
-#include "media/TestPattern.h"
+#include "pattern/TestPattern.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 

@@ -1,7 +1,7 @@
 // Conversions through the main window and a real worker: the job it posts,
 // the completion notice, engine messages, Stop, and closing during a run.
 #include "media/AviReader.h"
-#include "media/ByteOrder.h"
+#include "media/io/ByteOrder.h"
 #include "tests/support/DamagedInput.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"

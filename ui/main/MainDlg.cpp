@@ -17,9 +17,9 @@
 #include "app/ToolTips.h"
 #include "engine/Product.h"
 #include "res/DialogTemplate.h"
+#include "res/MainDlgIds.h"
 #include "ui/main/BitmapButton.h"
 #include "ui/main/InputInfo.h"
-#include "ui/main/MainDlgIds.h"
 #include "ui/overlay/OverlayDlg.h"
 
 #include <QCheckBox>

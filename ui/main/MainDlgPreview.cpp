@@ -6,7 +6,7 @@
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
 #include "engine/TextFormatting.h"
-#include "ui/main/MainDlgIds.h"
+#include "res/MainDlgIds.h"
 #include "ui/main/PreviewWidget.h"
 
 #include <QGroupBox>

@@ -8,10 +8,10 @@
 #include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "engine/TextFormatting.h"
+#include "res/OverlayDlgIds.h"
 #include "ui/overlay/AviFileDialog.h"
 #include "ui/overlay/BorderDlg.h"
 #include "ui/overlay/CropDlg.h"
-#include "ui/overlay/OverlayDlgIds.h"
 #include "ui/overlay/PaintArea.h"
 #include "ui/overlay/QuickPosDlg.h"
 

@@ -8,7 +8,7 @@
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
 #include "engine/TextFormatting.h"
-#include "ui/overlay/OverlayDlgIds.h"
+#include "res/OverlayDlgIds.h"
 
 #include <QSlider>
 

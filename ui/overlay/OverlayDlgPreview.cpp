@@ -4,7 +4,7 @@
 #include "ui/overlay/OverlayDlg.h"
 
 #include "app/DibPainter.h"
-#include "ui/overlay/OverlayDlgIds.h"
+#include "res/OverlayDlgIds.h"
 #include "ui/overlay/PaintArea.h"
 
 #include <QMouseEvent>

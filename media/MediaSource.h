@@ -1,0 +1,109 @@
+// What the program reads from a video file, whatever its container: up to
+// five audio and five video streams, their headers, formats and lengths,
+// decoded video frames as packed DIBs, audio samples, and frame/time
+// conversions. Our RIFF code (media/avi) and libavformat (media/lavf) each
+// implement it; CAviReader picks one for a file.
+//
+// A source never shows messages; every operation reports by its result.
+#pragma once
+
+#include "media/AviRecords.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kmx {
+
+class IMediaSource {
+public:
+    static constexpr std::uint32_t kMaxStreams = 5;
+
+    // Results of ReadAudio.
+    static constexpr std::int32_t kReadAudioBadIndex = 998;
+    static constexpr std::int32_t kReadAudioNoStream = 999;
+    // These three carry the values of AVIFile's AVIERR_BADPARAM,
+    // AVIERR_FILEREAD and AVIERR_BUFFERTOOSMALL.
+    static constexpr std::int32_t kReadAudioBadParam = static_cast<std::int32_t>(0x80044069u);
+    static constexpr std::int32_t kReadAudioFileRead = static_cast<std::int32_t>(0x8004406Cu);
+    static constexpr std::int32_t kReadAudioBufferTooSmall = static_cast<std::int32_t>(0x80044070u);
+
+    virtual ~IMediaSource() = default;
+
+    virtual std::uint32_t GetVideoStreamCount() const = 0;
+    virtual std::uint32_t GetAudioStreamCount() const = 0;
+
+    // Fills info (size: the caller's record size, 140) from the stream header;
+    // dwLength is the number of samples that really exist. False for a bad
+    // index or a size below 140.
+    virtual bool GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
+                                    std::int32_t size) const = 0;
+    virtual bool GetAudioStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
+                                    std::int32_t size) const = 0;
+
+    // Length in frames / samples; 0 for a bad index.
+    virtual std::int32_t GetVideoLength(std::uint32_t index) const = 0;
+    virtual std::int32_t GetAudioLength(std::uint32_t index) const = 0;
+
+    // Opens (or reopens) the frame decoder of a video stream.
+    virtual bool StartVideoRetrieve(std::uint32_t index) = 0;
+    // False only for a bad index; a stream without decoder gives true.
+    virtual bool StopVideoRetrieve(std::uint32_t index) = 0;
+    // True between a successful StartVideoRetrieve and StopVideoRetrieve.
+    virtual bool IsRetrieving(std::uint32_t index) const = 0;
+
+    // Sets *out to the decoded frame, a packed DIB (header, for 8 bits a
+    // 1024-byte colour table, then bottom-up rows padded to 4 bytes, with
+    // biHeight positive and biSizeImage set), or to null when the frame cannot
+    // be decoded or lies outside the stream. The block belongs to the source
+    // and stays valid until the next GetVideoFrame on that stream,
+    // StopVideoRetrieve or Close.
+    virtual void GetVideoFrame(std::uint32_t index, std::int32_t frame,
+                               const BITMAPINFOHEADER** out) = 0;
+    // Hands out the stream's frames as 'I420' pictures (media/decode/DibFrame.h)
+    // from now on, when they are decoded from 4:2:0 pictures in the BT.601
+    // matrix and need no turning; a frame must have been read first. False,
+    // changing nothing, otherwise (also for uncompressed streams).
+    virtual bool UsePlanarVideo(std::uint32_t index) = 0;
+
+    // Frames of the stream that the decoder found damaged (and concealed or
+    // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.
+    virtual std::int32_t GetDamagedFrameCount(std::uint32_t index) const = 0;
+
+    // Milliseconds of a frame, or -1; needs StartVideoRetrieve on the stream.
+    std::int32_t VideoFrameToTime(std::uint32_t index, std::int32_t frame) const;
+    // Frame at a time in milliseconds, or -1 (also past the stream's end time);
+    // needs StartVideoRetrieve on the stream.
+    std::int32_t VideoTimeToFrame(std::uint32_t index, std::int32_t ms) const;
+
+    // From here on the audio stream is described and delivered as 16-bit
+    // PCM decoded from it (GetAudioStreamInfo, GetAudioFormat, GetAudioLength
+    // and ReadAudio, one sample being one sample frame), for a stream whose
+    // blocks cannot simply be cut and reversed. A stream that is already PCM
+    // (see kmx::IsPcmWaveFormat) stays as it is. False for a bad index or
+    // when the stream cannot be decoded; the stream is then unchanged.
+    virtual bool DecodeAudioToPcm(std::uint32_t index) = 0;
+
+    // The audio stream's format block (read only, owned by the source) and
+    // its size; null and size 0 for a bad index.
+    virtual const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const = 0;
+
+    // Reads count samples from sample first into buffer (bufferSize bytes).
+    // A sample is the stream's dwSampleSize bytes, or one whole chunk when
+    // that is 0. A buffer too small for the request takes as many whole
+    // samples as fit; a request reaching past the end of the stream reads the
+    // samples that exist (*samplesRead tells how many). count -1 reads as
+    // many samples as fit. A null buffer reads nothing and reports the bytes
+    // and samples the request would give.
+    // Results: 0 on success; kReadAudioBadIndex for an index at or above the
+    // audio count; kReadAudioNoStream when the stream slot is empty;
+    // kReadAudioBadParam when first lies outside the stream (0 to
+    // length - 1), count is below -1 or bufferSize is negative;
+    // kReadAudioBufferTooSmall when not even one sample fits;
+    // kReadAudioFileRead when the file cannot be read. On any failure nothing
+    // is read and both counts are 0.
+    virtual std::int32_t ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count,
+                                   void* buffer, std::int32_t bufferSize, std::int32_t* bytesRead,
+                                   std::int32_t* samplesRead) = 0;
+};
+
+} // namespace kmx

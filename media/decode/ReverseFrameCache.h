@@ -1,0 +1,76 @@
+// Decoded frames of one window of samples, held so that frames asked for
+// backwards come out of memory instead of each being decoded again from its
+// key frame. The cache owns the frames' DIBs; a new window replaces the one
+// before it and reuses its buffers. The number of frames it holds is bounded
+// by a byte budget: by default 256 MiB per decoder (for the cache and the
+// decoder's own pictures together), or what KADRIMIX_DECODE_CACHE_MB or
+// SetDecodeCacheBudget set for the process.
+#pragma once
+
+#include "media/AviRecords.h"
+#include "media/decode/DibFrame.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace kmx {
+
+inline constexpr std::uint64_t kDefaultDecodeCacheBytes = std::uint64_t{256} << 20;
+
+// Sets the budget for decoders opened from now on, in place of the default
+// and of the environment variable.
+void SetDecodeCacheBudget(std::uint64_t bytes);
+// Forgets what SetDecodeCacheBudget set.
+void ClearDecodeCacheBudget();
+// The budget for a decoder opened now: what SetDecodeCacheBudget set, else
+// KADRIMIX_DECODE_CACHE_MB (whole MiB) when it is a number, else the default.
+std::uint64_t DecodeCacheBudget();
+
+// What a decoder holds besides its cache: up to 16 reference pictures of the
+// codec (as 4:2:0, the most H.264 keeps) and the frame it hands out. They
+// count against the same budget, so that the budget bounds every decoded
+// picture of a reader, not only the cached ones.
+std::uint64_t DecoderPictureBytes(std::int32_t width, std::int32_t height);
+
+class CReverseFrameCache {
+public:
+    // Decodes one sample into 24-bit DIB pixels; false when it cannot.
+    using DecodeFn = std::function<bool(std::int32_t sample, std::uint8_t* pixels)>;
+
+    // Sets the frames' shape and the bytes they may take, and drops what is
+    // held.
+    void Configure(const DibGeometry& geometry, std::uint64_t budgetBytes);
+    // Frees the frames' memory; the shape and budget stay.
+    void Release();
+
+    // How many frames fit the budget.
+    std::int32_t Capacity() const { return capacity_; }
+    // Frames held now.
+    std::int32_t Held() const;
+
+    // The held frame of a sample, or null.
+    const BITMAPINFOHEADER* Find(std::int32_t sample) const;
+    // True when the sample lies within the window last filled, whether or
+    // not its frame could be decoded.
+    bool Covers(std::int32_t sample) const;
+
+    // Replaces the window with the frames of the samples (ascending, at most
+    // Capacity()), decoding them in turn. A sample that does not decode is
+    // not held. False, holding nothing, when the memory cannot be had.
+    bool Fill(const std::vector<std::int32_t>& samples, const DecodeFn& decode);
+
+private:
+    struct Slot {
+        std::int32_t sample = -1;
+        bool decoded = false;
+        CDibBuffer dib;
+    };
+
+    DibGeometry geometry_;
+    std::int32_t capacity_ = 0;
+    std::vector<Slot> slots_; // the window's samples ascending, then spare buffers
+    std::size_t used_ = 0;    // slots of the current window
+};
+
+} // namespace kmx

@@ -1,0 +1,333 @@
+#include "media/decode/VideoDecoder.h"
+
+#include "media/decode/DibFrame.h"
+#include "media/decode/ReverseFrameCache.h"
+#include "media/decode/VideoDecoderCodec.h"
+#include "media/io/ByteOrder.h"
+
+#include <algorithm>
+#include <new>
+
+namespace kmx {
+namespace {
+
+// A raw sample above this is treated as unreadable; the largest picture the
+// dimension checks let through is 512 MiB.
+constexpr std::uint64_t kMaxRawSampleBytes = std::uint64_t{768} << 20;
+
+bool IsRawRgb(std::uint32_t compression, int bitCount) {
+    const bool rgb = compression == BI_RGB || compression == MakeFourcc('D', 'I', 'B', ' ') ||
+                     compression == MakeFourcc('R', 'G', 'B', ' ');
+    return rgb && (bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32);
+}
+
+} // namespace
+
+struct CVideoDecoder::Impl {
+    const IVideoSampleSource* source = nullptr;
+    DibGeometry geometry;
+    CDibBuffer dib;                    // made by FramePixels
+    std::vector<std::uint8_t> palette; // the format block of an 8-bit stream
+    bool raw = false;
+    CCodecDecoder codec;
+    std::vector<std::int32_t> shown; // per sample: the non-empty sample it shows, or -1
+    std::int32_t current = -1;       // the sample whose picture `held` is
+    const BITMAPINFOHEADER* held = nullptr;
+    std::int32_t lastWanted = -1;     // the sample asked for last
+    std::vector<ReadPiece> rowPieces; // where a raw sample's rows go
+    std::uint64_t samplesRead = 0;
+    int codecId = 0; // set only while OpenCodec runs
+    CReverseFrameCache cache;
+    bool budgetSet = false;
+    std::uint64_t budget = 0;
+
+    const BITMAPINFOHEADER* Produce(std::int32_t wanted);
+    const BITMAPINFOHEADER* DecodeOne(std::int32_t wanted);
+    bool DecodeRaw(std::int32_t index);
+    std::uint8_t* FramePixels();
+    bool WantsWindow(std::int32_t wanted) const;
+    std::vector<std::int32_t> WindowEndingAt(std::int32_t wanted) const;
+    const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
+    void ConfigureCache();
+};
+
+// The cache gets the budget less the decoder's own pictures.
+void CVideoDecoder::Impl::ConfigureCache() {
+    const std::uint64_t total = budgetSet ? budget : DecodeCacheBudget();
+    const std::uint64_t own = DecoderPictureBytes(geometry.width, geometry.height);
+    cache.Configure(geometry, total > own ? total - own : 0);
+}
+
+CVideoDecoder::CVideoDecoder() : impl_(std::make_unique<Impl>()) {}
+
+CVideoDecoder::~CVideoDecoder() = default;
+
+bool CVideoDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+                         const IVideoSampleSource& source) {
+    Close();
+    if (format.size() < kBitmapInfoHeaderSize) {
+        return false;
+    }
+    const std::int32_t width = LoadI32(format.data() + 4);
+    const std::int32_t height = LoadI32(format.data() + 8);
+    const int bitCount = LoadU16(format.data() + 14);
+    const std::uint32_t compression = LoadU32(format.data() + 16);
+    Impl& d = *impl_;
+    d.raw = d.codecId == 0 && IsRawRgb(compression, bitCount);
+    if (!MakeDibGeometry(width, height, d.raw ? bitCount : 24, d.geometry)) {
+        return false;
+    }
+    if (!d.raw) {
+        // Compressed pictures come out of the decoder top to bottom.
+        d.geometry.topDown = false;
+    }
+    try {
+        if (!d.raw && !d.codec.Open(format, handler, source, d.codecId)) {
+            Close();
+            return false;
+        }
+        if (d.raw && d.geometry.bitCount == 8) {
+            d.palette = format; // its colour table goes into the frame
+        }
+        d.ConfigureCache();
+        const std::int32_t count = source.SampleCount();
+        d.shown.resize(static_cast<std::size_t>(count));
+        std::int32_t last = -1;
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (source.SampleSize(i) != 0) {
+                last = i;
+            }
+            d.shown[static_cast<std::size_t>(i)] = last;
+        }
+    } catch (const std::bad_alloc&) {
+        Close();
+        return false;
+    }
+    d.source = &source;
+    return true;
+}
+
+bool CVideoDecoder::OpenCodec(const std::vector<std::uint8_t>& format, int codecId,
+                              const IVideoSampleSource& source) {
+    if (codecId == 0) {
+        return false;
+    }
+    impl_->codecId = codecId;
+    const bool ok = Open(format, 0, source);
+    impl_->codecId = 0;
+    return ok;
+}
+
+void CVideoDecoder::Close() {
+    Impl& d = *impl_;
+    d.codec.Close();
+    d.dib.Release();
+    std::vector<std::uint8_t>().swap(d.palette);
+    std::vector<std::int32_t>().swap(d.shown);
+    std::vector<ReadPiece>().swap(d.rowPieces);
+    d.source = nullptr;
+    d.geometry = DibGeometry{};
+    d.raw = false;
+    d.current = -1;
+    d.held = nullptr;
+    d.lastWanted = -1;
+    d.samplesRead = 0;
+    d.cache.Release();
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::GetFrame(std::int32_t frame) {
+    Impl& d = *impl_;
+    if (d.source == nullptr || frame < 0 || static_cast<std::size_t>(frame) >= d.shown.size()) {
+        return nullptr;
+    }
+    const std::int32_t wanted = d.shown[static_cast<std::size_t>(frame)];
+    if (wanted < 0) {
+        return nullptr; // only drop frames before it
+    }
+    if (wanted == d.current) {
+        return d.held;
+    }
+    d.current = -1;
+    d.held = nullptr;
+    const BITMAPINFOHEADER* out = nullptr;
+    try {
+        out = d.Produce(wanted);
+    } catch (const std::bad_alloc&) {
+        out = nullptr;
+    }
+    d.lastWanted = wanted;
+    if (out != nullptr) {
+        d.current = wanted;
+        d.held = out;
+    }
+    return out;
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::Impl::Produce(std::int32_t wanted) {
+    const BITMAPINFOHEADER* cached = cache.Find(wanted);
+    if (cached != nullptr) {
+        return cached;
+    }
+    if (WantsWindow(wanted)) {
+        return FillWindow(wanted);
+    }
+    return DecodeOne(wanted);
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::Impl::DecodeOne(std::int32_t wanted) {
+    bool ok = false;
+    if (raw) {
+        ok = DecodeRaw(wanted);
+    } else {
+        const std::uint64_t before = codec.PacketsSent();
+        ok = codec.Decode(wanted, geometry, [this] { return FramePixels(); });
+        samplesRead += codec.PacketsSent() - before;
+    }
+    return ok ? dib.Header() : nullptr;
+}
+
+// Whether to decode a window of frames ending at the wanted one into the
+// cache rather than the wanted frame alone. Raw and intra-only streams never
+// do: each of their frames costs one decode wherever it lies. Otherwise a
+// step backwards would start again at the key frame before the wanted one,
+// and so would the next step backwards, so the frames on the way are kept. A
+// jump to the last frame counts as a step backwards, since only backward
+// steps can follow it. A frame the last window covers but does not hold did
+// not decode; it gets a single decode instead of the same window again.
+bool CVideoDecoder::Impl::WantsWindow(std::int32_t wanted) const {
+    if (raw || codec.IntraOnly() || cache.Capacity() < 2 || cache.Covers(wanted)) {
+        return false;
+    }
+    if (wanted < lastWanted) {
+        return true;
+    }
+    const bool continues = lastWanted >= 0 && codec.KeyAtOrBefore(wanted) <= lastWanted + 1;
+    return wanted == shown.back() && !continues;
+}
+
+// The non-empty samples of the window ending at the wanted one: as many as
+// the cache holds, but starting at a key frame when one lies in the window's
+// first quarter, so that the decodes before the window's first frame are not
+// wasted. (Further in, the frames left out would cost a window of their own,
+// and a codec that reorders pictures pays for one segment before each.)
+//
+// The work: a window of W frames costs W decodes, plus those from the key
+// frame before its first frame (fewer than S, the longest key-frame
+// segment), plus for a codec that reorders pictures the segment before that
+// key frame (at most S), since its runs start one key frame earlier. Windows
+// hold at least 3B/4 of the cache's B frames (but the one at the stream's
+// start), so reading N frames backwards costs at most
+// N + (4N / 3B + 1) * 2S decodes, against N forwards. A segment longer than
+// the cache is held in P = ceil(S / B) pieces, last piece first, each decoded
+// from the key frame up to its end: decodes <= S * (P + 1) / 2 for the
+// segment (plus P * S with reordering).
+std::vector<std::int32_t> CVideoDecoder::Impl::WindowEndingAt(std::int32_t wanted) const {
+    std::vector<std::int32_t> samples;
+    const auto capacity = static_cast<std::size_t>(cache.Capacity());
+    for (std::int32_t s = wanted; s >= 0 && samples.size() < capacity; --s) {
+        if (shown[static_cast<std::size_t>(s)] == s) {
+            samples.push_back(s);
+        }
+    }
+    std::reverse(samples.begin(), samples.end());
+    const std::int32_t key = codec.KeyAfter(samples.front() - 1);
+    const auto first = std::lower_bound(samples.begin(), samples.end(), key);
+    if (key >= 0 && key <= wanted &&
+        static_cast<std::size_t>(first - samples.begin()) <= samples.size() / 4) {
+        samples.erase(samples.begin(), first);
+    }
+    return samples;
+}
+
+const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
+    const std::uint64_t before = codec.PacketsSent();
+    const bool filled =
+        cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
+            return codec.Decode(s, geometry, [px] { return px; });
+        });
+    samplesRead += codec.PacketsSent() - before;
+    return filled ? cache.Find(wanted) : DecodeOne(wanted);
+}
+
+// The frame's DIB, made on first use: a header's size is only trusted once
+// a picture of that size has been read.
+std::uint8_t* CVideoDecoder::Impl::FramePixels() {
+    if (dib.Header() == nullptr) {
+        if (!dib.Allocate(geometry)) {
+            return nullptr;
+        }
+        if (!palette.empty()) {
+            CopyDibColourTable(palette, dib.ColourTable());
+        }
+    }
+    return dib.Pixels();
+}
+
+bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
+    const std::uint32_t size = source->SampleSize(index);
+    if (size > kMaxRawSampleBytes) {
+        return false;
+    }
+    ++samplesRead;
+    // A sample too small for the header's picture is damaged; the frame is
+    // only made once a sample could fill it.
+    const std::uint64_t packed = std::uint64_t{static_cast<std::uint32_t>(geometry.width)} *
+                                 geometry.bitCount / 8 *
+                                 static_cast<std::uint32_t>(geometry.height);
+    if (size < packed) {
+        return false;
+    }
+    if (!geometry.topDown && size == geometry.imageSize) {
+        // Stored exactly as the DIB holds it (bottom-up, padded rows): read
+        // straight into the frame, without a copy.
+        std::uint8_t* pixels = FramePixels();
+        return pixels != nullptr && source->ReadSample(index, pixels);
+    }
+    // Otherwise every row is read straight into its place in the frame.
+    std::uint8_t* pixels = FramePixels();
+    if (pixels == nullptr || !PlanRawDibRows(size, geometry, pixels, rowPieces) ||
+        !source->ReadSamplePieces(index, rowPieces.data(), rowPieces.size())) {
+        return false;
+    }
+    ClearDibRowPadding(geometry, pixels);
+    return true;
+}
+
+bool CVideoDecoder::UsePlanarFrames() {
+    Impl& d = *impl_;
+    if (d.geometry.planar) {
+        return true;
+    }
+    DibGeometry planar;
+    if (d.source == nullptr || d.raw || !d.codec.PlanarFits() ||
+        !MakePlanarGeometry(d.geometry.width, d.geometry.height, planar)) {
+        return false;
+    }
+    d.geometry = planar;
+    d.dib.Release();
+    d.current = -1;
+    d.held = nullptr;
+    d.lastWanted = -1;
+    d.cache.Release();
+    d.ConfigureCache();
+    return true;
+}
+
+std::int32_t CVideoDecoder::DamagedFrames() const {
+    return impl_->codec.DamagedSamples();
+}
+
+std::uint64_t CVideoDecoder::SamplesRead() const {
+    return impl_->samplesRead;
+}
+
+void CVideoDecoder::SetCacheBudget(std::uint64_t bytes) {
+    impl_->budgetSet = true;
+    impl_->budget = bytes;
+}
+
+std::int32_t CVideoDecoder::CachedFrames() const {
+    return impl_->cache.Held();
+}
+
+} // namespace kmx

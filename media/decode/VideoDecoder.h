@@ -1,0 +1,67 @@
+// The frame decoder of one video stream: hands out every frame as a packed
+// DIB. Raw BI_RGB streams of 8, 16, 24 and 32 bits keep their depth; every
+// other codec libavcodec knows is decoded to 24 bits. Rows are bottom-up and
+// padded to 4 bytes, biHeight is positive and biSizeImage is set. A drop
+// frame (an empty sample) repeats the frame before it.
+//
+// Frames asked for backwards from a codec whose pictures depend on one
+// another come out of a frame cache (media/ReverseFrameCache.h): the samples
+// up to the wanted one are decoded forwards once and handed out from memory.
+#pragma once
+
+#include "media/AviRecords.h"
+#include "media/decode/VideoDecoderSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace kmx {
+
+class CVideoDecoder {
+public:
+    CVideoDecoder();
+    ~CVideoDecoder();
+    CVideoDecoder(const CVideoDecoder&) = delete;
+    CVideoDecoder& operator=(const CVideoDecoder&) = delete;
+
+    // format: the stream's format block; handler: its stream header's
+    // FOURCC. False for formats that cannot be decoded or whose dimensions
+    // are absurd. The source must outlive the decoder.
+    bool Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+              const IVideoSampleSource& source);
+    // The same for a stream whose codec is known by its libavcodec id (an
+    // AVCodecID): the format's header gives the picture size and what follows
+    // it the codec data. Always decoded through libavcodec.
+    bool OpenCodec(const std::vector<std::uint8_t>& format, int codecId,
+                   const IVideoSampleSource& source);
+    void Close();
+
+    // The frame as a DIB owned by the decoder, valid until the next call or
+    // Close; null when it cannot be decoded or lies outside the stream.
+    // Asking for the frame already held returns it without decoding again.
+    const BITMAPINFOHEADER* GetFrame(std::int32_t frame);
+
+    // From now on hands out 'I420' frames (media/DibFrame.h) instead of RGB
+    // ones, when the stream goes through libavcodec and every picture
+    // decoded so far is 4:2:0 in the BT.601 matrix (or none named): a frame
+    // must have been read first. False, changing nothing, otherwise.
+    bool UsePlanarFrames();
+
+    // Samples read from the file since Open (for tests of the seeking).
+    std::uint64_t SamplesRead() const;
+    // Frames the codec found damaged (and concealed) since Open.
+    std::int32_t DamagedFrames() const;
+
+    // Bytes the frame cache may take from the next Open on; by default
+    // DecodeCacheBudget() as it stands at Open.
+    void SetCacheBudget(std::uint64_t bytes);
+    // Frames the cache holds now (for tests).
+    std::int32_t CachedFrames() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace kmx

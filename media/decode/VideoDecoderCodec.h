@@ -1,0 +1,124 @@
+// Decoding of compressed video samples with libavcodec into 24-bit bottom-up
+// DIB rows. Keeps the decoder's position so that reading frame n and then
+// n + 1 continues where it stopped; a jump starts again at the nearest key
+// frame before the wanted one.
+#pragma once
+
+#include "media/decode/AvPointers.h"
+#include "media/decode/DibFrame.h"
+#include "media/decode/VideoDecoderSource.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace kmx {
+
+class CCodecDecoder {
+public:
+    CCodecDecoder() = default;
+    ~CCodecDecoder();
+    CCodecDecoder(const CCodecDecoder&) = delete;
+    CCodecDecoder& operator=(const CCodecDecoder&) = delete;
+
+    // Finds the decoder for the format's compression FOURCC (or, failing
+    // that, the stream handler's) through libavformat's RIFF tag table and
+    // opens it with the format bytes beyond the 40-byte header as codec data.
+    // A codecId other than 0 (an AVCodecID) names the codec instead.
+    // The source must outlive the decoder.
+    bool Open(const std::vector<std::uint8_t>& format, std::uint32_t handler,
+              const IVideoSampleSource& source, int codecId = 0);
+    void Close();
+
+    // Where a decoded picture goes: called once the picture is known to have
+    // the geometry's size; null when no memory can be had.
+    using PixelTarget = std::function<std::uint8_t*()>;
+
+    // Decodes the non-empty sample and writes it as 24-bit rows bottom-up
+    // into what target gives. False, asking target for nothing, when the
+    // picture does not have the geometry's size: the stream's header does not
+    // describe its pictures, and the file is damaged.
+    bool Decode(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
+
+    // Whether the pictures decoded so far can go out as 'I420' frames as
+    // they are: 4:2:0 in the BT.601 matrix (or none named). A geometry that
+    // is planar makes Decode write such frames.
+    bool PlanarFits() const { return planarFits_; }
+
+    // Packets handed to libavcodec since Open (for tests of the seeking).
+    std::uint64_t PacketsSent() const { return packetsSent_; }
+
+    // Samples found damaged so far: rejected by the decoder, unreadable, or
+    // decoded with errors that the decoder concealed. Each counts once, also
+    // when it is decoded again.
+    std::int32_t DamagedSamples() const { return damagedCount_; }
+
+    // What a frame cache needs to know of the stream: whether every picture
+    // stands on its own, and where the key frames are as far as known.
+    bool IntraOnly() const { return intraOnly_; }
+    std::int32_t KeyAtOrBefore(std::int32_t sample) const; // -1: none
+    std::int32_t KeyAfter(std::int32_t sample) const;      // -1: none
+
+private:
+    enum class Step { Frame, Missing, Failed, Rerun };
+
+    // Lists the key samples of the source (with the first non-empty one).
+    void FindKeys(bool intraOnly);
+    std::int32_t NextNonEmpty(std::int32_t sample) const;
+    void ForgetKey(std::int32_t sample);
+    void LearnKey(std::int32_t sample);
+    void Restart(std::int32_t key);
+    Step DecodeForward(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
+    // Which sample a frame that came out shows; -1 for a frame to pass over.
+    // May ask for the run to start again further back (Step::Rerun).
+    std::int32_t PlaceFrame(const AVFrame* frame, bool* rerun);
+    bool FeedNext();
+    bool Convert(const AVFrame* frame, const DibGeometry& geometry, const PixelTarget& target);
+    bool ConvertPlanar(const AVFrame* frame, const DibGeometry& geometry,
+                       const PixelTarget& target);
+    void NotePicture(const AVFrame* frame);
+
+    const IVideoSampleSource* source_ = nullptr;
+    AvCodecContextPtr context_;
+    AvPacketPtr packet_;
+    AvFramePtr frame_;
+    AvFramePtr pending_; // a frame that came out ahead of the one asked for
+    bool hasPending_ = false;
+    std::int32_t pendingSample_ = -1;
+    SwsContextPtr scaler_;
+
+    std::vector<std::int32_t> keys_; // sorted
+    bool learnKeys_ = false;
+    bool intraOnly_ = false;
+    // The decoder reorders pictures (B-frames): the samples are stored in
+    // decoding order, and a run must begin one key frame earlier so that the
+    // pictures shown before the wanted key frame can be told apart.
+    bool reorders_ = false;
+    std::int32_t firstSample_ = -1; // the first non-empty sample
+
+    // The current run: decoding began at runStart_; the first picture at or
+    // after runAnchor_ (a key frame) shows sample runAnchor_.
+    std::int32_t runStart_ = 0;
+    std::int32_t runAnchor_ = 0;
+    bool started_ = false; // a picture of this run came out
+    bool anchored_ = false;
+    bool countPictures_ = false; // place pictures by counting, not by their sample
+    std::int32_t lastPlaced_ = -1;
+    std::int32_t lastCoded_ = -1; // the highest sample whose picture came out
+    std::int32_t nextFeed_ = 0;
+    std::int32_t consumed_ = -1; // the last sample whose picture was passed over or shown
+    bool drained_ = false;
+    bool needsRestart_ = true;
+
+    std::vector<std::uint8_t> packetBytes_;
+    std::vector<std::uint8_t> rgbRows_; // top-down BGR24 (or planes) from the scaler
+    bool planarFits_ = false;
+    bool sawPicture_ = false;
+    std::uint64_t packetsSent_ = 0;
+    std::vector<bool> damaged_; // per sample, sized on the first damage
+    std::int32_t damagedCount_ = 0;
+
+    void MarkDamaged(std::int32_t sample);
+};
+
+} // namespace kmx

@@ -1,0 +1,92 @@
+#include "media/lavf/LavfIndex.h"
+
+#include "media/io/ByteOrder.h"
+#include "media/lavf/LavfInput.h"
+
+#include <algorithm>
+#include <new>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace kmx {
+namespace {
+
+// More packets than this are left out of the index (about 40 bytes each).
+constexpr std::size_t kMaxPackets = std::size_t{1} << 24;
+
+void AddVideo(const AVPacket& packet, LavfVideoIndex& video) {
+    if (video.packets.size() >= kMaxPackets || packet.size < 0) {
+        return;
+    }
+    LavfPacket entry;
+    entry.pos = packet.pos;
+    entry.dts = packet.dts;
+    entry.pts = packet.pts;
+    entry.size = static_cast<std::uint32_t>(packet.size);
+    entry.key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
+    video.keysKnown = video.keysKnown || entry.key;
+    video.largest = std::max(video.largest, entry.size);
+    const std::int32_t number = static_cast<std::int32_t>(video.packets.size());
+    const auto [it, added] = video.byKey.emplace(KeyOf(entry.pos, entry.pts), number);
+    if (!added) {
+        it->second = -1;
+    }
+    video.packets.push_back(entry);
+}
+
+// The encoder delay and padding a packet's side data names.
+void AddSkip(const AVPacket& packet, LavfAudio& audio, bool first) {
+    std::size_t size = 0;
+    const std::uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+    if (skip == nullptr || size < 8) {
+        if (!first) {
+            audio.skipEnd = 0;
+        }
+        return;
+    }
+    if (first) {
+        audio.skipStart = LoadU32(skip);
+    }
+    audio.skipEnd = LoadU32(skip + 4);
+}
+
+} // namespace
+
+LavfPacketKey KeyOf(std::int64_t pos, std::int64_t pts) {
+    return {pos, pts};
+}
+
+std::int32_t LavfVideoIndex::Identify(const LavfPacketKey& key) const {
+    const auto it = byKey.find(key);
+    return it == byKey.end() ? -1 : it->second;
+}
+
+bool BuildLavfIndex(CLavfInput& input, int videoStream, int audioStream, LavfVideoIndex& video,
+                    LavfAudio* audio) {
+    AvPacketPtr packet(av_packet_alloc());
+    if (packet == nullptr) {
+        return false;
+    }
+    bool firstAudio = true;
+    try {
+        while (input.Read(packet.get())) {
+            if (packet->stream_index == videoStream) {
+                AddVideo(*packet, video);
+            } else if (audio != nullptr && packet->stream_index == audioStream) {
+                AddSkip(*packet, *audio, firstAudio);
+                firstAudio = false;
+                if (!audio->pcm.Decode(packet->data, static_cast<std::size_t>(packet->size))) {
+                    return false;
+                }
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    av_packet_unref(packet.get());
+    return audio == nullptr || audio->pcm.Finish();
+}
+
+} // namespace kmx

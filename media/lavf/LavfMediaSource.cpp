@@ -1,0 +1,215 @@
+#include "media/lavf/LavfMediaSource.h"
+
+#include "media/io/ByteOrder.h"
+#include "media/lavf/LavfMediaSourceState.h"
+#include "media/lavf/LavfStreamInfo.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace kmx {
+
+bool CLavfMediaSource::State::ChooseVideo(const CLavfInput& input) {
+    const AVFormatContext* context = input.Context();
+    for (unsigned i = 0; i < context->nb_streams; ++i) {
+        const AVStream& stream = *context->streams[i];
+        // Cover art is a still picture, not the video.
+        if (stream.codecpar->codec_type != AVMEDIA_TYPE_VIDEO ||
+            (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) {
+            continue;
+        }
+        if (avcodec_find_decoder(stream.codecpar->codec_id) == nullptr) {
+            return false;
+        }
+        videoFormat = MakeLavfVideoFormat(stream);
+        if (videoFormat.empty()) {
+            return false;
+        }
+        videoStream = static_cast<int>(i);
+        codecId = stream.codecpar->codec_id;
+        rotation = LavfRotation(stream);
+        return true;
+    }
+    return false;
+}
+
+void CLavfMediaSource::State::FinishVideo(const CLavfInput& input) {
+    const std::size_t frames = index.packets.size();
+    hasVideo = frames > 0 && frames <= INT32_MAX;
+    if (!hasVideo) {
+        return;
+    }
+    videoLength = static_cast<std::int32_t>(frames);
+    const AVStream& stream = *input.Context()->streams[videoStream];
+    const bool sideways = rotation == 90 || rotation == 270;
+    const std::int32_t width = sideways ? stream.codecpar->height : stream.codecpar->width;
+    const std::int32_t height = sideways ? stream.codecpar->width : stream.codecpar->height;
+    MakeLavfVideoInfo(stream, static_cast<std::uint32_t>(videoLength), index.largest, width, height,
+                      videoInfo);
+}
+
+bool CLavfMediaSource::State::Load(CLavfInput& input) {
+    if (!ChooseVideo(input)) {
+        videoStream = -1;
+    }
+    ChooseAudio(input);
+    if (!BuildLavfIndex(input, videoStream, audioStream, index, audio.get())) {
+        return false;
+    }
+    if (videoStream >= 0) {
+        FinishVideo(input);
+    }
+    FinishAudio();
+    return hasVideo || audio != nullptr;
+}
+
+CLavfMediaSource::CLavfMediaSource() : state_(std::make_unique<State>()) {}
+
+CLavfMediaSource::~CLavfMediaSource() = default;
+
+bool CLavfMediaSource::Open(const char* path) {
+    Close();
+    CLavfInput input;
+    bool ok = false;
+    try {
+        state_->path = path != nullptr ? path : "";
+        ok = input.OpenFile(path) && state_->Load(input);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        Close();
+    }
+    return ok;
+}
+
+bool CLavfMediaSource::OpenMemory(const std::uint8_t* data, std::size_t size) {
+    Close();
+    CLavfInput input;
+    state_->data = data;
+    state_->size = size;
+    state_->memory = true;
+    bool ok = false;
+    try {
+        ok = input.OpenMemory(data, size) && state_->Load(input);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        Close();
+    }
+    return ok;
+}
+
+void CLavfMediaSource::Close() {
+    state_->decoder.reset(); // before the source it reads from
+    state_->source.reset();
+    state_ = std::make_unique<State>();
+}
+
+std::uint32_t CLavfMediaSource::GetVideoStreamCount() const {
+    return state_->hasVideo ? 1 : 0;
+}
+
+bool CLavfMediaSource::GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
+                                          std::int32_t size) const {
+    if (index >= GetVideoStreamCount() || info == nullptr ||
+        size < static_cast<std::int32_t>(sizeof(AVISTREAMINFOA))) {
+        return false;
+    }
+    *info = state_->videoInfo;
+    return true;
+}
+
+std::int32_t CLavfMediaSource::GetVideoLength(std::uint32_t index) const {
+    return index < GetVideoStreamCount() ? state_->videoLength : 0;
+}
+
+bool CLavfMediaSource::State::OpenSource() {
+    source = std::make_unique<CLavfSampleSource>(index);
+    const bool opened = memory ? source->OpenMemory(data, size, videoStream)
+                               : source->OpenFile(path.c_str(), videoStream);
+    if (!opened) {
+        return false;
+    }
+    decoder = std::make_unique<CVideoDecoder>();
+    return decoder->OpenCodec(videoFormat, codecId, *source) &&
+           frame.Set(LoadI32(videoFormat.data() + 4), LoadI32(videoFormat.data() + 8), rotation);
+}
+
+bool CLavfMediaSource::StartVideoRetrieve(std::uint32_t index) {
+    if (index >= GetVideoStreamCount()) {
+        return false;
+    }
+    StopVideoRetrieve(index);
+    bool ok = false;
+    try {
+        ok = state_->OpenSource();
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (!ok) {
+        StopVideoRetrieve(index);
+    }
+    return ok;
+}
+
+bool CLavfMediaSource::StopVideoRetrieve(std::uint32_t index) {
+    if (index >= GetVideoStreamCount()) {
+        return false;
+    }
+    state_->decoder.reset();
+    state_->source.reset();
+    state_->frame.Release();
+    state_->planar = false;
+    return true;
+}
+
+void CLavfMediaSource::GetVideoFrame(std::uint32_t index, std::int32_t frame,
+                                     const BITMAPINFOHEADER** out) {
+    if (out == nullptr) {
+        return;
+    }
+    *out = nullptr;
+    if (index < GetVideoStreamCount() && state_->decoder != nullptr) {
+        const BITMAPINFOHEADER* decoded = state_->decoder->GetFrame(frame);
+        *out = state_->planar ? decoded : state_->frame.Convert(decoded);
+    }
+}
+
+bool CLavfMediaSource::UsePlanarVideo(std::uint32_t index) {
+    // Pictures to be turned stay RGB: the turning works on those.
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr || state_->frame.Turns() ||
+        !state_->decoder->UsePlanarFrames()) {
+        return false;
+    }
+    state_->planar = true;
+    return true;
+}
+
+std::int32_t CLavfMediaSource::GetDamagedFrameCount(std::uint32_t index) const {
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr) {
+        return 0;
+    }
+    return state_->decoder->DamagedFrames();
+}
+
+bool CLavfMediaSource::IsRetrieving(std::uint32_t index) const {
+    return index < GetVideoStreamCount() && state_->decoder != nullptr;
+}
+
+std::uint64_t CLavfMediaSource::VideoSeeks() const {
+    return state_->source != nullptr ? state_->source->Seeks() : 0;
+}
+
+std::uint64_t CLavfMediaSource::VideoRewinds() const {
+    return state_->source != nullptr ? state_->source->Rewinds() : 0;
+}
+
+} // namespace kmx
