@@ -36,26 +36,47 @@ public:
     // Safe at any time, also twice.
     void Close();
 
-    std::uint32_t GetVideoStreamCount() const override;
-    std::uint32_t GetAudioStreamCount() const override;
+    // Each as kmx::IMediaSource describes it, for the open file.
+    std::uint32_t GetVideoStreamCount() const override { return source_->GetVideoStreamCount(); }
+    std::uint32_t GetAudioStreamCount() const override { return source_->GetAudioStreamCount(); }
     bool GetVideoStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
-                            std::int32_t size) const override;
+                            std::int32_t size) const override {
+        return source_->GetVideoStreamInfo(index, info, size);
+    }
     bool GetAudioStreamInfo(std::uint32_t index, AVISTREAMINFOA* info,
-                            std::int32_t size) const override;
-    std::int32_t GetVideoLength(std::uint32_t index) const override;
-    std::int32_t GetAudioLength(std::uint32_t index) const override;
-    bool StartVideoRetrieve(std::uint32_t index) override;
-    bool StopVideoRetrieve(std::uint32_t index) override;
-    bool IsRetrieving(std::uint32_t index) const override;
+                            std::int32_t size) const override {
+        return source_->GetAudioStreamInfo(index, info, size);
+    }
+    std::int32_t GetVideoLength(std::uint32_t index) const override {
+        return source_->GetVideoLength(index);
+    }
+    std::int32_t GetAudioLength(std::uint32_t index) const override {
+        return source_->GetAudioLength(index);
+    }
+    bool StartVideoRetrieve(std::uint32_t index) override {
+        return source_->StartVideoRetrieve(index);
+    }
+    bool StopVideoRetrieve(std::uint32_t index) override {
+        return source_->StopVideoRetrieve(index);
+    }
+    bool IsRetrieving(std::uint32_t index) const override { return source_->IsRetrieving(index); }
     void GetVideoFrame(std::uint32_t index, std::int32_t frame,
-                       const BITMAPINFOHEADER** out) override;
-    bool UsePlanarVideo(std::uint32_t index) override;
-    std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
-    bool DecodeAudioToPcm(std::uint32_t index) override;
-    const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const override;
+                       const BITMAPINFOHEADER** out) override {
+        source_->GetVideoFrame(index, frame, out);
+    }
+    bool UsePlanarVideo(std::uint32_t index) override { return source_->UsePlanarVideo(index); }
+    std::int32_t GetDamagedFrameCount(std::uint32_t index) const override {
+        return source_->GetDamagedFrameCount(index);
+    }
+    bool DecodeAudioToPcm(std::uint32_t index) override { return source_->DecodeAudioToPcm(index); }
+    const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const override {
+        return source_->GetAudioFormat(index, size);
+    }
     std::int32_t ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count,
                            void* buffer, std::int32_t bufferSize, std::int32_t* bytesRead,
-                           std::int32_t* samplesRead) override;
+                           std::int32_t* samplesRead) override {
+        return source_->ReadAudio(index, first, count, buffer, bufferSize, bytesRead, samplesRead);
+    }
 
 private:
     // The open file's source, or closed_ (no streams) while none is open.
