@@ -1,9 +1,11 @@
 // Owning pointers for the libavcodec, libavutil and libswscale objects the
-// decoder and the compressors hold, so that every exit path releases them.
+// decoder, the compressors and the audio encoder hold, so that every exit path
+// releases them.
 #pragma once
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/audio_fifo.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
@@ -24,10 +26,14 @@ struct AvPacketDeleter {
 struct SwsContextDeleter {
     void operator()(SwsContext* p) const { sws_freeContext(p); }
 };
+struct AvAudioFifoDeleter {
+    void operator()(AVAudioFifo* p) const { av_audio_fifo_free(p); }
+};
 
 using AvCodecContextPtr = std::unique_ptr<AVCodecContext, AvCodecContextDeleter>;
 using AvFramePtr = std::unique_ptr<AVFrame, AvFrameDeleter>;
 using AvPacketPtr = std::unique_ptr<AVPacket, AvPacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+using AvAudioFifoPtr = std::unique_ptr<AVAudioFifo, AvAudioFifoDeleter>;
 
 } // namespace kmx
