@@ -75,10 +75,6 @@ bool IsValidUtf8(std::string_view text) {
     return ok && inLeft == 0;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 TEST(TextCatalogLookup, TextsComeFromTheColumnOfTheLanguage) {
     CTextCatalog catalog;
     // Before Init nothing is found, in German.
@@ -86,27 +82,23 @@ TEST(TextCatalogLookup, TextsComeFromTheColumnOfTheLanguage) {
     EXPECT_STREQ(catalog.GetText(kFirstAddedTextId), "FEHLER: Text ID (1001) nicht gefunden");
     for (std::int32_t language = kGerman; language <= kDutch; ++language) {
         catalog.Init(language);
+        TextCatalog().Init(language); // the program's, read by the shorthand
+        EXPECT_EQ(TextCatalog().Language(), language);
         for (const std::int32_t id : UsableIds()) {
             // The very pointer of the table, not a copy.
             EXPECT_EQ(catalog.GetText(id), Row(id).*kColumns[std::size_t(language - 1)])
                 << language << " id " << id;
+            EXPECT_EQ(GetText(id), catalog.GetText(id)) << language << " id " << id;
         }
     }
+    EXPECT_STREQ(GetText(29), "STOPPEN");
     catalog.Init(kEnglish);
     EXPECT_STREQ(catalog.GetText(29), "END");
-}
-
-TEST(TextCatalogLookup, TheShorthandReadsTheProgramsCatalogueInItsLanguage) {
-    TextCatalog().Init(kDutch);
-    EXPECT_EQ(TextCatalog().Language(), kDutch);
-    EXPECT_STREQ(GetText(29), "STOPPEN");
-    TextCatalog().Init(kEnglish);
-    EXPECT_EQ(GetText(29), Row(29).english);
     TextCatalog().Init(kGerman);
     EXPECT_STREQ(GetText(29), "ENDE");
 }
 
-TEST(TextCatalogLookup, SentinelsAndOtherIdsGiveTheMessageOfTheLanguage) {
+TEST(TextCatalogLookup, OtherIdsGiveTheMessageOfTheLanguageInOneBuffer) {
     CTextCatalog catalog;
     catalog.Init(kEnglish);
     EXPECT_STREQ(catalog.GetText(0), "ERROR: TEXT ID (0) not found");
@@ -118,35 +110,29 @@ TEST(TextCatalogLookup, SentinelsAndOtherIdsGiveTheMessageOfTheLanguage) {
     EXPECT_STREQ(catalog.GetText(149), "FEHLER: Text ID (149) nicht gefunden");
     EXPECT_STREQ(catalog.GetText(INT32_MIN), "FEHLER: Text ID (-2147483648) nicht gefunden");
 
-    // One message buffer for all catalogues: the next failure overwrites it.
+    // One message buffer for all catalogues: the next failure overwrites it;
+    // Dutch and unknown languages leave it as it is.
     CTextCatalog english;
+    CTextCatalog dutch;
+    CTextCatalog unknown;
     english.Init(kEnglish);
+    dutch.Init(kDutch);
+    unknown.Init(4);
     const char* first = catalog.GetText(7000);
     EXPECT_EQ(english.GetText(500), first);
-    EXPECT_STREQ(first, "ERROR: TEXT ID (500) not found");
-}
-
-TEST(TextCatalogLookup, DutchAndUnknownLanguagesLeaveTheBufferAsItIs) {
-    CTextCatalog german;
-    german.Init(kGerman);
-    ASSERT_STREQ(german.GetText(-42), "FEHLER: Text ID (-42) nicht gefunden");
-    CTextCatalog dutch;
-    dutch.Init(kDutch);
-    EXPECT_STREQ(dutch.GetText(0), "FEHLER: Text ID (-42) nicht gefunden");
-    EXPECT_STREQ(dutch.GetText(200), "FEHLER: Text ID (-42) nicht gefunden");
-
+    for (const char* text : {first, dutch.GetText(0), dutch.GetText(200), unknown.GetText(149)}) {
+        EXPECT_STREQ(text, "ERROR: TEXT ID (500) not found");
+    }
     // An unknown language gives a fixed text for valid ids.
-    CTextCatalog unknown;
-    unknown.Init(4);
     EXPECT_EQ(unknown.Language(), 4);
     EXPECT_STREQ(unknown.GetText(1), "invalid language setting");
     EXPECT_STREQ(unknown.GetText(148), "invalid language setting");
-    EXPECT_STREQ(unknown.GetText(149), "FEHLER: Text ID (-42) nicht gefunden");
 }
 
-TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShape) {
+TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShapeErrorsNamedSo) {
     ASSERT_EQ(kTextCatalogSize, 150);
     std::size_t placeholders = 0;
+    std::size_t errorRows = 0;
     for (const std::int32_t id : UsableIds()) {
         const std::string_view english = Row(id).english;
         EXPECT_EQ(Row(id).id, id);
@@ -161,25 +147,19 @@ TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShape) {
             EXPECT_EQ(CountOf(text, "%"), CountOf(text, "%s")) << text; // nothing but %s
             EXPECT_EQ(LineBreakChars(text), LineBreakChars(english)) << text;
         }
-    }
-    EXPECT_EQ(placeholders, 5u);
-    EXPECT_EQ(LineBreakChars(Row(64).german), "\n\r"); // written the other way round
-    EXPECT_STREQ(Row(36).german, "R\xC3\xBC"
-                                 "ckwarts");
-}
-
-TEST(TextCatalogTable, ErrorTextsStartWithTheirLanguagesWord) {
-    std::size_t errorRows = 0;
-    for (std::int32_t id = 1; id < kTextCatalogSize - 1; ++id) {
-        const TextCatalogEntry& row = Row(id);
-        const bool error = StartsWith(row.english, "ERROR");
+        // Error texts start with their language's word.
+        const bool error = english.starts_with("ERROR");
         errorRows += error ? 1 : 0;
-        EXPECT_EQ(StartsWith(row.german, "FEHLER"), error) << "id " << id;
-        EXPECT_EQ(StartsWith(row.dutch, "FOUT"), error) << "id " << id;
+        EXPECT_EQ(std::string_view(Row(id).german).starts_with("FEHLER"), error) << "id " << id;
+        EXPECT_EQ(std::string_view(Row(id).dutch).starts_with("FOUT"), error) << "id " << id;
     }
     EXPECT_GT(errorRows, 10u);
     EXPECT_STREQ(Row(54).german, "FEHLER:\r\nOpen AVI File");
     EXPECT_STREQ(Row(54).dutch, "FOUT:\r\nOpenen AVI bestand");
+    EXPECT_EQ(placeholders, 5u);
+    EXPECT_EQ(LineBreakChars(Row(64).german), "\n\r"); // written the other way round
+    EXPECT_STREQ(Row(36).german, "R\xC3\xBC"
+                                 "ckwarts");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "cli/OverlayOption.h"
 #include "engine/ProjectRecord.h"
 #include "media/io/ByteOrder.h"
+#include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -82,16 +83,14 @@ TEST(CliOptions, FlagsBuildTheJob) {
     EXPECT_EQ(job.compressorSettings.fccHandler, kmx::MakeFourcc('c', 'v', 'i', 'd'));
     EXPECT_EQ(job.compressorSettings.lQ, ICQUALITY_DEFAULT);
 
-    for (const std::vector<std::string>& bad :
-         std::vector<std::vector<std::string>>{{"-o", "b.avi"},
-                                               {"-i", "a.avi"},
-                                               {"-i", "a.avi", "-o", "b.avi", "--quality", "101"},
-                                               {"-i", "a.avi", "-o", "b.avi", "--codec", "TOOLONG"},
-                                               {"-i", "a.avi", "-o", "b.avi", "--bogus"},
-                                               {"-i", "a.avi", "-o"}}) {
-        Build(bad, &error);
-        EXPECT_FALSE(error.empty()) << bad.back();
+    for (const char* bad :
+         {"-o b.avi", "-i a.avi", "-i a.avi -o b.avi --quality 101",
+          "-i a.avi -o b.avi --codec TOOLONG", "-i a.avi -o b.avi --bogus", "-i a.avi -o"}) {
+        Build(Words(bad), &error);
+        EXPECT_FALSE(error.empty()) << bad;
     }
+    Build(Words("-i a.avi -o b.avi --cache-mb lots"), &error);
+    EXPECT_NE(error.find("--cache-mb"), std::string::npos) << error;
 }
 
 TEST(CliOptions, ProjectGivesTheJobGivenOptionsOverrideItContradictionsAreRefused) {
@@ -141,17 +140,17 @@ TEST(CliOptions, ProjectGivesTheJobGivenOptionsOverrideItContradictionsAreRefuse
     EXPECT_EQ(job.compressorSettings.lQ, 5000); // no --quality: the project's
     EXPECT_EQ(job.compressorSettings.lKey, 7);
 
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {project, "--reverse", "--no-reverse"},
-             {project, "--mirror-vertical=left", "--mirror-vertical=right"},
-             {project, "-o", "/a.avi", "--output", "/b.avi"},
-             {project, "--quiet", "--quiet"},
-             {project, "--overlay", "4:/a.avi:0,0,8,8", "--overlay", "4:/b.avi:0,0,8,8"},
-             {project, project},
-             {project, "--preview"}}) {
-        Build(bad, &error);
-        EXPECT_FALSE(error.empty()) << bad[1];
+    for (const std::string bad :
+         {"--reverse --no-reverse", "--mirror-vertical=left --mirror-vertical=right",
+          "-o /a.avi --output /b.avi", "--quiet --quiet",
+          "--overlay 4:/a.avi:0,0,8,8 --overlay 4:/b.avi:0,0,8,8", "--preview"}) {
+        std::vector<std::string> args = Words(bad);
+        args.insert(args.begin(), project);
+        Build(args, &error);
+        EXPECT_FALSE(error.empty()) << bad;
     }
+    Build({project, project}, &error);
+    EXPECT_NE(error.find("one project file at most"), std::string::npos) << error;
     Build({project, "--mirror-vertical=left", "--no-mirror-vertical"}, &error);
     EXPECT_EQ(error, "--mirror-vertical=left and --no-mirror-vertical cannot be combined");
 }

@@ -3,50 +3,22 @@
 // samples must change nothing in the file. And the quality scale: every step
 // grows the frames by a similar factor, 75 (the default) is a good picture.
 // Judged by comparing the files and by ffmpeg's decoding.
-#include "tests/media/AviWriterTestSupport.h"
-#include "tests/support/ExternalTools.h"
-#include "tests/support/TempDir.h"
-
-#include <gtest/gtest.h>
+#include "tests/cli/CliTestSupport.h"
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 namespace {
-
-const std::string kCli = KADRIMIX_CLI_PATH;
-
-int Convert(std::vector<std::string> args, std::string* errors) {
-    args.insert(args.begin(), {kCli, "convert", "--quiet"});
-    return RunTool(args, nullptr, errors);
-}
-
-// A test picture of 160 x 120 in motion, in the codec the words give, with
-// MP3 sound when asked.
-std::string MakeInput(const TempDir& dir, const std::string& name, const std::string& codec,
-                      int frames, bool sound) {
-    const std::string path = dir.File(name);
-    std::vector<std::string> args = {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25"};
-    if (sound) {
-        args.insert(args.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100",
-                                 "-c:a", "libmp3lame", "-shortest"});
-    }
-    args.insert(args.end(), {"-frames:v", std::to_string(frames)});
-    const std::vector<std::string> video = Words(codec);
-    args.insert(args.end(), video.begin(), video.end());
-    args.push_back(path);
-    return avitest::Ffmpeg(args) ? path : std::string();
-}
 
 TEST(CliThreads, OneThreadAndSeveralWriteTheSameFile) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
-    constexpr int kFrames = 36;
+    // Pictures in motion, in three codecs, two of them with MP3 sound.
+    const std::string source = TestSource("160x120");
+    const std::string sound = kTone + "-c:a libmp3lame -shortest -frames:v 36 ";
     const std::vector<std::string> inputs = {
-        MakeInput(dir, "h264.avi", "-c:v libx264 -g 12 -bf 2 -pix_fmt yuv420p", kFrames, true),
-        MakeInput(dir, "mpeg4.avi", "-c:v mpeg4 -bf 2 -g 12 -q:v 4", kFrames, true),
-        MakeInput(dir, "ffv1.avi", "-c:v ffv1 -pix_fmt bgr0", kFrames, false)};
+        MakeInput(dir, "h264.avi", source + sound + "-c:v libx264 -g 12 -bf 2 -pix_fmt yuv420p"),
+        MakeInput(dir, "mpeg4.avi", source + sound + "-c:v mpeg4 -bf 2 -g 12 -q:v 4"),
+        MakeInput(dir, "ffv1.avi", source + "-frames:v 36 -c:v ffv1 -pix_fmt bgr0")};
     const std::string overlay = "1:" + inputs[2] + ":10,10,60,40,border=2";
     const std::vector<std::vector<std::string>> variants = {
         {"--codec", "HFYU"},
@@ -63,8 +35,7 @@ TEST(CliThreads, OneThreadAndSeveralWriteTheSameFile) {
                     dir.File("out" + std::to_string(v) + "-" + threads + ".avi");
                 std::vector<std::string> args = {"-i", in, "-o", out, "--threads", threads};
                 args.insert(args.end(), variants[v].begin(), variants[v].end());
-                std::string errors;
-                ASSERT_EQ(Convert(args, &errors), 0) << in << " " << errors;
+                ASSERT_TRUE(Convert(args)) << in;
                 files.push_back(out);
             }
             EXPECT_TRUE(ReadWholeFile(files[0]) == ReadWholeFile(files[1]))
@@ -81,9 +52,8 @@ TEST(CliThreads, OneThreadAndSeveralWriteTheSameFile) {
 TEST(CliQuality, EachStepGrowsTheFramesAlikeAndSeventyFiveIsAGoodPicture) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
-    const std::string in = dir.File("in.avi");
-    ASSERT_TRUE(avitest::Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-frames:v",
-                                 "10", "-pix_fmt", "bgr24", "-c:v", "rawvideo", in}));
+    const std::string in = MakeInput(
+        dir, "in.avi", TestSource("320x240") + "-frames:v 10 -pix_fmt bgr24 -c:v rawvideo");
     const avitest::Bytes source = avitest::FfmpegVideo(in, "rgb24");
     ASSERT_FALSE(source.empty());
     for (const auto& [codec, good] : {std::pair{"MJPG", 33.0}, std::pair{"XVID", 33.0},
@@ -91,17 +61,13 @@ TEST(CliQuality, EachStepGrowsTheFramesAlikeAndSeventyFiveIsAGoodPicture) {
         std::vector<double> sizes;
         for (const int quality : {25, 50, 75, 100}) {
             const std::string out = dir.File(std::string(codec) + std::to_string(quality) + ".avi");
-            std::string errors;
-            ASSERT_EQ(Convert({"-i", in, "-o", out, "--codec", codec, "--quality",
-                               std::to_string(quality)},
-                              &errors),
-                      0)
-                << errors;
+            ASSERT_TRUE(Convert(
+                {"-i", in, "-o", out, "--codec", codec, "--quality", std::to_string(quality)}));
             sizes.push_back(static_cast<double>(ReadWholeFile(out).size()));
             if (quality == 75) {
                 EXPECT_GE(avitest::Psnr(avitest::FfmpegVideo(out, "rgb24"), source), good) << codec;
                 const std::string standard = dir.File(std::string(codec) + "-default.avi");
-                ASSERT_EQ(Convert({"-i", in, "-o", standard, "--codec", codec}, &errors), 0);
+                ASSERT_TRUE(Convert({"-i", in, "-o", standard, "--codec", codec}));
                 EXPECT_TRUE(ReadWholeFile(standard) == ReadWholeFile(out)) << codec;
             }
         }

@@ -95,10 +95,6 @@ TEST_F(InstallTree, HoldsExactlyTheProgramsAndDesktopFilesEachValid) {
         EXPECT_EQ(png.format(), "png");
         EXPECT_EQ(png.size(), QSize(size, size));
     }
-    std::string out;
-    RunTool({"file", "-b", Installed("bin/kadrimix")}, &out);
-    EXPECT_NE(out.find("ELF"), std::string::npos) << out;
-
     REQUIRE_TOOL("desktop-file-validate");
     REQUIRE_TOOL("appstreamcli");
     REQUIRE_TOOL("xmllint");
@@ -172,21 +168,24 @@ TEST_F(InstallTree, ManualPagesNameEveryCommandAndOptionOfTheHelpTexts) {
     const std::regex option("(^|[\\s\\[,])(--?[a-z][a-z-]*)");
     const auto expectAllIn = [&option](const std::string& help, const std::string& page,
                                        const std::string& from) {
+        int options = 0;
         for (auto it = std::sregex_iterator(help.begin(), help.end(), option);
-             it != std::sregex_iterator(); ++it) {
+             it != std::sregex_iterator(); ++it, ++options) {
             const std::string name = (*it)[2].str();
             EXPECT_NE(page.find(name), std::string::npos) << name << " (" << from << ")";
         }
+        return options;
     };
     const std::string cliPage = ManText("kadrimix-cli");
     const std::string cli = Installed("bin/kadrimix-cli");
+    // The installed programs run and answer --help.
     std::string help;
-    RunTool({cli, "--help"}, &help);
-    expectAllIn(help, cliPage, "kadrimix-cli --help");
+    ASSERT_EQ(RunTool({cli, "--help"}, &help), 0);
+    EXPECT_GT(expectAllIn(help, cliPage, "kadrimix-cli --help"), 0);
     for (const char* command : {"convert", "info", "codecs", "sample", "demo", "selfcheck"}) {
         EXPECT_NE(cliPage.find(command), std::string::npos) << command;
         std::string commandHelp;
-        RunTool({cli, command, "--help"}, &commandHelp);
+        EXPECT_EQ(RunTool({cli, command, "--help"}, &commandHelp), 0) << command;
         expectAllIn(commandHelp, cliPage, command);
     }
     for (const char* section : {"EXIT STATUS", "FILES", "EXAMPLES", "130"}) {
@@ -194,8 +193,9 @@ TEST_F(InstallTree, ManualPagesNameEveryCommandAndOptionOfTheHelpTexts) {
     }
 
     const std::string guiPage = ManText("kadrimix");
-    RunTool({Installed("bin/kadrimix"), "--help"}, &help);
-    expectAllIn(help, guiPage, "kadrimix --help");
+    help.clear();
+    ASSERT_EQ(RunTool({Installed("bin/kadrimix"), "--help"}, &help), 0);
+    EXPECT_GT(expectAllIn(help, guiPage, "kadrimix --help"), 0);
     for (const char* section : {"EXIT STATUS", "FILES", "EXAMPLES", "kadrimix.conf", ".kmx"}) {
         EXPECT_NE(guiPage.find(section), std::string::npos) << section;
     }

@@ -1,18 +1,22 @@
-// InitInstance with every dialog answered by the test: the first start, the
-// next one, and a worker that cannot be started.
+// Start-up: the command line, how it is read, and the real program answering
+// --help and --version without any display; InitInstance with every dialog
+// answered by the test: the first start, the next one, and a worker that
+// cannot be started.
 #include "app/AboutDlg.h"
 #include "app/ClickablePicture.h"
+#include "app/CommandLine.h"
 #include "app/KadrimixApp.h"
 #include "app/Settings.h"
 #include "app/SetupDlg.h"
 #include "app/TextCatalog.h"
 #include "engine/WorkerThread.h"
+#include "tests/support/ExternalTools.h"
 #include "tests/support/ScriptedMessageBoxes.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <QTest>
 
@@ -24,14 +28,60 @@ namespace {
 
 using namespace std::chrono_literals;
 
+const std::string kProgram = KADRIMIX_GUI_PATH;
+
+std::string Absolute(const char* name) {
+    return QDir::current().absoluteFilePath(QString::fromLatin1(name)).toStdString();
+}
+
+TEST(CommandLine, AProjectAndAVideoAreTakenOneOfEach) {
+    CommandLine line = ParseCommandLine({QStringLiteral("kadrimix"), QStringLiteral("clip.mp4"),
+                                         QStringLiteral("looks/holiday.KMX")});
+    EXPECT_EQ(line.action, CommandLine::Action::Run);
+    EXPECT_EQ(line.project, Absolute("looks/holiday.KMX"));
+    EXPECT_EQ(line.input, Absolute("clip.mp4"));
+
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("kadrimix"), QStringLiteral("a.kmx"), QStringLiteral("b.kmx")},
+          QStringList{QStringLiteral("kadrimix"), QStringLiteral("a.avi"), QStringLiteral("b.mp4")},
+          QStringList{QStringLiteral("kadrimix"), QStringLiteral("--bogus")}}) {
+        line = ParseCommandLine(bad);
+        EXPECT_EQ(line.action, CommandLine::Action::Fail) << bad.last().toStdString();
+        EXPECT_TRUE(line.text.contains(bad.last().mid(2))) << line.text.toStdString();
+    }
+}
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplayAndBadOptionsGiveStatusTwo) {
+    // No display of any kind: the program must answer without opening one.
+    const std::vector<std::string> bare = {
+        "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", kProgram};
+    std::vector<std::string> argv = bare;
+    argv.push_back("--help");
+    std::string out;
+    ASSERT_EQ(RunTool(argv, &out), 0);
+    EXPECT_EQ(out.rfind("Usage: kadrimix [options] [FILE...]\n", 0), 0u) << out;
+    EXPECT_NE(out.find("--version"), std::string::npos) << out;
+
+    // Qt's own options are no bad options, also before --version.
+    argv = bare;
+    argv.insert(argv.end(), {"-style", "fusion", "--version"});
+    out.clear();
+    ASSERT_EQ(RunTool(argv, &out), 0);
+    EXPECT_EQ(out, "Kadrimix 1.10\n");
+
+    std::string errors;
+    out.clear();
+    EXPECT_EQ(RunTool({kProgram, "-platform", "offscreen", "--bogus"}, &out, &errors), 2);
+    EXPECT_NE(errors.find("bogus"), std::string::npos) << errors;
+    EXPECT_TRUE(out.empty());
+}
+
 class AppStart : public ::testing::Test {
 protected:
     void SetUp() override {
         CSettings::language = 1;
         CSettings::toolTips = 1;
-        const QString folder = QString::fromStdString(dir_.Path().string());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
-        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
+        QSettings(QStringLiteral("Quelmark"), QStringLiteral("kadrimix")).clear(); // a first start
     }
     void TearDown() override { TextCatalog().Init(1); }
 
@@ -73,7 +123,6 @@ protected:
         return count;
     }
 
-    TempDir dir_;
     ScriptedMessageBoxes boxes_;
     CWorkerThread worker_{CWorkerThread::Timing{5ms, 99}};
     std::vector<std::string> runs_;

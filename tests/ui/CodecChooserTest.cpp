@@ -17,10 +17,10 @@ using Id = CCodecChooserDlg::ControlId;
 class CodecChooser : public MainDlgTest {
 protected:
     static QComboBox* List(const CCodecChooserDlg& chooser) {
-        return qobject_cast<QComboBox*>(chooser.Control(Id::kIdCompressorList));
+        return Control<QComboBox>(chooser, Id::kIdCompressorList);
     }
     static QSlider* Quality(const CCodecChooserDlg& chooser) {
-        return qobject_cast<QSlider*>(chooser.Control(Id::kIdQuality));
+        return Bar(chooser, Id::kIdQuality);
     }
     static int IndexOf(const CCodecChooserDlg& chooser, std::uint32_t fourcc) {
         for (std::size_t i = 0; i < chooser.Offers().size(); ++i) {

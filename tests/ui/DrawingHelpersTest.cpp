@@ -1,29 +1,30 @@
-// The main window's drawing helpers: the sunken divider line and the
-// progress bar with its percentage or text.
+// The drawing helpers: the sunken divider line, the progress bar with its
+// percentage or text, and packed DIBs drawn in the three pixel formats,
+// bottom-up rows, stretched, and refused when too short for their pixels.
+#include "app/DibPainter.h"
 #include "app/DividerLine.h"
 #include "app/LabeledProgress.h"
+#include "tests/ui/GuiFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
-#include <QImage>
+#include <QPainter>
 #include <QPalette>
 #include <QTest>
 
+#include <cstring>
+#include <vector>
+
 namespace {
 
-QImage Grab(QWidget& widget) {
-    return widget.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+using DividerLine = GuiFixture;
 
-TEST(DividerLine, TwoRowsOrTwoColumnsOfShadowAndLight) {
+TEST_F(DividerLine, TwoRowsOrTwoColumnsOfShadowAndLight) {
     const QPalette palette;
     const QRgb shadow = palette.color(QPalette::Dark).rgb();
     const QRgb light = palette.color(QPalette::Light).rgb();
     ASSERT_NE(shadow, light);
     CDividerLine line;
     line.resize(300, 2);
-    QImage image = Grab(line);
+    QImage image = Grab(&line);
     for (int x = 0; x < 299; ++x) {
         ASSERT_EQ(image.pixel(x, 0), shadow) << x;
         ASSERT_EQ(image.pixel(x, 1), light) << x;
@@ -32,7 +33,7 @@ TEST(DividerLine, TwoRowsOrTwoColumnsOfShadowAndLight) {
     EXPECT_EQ(image.pixel(299, 0), light);
 
     line.resize(2, 100);
-    image = Grab(line);
+    image = Grab(&line);
     for (int y = 0; y < 99; ++y) {
         ASSERT_EQ(image.pixel(0, y), shadow) << y;
         ASSERT_EQ(image.pixel(1, y), light) << y;
@@ -51,7 +52,7 @@ bool Contains(const QImage& image, const QRect& area, QRgb colour) {
     return found;
 }
 
-class LabeledProgress : public ::testing::Test {
+class LabeledProgress : public GuiFixture {
 protected:
     // A visible bar, so that repaints really paint.
     void Show(int width, int height) {
@@ -73,7 +74,7 @@ TEST_F(LabeledProgress, PercentageIsTruncatedAndRepaintsFollowThePixels) {
     EXPECT_EQ(bar_.ShownText(), QStringLiteral("99%"));
     EXPECT_EQ(bar_.SetPos(1000), 999);
     EXPECT_EQ(bar_.ShownText(), QStringLiteral("100%"));
-    EXPECT_EQ(Grab(bar_).pixel(199, 0), Filled());
+    EXPECT_EQ(Grab(&bar_).pixel(199, 0), Filled());
 
     bar_.SetPos(0);
     const int before = bar_.PaintCount();
@@ -100,7 +101,7 @@ TEST_F(LabeledProgress, TextReplacesThePercentageAndChangesColourAtTheEdge) {
     bar_.SetText(QStringLiteral("WWWWWWWWWWWW")); // wide enough to cross the middle
     bar_.SetPos(500);
     EXPECT_EQ(bar_.ShownText(), QStringLiteral("WWWWWWWWWWWW"));
-    const QImage image = Grab(bar_);
+    const QImage image = Grab(&bar_);
     ASSERT_NE(Filled(), Empty());
     EXPECT_EQ(image.pixel(149, 0), Filled());
     EXPECT_EQ(image.pixel(150, 0), Empty());
@@ -110,6 +111,73 @@ TEST_F(LabeledProgress, TextReplacesThePercentageAndChangesColourAtTheEdge) {
     EXPECT_TRUE(Contains(image, QRect(150, 0, 10, 40), Filled()));
     bar_.SetText(QString());
     EXPECT_EQ(bar_.ShownText(), QStringLiteral("50%"));
+}
+
+// Pixel (x, y), counted from the top left, of the 3 x 2 test picture.
+QColor Colour(int x, int y) {
+    return QColor(40 * x + 8, 64 * y + 16, 200 - 24 * x);
+}
+
+// The test picture as a packed bottom-up DIB with rows padded to 4 bytes.
+std::vector<std::uint8_t> MakeDib(int bits) {
+    const int stride = (3 * bits / 8 + 3) / 4 * 4;
+    std::vector<std::uint8_t> block(sizeof(BITMAPINFOHEADER) + std::size_t(stride) * 2, 0xEE);
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = 3;
+    header.biHeight = 2;
+    header.biPlanes = 1;
+    header.biBitCount = static_cast<std::uint16_t>(bits);
+    header.biSizeImage = static_cast<std::uint32_t>(stride * 2);
+    std::memcpy(block.data(), &header, sizeof header);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            const QColor c = Colour(x, y);
+            std::uint8_t* p =
+                block.data() + sizeof header + std::size_t((1 - y) * stride + x * bits / 8);
+            if (bits == 16) { // 5-5-5, blue in the low bits
+                const unsigned v = (unsigned(c.red()) >> 3 << 10) |
+                                   (unsigned(c.green()) >> 3 << 5) | (unsigned(c.blue()) >> 3);
+                p[0] = std::uint8_t(v & 0xFF);
+                p[1] = std::uint8_t(v >> 8);
+            } else {
+                p[0] = std::uint8_t(c.blue());
+                p[1] = std::uint8_t(c.green());
+                p[2] = std::uint8_t(c.red());
+            }
+        }
+    }
+    return block;
+}
+
+bool Draw(const std::vector<std::uint8_t>& block, std::size_t size, QImage& image) {
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    return DrawDibStretched(painter, image.rect(),
+                            reinterpret_cast<const BITMAPINFOHEADER*>(block.data()), size);
+}
+
+TEST(DibPainter, DrawsEveryDepthUprightAndStretched) {
+    // What survives 5 bits per channel, widened again as Qt does.
+    const auto packed555 = [](const QColor& c) {
+        const auto widen = [](int v) { return (v >> 3 << 3) | (v >> 5); };
+        return QColor(widen(c.red()), widen(c.green()), widen(c.blue()));
+    };
+    for (const int bits : {16, 24, 32}) {
+        SCOPED_TRACE(testing::Message() << bits << " bits");
+        const auto dib = MakeDib(bits);
+        QImage image(6, 4, QImage::Format_RGB32);
+        ASSERT_TRUE(Draw(dib, dib.size(), image));
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < 6; ++x) {
+                const QColor want = Colour(x / 2, y / 2);
+                EXPECT_EQ(image.pixelColor(x, y), bits == 16 ? packed555(want) : want)
+                    << x << "," << y;
+            }
+        }
+        // A block too short for its rows is not drawn.
+        EXPECT_FALSE(Draw(dib, dib.size() - 1, image));
+    }
 }
 
 } // namespace

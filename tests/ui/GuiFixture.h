@@ -1,6 +1,7 @@
 // What every window test sets up: English texts with tool tips on, scripted
 // message boxes, modal dialogs answered without a window, scripted answers
-// for a file dialog, and generated AVI files.
+// for a file dialog, and generated AVI files; and the ways to reach a
+// window's controls.
 #pragma once
 
 #include "app/ModalDialogs.h"
@@ -12,7 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDialog>
+#include <QHelpEvent>
+#include <QImage>
+#include <QLineEdit>
+#include <QSlider>
+#include <QToolTip>
 
 #include <deque>
 #include <functional>
@@ -73,6 +81,32 @@ protected:
             texts.push_back(box.text);
         }
         return texts;
+    }
+
+    // The controls of a dialog built from its template, by control id.
+    template <typename T> static T* Control(const QWidget& dialog, int id) {
+        T* control = dialog.findChild<T*>(QStringLiteral("control%1").arg(id));
+        EXPECT_NE(control, nullptr) << id;
+        return control;
+    }
+    static QAbstractButton* Button(const QWidget& dialog, int id) {
+        return Control<QAbstractButton>(dialog, id);
+    }
+    static QSlider* Bar(const QWidget& dialog, int id) { return Control<QSlider>(dialog, id); }
+    static std::string Field(const QWidget& dialog, int id) {
+        return Control<QLineEdit>(dialog, id)->text().toStdString();
+    }
+    static QImage Grab(QWidget* widget) {
+        return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    // The tool tip a control of a shown window shows when asked (none: empty).
+    static QString ToolTipOf(QWidget* control) {
+        const QPoint inside = control->rect().center();
+        QHelpEvent event(QEvent::ToolTip, inside, control->mapToGlobal(inside));
+        QApplication::sendEvent(control, &event);
+        const QString text = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QToolTip::hideText();
+        return text;
     }
 
     ScriptedMessageBoxes boxes;

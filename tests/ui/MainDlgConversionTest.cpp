@@ -1,5 +1,6 @@
 // Conversions through the main window and a real worker: the job it posts,
-// the completion notice, engine messages, Stop, and closing during a run.
+// the completion notice, engine messages, and closing during a run (Stop is
+// tried with the preview's frames).
 #include "media/AviReader.h"
 #include "media/io/ByteOrder.h"
 #include "tests/support/DamagedInput.h"
@@ -164,25 +165,6 @@ TEST_F(MainDlgConversion, EngineMessagesAreAnsweredAndTheRunEndsAborted) {
          reinterpret_cast<LPARAM>(&ticket.reply));
     EXPECT_EQ(ticket.reply.load(), 27);
     EXPECT_EQ(boxes.shown.back().buttons, MessageButtons::OkCancel);
-}
-
-TEST_F(MainDlgConversion, StopDuringARunAbortsIt) {
-    CWorkerThread worker(fast);
-    ASSERT_TRUE(worker.StartWorker());
-    CMainDlg dlg(worker);
-    ASSERT_TRUE(StartARunThatWaits(dlg, worker));
-
-    Button(dlg, 4)->click();
-    // The worker gave up waiting and is idle; the window is ready again
-    // before any of the worker's notices was handled.
-    EXPECT_EQ(worker.State(), CConvertThread::kIdle);
-    EXPECT_FALSE(dlg.IsConverting());
-    EXPECT_EQ(dlg.FrameCount(), 3);
-    EXPECT_TRUE(Enabled(dlg, 3));
-    EXPECT_FALSE(Enabled(dlg, 4));
-    // The queued message and the completion notice follow as usual.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() == 2; }, 5000));
-    EXPECT_EQ(boxes.shown[1].text.rfind("Converting aborted\r\nDuration=", 0), 0u);
 }
 
 TEST_F(MainDlgConversion, ClosingDuringARunAbortsTheJob) {

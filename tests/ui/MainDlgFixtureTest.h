@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QTest>
@@ -66,14 +65,9 @@ protected:
         return WaitUntilRunning(worker);
     }
 
-    static QAbstractButton* Button(const CMainDlg& dlg, int id) {
-        return qobject_cast<QAbstractButton*>(dlg.Control(id));
-    }
     static bool Enabled(const CMainDlg& dlg, int id) { return dlg.Control(id)->isEnabled(); }
     static bool Checked(const CMainDlg& dlg, int id) { return Button(dlg, id)->isChecked(); }
-    static QString Text(const CMainDlg& dlg, int id) {
-        return qobject_cast<QLabel*>(dlg.Control(id))->text();
-    }
+    static QString Text(const CMainDlg& dlg, int id) { return Control<QLabel>(dlg, id)->text(); }
     static void Send(CMainDlg& dlg, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
         CWorkerEvent event(message, wParam, lParam, nullptr);
         QCoreApplication::sendEvent(&dlg, &event);

@@ -1,5 +1,5 @@
 // The main window's preview: the frame at the track bar, playback by the
-// clock, and the worker's preview frames during a conversion.
+// clock, and the worker's preview frames during a conversion until Stop.
 #include "tests/ui/MainDlgFixtureTest.h"
 
 #include <QSlider>
@@ -83,7 +83,7 @@ TEST_F(MainDlgPreview, PlaybackFollowsTheClockAndStopsAtTheLastFrame) {
     EXPECT_TRUE(Enabled(dlg, 1011));
 }
 
-TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBack) {
+TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBackUntilStop) {
     // A 2 x 2 DIB, bottom-up: red and green below, blue and white on top.
     std::vector<std::uint8_t> dib(40 + 2 * 8);
     BITMAPINFOHEADER header{};
@@ -124,9 +124,18 @@ TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBack) {
     EXPECT_EQ(pending.load(), 0);
     EXPECT_EQ(Draws(dlg), before);
 
-    // Stopped: the input is shown again and frames are refused.
+    // Stop: the worker gives up waiting and is idle; the window is ready
+    // again before any of the worker's notices was handled.
     Button(dlg, 4)->click();
+    EXPECT_EQ(worker.State(), CConvertThread::kIdle);
+    EXPECT_FALSE(dlg.IsConverting());
+    EXPECT_EQ(dlg.FrameCount(), 3);
+    EXPECT_TRUE(Enabled(dlg, 3));
+    EXPECT_FALSE(Enabled(dlg, 4));
+    // The queued message and the completion notice follow as usual.
     ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() == 2; }, 5000));
+    EXPECT_EQ(boxes.shown[1].text.rfind("Converting aborted\r\nDuration=", 0), 0u);
+    // The input is shown again and frames are refused.
     before = Draws(dlg);
     offer(dlg, static_cast<std::int32_t>(dib.size()));
     EXPECT_EQ(pending.load(), 0);

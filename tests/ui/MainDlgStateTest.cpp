@@ -4,10 +4,7 @@
 #include "tests/ui/MainDlgFixtureTest.h"
 #include "ui/overlay/AviFileDialog.h"
 
-#include <QApplication>
 #include <QComboBox>
-#include <QHelpEvent>
-#include <QToolTip>
 
 #include <tuple>
 
@@ -79,18 +76,10 @@ TEST_F(MainDlgState, ToolTipsFollowTheSettingAtEveryRequest) {
     CMainDlg dlg;
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-    const auto ask = [&](int id) {
-        QWidget* control = dlg.Control(id);
-        const QPoint inside = control->rect().center();
-        QHelpEvent event(QEvent::ToolTip, inside, control->mapToGlobal(inside));
-        QApplication::sendEvent(control, &event);
-        return QToolTip::isVisible() ? QToolTip::text() : QString();
-    };
     CSettings::toolTips = 0;
-    EXPECT_EQ(ask(3), QString());
+    EXPECT_EQ(ToolTipOf(dlg.Control(3)), QString());
     CSettings::toolTips = 1;
-    EXPECT_EQ(ask(3), QStringLiteral("start converting"));
-    QToolTip::hideText();
+    EXPECT_EQ(ToolTipOf(dlg.Control(3)), QStringLiteral("start converting"));
 }
 
 TEST_F(MainDlgState, OverlayListOpensTheOverlayDialogOnItsSlot) {

@@ -1,10 +1,14 @@
 // The overlay settings dialog: a new slot, OK and Escape after every kind of
 // change, the frame range refusals, keep ratio, quick positioning and an
-// overlay in a format it does not take.
+// overlay in a format it does not take; its helpers: the quick positioning
+// table, the border dialog and the crop dialog.
 #include "ui/overlay/OverlayDlg.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/OverlayTestSupport.h"
 #include "ui/overlay/BorderDlg.h"
+#include "ui/overlay/CropDlg.h"
+#include "ui/overlay/PaintArea.h"
+#include "ui/overlay/QuickPosTable.h"
 
 #include <QLabel>
 #include <QTest>
@@ -152,17 +156,20 @@ TEST_F(OverlayDlgTest, QuickPositioningSetsTheRectangleEscapeLeavesIt) {
     slot.number = 5;
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(720, 576, 3));
-    modalAnswer = [](QDialog& dialog) {
-        Button(dialog, 1064)->click();
-        return dialog.result();
-    };
-    Button(dlg, 1037)->click();
-    EXPECT_EQ(modalDialogs, std::vector<std::string>{"CQuickPosDlg"});
-    EXPECT_EQ(Rectangle(dlg), std::make_tuple(540, 0, 180, 144));
+    // A click on a position closes the dialog; so does Escape, choosing nothing.
+    for (const bool click : {true, false}) {
+        modalAnswer = [click](QDialog& dialog) {
+            dialog.show();
+            click ? QTest::mouseClick(Button(dialog, 1064), Qt::LeftButton)
+                  : QTest::keyClick(&dialog, Qt::Key_Escape);
+            EXPECT_FALSE(dialog.isVisible()) << click;
+            return dialog.result();
+        };
+        Button(dlg, 1037)->click();
+        EXPECT_EQ(Rectangle(dlg), std::make_tuple(540, 0, 180, 144)) << click;
+    }
+    EXPECT_EQ(modalDialogs, (std::vector<std::string>{"CQuickPosDlg", "CQuickPosDlg"}));
     EXPECT_EQ(Field(dlg, 1025), "540");
-    modalAnswer = nullptr; // left without a choice
-    Button(dlg, 1037)->click();
-    EXPECT_EQ(Rectangle(dlg), std::make_tuple(540, 0, 180, 144));
 }
 
 TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {
@@ -182,4 +189,58 @@ TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {
     EXPECT_TRUE(Control<QLabel>(dlg, 1009)->text().startsWith(QStringLiteral("ERROR: Format")));
     EXPECT_TRUE(dlg.OverlayPath().empty());
     EXPECT_FALSE(Bar(dlg, 1015)->isEnabled());
+}
+
+TEST(QuickPosTable, DividesBeforeMultiplying) {
+    const auto Cell = [](int id, int width, int height) {
+        QuickPosRect r;
+        EXPECT_TRUE(QuickPosRectangle(id, width, height, &r)) << id;
+        return std::make_tuple(r.x, r.y, r.width, r.height);
+    };
+    EXPECT_EQ(Cell(1064, 720, 576), std::make_tuple(540, 0, 180, 144));
+    EXPECT_EQ(Cell(1050, 720, 576), std::make_tuple(180, 144, 360, 288));
+    // 721 / 2 = 360: the last column and row stay outside.
+    EXPECT_EQ(Cell(1081, 721, 577), std::make_tuple(360, 0, 360, 577));
+    EXPECT_EQ(Cell(1079, 721, 577), std::make_tuple(0, 288, 721, 288));
+    EXPECT_EQ(Cell(1060, 100, 100), std::make_tuple(66, 66, 33, 33));
+    EXPECT_EQ(Cell(1061, 30, 30), std::make_tuple(0, 0, 7, 7)); // handed back as computed
+    QuickPosRect unused;
+    EXPECT_FALSE(QuickPosRectangle(1054, 640, 480, &unused));
+}
+
+TEST_F(OverlayDlgTest, BorderColourIsStoredBlueGreenRedAndTheSwatchShowsIt) {
+    OverlaySettings slot;
+    slot.number = 6;
+    slot.borderColor = {10, 20, 30, 0xA5};
+    slot.borderWidth = 3;
+    CBorderDlg dlg;
+    dlg.SetTarget(&slot);
+    EXPECT_EQ(Bar(dlg, 1037)->value(), 30); // red from byte 2
+    EXPECT_EQ(Bar(dlg, 1039)->value(), 10); // blue from byte 0
+    dlg.show();
+    Bar(dlg, 1037)->setValue(255);
+    Bar(dlg, 1038)->setValue(128);
+    Bar(dlg, 1039)->setValue(0);
+    Bar(dlg, 1040)->setValue(7);
+    EXPECT_EQ(Field(dlg, 1041), "255");
+    const QImage swatch = Grab(dlg.Swatch());
+    EXPECT_EQ(swatch.pixelColor(swatch.width() / 2, swatch.height() / 2), QColor(255, 128, 0));
+    EXPECT_EQ(slot.borderColor[2], 30) << "nothing is written before OK";
+
+    QTest::mouseClick(Button(dlg, 1), Qt::LeftButton);
+    EXPECT_EQ(slot.borderColor, (std::array<std::uint8_t, 4>{0, 128, 255, 0xA5}));
+    EXPECT_EQ(slot.borderWidth, 7);
+}
+
+TEST_F(OverlayDlgTest, AStoredCropAbove50OpensAt50) {
+    OverlaySettings slot;
+    slot.number = 2;
+    slot.crop = 70;
+    CCropDlg dlg;
+    dlg.SetTarget(&slot);
+    EXPECT_EQ(Bar(dlg, 1044)->value(), 50);
+    EXPECT_EQ(Field(dlg, 1045), "50");
+    dlg.show();
+    QTest::mouseClick(Button(dlg, 1), Qt::LeftButton);
+    EXPECT_EQ(slot.crop, 50);
 }

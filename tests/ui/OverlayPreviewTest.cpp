@@ -24,13 +24,6 @@ protected:
         slot.overlayEnd = 9;
         return slot;
     }
-    // The rectangle's geometry: base pixels scaled to the preview area.
-    static QRect Expected(const COverlayDlg& dlg, int x, int y, int w, int h) {
-        const QRect client = dlg.BaseArea()->contentsRect();
-        return QRect(client.left() + client.width() * x / dlg.BaseWidth(),
-                     client.top() + client.height() * y / dlg.BaseHeight(),
-                     client.width() * w / dlg.BaseWidth(), client.height() * h / dlg.BaseHeight());
-    }
     static void Mouse(QWidget* widget, QEvent::Type type, const QPoint& global) {
         const QPointF local = widget->mapFromGlobal(global);
         QMouseEvent event(type, local, local, QPointF(global), Qt::LeftButton,
@@ -64,7 +57,8 @@ TEST_F(OverlayPreviewTest, TheRectangleSitsAtTheScaledPlaceAndShowsTheOverlayFra
 
     Bar(dlg, 1011)->setValue(0);
     Bar(dlg, 1012)->setValue(239);
-    EXPECT_EQ(dlg.OverlayArea()->geometry(), Expected(dlg, 0, 239, 160, 120));
+    // 360 / 320 and 288 / 240 of the base's pixels, inside a border of one.
+    EXPECT_EQ(dlg.OverlayArea()->geometry(), QRect(1, 287, 180, 144));
 }
 
 TEST_F(OverlayPreviewTest, DraggingTheRectangleMovesItWithinTheRanges) {
@@ -79,7 +73,7 @@ TEST_F(OverlayPreviewTest, DraggingTheRectangleMovesItWithinTheRanges) {
     // 36 preview pixels = 32 base pixels, 29 = 24 (truncated).
     EXPECT_EQ(Bar(dlg, 1011)->value(), 112);
     EXPECT_EQ(Bar(dlg, 1012)->value(), 84);
-    EXPECT_EQ(area->geometry(), Expected(dlg, 112, 84, 160, 120));
+    EXPECT_EQ(area->geometry(), QRect(127, 101, 180, 144));
 
     Mouse(area, QEvent::MouseMove, start + QPoint(-1000, -1000));
     EXPECT_EQ(Bar(dlg, 1011)->value(), 0);

@@ -1,6 +1,6 @@
 // Shared set-up of the overlay dialogs' tests: the window test set-up with
-// the overlay file dialog, generated AVI files (made once per run, shared by
-// the tests) and helpers to reach the dialogs' controls.
+// the overlay file dialog and generated AVI files (made once per run, shared
+// by the tests).
 #pragma once
 
 #include "tests/support/TempDir.h"
@@ -8,11 +8,6 @@
 #include "ui/overlay/AviFileDialog.h"
 
 #include <gtest/gtest.h>
-
-#include <QAbstractButton>
-#include <QImage>
-#include <QLineEdit>
-#include <QSlider>
 
 #include <filesystem>
 #include <string>
@@ -42,19 +37,5 @@ protected:
             WriteSample(path, width, height, frames, bits, patternOffset);
         }
         return path;
-    }
-
-    template <typename T> static T* Control(const QWidget& dialog, int id) {
-        return dialog.findChild<T*>(QStringLiteral("control%1").arg(id));
-    }
-    static QAbstractButton* Button(const QWidget& dialog, int id) {
-        return Control<QAbstractButton>(dialog, id);
-    }
-    static QSlider* Bar(const QWidget& dialog, int id) { return Control<QSlider>(dialog, id); }
-    static std::string Field(const QWidget& dialog, int id) {
-        return Control<QLineEdit>(dialog, id)->text().toStdString();
-    }
-    static QImage Grab(QWidget* widget) {
-        return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
 };

@@ -2,41 +2,21 @@
 // tips, the start-up window that closes itself).
 #include "app/AboutDlg.h"
 #include "app/ClickablePicture.h"
-#include "app/Settings.h"
 #include "app/SetupDlg.h"
-#include "app/TextCatalog.h"
-#include "tests/support/ScriptedMessageBoxes.h"
+#include "tests/ui/GuiFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QCheckBox>
-#include <QHelpEvent>
-#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
-#include <QToolTip>
 
 #include <vector>
 
 namespace {
 
-template <typename T> T* Control(QWidget& dialog, int id) {
-    T* control = dialog.findChild<T*>(QStringLiteral("control%1").arg(id));
-    EXPECT_NE(control, nullptr) << id;
-    return control;
-}
-
-class SetupDialog : public ::testing::Test {
-protected:
-    void SetUp() override {
-        CSettings::language = 1;
-        CSettings::toolTips = 1;
-    }
-    void TearDown() override { SetUp(); }
-};
+using SetupDialog = GuiFixture;
+using AboutDialog = GuiFixture;
 
 TEST_F(SetupDialog, OpensWithTheStoredLanguageOrDeutsch) {
     CSettings::language = 3;
@@ -54,13 +34,14 @@ TEST_F(SetupDialog, OpensWithTheStoredLanguageOrDeutsch) {
 }
 
 TEST_F(SetupDialog, FlagSelectsItsLanguageOkStoresCancelLeaves) {
+    CSettings::language = 1;
     CSetupDlg dialog;
     dialog.show();
     QTest::mouseClick(Control<CClickablePicture>(dialog, 1069), Qt::LeftButton);
     EXPECT_TRUE(Control<QRadioButton>(dialog, 1048)->isChecked());
     EXPECT_EQ(CSettings::language, 1); // nothing stored before OK
     QTest::mouseClick(Control<QCheckBox>(dialog, 1071), Qt::LeftButton);
-    QTest::mouseClick(Control<QPushButton>(dialog, 1), Qt::LeftButton);
+    QTest::mouseClick(Button(dialog, 1), Qt::LeftButton);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(CSettings::language, 2);
     EXPECT_EQ(CSettings::toolTips, 0);
@@ -70,43 +51,23 @@ TEST_F(SetupDialog, FlagSelectsItsLanguageOkStoresCancelLeaves) {
     QTest::mouseClick(Control<CClickablePicture>(cancelled, 1070), Qt::LeftButton);
     EXPECT_TRUE(Control<QRadioButton>(cancelled, 1051)->isChecked());
     QTest::mouseClick(Control<QCheckBox>(cancelled, 1071), Qt::LeftButton);
-    QTest::mouseClick(Control<QPushButton>(cancelled, 2), Qt::LeftButton);
+    QTest::mouseClick(Button(cancelled, 2), Qt::LeftButton);
     EXPECT_EQ(cancelled.result(), QDialog::Rejected);
     EXPECT_EQ(CSettings::language, 2);
     EXPECT_EQ(CSettings::toolTips, 0);
 }
 
-class AboutDialog : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TextCatalog().Init(2);
-        CSettings::toolTips = 1;
-    }
-    void TearDown() override {
-        CSettings::toolTips = 1;
-        TextCatalog().Init(1);
-    }
-};
-
 TEST_F(AboutDialog, ToolTipsFollowTheSettingAtEveryRequest) {
     CAboutDlg dialog;
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    auto* email = Control<QPushButton>(dialog, 1028);
-    const auto hover = [email] {
-        QHelpEvent event(QEvent::ToolTip, QPoint(2, 2), email->mapToGlobal(QPoint(2, 2)));
-        QApplication::sendEvent(email, &event);
-        return QToolTip::isVisible() ? QToolTip::text() : QString();
-    };
     CSettings::toolTips = 0;
-    EXPECT_EQ(hover(), QString());
+    EXPECT_EQ(ToolTipOf(Button(dialog, 1028)), QString());
     CSettings::toolTips = 1; // the same dialog, no reopening
-    EXPECT_EQ(hover(), QStringLiteral("send e-mail to me"));
-    QToolTip::hideText();
+    EXPECT_EQ(ToolTipOf(Button(dialog, 1028)), QStringLiteral("send e-mail to me"));
 }
 
 TEST_F(AboutDialog, LinkButtonsOpenTheirAddressOrShowItAndClose) {
-    ScriptedMessageBoxes boxes;
     CAboutDlg dialog;
     std::vector<QUrl> opened;
     dialog.openUrl = [&opened](const QUrl& url) {
@@ -114,7 +75,7 @@ TEST_F(AboutDialog, LinkButtonsOpenTheirAddressOrShowItAndClose) {
         return true;
     };
     dialog.show();
-    QTest::mouseClick(Control<QPushButton>(dialog, 1028), Qt::LeftButton);
+    QTest::mouseClick(Button(dialog, 1028), Qt::LeftButton);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0].scheme(), QStringLiteral("mailto"));
     EXPECT_EQ(opened[0].path(), QStringLiteral("kadrimix@quelmark.org"));
@@ -127,7 +88,7 @@ TEST_F(AboutDialog, LinkButtonsOpenTheirAddressOrShowItAndClose) {
         CAboutDlg unhandled;
         unhandled.openUrl = [](const QUrl&) { return false; };
         unhandled.show();
-        QTest::mouseClick(Control<QPushButton>(unhandled, button), Qt::LeftButton);
+        QTest::mouseClick(Button(unhandled, button), Qt::LeftButton);
         EXPECT_FALSE(unhandled.isVisible());
     }
     ASSERT_EQ(boxes.shown.size(), 2u);
@@ -161,32 +122,6 @@ TEST_F(AboutDialog, StartupWindowClosesAtThe21stTickModalNever) {
         modal.OnTimer(); // even stray ticks do not close it
     }
     EXPECT_TRUE(modal.isVisible());
-}
-
-// F1 pressed on a control travels up to the dialog, which takes it and does
-// nothing else; so does a What's This request sent to the dialog itself.
-void ExpectHelpSwallowed(QDialog& dialog, QWidget& focused) {
-    dialog.show();
-    for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Help}) {
-        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(&focused, &press);
-        EXPECT_TRUE(press.isAccepted()) << key;
-    }
-    QHelpEvent whatsThis(QEvent::WhatsThis, QPoint(1, 1), dialog.mapToGlobal(QPoint(1, 1)));
-    EXPECT_TRUE(QApplication::sendEvent(&dialog, &whatsThis));
-    EXPECT_TRUE(whatsThis.isAccepted());
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.result(), 0);
-}
-
-TEST_F(SetupDialog, HelpKeyAndHelpRequestsDoNothing) {
-    CSetupDlg dialog;
-    ExpectHelpSwallowed(dialog, *Control<QPushButton>(dialog, 1));
-}
-
-TEST_F(AboutDialog, HelpKeyAndHelpRequestsDoNothing) {
-    CAboutDlg dialog;
-    ExpectHelpSwallowed(dialog, *Control<QPushButton>(dialog, 1));
 }
 
 } // namespace

@@ -11,8 +11,11 @@
 #include "ui/overlay/OverlayDlg.h"
 #include "ui/overlay/QuickPosDlg.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -124,8 +127,10 @@ TEST_F(WindowTexts, CaptionsFitAndAcceleratorsAreUniqueInEveryLanguage) {
 
 // Window managers offer minimise and maximise boxes unless the window's
 // flags leave them out; only the main window may be minimised, and no window
-// may be resized, so none can be maximised.
-TEST_F(WindowTexts, EveryWindowIsAFixedSizeDialogWithoutMaximiseBox) {
+// may be resized, so none can be maximised. F1 pressed on a control travels
+// up to the window, which takes it and does nothing else; so does a What's
+// This request sent to the window itself.
+TEST_F(WindowTexts, EveryWindowIsAFixedSizeDialogWithoutMaximiseBoxThatSwallowsHelp) {
     CWorkerThread worker(fast);
     for (const std::unique_ptr<QDialog>& window : AllWindows(worker)) {
         const char* name = window->metaObject()->className();
@@ -137,6 +142,18 @@ TEST_F(WindowTexts, EveryWindowIsAFixedSizeDialogWithoutMaximiseBox) {
                   qobject_cast<CMainDlg*>(window.get()) != nullptr)
             << name;
         EXPECT_EQ(window->minimumSize(), window->maximumSize()) << name;
+
+        window->show();
+        for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Help}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(window->findChild<QPushButton*>(), &press);
+            EXPECT_TRUE(press.isAccepted()) << name << " " << key;
+        }
+        QHelpEvent whatsThis(QEvent::WhatsThis, QPoint(1, 1), window->mapToGlobal(QPoint(1, 1)));
+        EXPECT_TRUE(QApplication::sendEvent(window.get(), &whatsThis)) << name;
+        EXPECT_TRUE(whatsThis.isAccepted()) << name;
+        EXPECT_TRUE(window->isVisible()) << name;
+        EXPECT_EQ(window->result(), 0) << name;
     }
 }
 
