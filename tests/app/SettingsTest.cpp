@@ -35,27 +35,23 @@ protected:
     TempDir dir_;
 };
 
-TEST_F(SettingsStore, OnlyLanguagesOneToThreeAreAccepted) {
+TEST_F(SettingsStore, OnlyLanguagesOneToThreeAreAcceptedOnlyZeroSwitchesToolTipsOff) {
     EXPECT_FALSE(Load()); // nothing stored: first start
     EXPECT_EQ(CSettings::language, 1);
     EXPECT_EQ(CSettings::toolTips, 1);
+    Store("Tool Tips", 0); // taken even without a language
+    EXPECT_FALSE(Load());
+    EXPECT_EQ(CSettings::toolTips, 0);
     for (int bad : {0, 4, -1}) {
         Store("Language", bad);
         EXPECT_FALSE(Load()) << bad;
         EXPECT_EQ(CSettings::language, 1) << bad;
+        EXPECT_EQ(CSettings::toolTips, 0) << bad;
     }
     Store("Language", 3);
-    EXPECT_TRUE(Load());
-    EXPECT_EQ(CSettings::language, 3);
-}
-
-TEST_F(SettingsStore, OnlyZeroSwitchesToolTipsOffEvenWithoutALanguage) {
-    Store("Tool Tips", 0);
-    EXPECT_FALSE(Load());
-    EXPECT_EQ(CSettings::toolTips, 0);
-    Store("Language", 2);
     Store("Tool Tips", 2);
     EXPECT_TRUE(Load());
+    EXPECT_EQ(CSettings::language, 3);
     EXPECT_EQ(CSettings::toolTips, 1);
 }
 

@@ -2,12 +2,11 @@
 // the completion notice, engine messages, and closing during a run (Stop is
 // tried with the preview's frames).
 #include "media/AviReader.h"
-#include "media/io/ByteOrder.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/DamagedInput.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
-#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -18,31 +17,6 @@ using MainDlgConversion = MainDlgTest;
 int FramesIn(const std::string& path) {
     CAviReader reader;
     return reader.Open(path.c_str()) ? reader.GetVideoLength(0) : -1;
-}
-
-// The AVI at path with a sample of 8 bytes, too short for any picture,
-// inserted as the third video sample. Its index is made unreadable and its
-// RIFF and movi sizes unset, so the reader finds the samples by scanning;
-// the first and the last frame stay whole.
-std::string WithShortThirdSample(const std::string& path) {
-    std::vector<std::uint8_t> bytes = ReadWholeFile(path);
-    const std::size_t idx1 = Find(bytes, "idx1");
-    const std::size_t movi = Find(bytes, "movi");
-    EXPECT_NE(idx1, std::string::npos);
-    EXPECT_NE(movi, std::string::npos);
-    std::memcpy(&bytes[idx1], "JUNK", 4);
-    kmx::StoreU32(&bytes[4], 0xFFFFFFFF);
-    kmx::StoreU32(&bytes[movi - 4], 0xFFFFFFFF);
-    std::size_t at = movi + 4;
-    for (int frame = 0; frame < 2; ++frame) {
-        at += 8 + ((kmx::LoadU32(&bytes[at + 4]) + 1) & ~1u);
-    }
-    const std::uint8_t shortSample[16] = {'0', '0', 'd', 'c', 8, 0, 0, 0};
-    bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), shortSample,
-                 shortSample + sizeof shortSample);
-    const std::string damaged = path + ".damaged.avi";
-    EXPECT_TRUE(WriteBytes(damaged, bytes));
-    return damaged;
 }
 
 TEST_F(MainDlgConversion, TheFinishMessageCountsConcealedFrames) {
@@ -173,7 +147,11 @@ TEST_F(MainDlgConversion, ClosingDuringARunAbortsTheJob) {
     const std::string output = dir.File("out.avi");
     {
         CMainDlg dlg(worker);
-        ChooseInput(dlg, WithShortThirdSample(Sample("base.avi", 32, 24, 6)));
+        // Six frames and a sample of 8 bytes, too short for any picture, as
+        // the third; without an index the reader finds the samples by scanning.
+        avitest::TestStream video = avitest::RawVideoStream(32, 24, 6);
+        video.samples.insert(video.samples.begin() + 2, avitest::Bytes(8));
+        ChooseInput(dlg, avitest::WriteAvi(dir, "short.avi", {video}, {avitest::IndexKind::None}));
         ASSERT_TRUE(boxes.shown.empty()) << boxes.shown[0].text;
         ASSERT_EQ(dlg.FrameCount(), 7);
         ChooseOutput(dlg, output);

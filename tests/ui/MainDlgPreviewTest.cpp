@@ -1,11 +1,11 @@
 // The main window's preview: the frame at the track bar, playback by the
 // clock, and the worker's preview frames during a conversion until Stop.
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
 #include <QSlider>
 
 #include <atomic>
-#include <cstring>
 
 namespace {
 
@@ -85,17 +85,9 @@ TEST_F(MainDlgPreview, PlaybackFollowsTheClockAndStopsAtTheLastFrame) {
 
 TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBackUntilStop) {
     // A 2 x 2 DIB, bottom-up: red and green below, blue and white on top.
-    std::vector<std::uint8_t> dib(40 + 2 * 8);
-    BITMAPINFOHEADER header{};
-    header.biSize = 40;
-    header.biWidth = 2;
-    header.biHeight = 2;
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biSizeImage = 16;
-    std::memcpy(dib.data(), &header, sizeof header);
+    avitest::Bytes dib = avitest::BitmapFormat(2, 2, 24);
     const std::uint8_t rows[16] = {0, 0, 255, 0, 255, 0, 0, 0, 255, 0, 0, 255, 255, 255, 0, 0};
-    std::memcpy(dib.data() + 40, rows, sizeof rows);
+    dib.insert(dib.end(), rows, rows + sizeof rows);
     std::atomic<std::int32_t> pending{0};
     const auto offer = [&](CMainDlg& dlg, std::int32_t length) {
         pending = length;

@@ -160,16 +160,16 @@ TEST_F(OverlayDlgTest, QuickPositioningSetsTheRectangleEscapeLeavesIt) {
     for (const bool click : {true, false}) {
         modalAnswer = [click](QDialog& dialog) {
             dialog.show();
-            click ? QTest::mouseClick(Button(dialog, 1064), Qt::LeftButton)
+            click ? QTest::mouseClick(Button(dialog, 1050), Qt::LeftButton)
                   : QTest::keyClick(&dialog, Qt::Key_Escape);
             EXPECT_FALSE(dialog.isVisible()) << click;
             return dialog.result();
         };
         Button(dlg, 1037)->click();
-        EXPECT_EQ(Rectangle(dlg), std::make_tuple(540, 0, 180, 144)) << click;
+        EXPECT_EQ(Rectangle(dlg), std::make_tuple(180, 144, 360, 288)) << click;
     }
     EXPECT_EQ(modalDialogs, (std::vector<std::string>{"CQuickPosDlg", "CQuickPosDlg"}));
-    EXPECT_EQ(Field(dlg, 1025), "540");
+    EXPECT_EQ(Field(dlg, 1025), "180");
 }
 
 TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {
