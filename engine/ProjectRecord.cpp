@@ -1,5 +1,7 @@
 #include "engine/ProjectRecord.h"
 
+#include "engine/WorkerMessages.h"
+
 #include "media/io/ByteOrder.h"
 #include "media/io/FileIo.h"
 
@@ -39,16 +41,9 @@ constexpr OverlayField kOverlayFields[] = {
     {300, &ProjectOverlay::noResize, &OverlaySettings::noResize},
 };
 
-// Copies text into a field of size bytes, cut so the terminator always fits
-// and a multi-byte UTF-8 character is never split.
+// Copies text into a zeroed field of size bytes (see CopyTextCut).
 void StoreText(std::uint8_t* field, std::size_t size, const std::string& text) {
-    std::size_t length = std::min(text.size(), size - 1);
-    if (length < text.size()) {
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0u) == 0x80u) {
-            --length;
-        }
-    }
-    std::memcpy(field, text.data(), length);
+    CopyTextCut(reinterpret_cast<char*>(field), size, text);
 }
 
 std::string LoadText(const std::uint8_t* field, std::size_t size) {

@@ -1,21 +1,20 @@
 #include "engine/WorkerMessages.h"
 
 #include <cstdio>
-
 #include <cstring>
 
-void CopyTextCut(char* buffer, std::size_t size, const char* text) {
+void CopyTextCut(char* buffer, std::size_t size, std::string_view text) {
     if (size == 0) {
         return;
     }
-    std::size_t length = std::strlen(text);
+    std::size_t length = text.size();
     if (length >= size) {
         length = size - 1;
         while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0u) == 0x80u) {
             --length;
         }
     }
-    std::memcpy(buffer, text, length);
+    std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
@@ -93,5 +94,6 @@ struct MessageTicket {
 std::string DamagedFramesWarning(std::int64_t count);
 
 // Copies text into a buffer of size bytes, cut so that the terminator fits and
-// no UTF-8 character is split.
-void CopyTextCut(char* buffer, std::size_t size, const char* text);
+// no UTF-8 character is split. The bytes after the terminator are left as
+// they are.
+void CopyTextCut(char* buffer, std::size_t size, std::string_view text);
