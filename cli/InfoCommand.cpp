@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/TerminalText.h"
 
+#include "codec/CompressorInfo.h"
 #include "engine/TextFormatting.h"
 #include "media/AviReader.h"
 
@@ -62,7 +63,7 @@ void PrintVideoSummary(CAviReader& reader) {
         const double rate = Rate(info);
         std::printf("Format: %i x %i x %s (%s)\n", info.rcFrame.right - info.rcFrame.left,
                     info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
-                    Printable(FourccToText(info.fccHandler)).c_str());
+                    Printable(kmx::FourccText(info.fccHandler)).c_str());
         std::printf("Frames: %i  Frames/sec.: %6.3f\n", frames, rate);
         std::printf("Duration: %s\n", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
     }
@@ -79,7 +80,7 @@ void PrintStreams(CAviReader& reader) {
         std::printf(
             "  video %u: handler %s, %u/%u = %.3f frames/sec., %u frames, frame %i,%i-%i,%i, "
             "buffer %u bytes\n",
-            i, Printable(FourccToText(info.fccHandler)).c_str(), info.dwRate, info.dwScale,
+            i, Printable(kmx::FourccText(info.fccHandler)).c_str(), info.dwRate, info.dwScale,
             Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
             info.rcFrame.bottom, info.dwSuggestedBufferSize);
     }

@@ -61,6 +61,9 @@ void FillCompressorInfo(const CompressorEntry& entry, ICINFO* info) {
 }
 
 std::string FourccText(std::uint32_t fourcc) {
+    if (fourcc == 0) {
+        return "----";
+    }
     std::string text(4, '.');
     for (int i = 0; i < 4; ++i) {
         const unsigned char c = static_cast<unsigned char>(fourcc >> (8 * i));

@@ -1,5 +1,6 @@
 // What the console front end and the compressor chooser show about the
-// compressors: the listing of the table and the ICINFO of one entry.
+// compressors: the listing of the table, the ICINFO of one entry, and the
+// text of a four-character code that every file and compressor listing uses.
 #pragma once
 
 #include "codec/CompressorRecords.h"
@@ -28,7 +29,9 @@ std::vector<CompressorListing> ListCompressors(bool includeUnavailable);
 // short name and description as UTF-16, "libavcodec" as the driver.
 void FillCompressorInfo(const CompressorEntry& entry, ICINFO* info);
 
-// The FOURCC as four characters, non-printable bytes shown as '.'.
+// The FOURCC as four characters, lowest byte first: printable ASCII as it
+// is (a trailing space too, as in "DIB "), any other byte as '.'; "----"
+// for 0, the code of no handler at all.
 std::string FourccText(std::uint32_t fourcc);
 
 } // namespace kmx

@@ -1,5 +1,7 @@
 #include "engine/TextFormatting.h"
 
+#include "codec/CompressorInfo.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -27,12 +29,5 @@ std::string FormatTime(double seconds) {
 }
 
 std::string FourccToText(std::uint32_t code) {
-    if (code == 0) {
-        return "----";
-    }
-    std::string text(4, ' ');
-    for (int i = 0; i < 4; ++i) {
-        text[static_cast<std::size_t>(i)] = static_cast<char>((code >> (8 * i)) & 0xFFu);
-    }
-    return text;
+    return kmx::FourccText(code);
 }

@@ -10,5 +10,6 @@
 // three digits and follow a comma.
 std::string FormatTime(double seconds);
 
-// The four characters of a code, lowest byte first; "----" for 0.
+// The four characters of a code as the compressor listing shows them
+// (kmx::FourccText).
 std::string FourccToText(std::uint32_t code);
