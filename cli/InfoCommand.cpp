@@ -2,6 +2,7 @@
 #include "cli/TerminalText.h"
 
 #include "codec/CompressorInfo.h"
+#include "engine/FrameChecks.h"
 #include "engine/TextFormatting.h"
 #include "media/AviReader.h"
 
@@ -30,8 +31,7 @@ std::string UsableAsInput(CAviReader& reader) {
     if (frame == nullptr) {
         return "no: the first frame cannot be decoded";
     }
-    if ((frame->biBitCount != 16 && frame->biBitCount != 24 && frame->biBitCount != 32) ||
-        frame->biClrUsed != 0) {
+    if (!HasWorkableDepth(*frame) || frame->biClrUsed != 0) {
         return "no: " + std::to_string(frame->biBitCount) + "-bit frames are not supported";
     }
     const std::int32_t length = reader.GetVideoLength(0);
@@ -39,8 +39,7 @@ std::string UsableAsInput(CAviReader& reader) {
     if (frame == nullptr) {
         return "no: the last frame cannot be decoded";
     }
-    const std::int64_t bytes = frame->biBitCount / 8;
-    if (bytes * frame->biWidth * frame->biHeight != frame->biSizeImage) {
+    if (!FillsImageExactly(*frame)) {
         return "no for conversion: the rows are padded (width " + std::to_string(frame->biWidth) +
                ")";
     }

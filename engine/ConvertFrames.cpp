@@ -3,6 +3,7 @@
 // audio that belongs to it is copied along (also backwards), so the sound
 // stays in step with the pictures.
 #include "engine/ConvertThread.h"
+#include "engine/FrameChecks.h"
 
 #include "media/decode/DibFrame.h"
 #include "media/io/WorkThreads.h"
@@ -114,12 +115,7 @@ void CConvertThread::ReadFrame(std::int32_t frameIndex, FetchedFrame& frame) {
     const std::int64_t height = header->biHeight;
     const bool planar = header->biCompression == kmx::kFourccI420;
     const std::int64_t bytesPerPixel = planar ? 0 : header->biBitCount / 8;
-    // 64-bit, so that no header can make the product wrap around; frames
-    // below 8 bits have no whole bytes per pixel and are refused too.
-    const bool consistent =
-        planar ? width > 0 && height > 0 && kmx::PlanarImageBytes(width, height) == dataSize
-               : bytesPerPixel >= 1 && bytesPerPixel * height * width == dataSize;
-    if (!consistent) {
+    if (!FillsImageExactly(*header)) {
         frame.error = "ERROR: Inconsistant Frame Bitmap Data";
         return;
     }

@@ -1,6 +1,7 @@
 // Opening the overlay files of a run and drawing one overlay frame per output
 // frame into the base video, slot 10 first so that slot 1 ends up on top.
 #include "engine/ConvertThread.h"
+#include "engine/FrameChecks.h"
 
 #include <limits>
 #include <new>
@@ -32,7 +33,7 @@ bool CConvertThread::OpenOverlays() {
             ReportMessage(nullptr, "ERROR: Getting First Overlay Video Frame");
             return false;
         }
-        if (first->biBitCount != 16 && first->biBitCount != 24 && first->biBitCount != 32) {
+        if (!HasWorkableDepth(*first)) {
             ReportMessage(nullptr, "ERROR: Overlay Frame Format (color deep=%i) not supported",
                           static_cast<int>(first->biBitCount));
             return false;
@@ -41,8 +42,7 @@ bool CConvertThread::OpenOverlays() {
         slot.sourceWidth = first->biWidth;
         slot.sourceHeight = first->biHeight;
         slot.sourceBytesPerPixel = first->biBitCount / 8;
-        if (std::int64_t{slot.sourceBytesPerPixel} * slot.sourceWidth * slot.sourceHeight !=
-            std::int64_t{first->biSizeImage}) {
+        if (!FillsImageExactly(*first)) {
             ReportMessage(nullptr, "ERROR: Inconsistant Overlay Frame Bitmap Data");
             return false;
         }
