@@ -53,13 +53,6 @@ const char* const kUsage =
     "\n"
     "Exit status: 0 finished, 1 failed, 130 interrupted, 2 bad options.\n";
 
-bool Fail(std::string* error, const std::string& reason) {
-    if (error != nullptr) {
-        *error = reason;
-    }
-    return false;
-}
-
 const char* ProjectError(ProjectFileResult result) {
     switch (result) {
     case ProjectFileResult::OpenFailed:

@@ -21,13 +21,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-bool Fail(std::string* error, const std::string& reason) {
-    if (error != nullptr) {
-        *error = reason;
-    }
-    return false;
-}
-
 // The colour option's RRGGBB, stored blue, green, red.
 bool ParseColour(const std::string& value, OverlaySettings& s, std::string* error) {
     if (value.size() != 6 ||
@@ -95,6 +88,13 @@ bool ParseRectangle(const std::vector<std::string>& fields, OverlaySettings& s,
 }
 
 } // namespace
+
+bool Fail(std::string* error, const std::string& reason) {
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
+}
 
 bool ParseInt(const std::string& text, int& value) {
     if (text.empty()) {

@@ -14,3 +14,7 @@ bool ParseOverlayOption(const std::string& text, ConvertJob& job, std::string* e
 // Parses a whole decimal number into value; false when the text is not one or
 // it does not fit.
 bool ParseInt(const std::string& text, int& value);
+
+// Puts reason into *error (when error is given) and returns false: how the
+// parsers of the command line say why they refuse a text.
+bool Fail(std::string* error, const std::string& reason);
