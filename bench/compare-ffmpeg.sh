@@ -17,17 +17,11 @@
 # Needs GNU time (/usr/bin/time) and ffmpeg. Writes its files to a temporary
 # folder (several GiB for 3000 frames) and removes them at the end.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build="${1:-build}"
-cli="$build/cli/kadrimix-cli"
+. "$(dirname "$0")/common.sh" "$@"
 frames_list="${FRAMES:-300}"
 reverse_frames="${REVERSE_FRAMES:-300 3000}"
-[ -x "$cli" ] || { echo "build first: scripts/build $build" >&2; exit 1; }
-command -v ffmpeg >/dev/null || { echo "ffmpeg is missing" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is missing" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kadrimix-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+bench_start bench
+need_gnu_time
 
 # measure NAME COMMAND...: prints "seconds peak-KiB" of the command.
 # With warm=1 the command runs once unmeasured first: on this virtual machine

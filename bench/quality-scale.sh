@@ -6,15 +6,10 @@
 #
 #   bench/quality-scale.sh [BUILD_DIR]      (default: build; needs -DKADRIMIX_BENCH=ON)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build="${1:-build}"
-cli="$build/cli/kadrimix-cli"
+. "$(dirname "$0")/common.sh" "$@"
 bench="$build/bench/kadrimix_compressor_bench"
-[ -x "$cli" ] && [ -x "$bench" ] || { echo "build first: scripts/build $build -DKADRIMIX_BENCH=ON" >&2; exit 1; }
-command -v ffmpeg >/dev/null || { echo "ffmpeg is missing" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kadrimix-quality-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+build_flags=-DKADRIMIX_BENCH=ON
+bench_start quality "$bench"
 frames=100
 ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 -frames:v "$frames" \
   -pix_fmt bgr24 -c:v rawvideo "$work/in.avi"

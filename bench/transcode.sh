@@ -8,16 +8,10 @@
 #
 #   bench/transcode.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build="${1:-build}"
-cli="$build/cli/kadrimix-cli"
+. "$(dirname "$0")/common.sh" "$@"
 runs="${RUNS:-3}"
-[ -x "$cli" ] || { echo "build first: scripts/build $build" >&2; exit 1; }
-command -v ffmpeg >/dev/null || { echo "ffmpeg is missing" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is missing" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/kadrimix-transcode-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+bench_start transcode
+need_gnu_time
 
 # median COMMAND...: "wall cpu" seconds, the run with the median wall time.
 median() {

@@ -5,9 +5,25 @@
 #include <immintrin.h>
 #endif
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace {
+
+// Calls run with std::integral_constant<int, N> for a pixel size N of 1 to 4,
+// so that run can hand N on as a template argument; false, without calling
+// it, for any other size.
+template <int N = 1, typename Run> bool WithPixelSize(int bytesPerPixel, Run run) {
+    if constexpr (N > 4) {
+        return false;
+    } else {
+        if (bytesPerPixel == N) {
+            run(std::integral_constant<int, N>{});
+            return true;
+        }
+        return WithPixelSize<N + 1>(bytesPerPixel, run);
+    }
+}
 
 // Reverses (or half-mirrors) each row; N is the pixel size so the copies are
 // fixed-size moves the compiler turns into plain loads and stores.
@@ -140,24 +156,14 @@ void CFrameTransforms::CopyMirrored(const std::uint8_t* source, std::uint8_t* ta
     if (width == 1 || height == 1 || bytesPerPixel > 4) {
         mirrorRows = mirrorColumns = false;
     }
-    switch (bytesPerPixel) {
-    case 1:
-        CopyRowsMirrored<1>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
-        break;
-    case 2:
-        CopyRowsMirrored<2>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
-        break;
-    case 3:
-        CopyRowsMirrored<3>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
-        break;
-    case 4:
-        CopyRowsMirrored<4>(source, target, width, height, mirrorRows, interlaced, mirrorColumns);
-        break;
-    default:
+    const bool copied = WithPixelSize(bytesPerPixel, [&](auto size) {
+        CopyRowsMirrored<decltype(size)::value>(source, target, width, height, mirrorRows,
+                                                interlaced, mirrorColumns);
+    });
+    if (!copied) {
         std::memcpy(target, source,
                     static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                         static_cast<std::size_t>(bytesPerPixel));
-        break;
     }
 }
 
@@ -251,36 +257,14 @@ void CFrameTransforms::MirrorColumns(std::uint8_t* pixels, int width, int height
             }
         }
         if (unit_.size() >= scratchSize) {
-            switch (bytesPerPixel) {
-            case 1:
-                ReverseRows<1>(pixels, width, height, unit_.data());
-                return;
-            case 2:
-                ReverseRows<2>(pixels, width, height, unit_.data());
-                return;
-            case 3:
-                ReverseRows<3>(pixels, width, height, unit_.data());
-                return;
-            default:
-                ReverseRows<4>(pixels, width, height, unit_.data());
-                return;
-            }
+            WithPixelSize(bytesPerPixel, [&](auto size) {
+                ReverseRows<decltype(size)::value>(pixels, width, height, unit_.data());
+            });
+            return;
         }
     }
-    switch (bytesPerPixel) {
-    case 1:
-        MirrorRowPixels<1>(pixels, width, height, mirrorLeftHalf, mirrorRightHalf);
-        break;
-    case 2:
-        MirrorRowPixels<2>(pixels, width, height, mirrorLeftHalf, mirrorRightHalf);
-        break;
-    case 3:
-        MirrorRowPixels<3>(pixels, width, height, mirrorLeftHalf, mirrorRightHalf);
-        break;
-    case 4:
-        MirrorRowPixels<4>(pixels, width, height, mirrorLeftHalf, mirrorRightHalf);
-        break;
-    default:
-        break;
-    }
+    WithPixelSize(bytesPerPixel, [&](auto size) {
+        MirrorRowPixels<decltype(size)::value>(pixels, width, height, mirrorLeftHalf,
+                                               mirrorRightHalf);
+    });
 }

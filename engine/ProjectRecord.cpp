@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,25 @@ constexpr OverlayField kOverlayFields[] = {
     {296, &ProjectOverlay::baseStart, &OverlaySettings::baseStart},
     {300, &ProjectOverlay::noResize, &OverlaySettings::noResize},
 };
+
+// The job's members of the nine check boxes, in the order the file keeps them.
+constexpr std::int32_t ConvertJob::*kCheckFields[] = {
+    &ConvertJob::preview,         &ConvertJob::reverse,          &ConvertJob::interlaced,
+    &ConvertJob::mirrorVertical,  &ConvertJob::mirrorHorizontal, &ConvertJob::mirrorLeftHalf,
+    &ConvertJob::mirrorRightHalf, &ConvertJob::mirrorUpperHalf,  &ConvertJob::mirrorLowerHalf,
+};
+static_assert(std::size(kCheckFields) == kProjectCheckCount);
+
+// Calls copy(job member, record member) for every setting of an overlay slot
+// that a project keeps, the border colour aside (three bytes in the record,
+// four in the job); either side may be the one copied from.
+template <typename Slot, typename Overlay, typename Copy>
+void PairOverlaySettings(Slot& slot, Overlay& overlay, Copy copy) {
+    copy(slot.path, overlay.path);
+    for (const OverlayField& field : kOverlayFields) {
+        copy(slot.*field.job, overlay.*field.record);
+    }
+}
 
 // Copies text into a zeroed field of size bytes (see CopyTextCut).
 void StoreText(std::uint8_t* field, std::size_t size, const std::string& text) {
@@ -207,16 +227,13 @@ ProjectRecord ProjectFromJob(const ConvertJob& job, const std::string& compresso
     p.outputPath = job.outputPath;
     p.compressorSettings = job.compressorSettings;
     p.compressorName = compressorName;
-    p.checks = {job.preview,         job.reverse,          job.interlaced,
-                job.mirrorVertical,  job.mirrorHorizontal, job.mirrorLeftHalf,
-                job.mirrorRightHalf, job.mirrorUpperHalf,  job.mirrorLowerHalf};
+    for (std::size_t i = 0; i < p.checks.size(); ++i) {
+        p.checks[i] = job.*kCheckFields[i];
+    }
     for (std::size_t i = 0; i < p.overlays.size(); ++i) {
         const OverlaySettings& s = job.overlays[i];
         ProjectOverlay& o = p.overlays[i];
-        o.path = s.path;
-        for (const OverlayField& field : kOverlayFields) {
-            o.*field.record = s.*field.job;
-        }
+        PairOverlaySettings(s, o, [](const auto& from, auto& to) { to = from; });
         o.borderColor = {s.borderColor[0], s.borderColor[1], s.borderColor[2]};
     }
     return p;
@@ -226,23 +243,13 @@ void ApplyProjectToJob(const ProjectRecord& project, ConvertJob& job) {
     job.inputPath = project.inputPath;
     job.outputPath = project.outputPath;
     job.compressorSettings = project.compressorSettings;
-    const auto& c = project.checks;
-    job.preview = c[kCheckPreview] & 1;
-    job.reverse = c[kCheckReverse] & 1;
-    job.interlaced = c[kCheckInterlaced] & 1;
-    job.mirrorVertical = c[kCheckMirrorVertical] & 1;
-    job.mirrorHorizontal = c[kCheckMirrorHorizontal] & 1;
-    job.mirrorLeftHalf = c[kCheckLeftHalf] & 1;
-    job.mirrorRightHalf = c[kCheckRightHalf] & 1;
-    job.mirrorUpperHalf = c[kCheckUpperHalf] & 1;
-    job.mirrorLowerHalf = c[kCheckLowerHalf] & 1;
+    for (std::size_t i = 0; i < project.checks.size(); ++i) {
+        job.*kCheckFields[i] = project.checks[i] & 1;
+    }
     for (std::size_t i = 0; i < project.overlays.size(); ++i) {
         const ProjectOverlay& o = project.overlays[i];
         OverlaySettings& s = job.overlays[i];
-        s.path = o.path;
-        for (const OverlayField& field : kOverlayFields) {
-            s.*field.job = o.*field.record;
-        }
+        PairOverlaySettings(s, o, [](auto& to, const auto& from) { to = from; });
         std::copy(o.borderColor.begin(), o.borderColor.end(), s.borderColor.begin());
     }
 }

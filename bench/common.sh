@@ -1,0 +1,29 @@
+# The start the bench scripts share, sourced after `set -euo pipefail` as
+#
+#   . "$(dirname "$0")/common.sh" "$@"
+#
+# Goes to the source tree's root and sets build (the script's first argument,
+# default build) and cli (kadrimix-cli in it).
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build="${1:-build}"
+cli="$build/cli/kadrimix-cli"
+
+# bench_start NAME [PROGRAM...]: stops unless kadrimix-cli and each PROGRAM
+# are built (build_flags, when set, are named in the hint to build) and
+# ffmpeg is installed, then makes the temporary folder $work
+# (kadrimix-NAME-XXXXXX), removed at exit.
+bench_start() {
+  local name="$1" program
+  shift
+  for program in "$cli" "$@"; do
+    [ -x "$program" ] || { echo "build first: scripts/build $build${build_flags:+ $build_flags}" >&2; exit 1; }
+  done
+  command -v ffmpeg >/dev/null || { echo "ffmpeg is missing" >&2; exit 1; }
+  work=$(mktemp -d "${TMPDIR:-/tmp}/kadrimix-$name-XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+}
+
+# need_gnu_time: stops unless GNU time is installed as /usr/bin/time.
+need_gnu_time() {
+  [ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is missing" >&2; exit 1; }
+}
