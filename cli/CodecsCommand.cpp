@@ -2,6 +2,7 @@
 #include "cli/TerminalText.h"
 
 #include "codec/CompressorInfo.h"
+#include "codec/ContainerCodecs.h"
 
 #include <cstdio>
 #include <string>
@@ -27,18 +28,20 @@ int RunCodecsCommand(int argc, char** argv) {
             PrintCodecsUsage(stdout);
             return 0;
         } else {
-            std::fprintf(stderr, "kadrimix-cli codecs: unknown option '%s'\n\n",
-                         Printable(option).c_str());
+            PrintLine(stderr, "kadrimix-cli codecs: unknown option '%s'", option.c_str());
+            std::fputc('\n', stderr);
             PrintCodecsUsage(stderr);
             return 2;
         }
     }
     const std::vector<kmx::CompressorListing> list = kmx::ListCompressors(all);
-    std::printf("%-6s  %-16s  %-8s  %s\n", "FOURCC", "Name", "Kind", "Description");
+    PrintLine(stdout, "%-6s  %-16s  %-8s  %-22s  %s", "FOURCC", "Name", "Kind", "Containers",
+              "Description");
     for (const kmx::CompressorListing& item : list) {
-        std::printf("%-6s  %-16s  %-8s  %s%s\n", kmx::FourccText(item.fourcc).c_str(),
-                    item.shortName.c_str(), item.lossless ? "lossless" : "lossy",
-                    item.description.c_str(), item.available ? "" : "  [not available]");
+        PrintLine(stdout, "%-6s  %-16s  %-8s  %-22s  %s%s", kmx::FourccText(item.fourcc).c_str(),
+                  item.shortName.c_str(), item.lossless ? "lossless" : "lossy",
+                  kmx::ContainersOf(item.fourcc).c_str(), item.description.c_str(),
+                  item.available ? "" : "  [not available]");
     }
     return 0;
 }

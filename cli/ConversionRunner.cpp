@@ -2,6 +2,7 @@
 
 #include "cli/Interrupt.h"
 #include "cli/ProgressDisplay.h"
+#include "cli/TerminalText.h"
 #include "engine/NotificationPump.h"
 #include "engine/TextFormatting.h"
 #include "engine/WorkerThread.h"
@@ -20,7 +21,7 @@ public:
 
     std::int32_t OnMessage(const Notification& n) override {
         progress_.Break();
-        std::fprintf(stderr, "%s\n", n.Text());
+        PrintLine(stderr, "%s", n.Text());
         return kReplyOk;
     }
     void OnProgress(const Notification& n) override {
@@ -34,9 +35,9 @@ public:
         }
         interrupted_ = true;
         progress_.Break();
-        std::fprintf(stderr, "Stopping ...\n");
+        PrintLine(stderr, "Stopping ...");
         if (!worker_.AbortJob()) {
-            std::fprintf(stderr, "FATAL ERROR: Abort worker thread\n");
+            PrintLine(stderr, "FATAL ERROR: Abort worker thread");
         }
     }
 
@@ -60,31 +61,31 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
     CWorkerThread& worker = Worker();
     CNotificationQueue queue;
     if (!worker.StartWorker()) {
-        std::fprintf(stderr, "INTERNAL ERROR: Unable to start worker thread\n");
+        PrintLine(stderr, "INTERNAL ERROR: Unable to start worker thread");
         return 1;
     }
     InstallInterruptHandler();
     const auto start = std::chrono::steady_clock::now();
     if (!worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
                              reinterpret_cast<LPARAM>(&job))) {
-        std::fprintf(stderr, "FATAL ERROR: Sending msg to worker thread\n");
+        PrintLine(stderr, "FATAL ERROR: Sending msg to worker thread");
         return 1;
     }
     CConsoleHandler handler(worker, showProgress);
     const int done = PumpNotifications(queue, handler);
     handler.EndProgress();
     if (!worker.StopWorker()) {
-        std::fprintf(stderr, "INTERNAL ERROR: Unable to stop worker thread\n");
+        PrintLine(stderr, "INTERNAL ERROR: Unable to stop worker thread");
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (handler.Damaged() > 0) {
-        std::fprintf(stderr, "%s\n", DamagedFramesWarning(handler.Damaged()).c_str());
+        PrintLine(stderr, "%s", DamagedFramesWarning(handler.Damaged()).c_str());
     }
     if (done == 0) {
-        std::fprintf(stderr, "Converting finished, duration %s\n", FormatTime(seconds).c_str());
+        PrintLine(stderr, "Converting finished, duration %s", FormatTime(seconds).c_str());
         return 0;
     }
-    std::fprintf(stderr, "Converting aborted, duration %s\n", FormatTime(seconds).c_str());
+    PrintLine(stderr, "Converting aborted, duration %s", FormatTime(seconds).c_str());
     return handler.Interrupted() ? 130 : 1;
 }

@@ -5,6 +5,7 @@
 #include "cli/OverlayOption.h"
 #include "codec/Compressor.h"
 #include "engine/ProjectRecord.h"
+#include "media/OutputContainer.h"
 #include "media/decode/ReverseFrameCache.h"
 #include "media/io/ByteOrder.h"
 #include "media/io/WorkThreads.h"
@@ -26,7 +27,10 @@ const char* const kUsage =
     "\n"
     "Options:\n"
     "  -i, --input FILE                  the base video (AVI or any other video file)\n"
-    "  -o, --output FILE                 the AVI file to write (replaced if it exists)\n"
+    "  -o, --output FILE                 the file to write (replaced if it exists): AVI,\n"
+    "                                    or by its extension MP4 (.mp4, .m4v), MOV,\n"
+    "                                    MKV or WebM\n"
+    "  --format avi|mp4|mov|mkv|webm     the output's container, whatever its name\n"
     "  --reverse                         write the video (and its audio) backwards\n"
     "  --interlaced                      the video is interlaced (fields kept apart)\n"
     "  --mirror-horizontal[=upper|lower] turn upside down, or mirror the upper/lower\n"
@@ -123,6 +127,16 @@ Parsed ParseFileAndFrameOption(const std::string& a, ArgumentCursor& c, ConvertJ
     }
     if (a == "-o" || a == "--output") {
         return Result(c.Value(a, job.outputPath));
+    }
+    if (a == "--format") {
+        if (!c.Value(a, job.outputFormat)) {
+            return Parsed::kFailed;
+        }
+        if (!kmx::ContainerForName(job.outputFormat)) {
+            Fail(c.error, "--format takes avi, mp4, mov, mkv or webm");
+            return Parsed::kFailed;
+        }
+        return Parsed::kOk;
     }
     if (a == "--reverse" || a == "--no-reverse") {
         job.reverse = a == "--reverse" ? 1 : 0;
@@ -320,7 +334,9 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     bool help = false;
     std::string error;
     if (!BuildJobFromArguments(args, job, &help, &error)) {
-        std::fprintf(stderr, "kadrimix-cli convert: %s\n\n%s", Printable(error).c_str(), kUsage);
+        PrintLine(stderr, "kadrimix-cli convert: %s", error.c_str());
+        std::fputc('\n', stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     if (help) {

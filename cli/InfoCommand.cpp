@@ -60,28 +60,28 @@ void PrintVideoSummary(CAviReader& reader) {
         }
         const std::int32_t frames = reader.GetVideoLength(0);
         const double rate = Rate(info);
-        std::printf("Format: %i x %i x %s (%s)\n", info.rcFrame.right - info.rcFrame.left,
-                    info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
-                    Printable(kmx::FourccText(info.fccHandler)).c_str());
-        std::printf("Frames: %i  Frames/sec.: %6.3f\n", frames, rate);
-        std::printf("Duration: %s\n", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
+        PrintLine(stdout, "Format: %i x %i x %s (%s)", info.rcFrame.right - info.rcFrame.left,
+                  info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
+                  kmx::FourccText(info.fccHandler).c_str());
+        PrintLine(stdout, "Frames: %i  Frames/sec.: %6.3f", frames, rate);
+        PrintLine(stdout, "Duration: %s", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
     }
 }
 
 // Every stream with its header values.
 void PrintStreams(CAviReader& reader) {
     AVISTREAMINFOA info{};
-    std::printf("Streams:\n");
+    PrintLine(stdout, "Streams:");
     for (std::uint32_t i = 0; i < reader.GetVideoStreamCount(); ++i) {
         if (!reader.GetVideoStreamInfo(i, &info, kInfoSize)) {
             continue;
         }
-        std::printf(
-            "  video %u: handler %s, %u/%u = %.3f frames/sec., %u frames, frame %i,%i-%i,%i, "
-            "buffer %u bytes\n",
-            i, Printable(kmx::FourccText(info.fccHandler)).c_str(), info.dwRate, info.dwScale,
-            Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
-            info.rcFrame.bottom, info.dwSuggestedBufferSize);
+        PrintLine(stdout,
+                  "  video %u: handler %s, %u/%u = %.3f frames/sec., %u frames, frame %i,%i-%i,%i, "
+                  "buffer %u bytes",
+                  i, kmx::FourccText(info.fccHandler).c_str(), info.dwRate, info.dwScale,
+                  Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top,
+                  info.rcFrame.right, info.rcFrame.bottom, info.dwSuggestedBufferSize);
     }
     for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
         if (!reader.GetAudioStreamInfo(i, &info, kInfoSize)) {
@@ -89,19 +89,22 @@ void PrintStreams(CAviReader& reader) {
         }
         std::int32_t size = 0;
         const std::uint8_t* format = reader.GetAudioFormat(i, &size);
-        std::printf("  audio %u: %u samples, %u/%u samples/sec., sample size %u", i, info.dwLength,
-                    info.dwRate, info.dwScale, info.dwSampleSize);
+        char waveText[128] = "";
         if (format != nullptr && size >= static_cast<std::int32_t>(kmx::kWaveFormatExSize - 2)) {
             WAVEFORMATEX wave{};
             std::uint8_t padded[kmx::kWaveFormatExSize] = {};
             std::copy(format, format + std::min<std::int32_t>(size, sizeof padded), padded);
             kmx::LoadRecord(padded, wave);
-            std::printf(", format tag %u%s, %u channels, %u Hz, %u bits", wave.wFormatTag,
-                        wave.wFormatTag == WAVE_FORMAT_PCM ? " (PCM)" : "", wave.nChannels,
-                        wave.nSamplesPerSec, wave.wBitsPerSample);
+            std::snprintf(waveText, sizeof waveText,
+                          ", format tag %u%s, %u channels, %u Hz, %u bits", wave.wFormatTag,
+                          wave.wFormatTag == WAVE_FORMAT_PCM ? " (PCM)" : "", wave.nChannels,
+                          wave.nSamplesPerSec, wave.wBitsPerSample);
         }
         const double seconds = Rate(info) > 0 ? info.dwLength / Rate(info) : -1.0;
-        std::printf(", duration %s\n", FormatTime(seconds).c_str());
+        PrintLine(stdout,
+                  "  audio %u: %u samples, %u/%u samples/sec., sample size %u%s, duration %s", i,
+                  info.dwLength, info.dwRate, info.dwScale, info.dwSampleSize, waveText,
+                  FormatTime(seconds).c_str());
     }
 }
 
@@ -110,12 +113,12 @@ void PrintStreams(CAviReader& reader) {
 bool PrintFileInfo(const std::string& path) {
     CAviReader reader;
     if (!reader.Open(path.c_str())) {
-        std::fprintf(stderr, "ERROR: Open AVI file: %s\n", Printable(path).c_str());
+        PrintLine(stderr, "ERROR: Open AVI file: %s", path.c_str());
         return false;
     }
-    std::printf("File: %s\n", Printable(path).c_str());
+    PrintLine(stdout, "File: %s", path.c_str());
     PrintVideoSummary(reader);
-    std::printf("Usable as input: %s\n", UsableAsInput(reader).c_str());
+    PrintLine(stdout, "Usable as input: %s", UsableAsInput(reader).c_str());
 
     PrintStreams(reader);
     return true;

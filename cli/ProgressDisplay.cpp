@@ -1,4 +1,5 @@
 #include "cli/ProgressDisplay.h"
+#include "cli/TerminalText.h"
 
 #include "engine/TextFormatting.h"
 
@@ -35,7 +36,9 @@ std::string CProgressDisplay::Line(long frame, long total) const {
 
 void CProgressDisplay::Frame(long frame, long total) {
     if (terminal_) {
-        const std::string line = Line(frame, total);
+        // The line's text is made Printable as every other line; the carriage
+        // return and the erase to the line's end around it are the display's own.
+        const std::string line = Printable(Line(frame, total));
         if (line != shown_) {
             std::fprintf(out_, "\r%s\033[K", line.c_str());
             std::fflush(out_);
@@ -47,7 +50,7 @@ void CProgressDisplay::Frame(long frame, long total) {
     const long tenth = total > 0 ? (frame * 10) / total : 0;
     if (tenth != lastTenth_) {
         lastTenth_ = tenth;
-        std::fprintf(out_, "%s\n", Line(frame, total).c_str());
+        PrintLine(out_, "%s", Line(frame, total).c_str());
         std::fflush(out_);
     }
 }

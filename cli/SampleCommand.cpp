@@ -53,8 +53,9 @@ int RunSampleCommand(const std::vector<std::string>& args) {
         } else if (!a.empty() && a[0] != '-' && path.empty()) {
             path = a;
         } else {
-            std::fprintf(stderr, "kadrimix-cli sample: cannot use '%s'\n\n%s", Printable(a).c_str(),
-                         kSampleUsage);
+            PrintLine(stderr, "kadrimix-cli sample: cannot use '%s'", a.c_str());
+            std::fputc('\n', stderr);
+            std::fputs(kSampleUsage, stderr);
             return 2;
         }
     }
@@ -69,12 +70,12 @@ int RunSampleCommand(const std::vector<std::string>& args) {
     }
     std::string error;
     if (!kmx::WriteSampleAvi(path, options, &error)) {
-        std::fprintf(stderr, "kadrimix-cli sample: %s\n", Printable(error).c_str());
+        PrintLine(stderr, "kadrimix-cli sample: %s", error.c_str());
         return 1;
     }
-    std::printf("Wrote %s: %d x %d x %d bits, %d frames%s\n", Printable(path).c_str(),
-                options.width, options.height, options.bitsPerPixel, options.frames,
-                options.audio ? ", with audio" : "");
+    PrintLine(stdout, "Wrote %s: %d x %d x %d bits, %d frames%s", path.c_str(), options.width,
+              options.height, options.bitsPerPixel, options.frames,
+              options.audio ? ", with audio" : "");
     return 0;
 }
 
@@ -107,11 +108,11 @@ bool WriteDemoFiles(const DemoFiles& files) {
     if (!kmx::WriteSampleAvi(files.base, o, &error) ||
         !kmx::WriteSampleAvi(files.first, o1, &error) ||
         !kmx::WriteSampleAvi(files.second, o2, &error)) {
-        std::fprintf(stderr, "kadrimix-cli demo: %s\n", Printable(error).c_str());
+        PrintLine(stderr, "kadrimix-cli demo: %s", error.c_str());
         return false;
     }
-    std::printf("Sample files: %s, %s, %s\n", Printable(files.base).c_str(),
-                Printable(files.first).c_str(), Printable(files.second).c_str());
+    PrintLine(stdout, "Sample files: %s, %s, %s", files.base.c_str(), files.first.c_str(),
+              files.second.c_str());
     return true;
 }
 
@@ -130,7 +131,7 @@ bool BuildDemoJob(const DemoFiles& files, ConvertJob& job) {
         !ParseOverlayOption("2:" + files.second +
                                 ":176,130,128,96,border=2,color=FFD700,base=10,end=39",
                             job, &reason)) {
-        std::fprintf(stderr, "kadrimix-cli demo: %s\n", Printable(reason).c_str());
+        PrintLine(stderr, "kadrimix-cli demo: %s", reason.c_str());
         return false;
     }
     return true;
@@ -151,8 +152,8 @@ int RunDemoCommand(const std::vector<std::string>& args) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {
-        std::fprintf(stderr, "kadrimix-cli demo: cannot create %s: %s\n",
-                     Printable(dir.string()).c_str(), ec.message().c_str());
+        PrintLine(stderr, "kadrimix-cli demo: cannot create %s: %s", dir.string().c_str(),
+                  ec.message().c_str());
         return 1;
     }
     const DemoFiles files{(dir / "base.avi").string(), (dir / "overlay1.avi").string(),

@@ -1,5 +1,6 @@
 #include "cli/TerminalText.h"
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 
@@ -74,4 +75,19 @@ std::string Printable(std::string_view text) {
         at += length;
     }
     return out;
+}
+
+void PrintLine(std::FILE* out, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0) {
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    }
+    va_end(again);
+    std::fprintf(out, "%s\n", Printable(text).c_str());
 }

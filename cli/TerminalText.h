@@ -4,6 +4,7 @@
 // cursor, retitle the window or worse.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -11,3 +12,9 @@
 // C1), which become \xNN (for C1: \u00NN); bytes that are not valid UTF-8
 // become \xNN, and a backslash is doubled so the escapes stay unambiguous.
 std::string Printable(std::string_view text);
+
+// Prints one line to out: the text that format makes of the arguments, made
+// Printable, then a line end. Every line of the console front end that holds
+// text from outside (paths, the engine's messages, names read from files) is
+// printed through here.
+void PrintLine(std::FILE* out, const char* format, ...) __attribute__((format(printf, 2, 3)));

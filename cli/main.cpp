@@ -4,6 +4,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/SampleCommand.h"
 #include "cli/SelfCheck.h"
+#include "cli/TerminalText.h"
 #include "engine/Product.h"
 
 extern "C" {
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
         }
         return RunSelfCheck();
     }
-    std::fprintf(stderr, "kadrimix-cli: unknown command '%s'\n\n", command.c_str());
+    PrintLine(stderr, "kadrimix-cli: unknown command '%s'", command.c_str());
+    std::fputc('\n', stderr);
     PrintUsage(stderr);
     return 2;
 }

@@ -1,7 +1,13 @@
 // What reaches the terminal from names the program did not choose.
 #include "cli/TerminalText.h"
+#include "pattern/TestPattern.h"
+#include "tests/support/ExternalTools.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 TEST(TerminalText, ControlBytesAndBrokenUtf8AreEscapedOrdinaryTextIsNot) {
     EXPECT_EQ(Printable("Ferien 2024/Überblick – ä.avi"), "Ferien 2024/Überblick – ä.avi");
@@ -24,4 +30,72 @@ TEST(TerminalText, ControlBytesAndBrokenUtf8AreEscapedOrdinaryTextIsNot) {
     EXPECT_EQ(Printable("\xed\xa0\x80"), "\\xED\\xA0\\x80");
     // A backslash of the name itself cannot be mistaken for an escape.
     EXPECT_EQ(Printable("a\\x1B"), "a\\\\x1B");
+}
+
+TEST(TerminalText, ConversionsPrintFileNamesWithTheirControlBytesEscaped) {
+    TempDir dir;
+    const kmx::SampleAviOptions base{.width = 64, .height = 48, .frames = 10, .audio = true};
+    const kmx::SampleAviOptions overlay{
+        .width = 32, .height = 24, .bitsPerPixel = 16, .frames = 10};
+    // Names with an escape sequence and a line break; what follows the break
+    // must never start a line of its own.
+    const std::string plainInput = dir.File("plain.avi");
+    const std::string oddInput = dir.File("in\x1b]0;x\x07\nput.avi");
+    const std::string oddOverlay = dir.File("ov\x1b[31m\nlay.avi");
+    const std::string missingOverlay = dir.File("no\x1b[31m\nne.avi");
+    const std::string oddFolder = dir.File("demo\x1b[2J\nfolder");
+    const char* const tails[] = {"put.avi", "lay.avi", "ne.avi", "folder"};
+    std::string error;
+    ASSERT_TRUE(kmx::WriteSampleAvi(plainInput, base, &error)) << error;
+    ASSERT_TRUE(kmx::WriteSampleAvi(oddInput, base, &error)) << error;
+    ASSERT_TRUE(kmx::WriteSampleAvi(oddOverlay, overlay, &error)) << error;
+    const std::string output = dir.File("out.avi");
+    const std::string notOpened =
+        "FEHLER: Öffne Overlay AVI (" + dir.File("no\\x1B[31m\\x0Ane.avi") + ")\n";
+    const std::string shownFolder = dir.File("demo\\x1B[2J\\x0Afolder");
+
+    const struct {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+        std::vector<std::string> shown; // each somewhere in what was printed
+    } runs[] = {
+        {"an overlay that cannot be opened",
+         {"convert", "-i", plainInput, "-o", output, "--overlay",
+          "1:" + missingOverlay + ":8,8,16,12"},
+         1,
+         {notOpened, "Converting aborted, duration "}},
+        {"an input named so, with an overlay that cannot be opened",
+         {"convert", "-i", oddInput, "-o", output, "--overlay",
+          "1:" + missingOverlay + ":8,8,16,12"},
+         1,
+         {notOpened, "Converting aborted, duration "}},
+        {"an input and an overlay named so, with progress lines",
+         {"convert", "-i", oddInput, "-o", output, "--overlay",
+          "1:" + oddOverlay + ":8,8,16,12,border=1"},
+         0,
+         {"100%  frame 10 / 10", "Converting finished, duration "}},
+        {"the demo in a folder named so, with the output's information",
+         {"demo", oddFolder},
+         0,
+         {"Sample files: " + shownFolder + "/base.avi, " + shownFolder + "/overlay1.avi, ",
+          "Converting finished, duration ", "File: " + shownFolder + "/output.avi\n"}},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.what);
+        std::vector<std::string> argv = {KADRIMIX_CLI_PATH};
+        argv.insert(argv.end(), run.args.begin(), run.args.end());
+        std::string out;
+        std::string err;
+        EXPECT_EQ(RunTool(argv, &out, &err), run.status) << err;
+        const std::string printed = out + err;
+        for (const std::string& text : run.shown) {
+            EXPECT_NE(printed.find(text), std::string::npos) << text << "\nin:\n" << printed;
+        }
+        EXPECT_EQ(printed.find('\x1b'), std::string::npos) << printed;
+        EXPECT_EQ(printed.find('\x07'), std::string::npos) << printed;
+        for (const char* tail : tails) {
+            EXPECT_EQ(printed.find(std::string("\n") + tail), std::string::npos) << printed;
+        }
+    }
 }
