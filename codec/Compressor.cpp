@@ -85,6 +85,7 @@ struct StreamDeclaration {
 };
 
 struct CCompressor::State {
+    const kmx::CompressorEntry* entry = nullptr;
     std::uint32_t rate = 25;
     std::uint32_t scale = 1;
 
@@ -93,6 +94,8 @@ struct CCompressor::State {
     bool declared = false;
     kmx::FrameLayout declaredLayout;
     StreamDeclaration declaration;
+    // What the running sequence's encoder declared.
+    StreamDeclaration sequenceDeclaration;
 
     // The running sequence.
     bool started = false;
@@ -135,6 +138,11 @@ struct CCompressor::State {
     }
 
     void EndSequence() {
+        // An encoder that looks ahead is told that the frames have ended
+        // before it is closed: SVT-AV1 waits for that when it shuts down.
+        if (context && !flushed && kmx::LooksAhead(*entry)) {
+            avcodec_send_frame(context.get(), nullptr);
+        }
         started = false;
         broken = false;
         holdsFrames = false;
@@ -148,6 +156,7 @@ struct CCompressor::State {
         spare.reset();
         converter.Reset();
         std::vector<std::uint8_t>().swap(rows);
+        sequenceDeclaration = StreamDeclaration{};
     }
 };
 
@@ -193,9 +202,13 @@ bool SameDeclaration(const StreamDeclaration& a, const StreamDeclaration& b) {
 } // namespace
 
 CCompressor::CCompressor(const kmx::CompressorEntry& entry, std::uint32_t handle)
-    : entry_(&entry), handle_(handle), state_(std::make_unique<State>()) {}
+    : entry_(&entry), handle_(handle), state_(std::make_unique<State>()) {
+    state_->entry = entry_;
+}
 
-CCompressor::~CCompressor() = default;
+CCompressor::~CCompressor() {
+    state_->EndSequence();
+}
 
 std::unique_ptr<CCompressor> CCompressor::Open(std::uint32_t fccType, std::uint32_t fccHandler,
                                                std::uint32_t mode) {
@@ -236,7 +249,9 @@ std::int32_t CCompressor::GetFormatSize(const BITMAPINFOHEADER* input) {
     if (GetSize(input) <= 0 || !DescribeUsableInput(*entry_, input, &layout)) {
         return ICERR_BADFORMAT;
     }
-    if (IsPassThrough(*entry_)) {
+    // Containers other than AVI take the codec's headers from the running
+    // sequence (DescribeStream), so no encoder is opened just to learn them.
+    if (IsPassThrough(*entry_) || delivery_) {
         return static_cast<std::int32_t>(kmx::kBitmapInfoHeaderSize);
     }
     if (!state_->declared || !SameShape(state_->declaredLayout, layout)) {
@@ -277,13 +292,16 @@ std::int32_t CCompressor::GetFormat(const BITMAPINFOHEADER* input, void* output,
     if (IsPassThrough(*entry_)) {
         header.biBitCount = static_cast<std::uint16_t>(layout.bitsPerPixel);
         header.biCompression = BI_RGB;
+    } else if (delivery_) {
+        header.biBitCount = 24;
+        header.biCompression = entry_->fourcc;
     } else {
         header.biBitCount = static_cast<std::uint16_t>(state_->declaration.bitCount);
         header.biCompression = entry_->fourcc;
     }
     auto* bytes = static_cast<std::uint8_t*>(output);
     kmx::StoreRecord(bytes, header);
-    if (!IsPassThrough(*entry_) && !state_->declaration.extradata.empty()) {
+    if (!IsPassThrough(*entry_) && !delivery_ && !state_->declaration.extradata.empty()) {
         std::memcpy(bytes + kmx::kBitmapInfoHeaderSize, state_->declaration.extradata.data(),
                     state_->declaration.extradata.size());
     }
@@ -322,8 +340,14 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
         return true;
     }
 
+    // An encoder that looks ahead cannot give each frame's sample at once.
+    if (kmx::LooksAhead(*entry_) && !allowDelay_) {
+        s.EndSequence();
+        return false;
+    }
     kmx::EncoderSettings encoderSettings = kmx::SettingsFromCompVars(settings, s.rate, s.scale);
     encoderSettings.frameThreads = allowDelay_;
+    encoderSettings.delivery = delivery_;
     s.context = OpenEncoder(*entry_, layout, encoderSettings, &s.frameQuality);
     StreamDeclaration declaration;
     if (!s.context || !ReadDeclaration(*s.context, &declaration)) {
@@ -331,13 +355,15 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
         return false;
     }
     // The output format handed out before must describe this stream; a
-    // decoder fed with other extra data could not read the frames.
-    if (s.declared && SameShape(s.declaredLayout, layout) &&
+    // decoder fed with other extra data could not read the frames. Delivery
+    // containers take the sequence's own headers instead.
+    if (!delivery_ && s.declared && SameShape(s.declaredLayout, layout) &&
         !SameDeclaration(s.declaration, declaration)) {
         s.EndSequence();
         return false;
     }
 
+    s.sequenceDeclaration = std::move(declaration);
     s.holdsFrames = kmx::HoldsFrames(*s.context, *entry_, encoderSettings);
     s.packet.reset(av_packet_alloc());
     s.spare.reset(av_packet_alloc());
@@ -393,6 +419,23 @@ const std::uint8_t* CCompressor::SeqCompressFrame(const void* bits, std::int64_t
         return nullptr;
     }
     return sample;
+}
+
+bool CCompressor::DescribeStream(kmx::MediaCodecDetails* details) const {
+    const State& s = *state_;
+    if (details == nullptr || !s.started || !s.context) {
+        return false;
+    }
+    const AVCodecContext& c = *s.context;
+    details->codecId = c.codec_id;
+    details->codecPrivate = s.sequenceDeclaration.extradata;
+    details->colorSpace = c.colorspace;
+    details->colorPrimaries = c.color_primaries;
+    details->colorTransfer = c.color_trc;
+    details->colorRange = c.color_range;
+    details->sampleAspectNum = c.sample_aspect_ratio.num;
+    details->sampleAspectDen = c.sample_aspect_ratio.den;
+    return true;
 }
 
 bool CCompressor::Delays() const {

@@ -11,9 +11,11 @@
 #include "codec/CompressorRecords.h"
 #include "codec/CompressorTable.h"
 #include "media/AviRecords.h"
+#include "media/MediaSink.h"
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CCompressor {
 public:
@@ -75,6 +77,16 @@ public:
     // Such a sequence is fed with SendFrame and TakeSample, not with
     // SeqCompressFrame. Off until set.
     void AllowDelay(bool allow) { allowDelay_ = allow; }
+    // Lets the sequences started from now on (and the output format) be
+    // made for a container that keeps the codec's headers apart from the
+    // frames (MP4, MOV, MKV, WebM): see EncoderSettings::delivery. Off until set.
+    void SetDelivery(bool delivery) { delivery_ = delivery; }
+    // Fills what a container other than AVI needs to know of the running
+    // sequence's stream: codec, its headers (the parameter sets, AV1's
+    // sequence header, ...), colour description, sample aspect.
+    // False (nothing filled) without a running sequence of an encoder.
+    bool DescribeStream(kmx::MediaCodecDetails* details) const;
+
     // True when the running sequence holds frames back.
     bool Delays() const;
 
@@ -99,5 +111,6 @@ private:
     const kmx::CompressorEntry* entry_;
     std::uint32_t handle_;
     bool allowDelay_ = false;
+    bool delivery_ = false;
     std::unique_ptr<State> state_;
 };

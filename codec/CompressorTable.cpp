@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <array>
+#include <string_view>
 
 namespace kmx {
 
@@ -48,6 +49,14 @@ constexpr std::array kEntries = {
     CompressorEntry{MakeFourcc('H', '2', '6', '4'), "H.264", "H.264 / AVC (libx264)", "libx264",
                     "yuv420p", false, QualityControl::Crf, KeyControl::GopSize, true, 2, 2,
                     kDefaultQuality},
+    CompressorEntry{MakeFourcc('H', 'E', 'V', 'C'), "H.265", "H.265 / HEVC (libx265)", "libx265",
+                    "yuv420p", false, QualityControl::Crf, KeyControl::GopSize, true, 2, 2,
+                    kDefaultQuality},
+    CompressorEntry{MakeFourcc('A', 'V', '0', '1'), "AV1", "AV1 (SVT-AV1)", "libsvtav1", "yuv420p",
+                    false, QualityControl::Crf63, KeyControl::GopSize, true, 2, 2, kDefaultQuality},
+    CompressorEntry{MakeFourcc('V', 'P', '9', '0'), "VP9", "VP9 (libvpx-vp9)", "libvpx-vp9",
+                    "yuv420p", false, QualityControl::Crf63, KeyControl::GopSize, true, 2, 2,
+                    kDefaultQuality},
     CompressorEntry{MakeFourcc('c', 'v', 'i', 'd'), "Cinepak", "Cinepak (libavcodec cinepak)",
                     "cinepak", "rgb24", false, QualityControl::CinepakLambda,
                     KeyControl::GopAndKeyInt, false, 4, 4, kDefaultQuality},
@@ -60,6 +69,14 @@ constexpr std::array kEntries = {
 
 std::span<const CompressorEntry> CompressorTable() {
     return kEntries;
+}
+
+bool LooksAhead(const CompressorEntry& entry) {
+    if (entry.encoderName == nullptr) {
+        return false;
+    }
+    const std::string_view name = entry.encoderName;
+    return name == "libx265" || name == "libsvtav1" || name == "libvpx-vp9";
 }
 
 bool TakesYuv420(const CompressorEntry& entry) {

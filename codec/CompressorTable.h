@@ -13,7 +13,8 @@ namespace kmx {
 enum class QualityControl {
     None,          // the encoder has no quality setting
     QScale,        // fixed quantiser 31 (low) .. 2 (high)
-    Crf,           // x264 constant rate factor 51 (low) .. 10 (high)
+    Crf,           // x264 / x265 constant rate factor 51 (low) .. 1 (high)
+    Crf63,         // SVT-AV1 / libvpx-vp9 constant rate factor 63 (low) .. 1 (high)
     CinepakLambda, // rate-distortion weight of the cinepak encoder
 };
 
@@ -47,6 +48,10 @@ inline constexpr int kDefaultQuality = 7500;
 
 // All entries, "DIB " (uncompressed) first.
 std::span<const CompressorEntry> CompressorTable();
+
+// Whether the entry's encoder looks ahead and so always hands samples back
+// later than their frames (x265, SVT-AV1, libvpx-vp9).
+bool LooksAhead(const CompressorEntry& entry);
 
 // Whether the entry's encoder is fed with 4:2:0 YUV.
 bool TakesYuv420(const CompressorEntry& entry);

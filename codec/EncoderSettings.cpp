@@ -75,6 +75,38 @@ bool ApplyX264Options(AVCodecContext* context, const CompressorEntry& entry,
     return true;
 }
 
+bool IsEncoder(const CompressorEntry& entry, const char* name) {
+    return entry.encoderName != nullptr && std::strcmp(entry.encoderName, name) == 0;
+}
+
+// x265, SVT-AV1 and libvpx-vp9 with their rate factor (unless a data rate is
+// asked for) and without B-frames: every packet's time stamp is its frame's.
+// AV1 and VP9 packets come in display order by their nature.
+bool ApplyLookaheadOptions(AVCodecContext* context, const CompressorEntry& entry,
+                           const EncoderSettings& settings) {
+    const int quality = EffectiveQuality(settings);
+    const bool crf = settings.dataRate == 0;
+    void* priv = context->priv_data;
+    if (IsEncoder(entry, "libx265")) {
+        return av_opt_set(priv, "x265-params", "log-level=error:bframes=0", 0) >= 0 &&
+               (!crf || av_opt_set_double(priv, "crf", CrfForQuality(quality), 0) >= 0);
+    }
+    if (IsEncoder(entry, "libsvtav1")) {
+        return av_opt_set_int(priv, "preset", 10, 0) >= 0 &&
+               (!crf || av_opt_set_int(priv, "crf", std::lround(Crf63ForQuality(quality)), 0) >= 0);
+    }
+    if (IsEncoder(entry, "libvpx-vp9")) {
+        if (crf) {
+            context->bit_rate = 0;
+        }
+        return av_opt_set(priv, "deadline", "good", 0) >= 0 &&
+               av_opt_set_int(priv, "cpu-used", 4, 0) >= 0 &&
+               av_opt_set_int(priv, "row-mt", 1, 0) >= 0 &&
+               (!crf || av_opt_set_int(priv, "crf", std::lround(Crf63ForQuality(quality)), 0) >= 0);
+    }
+    return true;
+}
+
 } // namespace
 
 EncoderSettings SettingsFromCompVars(const COMPVARS& settings, std::uint32_t rate,
@@ -106,6 +138,10 @@ double CrfForQuality(int quality) {
     return 51.0 - 50.0 * QualityFraction(quality);
 }
 
+double Crf63ForQuality(int quality) {
+    return 63.0 - 62.0 * QualityFraction(quality);
+}
+
 int CinepakLambdaForQuality(int quality) {
     // Doubling every 1250 steps down, 256 (the encoder's own default) at 7500.
     const double exponent = (7500.0 - ClampQuality(quality)) / 1250.0; // -2 .. 6
@@ -135,7 +171,8 @@ void ApplyRateControl(AVCodecContext* context, const CompressorEntry& entry,
             // The encoder reads lambda + 1 from each frame's quality field.
             *frameQuality = CinepakLambdaForQuality(quality) + 1;
             break;
-        case QualityControl::Crf: // set with libx264's private options
+        case QualityControl::Crf: // set with the encoder's private options
+        case QualityControl::Crf63:
         case QualityControl::None:
             break;
         }
@@ -173,7 +210,7 @@ void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
 
 bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,
                  const EncoderSettings& settings) {
-    return (opened.active_thread_type & FF_THREAD_FRAME) != 0 ||
+    return (opened.active_thread_type & FF_THREAD_FRAME) != 0 || LooksAhead(entry) ||
            (IsX264(entry) && settings.frameThreads && opened.thread_count > 1);
 }
 
@@ -205,6 +242,13 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
         // frames).
         context->colorspace = AVCOL_SPC_SMPTE170M;
         context->color_range = format == AV_PIX_FMT_YUVJ420P ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+        if (settings.delivery) {
+            context->color_primaries = AVCOL_PRI_SMPTE170M;
+            context->color_trc = AVCOL_TRC_SMPTE170M;
+        }
+    }
+    if (settings.delivery) {
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
 
     ApplyRateControl(context, entry, settings, frameQuality);
@@ -213,7 +257,7 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
     if (IsX264(entry)) {
         return ApplyX264Options(context, entry, settings);
     }
-    return true;
+    return ApplyLookaheadOptions(context, entry, settings);
 }
 
 } // namespace kmx

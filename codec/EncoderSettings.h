@@ -23,6 +23,10 @@ struct EncoderSettings {
     // encoders and x264 may then work on several frames at once and hand the
     // samples back a few frames later, in order.
     bool frameThreads = false;
+    // The stream goes into a container that keeps the codec's headers apart
+    // from the packets (MP4, MOV, MKV, WebM): global headers, and the full
+    // colour description (matrix, primaries, transfer, range).
+    bool delivery = false;
 };
 
 // Settings from a COMPVARS record; out-of-range values are clamped (quality
@@ -38,6 +42,7 @@ int EffectiveQuality(const EncoderSettings& settings);
 // frames, by about the same factor per step).
 int QScaleForQuality(int quality);        // 31 .. 2 (16, 8, 4 at 2500, 5000, 7500)
 double CrfForQuality(int quality);        // 51 .. 1
+double Crf63ForQuality(int quality);      // 63 .. 1
 int CinepakLambdaForQuality(int quality); // 16384 .. 64 (256 is the encoder's default)
 
 // Prepares a context that is allocated for entry's encoder but not opened:

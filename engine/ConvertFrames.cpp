@@ -289,7 +289,7 @@ void CConvertThread::CopyAudioForward(std::int64_t target, std::int32_t& nextSam
             break; // nothing more to read: the stream is shorter than it said
         }
         nextSample += samples;
-        if (!output_.WriteAudio(buffer, bytes, samples)) {
+        if (!WriteAudio(buffer, bytes, samples)) {
             audio_ = false;
         }
     }
@@ -326,7 +326,7 @@ void CConvertThread::CopyAudioBackward(std::int64_t target, std::int32_t& nextSa
             std::uint8_t* z = buffer + static_cast<std::ptrdiff_t>(samples - 1 - k) * block;
             std::swap_ranges(a, a + block, z);
         }
-        if (!output_.WriteAudio(buffer, bytes, samples)) {
+        if (!WriteAudio(buffer, bytes, samples)) {
             audio_ = false;
         }
     }

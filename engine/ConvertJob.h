@@ -40,8 +40,11 @@ struct OverlaySettings {
 };
 
 struct ConvertJob {
-    std::string inputPath;         // base AVI (UTF-8)
-    std::string outputPath;        // output AVI (UTF-8)
+    std::string inputPath;  // base AVI (UTF-8)
+    std::string outputPath; // output AVI (UTF-8)
+    // The output's container by name (avi, mp4, mov, mkv, webm); empty: by
+    // the output's extension. Not kept in project files.
+    std::string outputFormat;
     COMPVARS compressorSettings{}; // the user's compressor choice
     std::int32_t preview = 0;
     std::int32_t reverse = 0;

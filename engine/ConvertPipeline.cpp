@@ -4,6 +4,8 @@
 // ConvertFrames.cpp.
 #include "engine/ConvertThread.h"
 
+#include "codec/CompressorInfo.h"
+#include "codec/ContainerCodecs.h"
 #include "media/decode/DibFrame.h"
 
 #include <algorithm>
@@ -64,6 +66,9 @@ bool CConvertThread::OutputWouldReplaceAnInput() const {
 
 bool CConvertThread::OpenAndConvert() {
     audio_ = false;
+    if (!ChooseContainer()) {
+        return false;
+    }
     if (!input_.Open(job_.inputPath.c_str())) {
         ReportMessage(nullptr, "FEHLER: Öffne Input AVI");
         return false;
@@ -135,8 +140,10 @@ bool CConvertThread::OpenInputAudio(RunFormats& formats) {
         return false;
     }
     // Compressed audio cut into blocks and put in reverse order would be
-    // corrupt data: a reversed run decodes it and writes 16-bit PCM.
-    if (job_.reverse != 0 && !input_.DecodeAudioToPcm(0)) {
+    // corrupt data: a reversed run decodes it and writes 16-bit PCM. The
+    // other containers than AVI get PCM, or audio encoded from PCM.
+    const bool decode = job_.reverse != 0 || container_ != kmx::OutputContainer::Avi;
+    if (decode && !input_.DecodeAudioToPcm(0)) {
         ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
         return false;
     }
@@ -147,8 +154,33 @@ bool CConvertThread::OpenInputAudio(RunFormats& formats) {
     return true;
 }
 
+bool CConvertThread::ChooseContainer() {
+    const std::optional<kmx::OutputContainer> container =
+        job_.outputFormat.empty() ? kmx::ContainerForPath(job_.outputPath)
+                                  : kmx::ContainerForName(job_.outputFormat);
+    if (!container) {
+        ReportMessage(nullptr, "ERROR: Unknown output file type (%s); supported are %s",
+                      job_.outputFormat.empty() ? job_.outputPath.c_str()
+                                                : job_.outputFormat.c_str(),
+                      kmx::SupportedOutputExtensions());
+        return false;
+    }
+    container_ = *container;
+    // A compressor of the table that the container cannot hold; one that is
+    // not in the table fails when it is opened.
+    const std::uint32_t fourcc = kmx::IsUncompressed(settings_) ? FOURCC_DIB : settings_.fccHandler;
+    if (kmx::FindCompressorEntry(fourcc) != nullptr && !kmx::ContainerHolds(container_, fourcc)) {
+        const std::string fitting = kmx::FittingCompressors(container_);
+        ReportMessage(nullptr, "ERROR: %s cannot hold the compressor %s; it holds %s",
+                      kmx::ContainerTitle(container_), kmx::FourccText(fourcc).c_str(),
+                      fitting.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool CConvertThread::CreateOutput() {
-    if (OutputWouldReplaceAnInput() || !output_.Create(job_.outputPath.c_str())) {
+    if (OutputWouldReplaceAnInput() || !output_.Create(job_.outputPath.c_str(), container_)) {
         ReportMessage(nullptr, "FEHLER: Öffne Output AVI");
         return false;
     }
@@ -181,6 +213,7 @@ bool CConvertThread::StartCompressor(RunFormats& formats) {
         return false;
     }
     settings_.hic = compressor_->Handle();
+    compressor_->SetDelivery(container_ != kmx::OutputContainer::Avi);
     // The frame loop writes each sample when it comes (see WriteReadySamples).
     compressor_->AllowDelay(true);
     const std::int32_t formatSize = compressor_->GetFormatSize(format);
@@ -229,10 +262,89 @@ bool CConvertThread::CreateStreams(const RunFormats& formats) {
             audio_ = false;
         }
     }
+    if (container_ != kmx::OutputContainer::Avi && !DescribeVideoCodec()) {
+        ReportMessage(nullptr, "ERROR: Set Video Format");
+        return false;
+    }
+    if (audio_ && !SetUpAudioEncoder(formats)) {
+        ReportMessage(nullptr, "WARNING: Error Setting Audio Format");
+        audio_ = false;
+    }
     // The headers go to the file now, so that it is a readable AVI from the
     // start; should that fail, the first frame's write reports it.
     output_.WriteHeaders();
     return true;
+}
+
+bool CConvertThread::DescribeVideoCodec() {
+    kmx::MediaCodecDetails details;
+    if (compressor_ != nullptr && !compressor_->DescribeStream(&details)) {
+        return false;
+    }
+    return output_.SetVideoDetails(details);
+}
+
+bool CConvertThread::SetUpAudioEncoder(const RunFormats& formats) {
+    audioEncoder_.reset();
+    // MKV and MOV carry the PCM as it is.
+    if (container_ != kmx::OutputContainer::Mp4 && container_ != kmx::OutputContainer::WebM) {
+        return true;
+    }
+    std::int32_t size = 0;
+    const std::uint8_t* format = input_.GetAudioFormat(0, &size);
+    if (format == nullptr || size < static_cast<std::int32_t>(kmx::kWaveFormatExSize) - 2) {
+        return false;
+    }
+    WAVEFORMATEX wave{};
+    std::uint8_t bytes[kmx::kWaveFormatExSize] = {};
+    std::memcpy(bytes, format, std::min<std::size_t>(size, sizeof bytes));
+    kmx::LoadRecord(bytes, wave);
+    if (wave.wBitsPerSample != 16 || formats.audioInfo.dwSampleSize == 0) {
+        return false;
+    }
+    auto encoder = std::make_unique<kmx::CAudioEncoder>();
+    const kmx::AudioCodec codec =
+        container_ == kmx::OutputContainer::Mp4 ? kmx::AudioCodec::Aac : kmx::AudioCodec::Opus;
+    if (!encoder->Open(codec, static_cast<int>(wave.nSamplesPerSec), wave.nChannels)) {
+        return false;
+    }
+    kmx::MediaCodecDetails details;
+    details.codecId = encoder->CodecId();
+    details.codecPrivate = encoder->CodecPrivate();
+    details.sampleRate = encoder->SampleRate();
+    details.channels = encoder->Channels();
+    details.bitRate = encoder->BitRate();
+    details.frameSize = encoder->FrameSize();
+    details.initialPadding = encoder->InitialPadding();
+    if (!output_.SetAudioDetails(details)) {
+        return false;
+    }
+    audioEncoder_ = std::move(encoder);
+    return true;
+}
+
+bool CConvertThread::WriteAudio(const std::uint8_t* data, std::int32_t bytes,
+                                std::int32_t samples) {
+    if (audioEncoder_ == nullptr) {
+        return output_.WriteAudio(data, bytes, samples);
+    }
+    return audioEncoder_->Send(reinterpret_cast<const std::int16_t*>(data), samples) &&
+           WriteAudioPackets(false);
+}
+
+bool CConvertThread::WriteAudioPackets(bool flush) {
+    if (flush && !audioEncoder_->Flush()) {
+        return false;
+    }
+    kmx::CAudioEncoder::Packet packet;
+    bool failed = false;
+    while (audioEncoder_->Take(&packet, &failed)) {
+        if (!output_.WriteAudioPacket(packet.data, packet.size, packet.pts,
+                                      static_cast<std::int32_t>(packet.duration))) {
+            return false;
+        }
+    }
+    return !failed;
 }
 
 void CConvertThread::CountDamagedFrames() {
@@ -251,6 +363,11 @@ bool CConvertThread::CloseRun(bool ok) {
         compressor_.reset();
         settings_.hic = 0;
     }
+    // The audio the encoder still holds belongs to frames in the file.
+    if (audioEncoder_ != nullptr && audio_ && !WriteAudioPackets(true)) {
+        ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
+    }
+    audioEncoder_.reset();
     CountDamagedFrames();
     input_.StopVideoRetrieve(0);
     input_.Close();

@@ -7,6 +7,7 @@
 // copies the matching audio. Every buffer is created once per run.
 #pragma once
 
+#include "codec/AudioEncoder.h"
 #include "codec/Compressor.h"
 #include "codec/CompressorRecords.h"
 #include "engine/ConvertJob.h"
@@ -16,6 +17,7 @@
 #include "engine/WorkerMessages.h"
 #include "media/AviReader.h"
 #include "media/AviWriter.h"
+#include "media/OutputContainer.h"
 
 #include <array>
 #include <atomic>
@@ -106,10 +108,22 @@ private:
     // combining, overlay or preview).
     bool LeavesPixelsAlone() const;
     bool UsePlanarFramesIfUntouched(RunFormats& formats);
+    // Finds the output's container and checks that it holds the chosen
+    // compressor, before anything is created.
+    bool ChooseContainer();
     bool CreateOutput();
     bool SetUpCompressor(RunFormats& formats);
     bool StartCompressor(RunFormats& formats);
     bool CreateStreams(const RunFormats& formats);
+    // What a container other than AVI learns of the video codec, and the
+    // audio encoder for one that cannot carry the input's PCM.
+    bool DescribeVideoCodec();
+    bool SetUpAudioEncoder(const RunFormats& formats);
+    // Writes a block of the input's audio samples, as they are or encoded.
+    bool WriteAudio(const std::uint8_t* data, std::int32_t bytes, std::int32_t samples);
+    // Writes the packets the audio encoder has ready (all of them after
+    // flush).
+    bool WriteAudioPackets(bool flush);
     // The clean-up every run takes once the output exists: ends the
     // compressor, closes input and output. ok is the run's result so far;
     // returns it, false also when the output cannot be completed.
@@ -166,6 +180,9 @@ private:
     ConvertJob job_;
     COMPVARS settings_{};
     std::unique_ptr<CCompressor> compressor_;
+    kmx::OutputContainer container_ = kmx::OutputContainer::Avi;
+    // Encodes the audio for containers that cannot carry PCM; null otherwise.
+    std::unique_ptr<kmx::CAudioEncoder> audioEncoder_;
 
     // Preview hand-over: the buffer is rewritten only while nothing is pending.
     std::vector<std::uint8_t> preview_;

@@ -2,6 +2,7 @@
 
 #include "media/avi/AviMediaSink.h"
 #include "media/avi/RiffAviWriter.h"
+#include "media/lavf/LavfMediaSink.h"
 
 #include <algorithm>
 #include <limits>
@@ -27,7 +28,7 @@ bool CopyFormat(const void* format, std::int32_t size, std::vector<std::uint8_t>
 } // namespace
 
 struct CAviWriter::State {
-    kmx::CAviMediaSink sink;
+    std::unique_ptr<kmx::IMediaSink> sink;
     bool open = false;
     bool begun = false; // the sink's layout is fixed
 
@@ -35,6 +36,8 @@ struct CAviWriter::State {
     bool hasAudio = false;
     AVISTREAMINFOA videoHeader{};
     AVISTREAMINFOA audioHeader{};
+    kmx::MediaCodecDetails videoDetails;
+    kmx::MediaCodecDetails audioDetails;
     std::vector<std::uint8_t> videoFormat; // empty until SetVideoFormat
     std::vector<std::uint8_t> audioFormat;
     int videoStream = -1; // stream numbers in the file, -1 when not in it
@@ -55,28 +58,30 @@ struct CAviWriter::State {
         }
         begun = true;
         if (hasVideo && !videoFormat.empty()) {
-            videoStream = AddStream(videoHeader, videoFormat, true);
+            videoStream = AddStream(videoHeader, videoFormat, videoDetails, true);
         }
         if (hasAudio && !audioFormat.empty()) {
-            audioStream = AddStream(audioHeader, audioFormat, false);
+            audioStream = AddStream(audioHeader, audioFormat, audioDetails, false);
         }
-        return sink.Begin();
+        return sink->Begin();
     }
 
     int AddStream(const AVISTREAMINFOA& header, const std::vector<std::uint8_t>& format,
-                  bool video) {
+                  const kmx::MediaCodecDetails& details, bool video) {
         kmx::MediaStreamSetup setup;
         setup.video = video;
         setup.header = header;
         try {
             setup.format = format;
+            setup.details = details;
         } catch (const std::bad_alloc&) {
             return -1;
         }
-        return sink.AddStream(setup);
+        return sink->AddStream(setup);
     }
 
     void Reset() {
+        sink.reset();
         open = false;
         begun = false;
         hasVideo = false;
@@ -85,6 +90,8 @@ struct CAviWriter::State {
         audioHeader = {};
         videoFormat.clear();
         audioFormat.clear();
+        videoDetails = {};
+        audioDetails = {};
         videoStream = -1;
         audioStream = -1;
         videoPosition = 0;
@@ -100,11 +107,25 @@ CAviWriter::~CAviWriter() {
 }
 
 bool CAviWriter::Create(const char* name) {
+    return Create(name, kmx::OutputContainer::Avi);
+}
+
+bool CAviWriter::Create(const char* name, kmx::OutputContainer container) {
     Close();
     if (name == nullptr || *name == '\0') {
         return false;
     }
-    if (!state_->sink.Create(name)) {
+    try {
+        if (container == kmx::OutputContainer::Avi) {
+            state_->sink = std::make_unique<kmx::CAviMediaSink>();
+        } else {
+            state_->sink = std::make_unique<kmx::CLavfMediaSink>(container);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (!state_->sink->Create(name)) {
+        state_->sink.reset();
         return false;
     }
     state_->open = true;
@@ -121,9 +142,9 @@ bool CAviWriter::Close() {
         kmx::MediaPacket dropped;
         dropped.pts = s.videoPosition - 1;
         dropped.dts = dropped.pts;
-        ok = s.sink.WritePacket(s.videoStream, dropped) && ok;
+        ok = s.sink->WritePacket(s.videoStream, dropped) && ok;
     }
-    ok = s.sink.Finish() && ok;
+    ok = s.sink->Finish() && ok;
     s.Reset();
     return ok;
 }
@@ -164,6 +185,32 @@ bool CAviWriter::SetAudioFormat(const void* format, std::int32_t size) {
     return CopyFormat(format, size, &s.audioFormat);
 }
 
+bool CAviWriter::SetVideoDetails(const kmx::MediaCodecDetails& details) {
+    State& s = *state_;
+    if (!s.hasVideo || s.begun) {
+        return false;
+    }
+    try {
+        s.videoDetails = details;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool CAviWriter::SetAudioDetails(const kmx::MediaCodecDetails& details) {
+    State& s = *state_;
+    if (!s.hasAudio || s.begun) {
+        return false;
+    }
+    try {
+        s.audioDetails = details;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 bool CAviWriter::WriteHeaders() {
     State& s = *state_;
     return s.open && s.Commit();
@@ -191,7 +238,7 @@ bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32
     packet.pts = number;
     packet.dts = number;
     packet.key = key != 0;
-    if (!s.sink.WritePacket(s.videoStream, packet)) {
+    if (!s.sink->WritePacket(s.videoStream, packet)) {
         return false;
     }
     s.videoWritten = number + 1;
@@ -234,11 +281,32 @@ bool CAviWriter::WriteAudio(const void* data, std::int32_t bytes, std::int32_t s
     packet.dts = s.audioPosition;
     packet.duration = written;
     packet.key = true;
-    if (!s.sink.WritePacket(s.audioStream, packet)) {
+    if (!s.sink->WritePacket(s.audioStream, packet)) {
         return false;
     }
     s.audioPosition += written;
     return true;
+}
+
+bool CAviWriter::WriteAudioPacket(const void* data, std::int32_t bytes, std::int64_t pts,
+                                  std::int32_t duration) {
+    State& s = *state_;
+    if (!s.hasAudio || bytes < 0 || duration < 0 || (data == nullptr && bytes > 0) ||
+        s.audioFormat.empty() || !s.Commit() || s.audioStream < 0) {
+        return false;
+    }
+    kmx::MediaPacket packet;
+    packet.data = data;
+    packet.size = static_cast<std::uint32_t>(bytes);
+    packet.pts = pts;
+    packet.dts = pts;
+    packet.duration = duration;
+    packet.key = true;
+    return s.sink->WritePacket(s.audioStream, packet);
+}
+
+int CAviWriter::ErrorNumber() const {
+    return state_->sink ? state_->sink->ErrorNumber() : 0;
 }
 
 std::int32_t CAviWriter::VideoPosition() const {

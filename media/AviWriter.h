@@ -1,9 +1,13 @@
-// Creates one AVI file and writes at most one video and one audio stream into
-// it, sample by sample, keeping the write positions itself. The writer does
-// no compression and shows no messages; every operation reports by its result.
+// Creates one video file and writes at most one video and one audio stream
+// into it, sample by sample, keeping the write positions itself: an AVI by our
+// own RIFF code, or an MP4, MOV, MKV or WebM by libavformat (media/lavf). The
+// writer does no compression and shows no messages; every operation reports
+// by its result.
 #pragma once
 
 #include "media/AviRecords.h"
+#include "media/MediaSink.h"
+#include "media/OutputContainer.h"
 
 #include <cstdint>
 #include <memory>
@@ -18,6 +22,8 @@ public:
     // Closes the writer, deletes any file of that name (UTF-8 path) and
     // creates it anew. True when the file was created.
     bool Create(const char* name);
+    // The same for a file of that container.
+    bool Create(const char* name, kmx::OutputContainer container);
 
     // Completes the file (headers, lengths, indexes) and closes it. Safe at any
     // time. False when finishing the file failed or a write error lost
@@ -38,6 +44,13 @@ public:
     bool SetVideoFormat(const void* format, std::int32_t size);
     bool SetAudioFormat(const void* format, std::int32_t size);
 
+    // What containers other than AVI need to know of the stream's codec
+    // (codec, its global headers, colour, encoded audio); AVI keeps only the
+    // header and format. False when the stream does not exist or once
+    // samples were written.
+    bool SetVideoDetails(const kmx::MediaCodecDetails& details);
+    bool SetAudioDetails(const kmx::MediaCodecDetails& details);
+
     // Fixes the file's layout and writes its headers now rather than with the
     // first sample, so that the file is a readable AVI (with no samples yet)
     // from here on. False when the headers could not be written.
@@ -51,6 +64,14 @@ public:
     // by the samples written. Without a fixed sample size (dwSampleSize 0)
     // a chunk is one sample, so samples must not exceed 1.
     bool WriteAudio(const void* data, std::int32_t bytes, std::int32_t samples);
+
+    // Writes one packet of encoded audio (SetAudioDetails names its codec)
+    // lasting duration samples of its rate, at pts in those samples.
+    bool WriteAudioPacket(const void* data, std::int32_t bytes, std::int64_t pts,
+                          std::int32_t duration);
+
+    // errno of the first failure of the file itself, 0 when there was none.
+    int ErrorNumber() const;
 
     std::int32_t VideoPosition() const;
     std::int32_t AudioPosition() const;

@@ -1,6 +1,7 @@
 // Where the program writes a video file, whatever its container: streams set
 // up once, then packets with their time stamps and key flags, then Finish.
-// Our RIFF writer (media/avi) implements it; CAviWriter speaks to it.
+// Our RIFF writer (media/avi) and libavformat's muxers (media/lavf)
+// implement it; CAviWriter speaks to one of them.
 //
 // A sink never shows messages; every operation reports by its result, and
 // ErrorNumber tells the system's cause of the first failure.
@@ -13,6 +14,30 @@
 
 namespace kmx {
 
+// What containers other than AVI need to know of a stream's codec beyond its
+// AVI header and format. Values are libavcodec's (AVCodecID, AVCOL_*); the
+// defaults leave a field to the format or unspecified.
+struct MediaCodecDetails {
+    int codecId = 0; // 0: from the format's FourCC or format tag
+    // The codec's global headers (decoder configuration), for containers
+    // that keep them apart from the packets; empty when there are none.
+    std::vector<std::uint8_t> codecPrivate;
+    // Video.
+    int sampleAspectNum = 0; // 0: unknown
+    int sampleAspectDen = 1;
+    int colorSpace = 2; // AVCOL_SPC_UNSPECIFIED
+    int colorPrimaries = 2;
+    int colorTransfer = 2;
+    int colorRange = 0; // AVCOL_RANGE_UNSPECIFIED
+    // Encoded audio: the samples per second, channels, bit rate, samples per
+    // packet and the encoder's delay in samples that players must skip.
+    int sampleRate = 0;
+    int channels = 0;
+    int bitRate = 0;
+    int frameSize = 0;
+    int initialPadding = 0;
+};
+
 // What a sink needs to know of a stream before its first packet.
 struct MediaStreamSetup {
     bool video = false;
@@ -23,9 +48,7 @@ struct MediaStreamSetup {
     // The format as AVI stores it: BITMAPINFOHEADER (with palette) for
     // video, WAVEFORMATEX (with its extra bytes) for audio.
     std::vector<std::uint8_t> format;
-    // The codec's global headers (decoder configuration), for containers
-    // that keep them apart from the packets; empty when there are none.
-    std::vector<std::uint8_t> codecPrivate;
+    MediaCodecDetails details;
 };
 
 // One compressed frame of video or block of audio samples.

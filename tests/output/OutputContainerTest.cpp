@@ -1,0 +1,224 @@
+// MP4, MOV, MKV and WebM outputs judged by ffprobe and ffmpeg: container,
+// codec and tag, pixel format and colour description, exact frame rate and
+// count, audio beside the video, where the MP4 index sits, the picture
+// against the input, refusals that create nothing, and a killed run.
+#include "tests/cli/CliTestSupport.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string Probe(const std::string& path, const std::string& entries,
+                  const std::string& streams = "") {
+    std::string out;
+    std::vector<std::string> argv = {"ffprobe", "-v", "error"};
+    if (!streams.empty()) {
+        argv.insert(argv.end(), {"-select_streams", streams});
+    }
+    argv.insert(argv.end(), {"-show_entries", entries, "-of", "default=nw=1:nk=1", path});
+    RunTool(argv, &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) {
+        out.pop_back();
+    }
+    return out;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The types of an MP4's top-level boxes, in file order.
+std::vector<std::string> TopLevelBoxes(const std::string& bytes) {
+    std::vector<std::string> boxes;
+    std::size_t pos = 0;
+    while (pos + 8 <= bytes.size()) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + pos);
+        std::uint64_t size = (std::uint64_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+        if (size == 1 && pos + 16 <= bytes.size()) {
+            size = 0;
+            for (int i = 8; i < 16; ++i) {
+                size = (size << 8) | p[i];
+            }
+        }
+        boxes.push_back(bytes.substr(pos + 4, 4));
+        if (size < 8) {
+            break;
+        }
+        pos += size;
+    }
+    return boxes;
+}
+
+double PsnrAgainst(const std::string& output, const std::string& reference) {
+    std::string errors;
+    RunTool({"ffmpeg", "-v", "info", "-nostats", "-i", output, "-i", reference, "-lavfi",
+             "[0:v][1:v]psnr", "-f", "null", "-"},
+            nullptr, &errors);
+    const std::size_t at = errors.find("average:");
+    return at == std::string::npos ? 0 : std::stod(errors.substr(at + 8));
+}
+
+class OutputContainers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        REQUIRE_TOOL("ffprobe");
+        // Two seconds at 30000/1001 with a tone: what a phone would make.
+        input_ = MakeInput(dir_, "in.mp4",
+                           "-f lavfi -i testsrc2=size=320x240:rate=30000/1001:duration=2 " + kTone +
+                               "-t 2 -c:v libx264 -pix_fmt yuv420p -c:a aac");
+        ASSERT_FALSE(input_.empty());
+    }
+    TempDir dir_;
+    std::string input_;
+};
+
+TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
+    struct Case {
+        const char* codec;
+        const char* file;
+        const char* format; // ffprobe's format_name
+        const char* video;
+        const char* tag; // "" when the container has none
+        const char* audio;
+        bool yuv420;
+    };
+    const Case cases[] = {
+        {"H264", "a.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "avc1", "aac", true},
+        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "pcm_s16le", true},
+        {"AV01", "c.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "av1", "av01", "aac", true},
+        {"VP90", "d.webm", "matroska,webm", "vp9", "", "opus", true},
+        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "pcm_s16le", false},
+        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "pcm_s16le", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string out = dir_.File(c.file);
+        ASSERT_TRUE(Convert({"-i", input_, "-o", out, "--codec", c.codec}));
+        EXPECT_EQ(Probe(out, "format=format_name"), c.format);
+        EXPECT_EQ(Probe(out, "stream=codec_name", "v:0"), c.video);
+        if (*c.tag != '\0') {
+            EXPECT_EQ(Probe(out, "stream=codec_tag_string", "v:0"), c.tag);
+        }
+        EXPECT_EQ(Probe(out, "stream=r_frame_rate", "v:0"), "30000/1001");
+        EXPECT_EQ(ProbeVideoPackets(out), 60);
+        if (c.yuv420) {
+            EXPECT_EQ(Probe(out, "stream=pix_fmt", "v:0"), "yuv420p");
+            EXPECT_EQ(
+                Probe(out, "stream=color_space,color_primaries,color_transfer,color_range", "v:0"),
+                "tv\nsmpte170m\nsmpte170m\nsmpte170m");
+        }
+        EXPECT_EQ(Probe(out, "stream=codec_name", "a:0"), c.audio);
+        // Sound and picture end together, within one frame.
+        const double video = std::stod(Probe(out, "format=duration"));
+        const FfmpegSound sound = DecodeAudioWithFfmpeg(out);
+        ASSERT_TRUE(sound.ok) << sound.warnings;
+        const double rate = std::stod(ProbeAudioStream(out, "sample_rate"));
+        const double channels = std::stod(ProbeAudioStream(out, "channels"));
+        EXPECT_NEAR(static_cast<double>(sound.samples.size()) / channels / rate, video, 0.034);
+        std::string errors;
+        EXPECT_EQ(
+            RunTool({"ffmpeg", "-v", "error", "-i", out, "-f", "null", "-"}, nullptr, &errors), 0);
+        EXPECT_EQ(errors, "");
+        // Against ffmpeg's decoding of the input: the same pictures, once more
+        // through the compressor and the colour conversion.
+        EXPECT_GT(PsnrAgainst(out, input_), 25.0);
+    }
+    // A finished MP4 has its index before the media data: it plays at once.
+    const std::vector<std::string> boxes = TopLevelBoxes(ReadFile(dir_.File("a.mp4")));
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+    const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
+    EXPECT_TRUE(moov != boxes.end() && mdat != boxes.end() && moov < mdat);
+    EXPECT_EQ(std::count(boxes.begin(), boxes.end(), "moof"), 0);
+}
+
+TEST_F(OutputContainers, ReversedRunEndsWithTheFirstFrame) {
+    const std::string out = dir_.File("rev.mp4");
+    ASSERT_TRUE(Convert({"-i", input_, "-o", out, "--codec", "H264", "--reverse"}));
+    const std::string reversed =
+        MakeInput(dir_, "ref.mkv", "-i " + input_ + " -vf reverse -an -c:v ffv1");
+    EXPECT_GT(PsnrAgainst(out, reversed), 25.0);
+    EXPECT_EQ(ProbeVideoPackets(out), 60);
+}
+
+TEST_F(OutputContainers, RefusalsCreateAndReplaceNothing) {
+    const std::string kept = dir_.File("kept.webm");
+    { std::ofstream(kept) << "keep me"; }
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{"-o", dir_.File("x.mpg")}, ".avi, .mp4, .m4v, .mov, .mkv, .webm", dir_.File("x.mpg")},
+        {{"-o", dir_.File("y.webm"), "--codec", "H264"},
+         "it holds AV01, VP90",
+         dir_.File("y.webm")},
+        {{"-o", kept, "--codec", "MJPG"}, "WebM cannot hold the compressor MJPG", ""},
+        {{"-o", dir_.File("z.avi"), "--format", "mp4", "--codec", "FFV1"},
+         "MP4 cannot hold",
+         dir_.File("z.avi")},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> argv = {"convert", "--quiet", "-i", input_};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const CliRun run = Cli(argv);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        if (!c.file.empty()) {
+            EXPECT_NE(access(c.file.c_str(), F_OK), 0) << c.file;
+        }
+    }
+    EXPECT_EQ(ReadFile(kept), "keep me");
+    EXPECT_EQ(Cli({"convert", "-i", input_, "-o", "x.avi", "--format", "ogg"}).status, 2);
+}
+
+// A run killed by SIGKILL leaves an MP4 that plays, holding the frames it
+// reported written less at most one second.
+TEST_F(OutputContainers, KilledRunLeavesAPlayableFile) {
+    const std::string input =
+        MakeInput(dir_, "long.mkv", TestSource("320x240") + "-t 20 -c:v ffv1");
+    const std::string out = dir_.File("killed.mp4");
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(pipeFds[1], STDERR_FILENO);
+        close(pipeFds[0]);
+        execl(kCli.c_str(), kCli.c_str(), "convert", "-i", input.c_str(), "-o", out.c_str(),
+              "--codec", "H264", "--threads", "1", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    FILE* progress = fdopen(pipeFds[0], "r");
+    char line[512];
+    long reported = 0;
+    while (reported < 300 && std::fgets(line, sizeof line, progress) != nullptr) {
+        long frame = 0;
+        long total = 0;
+        const char* at = std::strstr(line, "frame ");
+        if (at != nullptr && std::sscanf(at, "frame %ld / %ld", &frame, &total) == 2) {
+            reported = frame - 1; // "frame F": frames 1 .. F - 1 are in the file
+        }
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::fclose(progress);
+    ASSERT_GE(reported, 300);
+    const int frames = ProbeVideoPackets(out);
+    EXPECT_GE(frames, reported - 25);
+    std::string errors;
+    EXPECT_EQ(RunTool({"ffmpeg", "-v", "error", "-i", out, "-f", "null", "-"}, nullptr, &errors),
+              0);
+}
+
+} // namespace
