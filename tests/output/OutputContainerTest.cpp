@@ -221,4 +221,51 @@ TEST_F(OutputContainers, KilledRunLeavesAPlayableFile) {
               0);
 }
 
+// A real browser plays what people share: Chromium, headless, loads each
+// MP4 and WebM in a <video> element and draws its first picture.
+TEST_F(OutputContainers, ChromiumPlaysMp4AndWebm) {
+    REQUIRE_TOOL("chromium");
+    const std::string page = dir_.File("play.html");
+    std::ofstream(page) << R"(<!doctype html><pre id="result">pending</pre>
+<video id="v" muted preload="auto"></video><canvas id="c"></canvas><script>
+const v = document.getElementById('v'), r = document.getElementById('result');
+v.onerror = () => { r.textContent = 'error ' + (v.error ? v.error.code : ''); };
+v.onloadeddata = () => {
+  const c = document.getElementById('c'); c.width = v.videoWidth; c.height = v.videoHeight;
+  const g = c.getContext('2d'); g.drawImage(v, 0, 0);
+  const d = g.getImageData(0, 0, c.width, c.height).data; let sum = 0;
+  for (let i = 0; i < d.length; i += 4) sum += d[i] + d[i + 1] + d[i + 2];
+  r.textContent = 'played ' + v.duration.toFixed(2) + ' ' + v.videoWidth + 'x' + v.videoHeight +
+                  ' ' + Math.round(sum / (d.length / 4 * 3));
+};
+v.src = location.hash.substring(1);
+</script>)";
+    for (const auto& [codec, file] :
+         {std::pair{"H264", "web.mp4"}, std::pair{"VP90", "web.webm"}}) {
+        SCOPED_TRACE(file);
+        const std::string out = dir_.File(file);
+        ASSERT_TRUE(Convert({"-i", input_, "-o", out, "--codec", codec, "--reverse"}));
+        std::string dom;
+        RunTool({"chromium", "--headless", "--no-sandbox", "--disable-gpu-compositing",
+                 "--disable-accelerated-2d-canvas", "--disable-accelerated-video-decode",
+                 "--disable-web-security", "--allow-file-access-from-files",
+                 "--virtual-time-budget=10000", "--dump-dom", "file://" + page + "#file://" + out},
+                &dom);
+        const std::size_t at = dom.find("<pre id=\"result\">");
+        ASSERT_NE(at, std::string::npos) << dom;
+        char duration[16] = {};
+        int width = 0;
+        int height = 0;
+        int mean = 0;
+        ASSERT_EQ(std::sscanf(dom.c_str() + at + 17, "played %15s %dx%d %d", duration, &width,
+                              &height, &mean),
+                  4)
+            << dom.substr(at, 80);
+        EXPECT_NEAR(std::stod(duration), 2.0, 0.05);
+        EXPECT_EQ(width, 320);
+        EXPECT_EQ(height, 240);
+        EXPECT_GT(mean, 20); // a picture, not a black frame
+    }
+}
+
 } // namespace
