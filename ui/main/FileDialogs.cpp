@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -51,6 +52,16 @@ bool RunFileDialog(const FileDialogRequest& request, std::string* name) {
                            QtNameFilters(request.filter));
         dialog.setDefaultSuffix(QString::fromUtf8(request.defaultExtension));
         if (request.forSaving) {
+            // A name typed without extension gets the chosen type's.
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog](const QString& filter) {
+                                 const qsizetype star = filter.indexOf(QStringLiteral("*."));
+                                 if (star >= 0) {
+                                     const QString rest = filter.mid(star + 2);
+                                     dialog.setDefaultSuffix(
+                                         rest.left(rest.indexOf(QRegularExpression("[ )]"))));
+                                 }
+                             });
             dialog.setAcceptMode(QFileDialog::AcceptSave);
             dialog.setFileMode(QFileDialog::AnyFile);
         } else {
