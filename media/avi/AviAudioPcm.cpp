@@ -10,7 +10,6 @@
 namespace kmx {
 namespace {
 
-constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagALaw = 6;
 constexpr std::uint16_t kTagMuLaw = 7;
@@ -18,7 +17,7 @@ constexpr std::uint16_t kTagMuLaw = 7;
 constexpr std::uint32_t kMaxPacket = std::uint32_t{64} << 20;
 
 bool IsPlainTag(std::uint16_t tag) {
-    return tag == kTagPcm || tag == kTagFloat || tag == kTagALaw || tag == kTagMuLaw;
+    return tag == WAVE_FORMAT_PCM || tag == kTagFloat || tag == kTagALaw || tag == kTagMuLaw;
 }
 
 } // namespace
