@@ -1,12 +1,9 @@
 // CAudioEncoder judged by ffmpeg: two seconds of a sine per channel, handed
 // over in odd portions, muxed by libavformat and decoded by the ffmpeg program.
 #include "codec/AudioEncoder.h"
+#include "media/lavf/LavfMediaSink.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include <gtest/gtest.h>
 
@@ -26,13 +23,17 @@ struct Case {
     int channels;
     int encodedRate;
     const char* file; // the container the codec goes into in practice
+    kmx::OutputContainer container;
     const char* codecName;
 };
 const Case kCases[] = {
-    {"AacStereo44100", AudioCodec::Aac, 44100, 2, 44100, "out.mp4", "aac"},
-    {"AacMono48000", AudioCodec::Aac, 48000, 1, 48000, "out.mp4", "aac"},
-    {"OpusStereo44100", AudioCodec::Opus, 44100, 2, 48000, "out.webm", "opus"},
-    {"OpusStereo48000", AudioCodec::Opus, 48000, 2, 48000, "out.webm", "opus"},
+    {"AacStereo44100", AudioCodec::Aac, 44100, 2, 44100, "out.mp4", kmx::OutputContainer::Mp4,
+     "aac"},
+    {"AacMono48000", AudioCodec::Aac, 48000, 1, 48000, "out.mp4", kmx::OutputContainer::Mp4, "aac"},
+    {"OpusStereo44100", AudioCodec::Opus, 44100, 2, 48000, "out.webm", kmx::OutputContainer::WebM,
+     "opus"},
+    {"OpusStereo48000", AudioCodec::Opus, 48000, 2, 48000, "out.webm", kmx::OutputContainer::WebM,
+     "opus"},
 };
 void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
@@ -51,52 +52,31 @@ struct Stored {
     std::int64_t duration;
 };
 
-// Writes the packets as the one stream of a file whose extension picks the
-// container; the encoder's delay goes in as the stream's initial padding.
-bool Mux(const std::string& path, const CAudioEncoder& encoder,
+// Writes the packets as the one stream of a file through our libavformat
+// sink; the encoder's delay goes in as the stream's initial padding.
+bool Mux(const std::string& path, kmx::OutputContainer container, const CAudioEncoder& encoder,
          const std::vector<Stored>& packets) {
-    AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str()) < 0) {
-        return false;
+    kmx::MediaStreamSetup setup;
+    setup.header.dwScale = 1;
+    setup.header.dwRate = static_cast<std::uint32_t>(encoder.SampleRate());
+    setup.details.codecId = encoder.CodecId();
+    setup.details.codecPrivate = encoder.CodecPrivate();
+    setup.details.sampleRate = encoder.SampleRate();
+    setup.details.channels = encoder.Channels();
+    setup.details.frameSize = encoder.FrameSize();
+    setup.details.initialPadding = encoder.InitialPadding();
+    kmx::CLavfMediaSink sink(container);
+    bool ok = sink.Create(path.c_str()) && sink.AddStream(setup) == 0 && sink.Begin();
+    for (const Stored& p : packets) {
+        kmx::MediaPacket packet;
+        packet.data = p.bytes.data();
+        packet.size = static_cast<std::uint32_t>(p.bytes.size());
+        packet.pts = packet.dts = p.pts;
+        packet.duration = p.duration;
+        packet.key = true;
+        ok = ok && sink.WritePacket(0, packet);
     }
-    std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> out(raw, avformat_free_context);
-    AVStream* stream = avformat_new_stream(raw, nullptr);
-    const std::vector<std::uint8_t>& config = encoder.CodecPrivate();
-    if (stream == nullptr) {
-        return false;
-    }
-    AVCodecParameters* par = stream->codecpar;
-    par->codec_type = AVMEDIA_TYPE_AUDIO;
-    par->codec_id = static_cast<AVCodecID>(encoder.CodecId());
-    par->sample_rate = encoder.SampleRate();
-    par->frame_size = encoder.FrameSize();
-    par->initial_padding = encoder.InitialPadding();
-    av_channel_layout_default(&par->ch_layout, encoder.Channels());
-    par->extradata =
-        static_cast<std::uint8_t*>(av_mallocz(config.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-    par->extradata_size = static_cast<int>(config.size());
-    std::memcpy(par->extradata, config.data(), config.size());
-    const AVRational samples{1, encoder.SampleRate()};
-    stream->time_base = samples;
-    if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
-        avformat_write_header(raw, nullptr) < 0) {
-        return false;
-    }
-    AVPacket* pkt = av_packet_alloc();
-    bool ok = pkt != nullptr;
-    for (std::size_t i = 0; ok && i < packets.size(); ++i) {
-        ok = av_new_packet(pkt, static_cast<int>(packets[i].bytes.size())) >= 0;
-        if (ok) {
-            std::memcpy(pkt->data, packets[i].bytes.data(), packets[i].bytes.size());
-            pkt->pts = pkt->dts = packets[i].pts;
-            pkt->duration = packets[i].duration;
-            av_packet_rescale_ts(pkt, samples, stream->time_base);
-            ok = av_write_frame(raw, pkt) >= 0;
-        }
-        av_packet_unref(pkt);
-    }
-    av_packet_free(&pkt);
-    return ok && av_write_trailer(raw) >= 0 && avio_closep(&raw->pb) >= 0;
+    return sink.Finish() && ok;
 }
 
 class AudioEncoderTest : public testing::TestWithParam<Case> {};
@@ -149,7 +129,7 @@ TEST_P(AudioEncoderTest, FfmpegDecodesTheSine) {
 
     TempDir dir;
     const std::string path = dir.File(c.file);
-    ASSERT_TRUE(Mux(path, encoder, packets));
+    ASSERT_TRUE(Mux(path, c.container, encoder, packets));
     EXPECT_EQ(ProbeAudioStream(path, "codec_name"), c.codecName);
     EXPECT_EQ(ProbeAudioStream(path, "sample_rate"), std::to_string(c.encodedRate));
     EXPECT_EQ(ProbeAudioStream(path, "channels"), std::to_string(c.channels));
