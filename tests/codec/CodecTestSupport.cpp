@@ -1,5 +1,6 @@
 #include "tests/codec/CodecTestSupport.h"
 
+#include "codec/ContainerCodecs.h"
 #include "media/AviReader.h"
 #include "media/AviWriter.h"
 #include "media/io/ByteOrder.h"
@@ -26,10 +27,6 @@ BITMAPINFOHEADER MakeInputFormat(int width, int height, int bitsPerPixel) {
     h.biBitCount = static_cast<std::uint16_t>(bitsPerPixel);
     h.biSizeImage = static_cast<std::uint32_t>(std::int64_t{width} * height * (bitsPerPixel / 8));
     return h;
-}
-
-Frame MakePatternFrame(int width, int height, int bitsPerPixel, int number) {
-    return kmx::PackedTestPatternFrame(width, height, bitsPerPixel, number);
 }
 
 Frame ToBgr(const std::uint8_t* rows, int width, int height, int bitsPerPixel, std::size_t stride) {
@@ -142,7 +139,8 @@ std::vector<Frame> ReadAvi(const std::string& path, bool backwards) {
 std::vector<const kmx::CompressorEntry*> AvailableEntries() {
     std::vector<const kmx::CompressorEntry*> list;
     for (const kmx::CompressorEntry& entry : kmx::CompressorTable()) {
-        if (kmx::IsCompressorAvailable(entry)) {
+        if (kmx::IsCompressorAvailable(entry) &&
+            kmx::ContainerHolds(kmx::OutputContainer::Avi, entry.fourcc)) {
             list.push_back(&entry);
         }
     }

@@ -16,10 +16,6 @@ using Frame = std::vector<std::uint8_t>;
 
 BITMAPINFOHEADER MakeInputFormat(int width, int height, int bitsPerPixel);
 
-// Frame `number` of the test pattern as the conversion hands frames over:
-// bottom-up rows of exactly width x bytes-per-pixel bytes.
-Frame MakePatternFrame(int width, int height, int bitsPerPixel, int number);
-
 // The B, G, R bytes of bottom-up rows of `stride` bytes, top row first;
 // 16-bit pixels are widened as v << 3 | v >> 2.
 Frame ToBgr(const std::uint8_t* rows, int width, int height, int bitsPerPixel, std::size_t stride);
@@ -53,7 +49,7 @@ bool WriteAvi(const std::string& path, std::uint32_t fourcc, int width, int heig
 // it cannot give), read forwards or backwards.
 std::vector<Frame> ReadAvi(const std::string& path, bool backwards = false);
 
-// The table's entries whose encoder this libavcodec has.
+// The table's entries whose encoder this libavcodec has and that go into AVI.
 std::vector<const kmx::CompressorEntry*> AvailableEntries();
 
 } // namespace codectest

@@ -6,6 +6,7 @@
 #include "codec/FrameLayout.h"
 #include "codec/RgbToYuv420.h"
 #include "media/decode/AvPointers.h"
+#include "pattern/TestPattern.h"
 
 extern "C" {
 #include <libswscale/swscale.h>
@@ -97,7 +98,7 @@ TEST(RgbToYuv420, AgreesWithLibswscaleAndBandsChangeNothing) {
             layout.bitsPerPixel = bits;
             layout.rowBytes = std::int64_t{layout.width} * bits / 8;
             layout.frameBytes = layout.rowBytes * layout.height;
-            const std::vector<std::uint8_t> rows = codectest::MakePatternFrame(96, 64, bits, 3);
+            const std::vector<std::uint8_t> rows = kmx::PackedTestPatternFrame(96, 64, bits, 3);
             const Planes ours = Ours(layout, rows, full, 1);
             const Planes theirs = Swscale(layout, rows, full);
             SCOPED_TRACE(std::to_string(bits) + " bits" + (full ? ", full range" : ""));

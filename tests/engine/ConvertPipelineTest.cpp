@@ -1,3 +1,9 @@
+// Whole conversions on a real worker thread: frames and sound forwards and
+// backwards, mirrors and fields, failures, overlays, previews. And inputs
+// that ffmpeg writes with every common kind of AVI audio, judged by ffmpeg:
+// forward runs keep the audio as it is with every sample, reversed runs give
+// the forward audio played backwards (compressed audio as 16-bit PCM), and
+// ffmpeg decodes both without a complaint.
 #include "engine/ConvertJob.h"
 #include "media/AviReader.h"
 #include "media/io/ByteOrder.h"
@@ -9,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -16,15 +23,17 @@ namespace {
 
 using avitest::Bytes;
 using avitest::PatternNumbers;
+using avitest::WriteSample;
 
-// A sample whose frames show the numbers from firstNumber on.
-std::string MakeSample(const TempDir& dir, const std::string& name, kmx::SampleAviOptions options,
-                       int firstNumber = 0) {
-    const std::string path = dir.File(name);
-    std::string error;
-    options.patternOffset = firstNumber;
-    EXPECT_TRUE(kmx::WriteSampleAvi(path, options, &error)) << error;
-    return path;
+// A sample of frames numbered from first on.
+std::string Sample(const TempDir& dir, const char* name, int width, int height, int frames,
+                   int bits = 24, int first = 0) {
+    return WriteSample(dir, name,
+                       {.width = width,
+                        .height = height,
+                        .bitsPerPixel = bits,
+                        .frames = frames,
+                        .patternOffset = first});
 }
 
 // The pixel rows of every frame of a file, read with our own reader.
@@ -33,13 +42,7 @@ std::vector<Bytes> ReadFrames(const std::string& path) {
     CAviReader reader;
     EXPECT_TRUE(reader.Open(path.c_str()) && reader.StartVideoRetrieve(0)) << path;
     for (std::int32_t i = 0; i < reader.GetVideoLength(0); ++i) {
-        const BITMAPINFOHEADER* h = nullptr;
-        reader.GetVideoFrame(0, i, &h);
-        if (h == nullptr) {
-            ADD_FAILURE() << "frame " << i << " of " << path;
-            break;
-        }
-        frames.emplace_back(avitest::DibPixels(h), avitest::DibPixels(h) + h->biSizeImage);
+        frames.push_back(avitest::FrameRows(reader, i));
     }
     return frames;
 }
@@ -53,16 +56,6 @@ std::vector<std::int16_t> ReadAudioSamples(const std::string& path) {
         samples[i] = kmx::LoadI16(&bytes[2 * i]);
     }
     return samples;
-}
-
-kmx::SampleAviOptions Options(int w, int h, int bits, int frames, std::uint32_t rate = 25,
-                              bool audio = false) {
-    return {.width = w,
-            .height = h,
-            .bitsPerPixel = bits,
-            .frames = frames,
-            .rate = rate,
-            .audio = audio};
 }
 
 // Runs the job, which must fail with this one message.
@@ -81,109 +74,90 @@ std::vector<int> Counting(int first, int last) {
     return out;
 }
 
-TEST(ConvertPipeline, ForwardCopiesFramesAndAudioInStep) {
+// Every frame with its sound, forwards or backwards (stereo samples kept
+// together), uncompressed or compressed, also when a frame's sound is larger
+// than the audio buffer or a single frame takes it all; the progress notices
+// and status texts on the way.
+TEST(ConvertPipeline, FramesAndAudioGoForwardsOrBackwardsInStep) {
+    struct Case {
+        int bits;
+        int frames;
+        std::uint32_t rate;
+        std::uint32_t audioRate;
+        int reverse;
+        bool mjpeg;                         // else uncompressed
+        std::size_t chunks;                 // of audio
+        std::vector<std::uint32_t> packets; // the first ones' sizes
+    };
+    const Case cases[] = {
+        // Frame 0 carries sample 0 only, frame 1 samples 1 .. 1763, frame 2 1764 .. 3527.
+        {24, 26, 26, 44100, 0, false, 26, {4, 1763 * 4, 1764 * 4}},
+        // Sample 44099 only, then 42335 .. 44098, then 40571 .. 42334.
+        {16, 26, 26, 44100, 1, true, 26, {4, 1764 * 4, 1764 * 4}},
+        // About 288000 bytes of sound a frame, more than the 176000-byte audio buffer.
+        {24, 3, 1, 48000, 0, false, 5, {4, 176000, 111996, 176000, 112000}},
+        {24, 3, 1, 48000, 1, false, 5, {4, 176000, 112000, 176000, 111996}},
+        {24, 1, 2, 44100, 0, false, 1, {88200}},
+    };
     TempDir dir;
-    // One second: 44100 samples over 26 frames.
-    const std::string input = MakeSample(dir, "in.avi", Options(64, 48, 24, 26, 26, true));
-    const std::string output = dir.File("out.avi");
-    const JobOutcome outcome = RunJobOnWorker(SimpleJob(input, output));
-    ASSERT_EQ(outcome.done, 0);
-    EXPECT_TRUE(outcome.messages.empty());
-    // The notice before the first frame hides the progress, then one per frame
-    // with its number and the frame count.
-    ASSERT_EQ(outcome.progress.size(), 27u);
-    EXPECT_EQ(outcome.progress.front(), -1);
-    EXPECT_EQ(outcome.progress[1], 1000 * 1 / 26);
-    EXPECT_EQ(outcome.progress.back(), 1000);
-    ASSERT_EQ(outcome.progressFrames.size(), 27u);
-    EXPECT_EQ(outcome.progressFrames.front(), std::make_pair(-1, -1));
-    for (int i = 1; i <= 26; ++i) {
-        EXPECT_EQ(outcome.progressFrames[static_cast<std::size_t>(i)], std::make_pair(i, 26));
-    }
-    // Status texts the window has not taken yet are dropped, never queued:
-    // those that arrive count up from the first.
-    EXPECT_EQ(outcome.statuses.front(), "1 / 26");
-    for (std::size_t i = 1; i < outcome.statuses.size(); ++i) {
-        EXPECT_LT(std::stoi(outcome.statuses[i - 1]), std::stoi(outcome.statuses[i]));
-    }
-
-    EXPECT_EQ(PatternNumbers(output), Counting(0, 25));
-    EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
-
-    // What each output frame carries.
-    const std::vector<std::uint32_t> packets = avitest::MoviChunkSizes(output, "01wb");
-    ASSERT_EQ(packets.size(), 26u);
-    EXPECT_EQ(packets[0], 4u);        // frame 0: sample 0 only
-    EXPECT_EQ(packets[1], 1763u * 4); // frame 1: samples 1 .. 1763
-    EXPECT_EQ(packets[2], 1764u * 4); // frame 2: samples 1764 .. 3527
-}
-
-TEST(ConvertPipeline, ReverseWritesFramesAndAudioBackwards) {
-    TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(64, 48, 16, 26, 26, true));
-    const std::string output = dir.File("out.avi");
-    ConvertJob job = SimpleJob(input, output);
-    job.reverse = 1;
-    const JobOutcome outcome = RunJobOnWorker(job);
-    ASSERT_EQ(outcome.done, 0);
-    EXPECT_EQ(PatternNumbers(output), Counting(25, 0));
-
-    // The audio is the input's, sample by sample in reverse (both channels
-    // of a sample stay together).
-    const std::vector<std::int16_t> in = ReadAudioSamples(input);
-    const std::vector<std::int16_t> out = ReadAudioSamples(output);
-    ASSERT_EQ(in.size(), out.size());
-    ASSERT_EQ(in.size(), 44100u * 2);
-    for (std::size_t s = 0; s < 44100; s += 97) {
-        EXPECT_EQ(out[2 * s], in[2 * (44099 - s)]);
-        EXPECT_EQ(out[2 * s + 1], in[2 * (44099 - s) + 1]);
-    }
-    // What each output frame carries.
-    const std::vector<std::uint32_t> packets = avitest::MoviChunkSizes(output, "01wb");
-    ASSERT_EQ(packets.size(), 26u);
-    EXPECT_EQ(packets[0], 4u);        // sample 44099 only
-    EXPECT_EQ(packets[1], 1764u * 4); // 42335 .. 44098
-    EXPECT_EQ(packets[2], 1764u * 4); // 40571 .. 42334
-}
-
-TEST(ConvertPipeline, LargeAudioPerFrameIsNeverDropped) {
-    // One frame per second at 48 kHz stereo is 192000 bytes a frame, more than
-    // the 176000-byte audio buffer; every sample must still arrive.
-    TempDir dir;
-    kmx::SampleAviOptions o = Options(32, 16, 24, 3, 1, true);
-    o.audioRate = 48000;
-    const std::string input = MakeSample(dir, "in.avi", o);
-    for (int reverse : {0, 1}) {
-        const std::string output = dir.File("out" + std::to_string(reverse) + ".avi");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.frames) + " frames, reverse " + std::to_string(c.reverse));
+        const std::string input = WriteSample(dir, "in.avi",
+                                              {.width = 64,
+                                               .height = 48,
+                                               .bitsPerPixel = c.bits,
+                                               .frames = c.frames,
+                                               .rate = c.rate,
+                                               .audio = true,
+                                               .audioRate = c.audioRate});
+        const std::string output = dir.File("out.avi");
         ConvertJob job = SimpleJob(input, output);
-        job.reverse = reverse;
-        ASSERT_EQ(RunJobOnWorker(job).done, 0);
-        std::vector<std::int16_t> in = ReadAudioSamples(input);
-        const std::vector<std::int16_t> out = ReadAudioSamples(output);
-        ASSERT_EQ(out.size(), in.size());
-        if (reverse != 0) {
-            for (std::size_t s = 0; s < in.size() / 2; ++s) {
-                ASSERT_EQ(out[2 * s], in[in.size() - 2 - 2 * s]) << s;
-            }
-        } else {
-            EXPECT_EQ(out, in);
+        job.reverse = c.reverse;
+        if (c.mjpeg) {
+            job.compressorSettings.fccType = ICTYPE_VIDEO;
+            job.compressorSettings.fccHandler = kmx::MakeFourcc('M', 'J', 'P', 'G');
+            job.compressorSettings.lQ = -1;
+            job.compressorSettings.lpbiOut = 0xDEADBEEF; // left over from another run: never used
+        }
+        const JobOutcome outcome = RunJobOnWorker(job);
+        ASSERT_EQ(outcome.done, 0) << (outcome.messages.empty() ? "" : outcome.messages[0]);
+        EXPECT_TRUE(outcome.messages.empty());
+        EXPECT_EQ(PatternNumbers(output),
+                  c.reverse ? Counting(c.frames - 1, 0) : Counting(0, c.frames - 1));
+        std::vector<std::int16_t> expected = ReadAudioSamples(input);
+        ASSERT_EQ(expected.size(), 2u * c.frames * c.audioRate / c.rate);
+        for (std::size_t s = 0; c.reverse && s < expected.size() / 2; s += 2) { // backwards
+            std::swap(expected[s], expected[expected.size() - 2 - s]);
+            std::swap(expected[s + 1], expected[expected.size() - 1 - s]);
+        }
+        EXPECT_TRUE(ReadAudioSamples(output) == expected);
+        std::vector<std::uint32_t> packets = avitest::MoviChunkSizes(output, "01wb");
+        ASSERT_EQ(packets.size(), c.chunks);
+        packets.resize(c.packets.size());
+        EXPECT_EQ(packets, c.packets);
+
+        // The notice before the first frame hides the progress, then one per
+        // frame with its number and the frame count.
+        ASSERT_EQ(outcome.progress.size(), c.frames + 1u);
+        EXPECT_EQ(outcome.progress[0], -1);
+        EXPECT_EQ(outcome.progress[1], 1000 / c.frames);
+        EXPECT_EQ(outcome.progress.back(), 1000);
+        for (int i = 0; i <= c.frames; ++i) {
+            EXPECT_EQ(outcome.progressFrames[static_cast<std::size_t>(i)],
+                      i == 0 ? std::make_pair(-1, -1) : std::make_pair(i, c.frames));
+        }
+        // Status texts the window has not taken yet are dropped, never queued:
+        // those that arrive count up from the first.
+        EXPECT_EQ(outcome.statuses.front(), "1 / " + std::to_string(c.frames));
+        for (std::size_t i = 1; i < outcome.statuses.size(); ++i) {
+            EXPECT_LT(std::stoi(outcome.statuses[i - 1]), std::stoi(outcome.statuses[i]));
         }
     }
 }
 
-TEST(ConvertPipeline, SingleFrameTakesAllTheAudio) {
-    TempDir dir;
-    // Half a second of sound with one frame.
-    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 1, 2, true));
-    const std::string output = dir.File("out.avi");
-    ASSERT_EQ(RunJobOnWorker(SimpleJob(input, output)).done, 0);
-    EXPECT_EQ(ReadAudioSamples(output), ReadAudioSamples(input));
-    EXPECT_EQ(ReadAudioSamples(output).size(), 22050u * 2);
-}
-
 TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(32, 24, 32, 4));
+    const std::string input = Sample(dir, "in.avi", 32, 24, 4, 32);
     const std::vector<Bytes> in = ReadFrames(input);
     ASSERT_EQ(in.size(), 4u);
 
@@ -208,20 +182,25 @@ TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     const std::vector<Bytes> back = ReadFrames(combined);
     ASSERT_EQ(back.size(), 4u);
     EXPECT_EQ(back[0], in[3]);
+    // The even rows counted from the bottom come from the frame before.
     const std::size_t stride = 32 * 4;
     for (std::size_t row = 0; row < 24; ++row) {
-        const auto& source = row % 2 == 0 ? in[3] : in[2];
+        const auto& source = row % 2 == 1 ? in[3] : in[2];
         EXPECT_EQ(std::memcmp(&back[1][row * stride], &source[row * stride], stride), 0) << row;
     }
 }
 
+// Each failure with its one message; an output naming an input (also through
+// a link or another path) is refused before anything is deleted.
 TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
+    const std::string input = Sample(dir, "in.avi", 32, 16, 2);
 
     ExpectFailure(SimpleJob(dir.File("missing.avi"), dir.File("o1.avi")),
                   "FEHLER: Öffne Input AVI");
     ExpectFailure(SimpleJob(input, dir.File("no-such-folder/out.avi")), "FEHLER: Öffne Output AVI");
+    const std::string empty = Sample(dir, "empty.avi", 32, 16, 0);
+    ExpectFailure(SimpleJob(empty, dir.File("o0.avi")), "ERROR: Getting First Video Frame");
 
     ConvertJob job = SimpleJob(input, dir.File("o2.avi"));
     job.compressorSettings.fccType = ICTYPE_VIDEO;
@@ -229,41 +208,43 @@ TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     ExpectFailure(job, "ERROR: Open Compressor");
 
     // Rows of 322 x 3 bytes are padded to 968 bytes: refused at the first frame.
-    const std::string padded = MakeSample(dir, "padded.avi", Options(322, 8, 24, 2));
+    const std::string padded = Sample(dir, "padded.avi", 322, 8, 2);
     ExpectFailure(SimpleJob(padded, dir.File("o3.avi")), "ERROR: Inconsistant Frame Bitmap Data");
 
     job = SimpleJob(input, dir.File("o4.avi"));
-    job.overlays[3].path = dir.File("no-overlay.avi");
-    job.overlays[3].width = job.overlays[3].height = 10;
+    job.overlays[5].width = job.overlays[5].height = 10;
+    job.overlays[5].path = dir.File("no-overlay.avi");
     ExpectFailure(job, "FEHLER: Öffne Overlay AVI (" + dir.File("no-overlay.avi") + ")");
-
     // A message longer than 255 bytes is cut safely.
-    job.overlays[3].path = dir.File(std::string(300, 'x') + ".avi");
+    job.overlays[5].path = dir.File(std::string(300, 'x') + ".avi");
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.messages.size(), 1u);
     EXPECT_EQ(outcome.messages[0].size(), 255u);
     EXPECT_EQ(outcome.messages[0].rfind("FEHLER: Öffne Overlay AVI (", 0), 0u);
-}
 
-TEST(ConvertPipeline, OutputNamingAnInputIsRefusedBeforeAnythingIsDeleted) {
-    TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
-    const std::string overlay = MakeSample(dir, "over.avi", Options(32, 16, 24, 2));
+    const std::string overlay = Sample(dir, "over.avi", 32, 16, 2);
     const auto inputSize = std::filesystem::file_size(input);
     std::filesystem::create_symlink(input, dir.File("link.avi"));
     std::filesystem::create_hard_link(overlay, dir.File("hard.avi"));
-
     for (const std::string& output : {input, dir.File("link.avi"), dir.File("./in.avi")}) {
         ExpectFailure(SimpleJob(input, output), "FEHLER: Öffne Output AVI");
     }
-    ConvertJob job = SimpleJob(input, dir.File("hard.avi"));
+    job = SimpleJob(input, dir.File("hard.avi"));
     job.overlays[0].path = overlay;
     job.overlays[0].width = job.overlays[0].height = 10;
     ExpectFailure(job, "FEHLER: Öffne Output AVI");
-
     EXPECT_EQ(std::filesystem::file_size(input), inputSize);
     EXPECT_EQ(PatternNumbers(input), Counting(0, 1));
     EXPECT_EQ(PatternNumbers(overlay), Counting(0, 1));
+
+    REQUIRE_TOOL("ffmpeg");
+    const std::string pal8 = dir.File("pal8.avi");
+    ASSERT_TRUE(avitest::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=32x16:rate=5", "-t", "1",
+                                 "-c:v", "rawvideo", "-pix_fmt", "pal8", pal8}));
+    job = SimpleJob(input, dir.File("o5.avi"));
+    job.overlays[5].path = pal8;
+    job.overlays[5].width = job.overlays[5].height = 10;
+    ExpectFailure(job, "ERROR: Overlay Frame Format (color deep=8) not supported");
 }
 
 // An overlay drawn unscaled over the whole 160 x 120 frame: its frames
@@ -279,82 +260,41 @@ void CoverWholeFrame(OverlaySettings& slot, const std::string& path, int first, 
     slot.baseStart = base;
 }
 
-TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTop) {
+// The job is handed over by pointer and a copy of it shares the slots' open
+// readers. The worker clears and releases the readers of its own copy only: a
+// reader the caller's job carries in an unused slot stays there, open, and
+// the output shows only the slots' own files.
+TEST(ConvertPipeline, OverlaysAppearOnTheirFramesWithSlotOneOnTopFromTheRunsOwnJob) {
     TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 20));
-    const std::string overlay = MakeSample(dir, "over.avi", Options(160, 120, 16, 30), 1000);
-    const std::string top = MakeSample(dir, "top.avi", Options(160, 120, 32, 30), 2000);
+    const std::string input = Sample(dir, "in.avi", 160, 120, 20);
+    const std::string overlay = Sample(dir, "over.avi", 160, 120, 30, 16, 1000);
+    const std::string top = Sample(dir, "top.avi", 160, 120, 30, 32, 2000);
 
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     // Slot 2: overlay frames 10..19 on output frames 5..14, covering the frame.
     CoverWholeFrame(job.overlays[1], overlay, 10, 19, 5);
     // Slot 1: overlay frame 0..2 on output frames 12..14, on top of slot 2.
     CoverWholeFrame(job.overlays[0], top, 0, 2, 12);
+    CoverWholeFrame(job.overlays[2], "", 0, 3, 0);
+    auto callers = std::make_shared<CAviReader>();
+    ASSERT_TRUE(callers->Open(top.c_str()));
+    ASSERT_TRUE(callers->StartVideoRetrieve(0));
+    job.overlays[2].reader = callers;
+
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0);
-    const std::vector<int> numbers = PatternNumbers(dir.File("out.avi"));
     const std::vector<int> expected = {0,    1,    2,    3,    4,    1010, 1011, 1012, 1013, 1014,
                                        1015, 1016, 2000, 2001, 2002, 15,   16,   17,   18,   19};
-    EXPECT_EQ(numbers, expected);
-}
-
-TEST(ConvertPipeline, TheRunWorksOnItsOwnCopyOfTheJob) {
-    // The job is handed over by pointer and a copy of it shares the slots'
-    // open readers. The worker clears and releases the readers of its own
-    // copy only: a reader the caller's job carries stays there, open (here in
-    // an unused slot on top), and the output shows only the slot's own file.
-    TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(160, 120, 24, 4));
-    const std::string overlay = MakeSample(dir, "over.avi", Options(160, 120, 24, 4), 1000);
-
-    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
-    CoverWholeFrame(job.overlays[0], "", 0, 3, 100);
-    CoverWholeFrame(job.overlays[1], overlay, 0, 3, 0);
-    auto callers = std::make_shared<CAviReader>();
-    ASSERT_TRUE(callers->Open(overlay.c_str()));
-    ASSERT_TRUE(callers->StartVideoRetrieve(0));
-    job.overlays[0].reader = callers;
-
-    const JobOutcome outcome = RunJobOnWorker(job);
-    ASSERT_EQ(outcome.done, 0);
-    EXPECT_EQ(PatternNumbers(dir.File("out.avi")), Counting(1000, 1003));
-    EXPECT_EQ(job.overlays[0].reader, callers);
+    EXPECT_EQ(PatternNumbers(dir.File("out.avi")), expected);
+    EXPECT_EQ(job.overlays[2].reader, callers);
     const BITMAPINFOHEADER* frame = nullptr;
     callers->GetVideoFrame(0, 3, &frame);
     EXPECT_NE(frame, nullptr); // still open and usable
 }
 
-TEST(ConvertPipeline, EightBitOverlayIsRefused) {
-    REQUIRE_TOOL("ffmpeg");
-    TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 2));
-    const std::string pal8 = dir.File("pal8.avi");
-    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=32x16:rate=5",
-                       "-t", "1", "-c:v", "rawvideo", "-pix_fmt", "pal8", pal8}),
-              0);
-    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
-    job.overlays[5].path = pal8;
-    job.overlays[5].width = job.overlays[5].height = 10;
-    ExpectFailure(job, "ERROR: Overlay Frame Format (color deep=8) not supported");
-}
-
-TEST(ConvertPipeline, CompressedOutputIsReadable) {
-    TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(64, 48, 24, 12));
-    ConvertJob job = SimpleJob(input, dir.File("out.avi"));
-    job.compressorSettings.fccType = ICTYPE_VIDEO;
-    job.compressorSettings.fccHandler = kmx::MakeFourcc('M', 'J', 'P', 'G');
-    job.compressorSettings.lQ = -1;
-    job.compressorSettings.lpbiOut = 0xDEADBEEF; // left over from another run: never used
-    job.reverse = 1;
-    const JobOutcome outcome = RunJobOnWorker(job);
-    ASSERT_EQ(outcome.done, 0) << (outcome.messages.empty() ? "" : outcome.messages[0]);
-    EXPECT_EQ(PatternNumbers(dir.File("out.avi")), Counting(11, 0));
-}
-
 TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {
     TempDir dir;
-    const std::string input = MakeSample(dir, "in.avi", Options(32, 16, 24, 3));
+    const std::string input = Sample(dir, "in.avi", 32, 16, 3);
     ConvertJob job = SimpleJob(input, dir.File("out.avi"));
     job.preview = 1;
     JobOutcome outcome = RunJobOnWorker(job);
@@ -379,10 +319,156 @@ TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {
     EXPECT_EQ(outcome.statuses.size(), 1u);
 }
 
-TEST(ConvertPipeline, EmptyInputIsReportedAtTheFirstFrame) {
-    TempDir dir;
-    const std::string input = MakeSample(dir, "empty.avi", Options(32, 16, 24, 0));
-    ExpectFailure(SimpleJob(input, dir.File("out.avi")), "ERROR: Getting First Video Frame");
+struct AudioCase {
+    const char* name;
+    const char* audioArgs; // ffmpeg's audio output options, separated by spaces
+    const char* codec;     // as ffprobe names the input's audio
+    bool pcm;              // cut and reversed as it is, not decoded
+};
+
+std::ostream& operator<<(std::ostream& out, const AudioCase& c) {
+    return out << c.name;
 }
+
+// Two seconds of tiny video at 25 frames per second and a sound whose two
+// channels differ, so that swapped channels or misplaced samples show.
+bool MakeInput(const AudioCase& c, const std::string& path) {
+    std::vector<std::string> args = Words(
+        "ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=64x48:rate=25 -f lavfi -i "
+        "aevalsrc=0.5*sin(440*2*PI*t)*t|0.3*sin(697*2*PI*t):s=44100:c=stereo -t 2 -c:v mjpeg " +
+        std::string(c.audioArgs));
+    args.push_back(path);
+    return RunTool(args) == 0;
+}
+
+FfmpegSound DecodeCleanly(const std::string& path) {
+    FfmpegSound audio = DecodeAudioWithFfmpeg(path);
+    EXPECT_TRUE(audio.ok) << path << ": " << audio.warnings;
+    EXPECT_EQ(audio.warnings, "") << path;
+    EXPECT_FALSE(audio.samples.empty()) << path;
+    return audio;
+}
+
+// The samples in reverse order of sample frames; the channels of one frame
+// keep their order.
+std::vector<std::int16_t> Backwards(const std::vector<std::int16_t>& samples,
+                                    std::size_t channels) {
+    std::vector<std::int16_t> reversed;
+    reversed.reserve(samples.size());
+    for (std::size_t frame = samples.size() / channels; frame-- > 0;) {
+        const auto first = samples.begin() + static_cast<std::ptrdiff_t>(frame * channels);
+        reversed.insert(reversed.end(), first, first + static_cast<std::ptrdiff_t>(channels));
+    }
+    return reversed;
+}
+
+void Convert(const std::string& input, const std::string& output, bool reverse) {
+    ConvertJob job = SimpleJob(input, output);
+    job.reverse = reverse ? 1 : 0;
+    const JobOutcome outcome = RunJobOnWorker(job, false, false);
+    EXPECT_EQ(outcome.done, 0) << output;
+    EXPECT_TRUE(outcome.messages.empty()) << output << ": " << outcome.messages.front();
+}
+
+class AudioCopy : public testing::TestWithParam<AudioCase> {};
+
+TEST_P(AudioCopy, ForwardKeepsTheAudioAndReverseIsItBackwards) {
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
+    const AudioCase& c = GetParam();
+    TempDir dir;
+    const std::string input = dir.File("in.avi");
+    ASSERT_TRUE(MakeInput(c, input)) << "ffmpeg cannot write " << c.audioArgs;
+    ASSERT_EQ(ProbeAudioStream(input, "codec_name"), c.codec);
+    const std::string forward = dir.File("forward.avi");
+    const std::string reverse = dir.File("reverse.avi");
+    Convert(input, forward, false);
+    Convert(input, reverse, true);
+
+    const FfmpegSound in = DecodeCleanly(input);
+    const FfmpegSound fwd = DecodeCleanly(forward);
+    const FfmpegSound rev = DecodeCleanly(reverse);
+
+    // Forward: the same packets, so the same samples, and the same duration
+    // where the stream has one (ffprobe gives none for PCM in AVI).
+    EXPECT_EQ(ProbeAudioStream(forward, "codec_name"), c.codec);
+    EXPECT_EQ(ProbeAudioStream(forward, "duration"), ProbeAudioStream(input, "duration"));
+    EXPECT_TRUE(fwd.samples == in.samples)
+        << fwd.samples.size() << " samples forward, " << in.samples.size() << " in the input";
+
+    // Reverse: the input's own format when it is PCM, else 16-bit PCM with
+    // the source's channels. Decoder and conversion are the same in both
+    // runs, so the reversed samples match the forward ones exactly, priming
+    // samples at the start included (they end up at the end).
+    EXPECT_EQ(ProbeAudioStream(reverse, "codec_name"), c.pcm ? c.codec : "pcm_s16le");
+    const std::string channels = ProbeAudioStream(reverse, "channels");
+    ASSERT_EQ(channels, ProbeAudioStream(input, "channels"));
+    EXPECT_EQ(ProbeAudioStream(reverse, "sample_rate"), "44100");
+    ASSERT_EQ(rev.samples.size(), fwd.samples.size());
+    EXPECT_TRUE(Backwards(rev.samples, std::stoul(channels)) == fwd.samples);
+}
+
+// Audio no decoder knows cannot be played backwards: the reader leaves the
+// stream as it is and says so, the reversed run says so once and writes the
+// video alone; a forward run copies it as it is.
+TEST(AudioCopy, UndecodableAudioIsLeftOutOfReversedRuns) {
+    REQUIRE_TOOL("ffmpeg");
+    REQUIRE_TOOL("ffprobe");
+    TempDir dir;
+    const std::string made = dir.File("made.avi");
+    ASSERT_TRUE(MakeInput({"Mp3", "-c:a libmp3lame -b:a 128k", "mp3", false}, made));
+    avitest::Bytes bytes = avitest::ReadWholeFile(made);
+    const std::size_t strf = avitest::Find(bytes, "strf", avitest::Find(bytes, "auds"));
+    ASSERT_NE(strf, std::string::npos);
+    kmx::StoreU16(&bytes[strf + 8], 0x7A21); // a format tag no codec has
+    const std::string input = dir.File("in.avi");
+    ASSERT_TRUE(avitest::WriteBytes(input, bytes));
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(input.c_str()));
+    const std::int32_t length = reader.GetAudioLength(0);
+    std::int32_t size = 0;
+    const std::uint8_t* format = reader.GetAudioFormat(0, &size);
+    const avitest::Bytes before(format, format + size);
+    EXPECT_FALSE(reader.DecodeAudioToPcm(0));
+    EXPECT_FALSE(reader.DecodeAudioToPcm(1)); // no such stream
+    EXPECT_EQ(reader.GetAudioLength(0), length);
+    format = reader.GetAudioFormat(0, &size);
+    EXPECT_EQ(avitest::Bytes(format, format + size), before);
+
+    const std::string reverse = dir.File("reverse.avi");
+    ConvertJob job = SimpleJob(input, reverse);
+    job.reverse = 1;
+    const JobOutcome outcome = RunJobOnWorker(job, false, false);
+    EXPECT_EQ(outcome.done, 0);
+    EXPECT_EQ(outcome.messages,
+              std::vector<std::string>{"WARNING: Error Reading/Writing Audio Samples"});
+    EXPECT_EQ(ProbeAudioStream(reverse, "codec_type"), "");
+    EXPECT_EQ(ProbeAudioStream(input, "codec_type"), "audio");
+
+    const std::string forward = dir.File("forward.avi");
+    Convert(input, forward, false);
+    EXPECT_EQ(ProbeAudioStream(forward, "codec_tag"), "0x7a21");
+    EXPECT_EQ(ProbeAudioStream(forward, "duration"), ProbeAudioStream(input, "duration"));
+}
+
+const AudioCase kCases[] = {
+    {"Mp3Cbr", "-c:a libmp3lame -b:a 128k", "mp3", false},
+    {"Mp3Vbr", "-c:a libmp3lame -q:a 4", "mp3", false},
+    {"Ac3", "-c:a ac3", "ac3", false},
+    {"Aac", "-c:a aac", "aac", false},
+    {"AdpcmIma", "-c:a adpcm_ima_wav", "adpcm_ima_wav", false},
+    {"AdpcmMs", "-c:a adpcm_ms", "adpcm_ms", false},
+    {"ALaw", "-c:a pcm_alaw", "pcm_alaw", true},
+    {"MuLaw", "-c:a pcm_mulaw", "pcm_mulaw", true},
+    {"U8Mono", "-c:a pcm_u8 -ac 1", "pcm_u8", true},
+    {"S16Stereo", "-c:a pcm_s16le", "pcm_s16le", true},
+    {"S24", "-c:a pcm_s24le", "pcm_s24le", true},
+    {"Float", "-c:a pcm_f32le", "pcm_f32le", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Codecs, AudioCopy, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<AudioCase>& param) {
+                             return std::string(param.param.name);
+                         });
 
 } // namespace

@@ -74,9 +74,8 @@ TEST(NotificationPump, GivesUpAtTheDeadlineAndPollsMeanwhile) {
     PumpOptions options;
     options.pollPeriod = 10ms;
     options.deadline = std::chrono::steady_clock::now() + 100ms;
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(PumpNotifications(queue, handler, options), -1);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+    EXPECT_GE(std::chrono::steady_clock::now(), options.deadline); // not before it
     EXPECT_GE(handler.polls, 3);
 }
 

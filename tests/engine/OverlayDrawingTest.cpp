@@ -52,44 +52,27 @@ OverlaySettings Slot(int x, int y, int w, int h, const Picture& overlay) {
 }
 
 TEST(OverlayDrawing, ConvertPixelCoversEveryDepthPair) {
-    const std::uint8_t bgr[4] = {0xF8, 0x80, 0x08, 0x77}; // blue 31, green 16, red 1 in 5 bits
-    std::uint8_t d[4] = {0xAA, 0xAA, 0xAA, 0xAA};
-    ConvertPixel(d, 2, bgr, 3);
-    const unsigned word = static_cast<unsigned>(d[0] | (d[1] << 8));
-    EXPECT_EQ(word, (1u << 10) | (16u << 5) | 31u);
-    EXPECT_EQ(d[2], 0xAA); // nothing past the two bytes
-    ConvertPixel(d, 2, bgr, 4);
-    EXPECT_EQ(static_cast<unsigned>(d[0] | (d[1] << 8)), word);
-
-    const std::uint8_t w555[2] = {static_cast<std::uint8_t>(word),
-                                  static_cast<std::uint8_t>(word >> 8)};
-    std::uint8_t d3[3] = {};
-    ConvertPixel(d3, 3, w555, 2);
-    EXPECT_EQ(d3[0], 31 * 8);
-    EXPECT_EQ(d3[1], 16 * 8);
-    EXPECT_EQ(d3[2], 1 * 8);
-    std::uint8_t d4[4] = {9, 9, 9, 9};
-    ConvertPixel(d4, 4, w555, 2);
-    EXPECT_EQ(d4[0], 31 * 8);
-    EXPECT_EQ(d4[3], 0);
-
-    std::uint8_t e[4] = {9, 9, 9, 9};
-    ConvertPixel(e, 4, bgr, 3);
-    EXPECT_EQ(e[0], 0xF8);
-    EXPECT_EQ(e[2], 0x08);
-    EXPECT_EQ(e[3], 0);
-    ConvertPixel(e, 4, bgr, 4);
-    EXPECT_EQ(e[3], 0x77);
-    std::uint8_t f[3] = {};
-    ConvertPixel(f, 3, bgr, 4);
-    EXPECT_EQ(f[2], 0x08);
-    ConvertPixel(d, 2, w555, 2);
-    EXPECT_EQ(static_cast<unsigned>(d[0] | (d[1] << 8)), word);
-
-    // An 8-bit destination is never written.
-    std::uint8_t one = 0x42;
-    ConvertPixel(&one, 1, bgr, 3);
-    EXPECT_EQ(one, 0x42);
+    // Blue 31, green 16, red 1 in 5 bits, and the same as a 5-5-5 word.
+    const std::uint8_t bgra[4] = {0xF8, 0x80, 0x08, 0x77};
+    const std::uint8_t w555[2] = {0x1F, 0x06};
+    struct Case {
+        int to;
+        const std::uint8_t* from;
+        int fromBytes;
+        std::vector<std::uint8_t> expected; // of a destination filled with 0xAA
+    };
+    const Case cases[] = {
+        {2, bgra, 3, {0x1F, 0x06, 0xAA, 0xAA}}, {2, bgra, 4, {0x1F, 0x06, 0xAA, 0xAA}},
+        {2, w555, 2, {0x1F, 0x06, 0xAA, 0xAA}}, {3, w555, 2, {0xF8, 0x80, 0x08, 0xAA}},
+        {4, w555, 2, {0xF8, 0x80, 0x08, 0}},    {4, bgra, 3, {0xF8, 0x80, 0x08, 0}},
+        {4, bgra, 4, {0xF8, 0x80, 0x08, 0x77}}, {3, bgra, 4, {0xF8, 0x80, 0x08, 0xAA}},
+        {1, bgra, 3, {0xAA, 0xAA, 0xAA, 0xAA}}, // an 8-bit destination is never written
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> d(4, 0xAA);
+        ConvertPixel(d.data(), c.to, c.from, c.fromBytes);
+        EXPECT_EQ(d, c.expected) << c.fromBytes << " bytes to " << c.to;
+    }
 }
 
 TEST(OverlayDrawing, SplitScreenShowsOverlayPixelsAtTheirOwnPlace) {
@@ -121,30 +104,25 @@ TEST(OverlayDrawing, BadRectanglesAreClippedOrIgnored) {
     EXPECT_EQ(split.At(14, 14)[0], 14);
     EXPECT_EQ(split.At(15, 14)[2], 0);
 
-    // No area: nothing drawn, no division by zero.
+    // No area or entirely outside the frame: nothing drawn, no division by zero.
     Picture untouched(30, 30, 3, 0x33);
-    for (auto [w, h] : {std::pair{0, 10}, {10, 0}, {-4, 10}, {10, -1}}) {
+    for (auto [x, w, h] : {std::tuple{2, 0, 10},
+                           {2, 10, 0},
+                           {2, -4, 10},
+                           {2, 10, -1},
+                           {40, 10, 10},
+                           {-50, 10, 10}}) {
         DrawScaledOverlay(untouched.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                          Slot(2, 2, w, h, overlay));
+                          Slot(x, 2, w, h, overlay));
         DrawUnscaledOverlay(untouched.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                            Slot(2, 2, w, h, overlay));
+                            Slot(x, 2, w, h, overlay));
     }
-    // Entirely outside the frame.
-    DrawScaledOverlay(untouched.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                      Slot(40, 2, 10, 10, overlay));
-    DrawScaledOverlay(untouched.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                      Slot(-50, 2, 10, 10, overlay));
-    for (std::uint8_t b : untouched.pixels) {
-        ASSERT_EQ(b, 0x33);
-    }
-
+    EXPECT_EQ(untouched.pixels, std::vector<std::uint8_t>(30 * 30 * 3, 0x33));
     // An 8-bit base frame is never drawn into.
     Picture eight(30, 30, 1, 0x44);
     DrawScaledOverlay(eight.pixels.data(), 30, 30, 1, overlay.pixels.data(),
                       Slot(0, 0, 10, 10, overlay));
-    for (std::uint8_t b : eight.pixels) {
-        ASSERT_EQ(b, 0x44);
-    }
+    EXPECT_EQ(eight.pixels, std::vector<std::uint8_t>(30 * 30, 0x44));
 }
 
 // The overlay index that shows at place of the rectangle's extent: scaled

@@ -1,4 +1,9 @@
+// The records with the platform's layout (COMPVARS, ICINFO, BITMAPINFOHEADER,
+// AVISTREAMINFOA, WAVEFORMATEX), the texts of times and codes, and the
+// project file record.
 #include "engine/ProjectRecord.h"
+#include "engine/TextFormatting.h"
+#include "media/AviRecords.h"
 #include "media/io/ByteOrder.h"
 #include "tests/support/TempDir.h"
 
@@ -6,6 +11,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <iterator>
@@ -41,22 +49,17 @@ ProjectRecord SampleProject() {
     return p;
 }
 
+auto Fields(const ProjectOverlay& o) {
+    return std::tie(o.path, o.x, o.y, o.width, o.height, o.borderWidth, o.borderColor, o.crop,
+                    o.overlayStart, o.overlayEnd, o.baseStart, o.noResize);
+}
+
 void ExpectSame(const ProjectRecord& a, const ProjectRecord& b) {
-    EXPECT_EQ(a.inputPath, b.inputPath);
-    EXPECT_EQ(a.outputPath, b.outputPath);
+    EXPECT_EQ(std::tie(a.inputPath, a.outputPath, a.compressorName, a.checks),
+              std::tie(b.inputPath, b.outputPath, b.compressorName, b.checks));
     EXPECT_EQ(std::memcmp(&a.compressorSettings, &b.compressorSettings, sizeof(COMPVARS)), 0);
-    EXPECT_EQ(a.compressorName, b.compressorName);
-    EXPECT_EQ(a.checks, b.checks);
     for (std::size_t i = 0; i < a.overlays.size(); ++i) {
-        const ProjectOverlay& x = a.overlays[i];
-        const ProjectOverlay& y = b.overlays[i];
-        EXPECT_EQ(x.path, y.path) << i;
-        EXPECT_EQ(std::tie(x.x, x.y, x.width, x.height, x.borderWidth, x.crop, x.overlayStart,
-                           x.overlayEnd, x.baseStart, x.noResize),
-                  std::tie(y.x, y.y, y.width, y.height, y.borderWidth, y.crop, y.overlayStart,
-                           y.overlayEnd, y.baseStart, y.noResize))
-            << i;
-        EXPECT_EQ(x.borderColor, y.borderColor) << i;
+        EXPECT_EQ(Fields(a.overlays[i]), Fields(b.overlays[i])) << i;
     }
 }
 
@@ -70,24 +73,17 @@ TEST(ProjectRecord, LayoutMatchesTheFileFormat) {
     EXPECT_EQ(kmx::LoadI32(b + 528), 64);
     EXPECT_EQ(std::memcmp(b + 528 + 16, "MJPG", 4), 0);
     EXPECT_STREQ(reinterpret_cast<const char*>(b + 592), "Motion JPEG");
-    EXPECT_EQ(kmx::LoadI32(b + 720), 1); // preview
-    EXPECT_EQ(kmx::LoadI32(b + 736), 3); // mirror horizontal, unmasked
-    EXPECT_EQ(kmx::LoadI32(b + 752), 1); // lower half
-    for (std::size_t i = 756; i < 996; ++i) {
-        ASSERT_EQ(b[i], 0) << "reserved byte " << i;
-    }
+    EXPECT_EQ(kmx::LoadI32(b + 720), 1);                   // preview
+    EXPECT_EQ(kmx::LoadI32(b + 736), 3);                   // mirror horizontal, unmasked
+    EXPECT_EQ(kmx::LoadI32(b + 752), 1);                   // lower half
+    EXPECT_EQ(std::count(b + 756, b + 996, 0), 996 - 756); // reserved bytes
     const std::uint8_t* slot4 = b + 996 + 556 * 4;
     EXPECT_STREQ(reinterpret_cast<const char*>(slot4), "/videos/overlay4.avi");
     EXPECT_EQ(kmx::LoadI32(slot4 + 260), 35);
-    EXPECT_EQ(slot4[280], 4);
-    EXPECT_EQ(slot4[281], 128);
-    EXPECT_EQ(slot4[282], 255);
-    EXPECT_EQ(slot4[283], 0);
+    EXPECT_EQ(std::vector<int>(slot4 + 280, slot4 + 284), (std::vector<int>{4, 128, 255, 0}));
     EXPECT_EQ(kmx::LoadI32(slot4 + 284), 46);
     EXPECT_EQ(kmx::LoadI32(slot4 + 300), 0);
-    for (std::size_t i = 304; i < 556; ++i) {
-        ASSERT_EQ(slot4[i], 0);
-    }
+    EXPECT_EQ(std::count(slot4 + 304, slot4 + 556, 0), 556 - 304);
     EXPECT_EQ(b[996 + 556 * 2], 0); // the empty slot's path
 }
 
@@ -151,63 +147,50 @@ TEST(ProjectRecord, TextsNeverOverrunTheirFields) {
 }
 
 // Also the round trip of every field through a file.
-TEST(ProjectRecord, FailedWriteKeepsThePreviousProject) {
+TEST(ProjectRecord, SavingReplacesOnlyWholeFilesHonoursTheUmaskKeepsTheModeAndFollowsLinks) {
     TempDir dir;
-    const std::string path = dir.File("keep.kmx");
-    ProjectRecord first = SampleProject();
-    ASSERT_EQ(WriteProjectFile(path, first), ProjectFileResult::Ok);
-    EXPECT_EQ(std::filesystem::file_size(path), 6556u);
-
-    EXPECT_EQ(WriteProjectFile(dir.File("no-such-folder/p.kmx"), first),
-              ProjectFileResult::OpenFailed);
-
-    // A folder in the way of the rename makes the write fail after the data
-    // were written; the folder and the old project are untouched.
-    const std::string blocked = dir.File("blocked.kmx");
-    std::filesystem::create_directory(blocked);
-    EXPECT_EQ(WriteProjectFile(blocked, first), ProjectFileResult::WriteFailed);
-    EXPECT_TRUE(std::filesystem::is_directory(blocked));
-
-    ProjectRecord loaded;
-    ASSERT_EQ(ReadProjectFile(path, loaded), ProjectFileResult::Ok);
-    ExpectSame(loaded, first);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              2); // keep.kmx and the folder: no temporary files left
-}
-
-TEST(ProjectRecord, SavingHonoursTheUmaskKeepsTheModeAndWritesThroughLinks) {
-    TempDir dir;
-    const ProjectRecord project = SampleProject();
     namespace fs = std::filesystem;
+    const ProjectRecord project = SampleProject();
     const auto mode = [](const std::string& p) {
         return fs::status(p).permissions() & fs::perms::mask;
     };
 
     // A new project under umask 077 is private.
+    const std::string path = dir.File("keep.kmx");
     const mode_t old = ::umask(077);
-    const ProjectFileResult saved = WriteProjectFile(dir.File("private.kmx"), project);
+    const ProjectFileResult saved = WriteProjectFile(path, project);
     ::umask(old);
     ASSERT_EQ(saved, ProjectFileResult::Ok);
-    EXPECT_EQ(mode(dir.File("private.kmx")), fs::perms::owner_read | fs::perms::owner_write);
-
+    EXPECT_EQ(fs::file_size(path), 6556u);
+    EXPECT_EQ(mode(path), fs::perms::owner_read | fs::perms::owner_write);
     // A project saved again keeps the mode it had.
-    const std::string shared = dir.File("shared.kmx");
-    ASSERT_EQ(WriteProjectFile(shared, project), ProjectFileResult::Ok);
-    fs::permissions(shared, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    ASSERT_EQ(WriteProjectFile(shared, project), ProjectFileResult::Ok);
-    EXPECT_EQ(mode(shared), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(WriteProjectFile(path, project), ProjectFileResult::Ok);
+    EXPECT_EQ(mode(path), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    EXPECT_EQ(WriteProjectFile(dir.File("no-such-folder/p.kmx"), project),
+              ProjectFileResult::OpenFailed);
+    // A folder in the way of the rename makes the write fail after the data
+    // were written; the folder and the old project are untouched.
+    const std::string blocked = dir.File("blocked.kmx");
+    fs::create_directory(blocked);
+    EXPECT_EQ(WriteProjectFile(blocked, project), ProjectFileResult::WriteFailed);
+    EXPECT_TRUE(fs::is_directory(blocked));
+    ProjectRecord loaded;
+    ASSERT_EQ(ReadProjectFile(path, loaded), ProjectFileResult::Ok);
+    ExpectSame(loaded, project);
+    // keep.kmx and the folder: no temporary files left
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 
     // Through a link, the link stays and its target gets the new project.
     fs::create_directory(dir.File("real"));
     const std::string target = dir.File("real/p.kmx");
-    ASSERT_EQ(WriteProjectFile(target, SampleProject()), ProjectFileResult::Ok);
+    ASSERT_EQ(WriteProjectFile(target, project), ProjectFileResult::Ok);
     fs::create_symlink("real/p.kmx", dir.File("link.kmx"));
     ProjectRecord changed = project;
     changed.inputPath = "changed.avi";
     ASSERT_EQ(WriteProjectFile(dir.File("link.kmx"), changed), ProjectFileResult::Ok);
     EXPECT_TRUE(fs::is_symlink(dir.File("link.kmx")));
-    ProjectRecord loaded;
     ASSERT_EQ(ReadProjectFile(target, loaded), ProjectFileResult::Ok);
     EXPECT_EQ(loaded.inputPath, "changed.avi");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("real")), fs::directory_iterator()), 1);
@@ -229,6 +212,104 @@ TEST(ProjectRecord, JobConversionMasksChecksAndKeepsSlotNumbers) {
     EXPECT_EQ(back.overlays[7].path, "/videos/overlay7.avi");
     EXPECT_EQ(back.checks[kCheckMirrorHorizontal], 1);
     EXPECT_EQ(back.compressorName, "Motion JPEG");
+}
+
+// The record as StoreRecord writes it, checked to come back whole through LoadRecord.
+template <std::size_t N, typename Record> std::array<std::uint8_t, N> Stored(const Record& r) {
+    std::array<std::uint8_t, N> bytes{};
+    kmx::StoreRecord(bytes.data(), r);
+    Record back{};
+    kmx::LoadRecord(bytes.data(), back);
+    EXPECT_EQ(std::memcmp(&back, &r, sizeof r), 0) << N << "-byte record";
+    return bytes;
+}
+
+TEST(Records, CompVarsSerialisesSixteenLittleEndianMembersInOrder) {
+    COMPVARS cv = kmx::MakeEmptyCompVars();
+    EXPECT_TRUE(kmx::IsUncompressed(cv)); // no handler, or "DIB ": uncompressed
+    cv.fccHandler = FOURCC_DIB;
+    EXPECT_TRUE(kmx::IsUncompressed(cv));
+    cv.dwFlags = 1;
+    cv.hic = 0x11223344;
+    cv.fccType = kmx::MakeFourcc('v', 'i', 'd', 'c');
+    cv.fccHandler = kmx::MakeFourcc('M', 'J', 'P', 'G');
+    EXPECT_FALSE(kmx::IsUncompressed(cv));
+    cv.lpbiOut = 0xDEADBEEF;
+    cv.lKey = 15;
+    cv.lDataRate = 300;
+    cv.lQ = 7500;
+    cv.cbState = -1;
+    const auto bytes = Stored<64>(cv);
+    EXPECT_EQ(bytes[0], 64);
+    EXPECT_EQ(std::memcmp(bytes.data() + 8, "\x44\x33\x22\x11vidcMJPG", 12), 0);
+    EXPECT_EQ(kmx::LoadU32(bytes.data() + 24), 0xDEADBEEFu);
+    EXPECT_EQ(kmx::LoadI32(bytes.data() + 40), 15);
+    EXPECT_EQ(kmx::LoadI32(bytes.data() + 44), 300);
+    EXPECT_EQ(kmx::LoadI32(bytes.data() + 48), 7500);
+    EXPECT_EQ(kmx::LoadU32(bytes.data() + 60), 0xFFFFFFFFu);
+
+    kmx::ClearRunState(cv);
+    EXPECT_EQ(cv.hic, 0u);
+    EXPECT_EQ(cv.lpbiOut, 0u);
+    EXPECT_EQ(cv.fccHandler, kmx::MakeFourcc('M', 'J', 'P', 'G'));
+    EXPECT_EQ(cv.lQ, 7500);
+}
+
+TEST(Records, IcInfoKeepsUtf16TextsAtTheirOffsets) {
+    ICINFO info = kmx::MakeEmptyIcInfo();
+    EXPECT_EQ(info.dwSize, 568u);
+    EXPECT_EQ(info.fccType, ICTYPE_VIDEO);
+    info.szName[0] = u'H';
+    info.szDescription[0] = u'\u00e9';
+    info.szDescription[1] = u'\u4e2d';
+    info.szDriver[127] = u'z';
+    const auto bytes = Stored<568>(info);
+    EXPECT_EQ(std::memcmp(bytes.data(), "\x38\x02\x00\x00vidc", 8), 0);
+    EXPECT_EQ(kmx::LoadU16(bytes.data() + 24), u'H');
+    EXPECT_EQ(kmx::LoadU16(bytes.data() + 56), 0xe9);
+    EXPECT_EQ(kmx::LoadU16(bytes.data() + 58), 0x4e2d);
+    EXPECT_EQ(kmx::LoadU16(bytes.data() + 566), u'z');
+}
+
+TEST(Records, BitmapHeaderStreamInfoAndWaveFormatRoundTrip) {
+    const auto h =
+        Stored<40>(BITMAPINFOHEADER{40, 720, -576, 1, 24, BI_RGB, 720 * 576 * 3, 0, 0, 0, 0});
+    EXPECT_EQ(kmx::LoadI32(h.data() + 8), -576);
+    EXPECT_EQ(kmx::LoadU16(h.data() + 14), 24);
+
+    AVISTREAMINFOA s{};
+    s.fccType = kmx::MakeFourcc('v', 'i', 'd', 's');
+    s.wPriority = 3;
+    s.wLanguage = 0x0407;
+    s.dwScale = 1;
+    s.dwRate = 25;
+    s.dwLength = 300;
+    s.rcFrame = RECT{0, 0, 720, 576};
+    std::strcpy(s.szName, "Video #1");
+    const auto sb = Stored<140>(s);
+    EXPECT_EQ(kmx::LoadU16(sb.data() + 18), 0x0407);
+    EXPECT_EQ(kmx::LoadI32(sb.data() + 60), 720);
+    EXPECT_EQ(std::memcmp(sb.data() + 76, "Video #1", 9), 0);
+
+    const auto w = Stored<18>(WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0});
+    EXPECT_EQ(kmx::LoadU32(w.data() + 4), 44100u);
+    EXPECT_EQ(kmx::LoadU16(w.data() + 12), 4);
+}
+
+TEST(TextFormatting, TimesAndCodes) {
+    EXPECT_EQ(FormatTime(75.5), "1:15,500");
+    EXPECT_EQ(FormatTime(0.0), "0,000");
+    EXPECT_EQ(FormatTime(9.0405), "9,040");
+    EXPECT_EQ(FormatTime(3600.25), "1:00:00,250");
+    EXPECT_EQ(FormatTime(360061.5), "100:01:01,500");
+    EXPECT_EQ(FormatTime(59.9995), "59,999"); // truncated, not rounded
+    EXPECT_EQ(FormatTime(60.0), "1:00,000");
+    EXPECT_EQ(FormatTime(36307.25), "10:05:07,250");
+    EXPECT_EQ(FormatTime(-0.001), "---");
+    EXPECT_EQ(FormatTime(std::nan("")), "---");
+    EXPECT_EQ(FourccToText(0), "----");
+    EXPECT_EQ(FourccToText(kmx::MakeFourcc('M', 'J', 'P', 'G')), "MJPG");
+    EXPECT_EQ(FourccToText(FOURCC_DIB), "DIB ");
 }
 
 } // namespace

@@ -1,14 +1,19 @@
-// Broken and hostile files: not AVI at all, cut at every byte, sizes past
-// their parent or the end, absurd formats and rates, and random damage. Open
-// or the operation fails with its documented result; nothing crashes. (The
-// fuzz target goes much further.)
+// Broken and hostile files: not AVI at all, cut at every byte (also in
+// memory), sizes past their parent or the end, absurd formats and rates, and
+// random damage. Open or the operation fails with its documented result;
+// nothing crashes. (The fuzz target goes much further.) And whole files read
+// from memory as from disk; byte sources from file and memory.
 #include "media/AviReader.h"
+#include "media/io/ByteSource.h"
+#include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <random>
 #include <sys/stat.h>
 
@@ -21,44 +26,20 @@ std::vector<TestStream> SmallStreams() {
     return {RawVideoStream(8, 4, 4), PcmAudioStream({20, 30, 10})};
 }
 
-struct Everything {
-    bool opened = false;
-    std::int32_t frames = 0;
-    std::int32_t audio = 0;
-    std::vector<int> marks; // first pixel byte of each frame, -1 for null
-    Bytes audioBytes;
-};
-
-// Opens the file and reads all it offers, checking that what comes back is
-// consistent.
-Everything ReadEverything(const std::string& path) {
-    Everything out;
+// Opens the file and reads all it offers (checked for consistency).
+Contents ReadEverything(const std::string& path) {
     CAviReader reader;
-    out.opened = reader.Open(path.c_str());
-    if (!out.opened) {
-        EXPECT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 0u);
+    const bool opened = reader.Open(path.c_str());
+    return Gather(reader, opened);
+}
+
+// The first pixel byte of each frame read, -1 for null.
+std::vector<int> Marks(const Contents& c) {
+    std::vector<int> marks;
+    for (const Bytes& frame : c.frames) {
+        marks.push_back(frame.empty() ? -1 : frame[40]);
     }
-    AVISTREAMINFOA info{};
-    for (std::uint32_t i = 0; i < reader.GetVideoStreamCount() + reader.GetAudioStreamCount();
-         ++i) {
-        const bool video = i < reader.GetVideoStreamCount();
-        const std::uint32_t n = video ? i : i - reader.GetVideoStreamCount();
-        EXPECT_TRUE(video ? reader.GetVideoStreamInfo(n, &info, 140)
-                          : reader.GetAudioStreamInfo(n, &info, 140));
-        EXPECT_EQ(info.dwLength, static_cast<std::uint32_t>(video ? reader.GetVideoLength(n)
-                                                                  : reader.GetAudioLength(n)));
-        EXPECT_TRUE(info.dwScale != 0 && info.dwRate != 0);
-    }
-    out.frames = reader.GetVideoLength(0);
-    out.audio = reader.GetAudioLength(0);
-    if (reader.StartVideoRetrieve(0)) {
-        reader.VideoTimeToFrame(0, 1000);
-        for (std::int32_t n = 0; n < std::min(out.frames, 50); ++n) {
-            out.marks.push_back(FrameMark(reader, n));
-        }
-    }
-    out.audioBytes = ReadAllAudio(reader, 7);
-    return out;
+    return marks;
 }
 
 TEST(AviReaderBadInput, FilesOpenExactlyWhenTheyAreAviWithWholeHeaders) {
@@ -75,99 +56,89 @@ TEST(AviReaderBadInput, FilesOpenExactlyWhenTheyAreAviWithWholeHeaders) {
     EXPECT_FALSE(reader.Open(dir.Path().string().c_str()));
     ASSERT_EQ(::mkfifo(dir.File("pipe.avi").c_str(), 0600), 0);
     EXPECT_FALSE(reader.Open(dir.File("pipe.avi").c_str()));
-    // Cut at every byte.
+    // Cut at every byte; read from memory, each is the same as from the file.
     const std::size_t headersEnd = Find(full, "movi") - 8;
     Bytes audio; // what the audio chunks hold
     for (const Bytes& chunk : streams[1].samples) {
         audio.insert(audio.end(), chunk.begin(), chunk.end());
     }
-    std::int32_t lastFrames = 0;
+    std::size_t lastFrames = 0;
     std::size_t lastAudio = 0;
     for (std::size_t length = 0; length <= full.size(); ++length) {
         ASSERT_TRUE(WriteBytes(dir.File("cut.avi"), Bytes(full.begin(), full.begin() + length)));
-        const Everything got = ReadEverything(dir.File("cut.avi"));
+        const Contents got = ReadEverything(dir.File("cut.avi"));
         ASSERT_EQ(got.opened, length >= headersEnd) << length;
+        CAviReader memory;
+        const bool opened = memory.OpenMemory(full.data(), length);
+        EXPECT_TRUE(Gather(memory, opened) == got) << length;
         // More file never means fewer samples, and what is there is right.
-        EXPECT_GE(got.frames, lastFrames) << length;
-        EXPECT_GE(got.audioBytes.size(), lastAudio) << length;
-        lastFrames = got.frames;
-        lastAudio = got.audioBytes.size();
-        for (std::size_t k = 0; k < got.marks.size(); ++k) {
-            EXPECT_EQ(got.marks[k], static_cast<int>(k) * 7 + 1) << length;
+        EXPECT_GE(got.frames.size(), lastFrames) << length;
+        EXPECT_GE(got.audio.size(), lastAudio) << length;
+        lastFrames = got.frames.size();
+        lastAudio = got.audio.size();
+        const std::vector<int> marks = Marks(got);
+        for (std::size_t k = 0; k < marks.size(); ++k) {
+            EXPECT_EQ(marks[k], static_cast<int>(k) * 7 + 1) << length;
         }
-        EXPECT_EQ(got.audioBytes.size(), 2 * static_cast<std::size_t>(got.audio)) << length;
-        EXPECT_TRUE(got.audioBytes.size() <= audio.size() &&
-                    std::equal(got.audioBytes.begin(), got.audioBytes.end(), audio.begin()));
+        EXPECT_EQ(got.audio.size(),
+                  2 * static_cast<std::size_t>(got.lengths.size() > 1 ? got.lengths[1] : 0))
+            << length;
+        EXPECT_TRUE(got.audio.size() <= audio.size() &&
+                    std::equal(got.audio.begin(), got.audio.end(), audio.begin()));
     }
-    EXPECT_EQ(lastFrames, 4);
+    EXPECT_EQ(lastFrames, 4u);
     EXPECT_EQ(lastAudio, 120u);
 }
 
-TEST(AviReaderBadInput, SizesPastTheirParentOrTheEnd) {
+TEST(AviReaderBadInput, SizesPastTheirParentOrTheEndAndDamagedChunks) {
     TempDir dir;
     const Bytes good = BuildAvi(SmallStreams(), {IndexKind::None});
     const std::size_t strf = Find(good, "strf");
     const std::size_t video2 = Find(good, "00dc", Find(good, "00dc") + 4);
+    const auto size = [](std::size_t at, std::uint32_t value) {
+        return [at, value](Bytes& b) { kmx::StoreU32(&b[at], value); };
+    };
     struct Case {
         const char* what;
-        std::size_t at;
-        std::uint32_t size;
-        int frames; // -1: Open fails
+        std::function<void(Bytes&)> damage;
+        std::vector<int> marks; // of the frames read; empty: Open fails
     };
     const Case cases[] = {
-        {"hdrl past the file", Find(good, "hdrl") - 4, 0x7FFFFFF0, -1},
-        {"avih past hdrl", Find(good, "avih") + 4, 0x10000, -1},
-        {"strf past strl", strf + 4, 0xFFFFFFF0, -1},
-        {"audio strf past strl", Find(good, "strf", strf + 4) + 4, 0x1000, -1},
+        {"hdrl past the file", size(Find(good, "hdrl") - 4, 0x7FFFFFF0), {}},
+        {"avih past hdrl", size(Find(good, "avih") + 4, 0x10000), {}},
+        {"strf past strl", size(strf + 4, 0xFFFFFFF0), {}},
+        {"audio strf past strl", size(Find(good, "strf", strf + 4) + 4, 0x1000), {}},
         // An interrupted writer leaves sizes of 0 or unset: the scan still finds all.
-        {"RIFF size 0", 4, 0, 4},
-        {"RIFF size unset", 4, 0xFFFFFFFF, 4},
-        {"movi size 0", Find(good, "movi") - 4, 0, 4},
-        {"movi size unset", Find(good, "movi") - 4, 0xFFFFFFFF, 4},
-        // A sample chunk claiming 2 GiB is damaged: it is lost, the scan goes
-        // on at the next good chunk after it.
-        {"third frame past the end", Find(good, "00dc", video2 + 4) + 4, 0x80000000, 3},
+        {"RIFF size 0", size(4, 0), {1, 8, 15, 22}},
+        {"RIFF size unset", size(4, 0xFFFFFFFF), {1, 8, 15, 22}},
+        {"movi size 0", size(Find(good, "movi") - 4, 0), {1, 8, 15, 22}},
+        {"movi size unset", size(Find(good, "movi") - 4, 0xFFFFFFFF), {1, 8, 15, 22}},
+        // Without an index, the scan passes over damaged data to the next
+        // good chunk instead of ending there: a sample chunk claiming 2 GiB,
+        // a chunk id that is none, and a run of garbage over the end of one
+        // chunk and the next header cost only the chunks they hit.
+        {"third frame past the end",
+         size(Find(good, "00dc", video2 + 4) + 4, 0x80000000),
+         {1, 8, 22}},
+        {"second frame renamed",
+         [&](Bytes& b) { std::memcpy(&b[video2], "\x01\xFF\x13\x37", 4); },
+         {1, 15, 22}},
+        {"smeared",
+         [&](Bytes& b) {
+             for (std::size_t i = video2 - 6; i < video2 + 40; ++i) {
+                 b[i] = static_cast<std::uint8_t>(0xA5 ^ i);
+             }
+         },
+         {1, 15, 22}},
     };
     for (const Case& c : cases) {
         Bytes bytes = good;
-        kmx::StoreU32(&bytes[c.at], c.size);
+        c.damage(bytes);
         ASSERT_TRUE(WriteBytes(dir.File("x.avi"), bytes));
-        const Everything got = ReadEverything(dir.File("x.avi"));
-        EXPECT_EQ(got.opened, c.frames >= 0) << c.what;
-        EXPECT_EQ(got.frames, std::max(c.frames, 0)) << c.what;
-        std::vector<int> marks = {1, 8, 15, 22};
-        if (c.frames == 3) {
-            marks.erase(marks.begin() + 2); // the damaged third frame
-        }
-        marks.resize(static_cast<std::size_t>(std::max(c.frames, 0)));
-        EXPECT_EQ(got.marks, marks) << c.what;
+        const Contents got = ReadEverything(dir.File("x.avi"));
+        EXPECT_EQ(got.opened, !c.marks.empty()) << c.what;
+        EXPECT_EQ(Marks(got), c.marks) << c.what;
     }
-}
-
-TEST(AviReaderBadInput, ADamagedChunkHeaderCostsOnlyItsOwnChunk) {
-    // Without an index, the scan passes over damaged data to the next good
-    // chunk instead of ending there.
-    TempDir dir;
-    const Bytes good = BuildAvi(SmallStreams(), {IndexKind::None});
-    const std::size_t second = Find(good, "00dc", Find(good, "00dc") + 4);
-    Bytes renamed = good;
-    std::memcpy(&renamed[second], "\x01\xFF\x13\x37", 4);
-    ASSERT_TRUE(WriteBytes(dir.File("renamed.avi"), renamed));
-    const Everything got = ReadEverything(dir.File("renamed.avi"));
-    EXPECT_TRUE(got.opened);
-    EXPECT_EQ(got.marks, (std::vector<int>{1, 15, 22}));
-
-    // A run of garbage over the end of one chunk and the next header.
-    Bytes smeared = good;
-    for (std::size_t i = second - 6; i < second + 40 && i < smeared.size(); ++i) {
-        smeared[i] = static_cast<std::uint8_t>(0xA5 ^ i);
-    }
-    ASSERT_TRUE(WriteBytes(dir.File("smeared.avi"), smeared));
-    const Everything after = ReadEverything(dir.File("smeared.avi"));
-    EXPECT_TRUE(after.opened);
-    ASSERT_FALSE(after.marks.empty());
-    EXPECT_EQ(after.marks.front(), 1);
-    EXPECT_EQ(after.marks.back(), 22);
 }
 
 TEST(AviReaderBadInput, AbsurdFormatsAndRates) {
@@ -253,6 +224,95 @@ TEST(AviReaderBadInput, RandomDamageNeverCrashes) {
         opened += ReadEverything(dir.File("x.avi")).opened ? 1 : 0;
     }
     EXPECT_GT(opened, 40); // the damage does not simply make every file unreadable
+}
+
+constexpr int kWidth = 50; // 24-bit rows with padding
+constexpr int kHeight = 36;
+constexpr int kFrames = 12;
+
+TEST(AviReaderMemory, WholeFileReadsAsFromDiskAndAsWritten) {
+    TempDir dir;
+    const std::string path = WriteSample(dir, "sample.avi",
+                                         {.width = kWidth,
+                                          .height = kHeight,
+                                          .frames = kFrames,
+                                          .audio = true,
+                                          .audioRate = 8000,
+                                          .audioChannels = 1,
+                                          .patternOffset = 300});
+    const Bytes bytes = ReadWholeFile(path);
+    CAviReader fromFile;
+    CAviReader fromMemory;
+    const bool opened = fromFile.Open(path.c_str());
+    const Contents memory = Gather(fromMemory, fromMemory.OpenMemory(bytes.data(), bytes.size()));
+    ASSERT_TRUE(memory.opened);
+    EXPECT_TRUE(memory == Gather(fromFile, opened));
+    // Judged on its own too: every frame carries its number, every audio
+    // sample its index.
+    ASSERT_EQ(memory.frames.size(), static_cast<std::size_t>(kFrames));
+    for (std::size_t k = 0; k < memory.frames.size(); ++k) {
+        ASSERT_GT(memory.frames[k].size(), 40u);
+        EXPECT_EQ(kmx::ReadTestPatternNumber(&memory.frames[k][40], kWidth, kHeight, 24),
+                  300 + static_cast<int>(k));
+    }
+    ASSERT_EQ(memory.audio.size(), 2 * static_cast<std::size_t>(kFrames) * 8000 / 25);
+    for (std::size_t s = 0; s < memory.audio.size() / 2; ++s) {
+        ASSERT_EQ(kmx::LoadI16(&memory.audio[2 * s]),
+                  kmx::TestAudioValue(static_cast<std::int64_t>(s), 0))
+            << "sample " << s;
+    }
+}
+
+TEST(AviReaderMemory, NoBytesAndNullDataAreRefused) {
+    CAviReader reader;
+    EXPECT_FALSE(reader.OpenMemory(nullptr, 0));
+    EXPECT_FALSE(reader.OpenMemory(nullptr, 4096));
+    EXPECT_FALSE(reader.Open(std::unique_ptr<kmx::IByteSource>()));
+    EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
+}
+
+// Scattered reads (a tall top-down frame's rows) take more pieces than one
+// system call does, some of them empty; file and memory give the same bytes
+// and refuse reads and pieces that run past the end.
+TEST(ByteSource, ReadsAndPiecesFromFileAndMemoryHoldTheBytesInTurn) {
+    TempDir dir;
+    Bytes bytes(20000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+    }
+    const std::string path = dir.File("bytes.bin");
+    ASSERT_TRUE(WriteBytes(path, bytes));
+    kmx::CFileSource file;
+    ASSERT_TRUE(file.Open(path.c_str()));
+    const kmx::CMemorySource memory(bytes.data(), bytes.size());
+    for (const kmx::IByteSource* source : {static_cast<const kmx::IByteSource*>(&file),
+                                           static_cast<const kmx::IByteSource*>(&memory)}) {
+        Bytes out(3000 * 6, 0);
+        std::vector<kmx::ReadPiece> pieces;
+        std::size_t total = 0;
+        for (std::size_t i = 0; i < 3000; ++i) { // filled back to front
+            const std::size_t size = i % 7;
+            pieces.push_back({out.data() + out.size() - (i + 1) * 6, size});
+            total += size;
+        }
+        ASSERT_TRUE(source->ReadPiecesAt(100, pieces.data(), pieces.size()));
+        std::size_t at = 100;
+        for (const kmx::ReadPiece& piece : pieces) {
+            const auto* got = static_cast<const std::uint8_t*>(piece.out);
+            ASSERT_TRUE(std::equal(got, got + piece.size, bytes.begin() + static_cast<long>(at)));
+            at += piece.size;
+        }
+        EXPECT_EQ(at, 100 + total);
+        EXPECT_FALSE(source->ReadPiecesAt(bytes.size() - total + 1, pieces.data(), pieces.size()));
+        EXPECT_TRUE(source->ReadPiecesAt(bytes.size() - total, pieces.data(), pieces.size()));
+        EXPECT_EQ(source->Size(), bytes.size());
+        EXPECT_TRUE(source->ReadAt(bytes.size() - 2, out.data(), 2));
+        EXPECT_EQ(out[1], bytes.back());
+        EXPECT_TRUE(source->ReadAt(bytes.size(), out.data(), 0));
+        EXPECT_FALSE(source->ReadAt(bytes.size() - 1, out.data(), 2));
+        EXPECT_FALSE(source->ReadAt(bytes.size() + 1, out.data(), 0));
+        EXPECT_FALSE(source->ReadAt(~std::uint64_t{0}, out.data(), 1));
+    }
 }
 
 } // namespace

@@ -1,12 +1,16 @@
 // Files we write, judged by Debian's ffprobe and ffmpeg: stream properties,
 // frame counts and times (also around drop frames), the exact decoded pixels
-// and the audio samples.
+// and the audio samples. And the test pattern: frame numbers read back after
+// ffmpeg converted a sample file between 16, 24 and 32 bits, and after lossy
+// compression.
 #include "media/AviWriter.h"
 #include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 namespace {
 
@@ -113,5 +117,48 @@ INSTANTIATE_TEST_SUITE_P(
         return std::to_string(param.param.bits) + "bit" + (param.param.audio ? "_audio" : "") +
                (param.param.drops ? "_drops" : "");
     });
+
+constexpr int kPatternWidth = 322; // rows with padding at 16 and 24 bits
+constexpr int kPatternHeight = 240;
+
+// The numbers of the frames ffmpeg decodes from a file into a pixel format.
+std::vector<int> Numbers(const std::string& path, const std::string& format, int bits) {
+    const Bytes raw = FfmpegVideo(path, format);
+    const std::size_t size =
+        std::size_t{kPatternWidth} * kPatternHeight * static_cast<std::size_t>(bits / 8);
+    std::vector<int> numbers;
+    for (std::size_t at = 0; at + size <= raw.size(); at += size) {
+        const Bytes dib = TopDownToDib(&raw[at], kPatternWidth, kPatternHeight, bits);
+        numbers.push_back(
+            kmx::ReadTestPatternNumber(dib.data(), kPatternWidth, kPatternHeight, bits));
+    }
+    return numbers;
+}
+
+TEST(TestPattern, NumberReadsBackAfterDepthConversionAndLossyCompression) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    std::vector<int> expected(30);
+    std::iota(expected.begin(), expected.end(), 1234560);
+    for (const int from : {16, 24, 32}) {
+        const std::string path = WriteSample(dir, "sample.avi",
+                                             {.width = kPatternWidth,
+                                              .height = kPatternHeight,
+                                              .bitsPerPixel = from,
+                                              .frames = 30,
+                                              .patternOffset = 1234560});
+        const std::pair<const char*, int> formats[] = {
+            {"rgb555le", 16}, {"bgr24", 24}, {"bgra", 32}};
+        for (const auto& [format, bits] : formats) {
+            EXPECT_EQ(Numbers(path, format, bits), expected) << from << " bits to " << format;
+        }
+        for (const char* codec : {"mjpeg", "mpeg4"}) { // at their default quality
+            std::string errors;
+            ASSERT_TRUE(Ffmpeg({"-i", path, "-c:v", codec, dir.File("coded.avi")}, &errors))
+                << errors;
+            EXPECT_EQ(Numbers(dir.File("coded.avi"), "bgr24", 24), expected) << from << codec;
+        }
+    }
+}
 
 } // namespace

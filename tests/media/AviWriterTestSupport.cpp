@@ -270,6 +270,13 @@ std::string WriteAvi(const TempDir& dir, const std::string& name,
     return path;
 }
 
+std::string WriteSample(const TempDir& dir, const std::string& name,
+                        const kmx::SampleAviOptions& options) {
+    std::string error;
+    EXPECT_TRUE(kmx::WriteSampleAvi(dir.File(name), options, &error)) << name << ": " << error;
+    return dir.File(name);
+}
+
 const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib) {
     return reinterpret_cast<const std::uint8_t*>(dib) + dib->biSize +
            (dib->biBitCount == 8 ? 1024 : 0);
@@ -287,6 +294,11 @@ Bytes DibRowsTopDown(const BITMAPINFOHEADER* dib) {
                    row + static_cast<std::size_t>(dib->biWidth) * dib->biBitCount / 8);
     }
     return out;
+}
+
+Bytes WholeDib(const BITMAPINFOHEADER* dib) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(dib);
+    return dib == nullptr ? Bytes{} : Bytes(bytes, bytes + dib->biSize + dib->biSizeImage);
 }
 
 int FrameMark(CAviReader& reader, std::int32_t frame, std::uint32_t stream) {
@@ -330,6 +342,38 @@ Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples) {
         all.insert(all.end(), buffer.begin(), buffer.begin() + bytes);
     }
     return all;
+}
+
+Contents Gather(CAviReader& reader, bool opened) {
+    Contents c;
+    c.opened = opened;
+    const std::uint32_t videos = reader.GetVideoStreamCount();
+    EXPECT_TRUE(opened || videos + reader.GetAudioStreamCount() == 0);
+    for (std::uint32_t i = 0; i < videos + reader.GetAudioStreamCount(); ++i) {
+        AVISTREAMINFOA info{};
+        const bool video = i < videos;
+        EXPECT_TRUE(video ? reader.GetVideoStreamInfo(i, &info, sizeof info)
+                          : reader.GetAudioStreamInfo(i - videos, &info, sizeof info));
+        EXPECT_EQ(info.dwLength,
+                  static_cast<std::uint32_t>(video ? reader.GetVideoLength(i)
+                                                   : reader.GetAudioLength(i - videos)));
+        EXPECT_TRUE(info.dwScale != 0 && info.dwRate != 0);
+        c.lengths.push_back(info.dwLength);
+        c.rates.push_back(info.dwRate);
+    }
+    if (reader.StartVideoRetrieve(0)) {
+        reader.VideoTimeToFrame(0, 1000);
+        for (std::int32_t n = 0; n < std::min(reader.GetVideoLength(0), 50); ++n) {
+            const BITMAPINFOHEADER* dib = nullptr;
+            reader.GetVideoFrame(0, n, &dib);
+            c.frames.push_back(WholeDib(dib));
+        }
+    }
+    std::int32_t size = 0;
+    const std::uint8_t* format = reader.GetAudioFormat(0, &size);
+    c.audioFormat = format == nullptr ? Bytes{} : Bytes(format, format + size);
+    c.audio = ReadAllAudio(reader, 7);
+    return c;
 }
 
 std::vector<std::uint32_t> MoviChunkSizes(const std::string& path, const char* id) {
@@ -429,27 +473,6 @@ bool RiffFile::Load(const std::string& path, std::string* problem) {
     return !ec && fileSize_ > 0 && Parse(0, fileSize_, &riffs_, 0, problem);
 }
 
-const Chunk* RiffFile::StreamChunk(int stream, std::uint32_t id) const {
-    const Chunk* hdrl = riffs_.empty() ? nullptr : riffs_[0].Child(kList, Fourcc("hdrl"));
-    int n = 0;
-    for (std::size_t i = 0; hdrl != nullptr && i < hdrl->children.size(); ++i) {
-        const Chunk& c = hdrl->children[i];
-        if (c.id == kList && c.listType == Fourcc("strl") && n++ == stream) {
-            return c.Child(id);
-        }
-    }
-    return nullptr;
-}
-
-OdmlIndex ParseOdmlIndex(const Bytes& d) {
-    OdmlIndex x;
-    for (std::size_t at = 24;
-         d.size() >= 24 && x.entries.size() < LoadU32(&d[4]) && at + 16 <= d.size(); at += 16) {
-        x.entries.push_back({kmx::LoadU64(&d[at]), LoadU32(&d[at + 8]), LoadU32(&d[at + 12])});
-    }
-    return x;
-}
-
 bool Ffmpeg(const std::vector<std::string>& args, std::string* errors) {
     std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-v", "error", "-y"};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -460,7 +483,7 @@ std::map<std::string, std::string> ProbeStreams(const std::string& path, std::st
     std::map<std::string, std::string> out;
     std::string text;
     if (RunTool({"ffprobe", "-v", "error", "-count_frames", "-show_streams", "-show_entries",
-                 "packet=stream_index,pts", "-of", "flat", path},
+                 "packet=stream_index,pts,flags", "-of", "flat", path},
                 &text, errors) != 0) {
         return out;
     }

@@ -8,6 +8,7 @@
 #include "media/AviRecords.h"
 #include "media/avi/AviIndex.h"
 #include "media/io/ByteOrder.h"
+#include "pattern/TestPattern.h"
 #include "tests/support/TempDir.h"
 
 #include <cstdint>
@@ -63,6 +64,11 @@ Bytes BuildAvi(const std::vector<TestStream>& streams, const BuildOptions& optio
 std::string WriteAvi(const TempDir& dir, const std::string& name,
                      const std::vector<TestStream>& streams, const BuildOptions& options = {});
 
+// A test-pattern sample written by kmx::WriteSampleAvi into dir (a failure
+// when it cannot be written); its path.
+std::string WriteSample(const TempDir& dir, const std::string& name,
+                        const kmx::SampleAviOptions& options);
+
 // The pixel rows of a DIB and one row's bytes with padding.
 const std::uint8_t* DibPixels(const BITMAPINFOHEADER* dib);
 std::size_t DibStride(const BITMAPINFOHEADER* dib);
@@ -79,6 +85,8 @@ template <typename Reader> Bytes FrameRows(Reader& reader, std::int32_t n) {
     }
     return DibRowsTopDown(dib);
 }
+// The header and pixels of a DIB; empty for null.
+Bytes WholeDib(const BITMAPINFOHEADER* dib);
 // The first pixel byte of a frame, -1 when the reader gives null.
 int FrameMark(CAviReader& reader, std::int32_t frame, std::uint32_t stream = 0);
 // The test-pattern number of each frame of video stream 0, -1 for null; a
@@ -87,6 +95,20 @@ std::vector<int> PatternNumbers(const std::string& path, int width = 0, int heig
 // Every sample of audio stream 0 through ReadAudio in pieces; a failure when
 // one the stream counts cannot be read.
 Bytes ReadAllAudio(CAviReader& reader, std::int32_t pieceSamples);
+// Everything a reader hands out for a file, gathered for comparison and
+// checked for consistency on the way (each stream's header against its
+// length, rates and scales not 0, no counted audio sample unreadable).
+struct Contents {
+    bool opened = false;
+    std::vector<std::uint32_t> lengths; // video streams, then audio streams
+    std::vector<std::uint32_t> rates;
+    std::vector<Bytes> frames; // WholeDib of the first 50 frames of video stream 0
+    Bytes audioFormat;
+    Bytes audio; // audio stream 0
+    bool operator==(const Contents&) const = default;
+};
+// Of a reader that Open or OpenMemory gave `opened`.
+Contents Gather(CAviReader& reader, bool opened);
 // The sizes of the chunks with this id in the first RIFF's movi list, in file
 // order; a failure when the file's chunk tree is not sound.
 std::vector<std::uint32_t> MoviChunkSizes(const std::string& path, const char* id);
@@ -121,8 +143,6 @@ public:
     const std::vector<Chunk>& Riffs() const { return riffs_; }
     std::uint64_t FileSize() const { return fileSize_; }
     Bytes Data(const Chunk& c) const;
-    // hdrl/strl[stream]/<id> of the first RIFF, or null.
-    const Chunk* StreamChunk(int stream, std::uint32_t id) const;
 
 private:
     Bytes Read(std::uint64_t offset, std::size_t size) const;
@@ -133,21 +153,11 @@ private:
     std::vector<Chunk> riffs_;
 };
 
-// The entries of an OpenDML super index ('indx' data).
-struct OdmlIndex {
-    struct Entry {
-        std::uint64_t offset = 0;
-        std::uint32_t size = 0;
-        std::uint32_t duration = 0;
-    };
-    std::vector<Entry> entries;
-};
-OdmlIndex ParseOdmlIndex(const Bytes& data);
-
 // Runs ffmpeg with the arguments after "-v error -y"; the messages go to *errors.
 bool Ffmpeg(const std::vector<std::string>& args, std::string* errors = nullptr);
 // ffprobe -count_frames of the streams and packets: "stream.N.key" and
-// "packets.packet.N.key" (stream_index, pts) -> value; empty when it failed.
+// "packets.packet.N.key" (stream_index, pts, flags) -> value; empty when it
+// failed.
 std::map<std::string, std::string> ProbeStreams(const std::string& path,
                                                 std::string* errors = nullptr);
 // The first video stream decoded to raw top-down frames in pixelFormat, or

@@ -1,10 +1,11 @@
 #include "tests/support/ExternalTools.h"
 
-#include <cstdio>
+#include "tests/support/TempDir.h"
+
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <iterator>
-#include <poll.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -14,21 +15,11 @@ extern char** environ;
 
 bool HaveTool(const std::string& name) {
     const char* path = std::getenv("PATH");
-    if (path == nullptr) {
-        return false;
-    }
-    std::string dirs = path;
-    std::size_t start = 0;
-    while (start <= dirs.size()) {
-        std::size_t end = dirs.find(':', start);
-        if (end == std::string::npos) {
-            end = dirs.size();
-        }
-        const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
+    std::istringstream dirs(path != nullptr ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        if (access((dir + "/" + name).c_str(), X_OK) == 0) {
             return true;
         }
-        start = end + 1;
     }
     return false;
 }
@@ -42,24 +33,15 @@ int RunTool(const std::vector<std::string>& argv, std::string* output, std::stri
     if (argv.empty()) {
         return -1;
     }
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0) {
-        return -1;
-    }
-    if (pipe(errPipe) != 0) {
-        close(outPipe[0]);
-        close(outPipe[1]);
-        return -1;
-    }
+    // The program writes into files, so that neither of its outputs can fill
+    // up and stall it.
+    const TempDir dir;
+    const std::string files[2] = {dir.File("out"), dir.File("err")};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, outPipe[0]);
-    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
-
+    posix_spawn_file_actions_addopen(&actions, 1, files[0].c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, files[1].c_str(), O_WRONLY | O_CREAT, 0600);
     std::vector<char*> args;
     for (const std::string& a : argv) {
         args.push_back(const_cast<char*>(a.c_str()));
@@ -68,39 +50,15 @@ int RunTool(const std::vector<std::string>& argv, std::string* output, std::stri
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(errPipe[1]);
-    if (spawned != 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        return -1;
-    }
-
-    // Drain both pipes together so neither can fill up and stall the child.
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {output, errors};
-    int open = 2;
-    char buffer[65536];
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            break;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-                const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-                if (n <= 0) {
-                    close(fds[i].fd);
-                    fds[i].fd = -1;
-                    --open;
-                } else if (sinks[i] != nullptr) {
-                    sinks[i]->append(buffer, static_cast<std::size_t>(n));
-                }
-            }
-        }
-    }
     int status = 0;
-    if (waitpid(pid, &status, 0) < 0) {
+    if (spawned != 0 || waitpid(pid, &status, 0) < 0) {
         return -1;
+    }
+    for (const auto& [file, sink] : {std::pair{&files[0], output}, std::pair{&files[1], errors}}) {
+        const std::vector<std::uint8_t> bytes = ReadWholeFile(*file);
+        if (sink != nullptr) {
+            sink->append(bytes.begin(), bytes.end());
+        }
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -118,12 +76,8 @@ FfmpegSound DecodeAudioWithFfmpeg(const std::string& path) {
             audio.warnings += line + "\n";
         }
     }
-    audio.samples.resize(bytes.size() / 2);
-    for (std::size_t i = 0; i < audio.samples.size(); ++i) {
-        const auto low = static_cast<std::uint8_t>(bytes[2 * i]);
-        const auto high = static_cast<std::uint8_t>(bytes[2 * i + 1]);
-        audio.samples[i] = static_cast<std::int16_t>(low | (high << 8));
-    }
+    audio.samples.resize(bytes.size() / 2); // little-endian, as this machine
+    std::memcpy(audio.samples.data(), bytes.data(), 2 * audio.samples.size());
     return audio;
 }
 
