@@ -131,7 +131,10 @@ TEST_F(MainDlgInput, VideosOfOtherContainersAreOfferedDroppedAndOpened) {
         << offered[0].toStdString();
     EXPECT_TRUE(offered[0].contains(QStringLiteral("*.mkv *.webm"))) << offered[0].toStdString();
     EXPECT_EQ(offered[1], QStringLiteral("AVI files (*.avi)"));
-    EXPECT_EQ(QtNameFilters(fileRequests[1].filter), QStringLiteral("Video files (*.avi)"));
+    // The output's types, AVI first.
+    EXPECT_EQ(QtNameFilters(fileRequests[1].filter),
+              QStringLiteral("AVI (*.avi);;MP4 (*.mp4 *.m4v);;MKV (*.mkv);;WebM (*.webm);;"
+                             "MOV (*.mov)"));
     EXPECT_EQ(dlg.FrameCount(), 6);
 }
 

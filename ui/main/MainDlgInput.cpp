@@ -56,9 +56,10 @@ bool CMainDlg::SelectAviFile(std::string* name, const char* title, bool forSavin
     request.defaultExtension = "avi";
     // The output's extension chooses its container, AVI first; inputs may be
     // any video file.
-    request.filter = forSaving ? "AVI (*.avi)|*.avi|MP4 (*.mp4)|*.mp4 *.m4v|MKV (*.mkv)|*.mkv|"
-                                 "WebM (*.webm)|*.webm|MOV (*.mov)|*.mov||"
-                               : VideoOpenFilter();
+    request.filter = forSaving
+                         ? "AVI (*.avi)|*.avi|MP4 (*.mp4 *.m4v)|*.mp4 *.m4v|MKV (*.mkv)|*.mkv|"
+                           "WebM (*.webm)|*.webm|MOV (*.mov)|*.mov||"
+                         : VideoOpenFilter();
     request.forSaving = forSaving;
     return RunFileDialog(request, name);
 }
