@@ -331,8 +331,8 @@ int CLavfMediaSink::AddStream(const MediaStreamSetup& setup) {
     stream->time_base = own;
     // Encoded audio starts before 0 by the encoder's delay; Matroska wants
     // an Opus track to start at 0 and skips its codec delay itself.
-    const bool opusInMatroska = !IsQuickTime(container_) && !setup.video &&
-                                stream->codecpar->codec_id == AV_CODEC_ID_OPUS;
+    const bool opusInMatroska =
+        !IsQuickTime(container_) && !setup.video && stream->codecpar->codec_id == AV_CODEC_ID_OPUS;
     try {
         s.timeBases.push_back(own);
         s.shifts.push_back(opusInMatroska ? setup.details.initialPadding : 0);
