@@ -18,6 +18,30 @@ constexpr std::array kExtensions = {
     ContainerName{"mkv", OutputContainer::Mkv}, ContainerName{"webm", OutputContainer::WebM},
 };
 
+struct ContainerFacts {
+    OutputContainer container;
+    const char* title;
+    const char* extension;
+    const char* muxer; // libavformat's name; null for our own AVI writer
+};
+
+constexpr std::array kContainers = {
+    ContainerFacts{OutputContainer::Avi, "AVI", ".avi", nullptr},
+    ContainerFacts{OutputContainer::Mp4, "MP4", ".mp4", "mp4"},
+    ContainerFacts{OutputContainer::Mov, "MOV", ".mov", "mov"},
+    ContainerFacts{OutputContainer::Mkv, "MKV", ".mkv", "matroska"},
+    ContainerFacts{OutputContainer::WebM, "WebM", ".webm", "webm"},
+};
+
+const ContainerFacts& Facts(OutputContainer container) {
+    for (const ContainerFacts& facts : kContainers) {
+        if (facts.container == container) {
+            return facts;
+        }
+    }
+    return kContainers[0];
+}
+
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -56,35 +80,15 @@ std::optional<OutputContainer> ContainerForName(const std::string& name) {
 }
 
 const char* ContainerTitle(OutputContainer container) {
-    switch (container) {
-    case OutputContainer::Avi:
-        return "AVI";
-    case OutputContainer::Mp4:
-        return "MP4";
-    case OutputContainer::Mov:
-        return "MOV";
-    case OutputContainer::Mkv:
-        return "MKV";
-    case OutputContainer::WebM:
-        return "WebM";
-    }
-    return "AVI";
+    return Facts(container).title;
 }
 
 const char* ContainerExtension(OutputContainer container) {
-    switch (container) {
-    case OutputContainer::Avi:
-        return ".avi";
-    case OutputContainer::Mp4:
-        return ".mp4";
-    case OutputContainer::Mov:
-        return ".mov";
-    case OutputContainer::Mkv:
-        return ".mkv";
-    case OutputContainer::WebM:
-        return ".webm";
-    }
-    return ".avi";
+    return Facts(container).extension;
+}
+
+const char* ContainerMuxer(OutputContainer container) {
+    return Facts(container).muxer;
 }
 
 const char* SupportedOutputExtensions() {

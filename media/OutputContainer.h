@@ -19,6 +19,8 @@ std::optional<OutputContainer> ContainerForName(const std::string& name);
 const char* ContainerTitle(OutputContainer container);
 // The extension the container's files get, with its dot: ".avi", ".mp4", ...
 const char* ContainerExtension(OutputContainer container);
+// libavformat's muxer of the container; null for AVI, which is our own.
+const char* ContainerMuxer(OutputContainer container);
 // The extensions an output may have, for messages: ".avi, .mp4, .m4v, .mov, .mkv, .webm".
 const char* SupportedOutputExtensions();
 

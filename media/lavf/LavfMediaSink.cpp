@@ -20,22 +20,6 @@ namespace {
 
 constexpr int kIoBufferSize = 1 << 16;
 
-const char* MuxerName(OutputContainer container) {
-    switch (container) {
-    case OutputContainer::Mp4:
-        return "mp4";
-    case OutputContainer::Mov:
-        return "mov";
-    case OutputContainer::Mkv:
-        return "matroska";
-    case OutputContainer::WebM:
-        return "webm";
-    case OutputContainer::Avi:
-        break;
-    }
-    return nullptr;
-}
-
 bool IsQuickTime(OutputContainer container) {
     return container == OutputContainer::Mp4 || container == OutputContainer::Mov;
 }
@@ -270,7 +254,7 @@ CLavfMediaSink::~CLavfMediaSink() {
 bool CLavfMediaSink::Create(const char* name) {
     Finish();
     error_ = 0;
-    const char* muxer = MuxerName(container_);
+    const char* muxer = ContainerMuxer(container_);
     if (muxer == nullptr || name == nullptr || *name == '\0' || !file_.Replace(name)) {
         return false;
     }
@@ -438,7 +422,8 @@ bool CLavfMediaSink::MoveIndexToFront() {
         ~InputCloser() { avformat_close_input(p); }
     } closeIn{&in};
     AVFormatContext* out = nullptr;
-    if (avformat_alloc_output_context2(&out, nullptr, MuxerName(container_), part.c_str()) < 0) {
+    if (avformat_alloc_output_context2(&out, nullptr, ContainerMuxer(container_), part.c_str()) <
+        0) {
         return false;
     }
     FormatContextPtr output(out);
