@@ -55,8 +55,8 @@ int RunTool(const std::vector<std::string>& argv, std::string* output, std::stri
         return -1;
     }
     for (const auto& [file, sink] : {std::pair{&files[0], output}, std::pair{&files[1], errors}}) {
-        const std::vector<std::uint8_t> bytes = ReadWholeFile(*file);
         if (sink != nullptr) {
+            const std::vector<std::uint8_t> bytes = ReadWholeFile(*file);
             sink->append(bytes.begin(), bytes.end());
         }
     }
