@@ -25,6 +25,15 @@ bool CopyFormat(const void* format, std::int32_t size, std::vector<std::uint8_t>
     return true;
 }
 
+bool CopyDetails(const kmx::MediaCodecDetails& details, kmx::MediaCodecDetails* out) {
+    try {
+        *out = details;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 struct CAviWriter::State {
@@ -186,29 +195,13 @@ bool CAviWriter::SetAudioFormat(const void* format, std::int32_t size) {
 }
 
 bool CAviWriter::SetVideoDetails(const kmx::MediaCodecDetails& details) {
-    State& s = *state_;
-    if (!s.hasVideo || s.begun) {
-        return false;
-    }
-    try {
-        s.videoDetails = details;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    const State& s = *state_;
+    return s.hasVideo && !s.begun && CopyDetails(details, &state_->videoDetails);
 }
 
 bool CAviWriter::SetAudioDetails(const kmx::MediaCodecDetails& details) {
-    State& s = *state_;
-    if (!s.hasAudio || s.begun) {
-        return false;
-    }
-    try {
-        s.audioDetails = details;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
+    const State& s = *state_;
+    return s.hasAudio && !s.begun && CopyDetails(details, &state_->audioDetails);
 }
 
 bool CAviWriter::WriteHeaders() {
