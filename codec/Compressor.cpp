@@ -372,7 +372,9 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
         return false;
     }
     if (!s.packet || !s.spare ||
-        !s.converter.Init(layout, s.context->pix_fmt, s.context->pix_fmt == AV_PIX_FMT_YUVJ420P)) {
+        !s.converter.Init(layout, s.context->pix_fmt,
+                          kmx::YuvLevels{s.context->pix_fmt == AV_PIX_FMT_YUVJ420P,
+                                         s.context->colorspace == AVCOL_SPC_BT709})) {
         s.EndSequence();
         return false;
     }

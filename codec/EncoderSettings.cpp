@@ -208,6 +208,10 @@ void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
 
 } // namespace
 
+bool UsesBt709(bool delivery, int width, int height) {
+    return delivery && (width > 1024 || height > 576);
+}
+
 bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,
                  const EncoderSettings& settings) {
     return (opened.active_thread_type & FF_THREAD_FRAME) != 0 || LooksAhead(entry) ||
@@ -237,14 +241,16 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
     context->max_b_frames = 0;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (desc != nullptr && (desc->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
-        // The frame converter uses the BT.601 matrix; streams that can say so
-        // tell the decoder (players would otherwise guess BT.709 for large
-        // frames).
-        context->colorspace = AVCOL_SPC_SMPTE170M;
+        // The frame converter uses the matrix named here; streams that can say
+        // so tell the decoder. AVI keeps BT.601 at every size; the delivery
+        // containers get BT.709 above standard definition, as players expect
+        // of HD.
+        const bool bt709 = UsesBt709(settings.delivery, width, height);
+        context->colorspace = bt709 ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
         context->color_range = format == AV_PIX_FMT_YUVJ420P ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
         if (settings.delivery) {
-            context->color_primaries = AVCOL_PRI_SMPTE170M;
-            context->color_trc = AVCOL_TRC_SMPTE170M;
+            context->color_primaries = bt709 ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+            context->color_trc = bt709 ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
         }
     }
     if (settings.delivery) {

@@ -25,7 +25,8 @@ struct EncoderSettings {
     bool frameThreads = false;
     // The stream goes into a container that keeps the codec's headers apart
     // from the packets (MP4, MOV, MKV, WebM): global headers, and the full
-    // colour description (matrix, primaries, transfer, range).
+    // colour description (matrix, primaries, transfer, range); BT.709
+    // above standard definition, BT.601 up to it.
     bool delivery = false;
 };
 
@@ -44,6 +45,11 @@ int QScaleForQuality(int quality);        // 31 .. 2 (16, 8, 4 at 2500, 5000, 75
 double CrfForQuality(int quality);        // 51 .. 1
 double Crf63ForQuality(int quality);      // 63 .. 1
 int CinepakLambdaForQuality(int quality); // 16384 .. 64 (256 is the encoder's default)
+
+// Whether a stream of this size is converted with (and tagged) the BT.709
+// matrix rather than BT.601: in the delivery containers above standard
+// definition.
+bool UsesBt709(bool delivery, int width, int height);
 
 // Prepares a context that is allocated for entry's encoder but not opened:
 // size, pixel format, time base, threads, and the mapped settings. Without

@@ -25,7 +25,7 @@ AVPixelFormat DibPixelFormat(int bitsPerPixel) {
     }
 }
 
-bool CFrameConverter::Init(const FrameLayout& layout, AVPixelFormat target, bool fullRange) {
+bool CFrameConverter::Init(const FrameLayout& layout, AVPixelFormat target, YuvLevels levels) {
     Reset();
     const AVPixelFormat source = DibPixelFormat(layout.bitsPerPixel);
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(target);
@@ -41,12 +41,12 @@ bool CFrameConverter::Init(const FrameLayout& layout, AVPixelFormat target, bool
             Reset();
             return false;
         }
-        fullRange_ = fullRange;
+        levels_ = levels;
         return true;
     }
     if (target == AV_PIX_FMT_YUV420P || target == AV_PIX_FMT_YUVJ420P) {
         yuv420_ = true;
-        fullRange_ = fullRange;
+        levels_ = levels;
         // Bands of at least 16 rows, one per thread.
         const int threads = std::min(WorkThreads(), std::max(layout.height / 16, 1));
         if (threads > 1) {
@@ -87,7 +87,7 @@ bool CFrameConverter::Convert(const std::uint8_t* rows, AVFrame* out) {
         const auto convert = [&](int band) {
             const auto first = static_cast<int>(std::int64_t{pairs} * band / bands);
             const auto end = static_cast<int>(std::int64_t{pairs} * (band + 1) / bands);
-            ConvertRowPairsToYuv420(layout_, rows, fullRange_, planes, first, end);
+            ConvertRowPairsToYuv420(layout_, rows, levels_, planes, first, end);
         };
         if (bands_) {
             bands_->Run(bands, convert);
@@ -113,7 +113,7 @@ void CFrameConverter::CopyPlanes(const std::uint8_t* planes, AVFrame* out) const
         for (int y = 0; y < layout.height[p]; ++y) {
             const std::uint8_t* from = planes + layout.offset[p] + std::ptrdiff_t{width} * y;
             std::uint8_t* to = out->data[p] + std::ptrdiff_t{out->linesize[p]} * y;
-            if (fullRange_) {
+            if (levels_.fullRange) {
                 StretchToFullRange(from, to, width, p == 0);
             } else {
                 std::memcpy(to, from, static_cast<std::size_t>(width));
@@ -126,7 +126,7 @@ void CFrameConverter::Reset() {
     sws_.reset();
     bands_.reset();
     yuv420_ = false;
-    fullRange_ = false;
+    levels_ = YuvLevels{};
     layout_ = FrameLayout{};
 }
 

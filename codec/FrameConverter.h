@@ -7,6 +7,7 @@
 
 #include "codec/BandWorkers.h"
 #include "codec/FrameLayout.h"
+#include "codec/RgbToYuv420.h"
 #include "media/decode/AvPointers.h"
 
 extern "C" {
@@ -22,10 +23,9 @@ class CFrameConverter {
 public:
     // Prepares the conversion of frames of the given layout to target. RGB
     // targets are converted exactly (point sampling, no dithering); 4:2:0
-    // targets with full-range levels when fullRange is set (JPEG), else
-    // with video levels. False for other YUV layouts and for pairs that
-    // libswscale refuses.
-    bool Init(const FrameLayout& layout, AVPixelFormat target, bool fullRange);
+    // targets with the matrix and levels given (full range for JPEG).
+    // False for other YUV layouts and for pairs that libswscale refuses.
+    bool Init(const FrameLayout& layout, AVPixelFormat target, YuvLevels levels);
 
     // Converts one frame of layout.frameBytes bytes into out, which must have
     // the layout's size and the target format. False when not initialised.
@@ -36,9 +36,9 @@ public:
 private:
     void CopyPlanes(const std::uint8_t* planes, AVFrame* out) const;
 
-    SwsContextPtr sws_;      // RGB targets
-    bool yuv420_ = false;    // 4:2:0 targets, converted in bands
-    bool fullRange_ = false; // ... in JPEG's full range
+    SwsContextPtr sws_;   // RGB targets
+    bool yuv420_ = false; // 4:2:0 targets, converted in bands
+    YuvLevels levels_;    // ... with this matrix and range
     std::unique_ptr<CBandWorkers> bands_;
     FrameLayout layout_;
 };

@@ -3,28 +3,39 @@
 namespace kmx {
 namespace {
 
-// BT.601 in 16-bit fixed point.
+// The matrix in 16-bit fixed point, scaled to the levels.
 struct Coefficients {
     int yr, yg, yb, yOffset;
     int ur, ug, ub;
     int vr, vg, vb;
 };
 
+// Luma weights and the chroma rows of a matrix, unscaled.
+struct Matrix {
+    double yr, yg, yb;
+    double ur, ug;
+    double vg, vb;
+};
+
+constexpr Matrix kBt601 = {0.299, 0.587, 0.114, -0.168736, -0.331264, -0.418688, -0.081312};
+constexpr Matrix kBt709 = {0.2126, 0.7152, 0.0722, -0.114572, -0.385428, -0.454153, -0.045847};
+
 constexpr int Fixed(double value) {
     return static_cast<int>(value * 65536.0 + (value < 0 ? -0.5 : 0.5));
 }
 
-constexpr Coefficients MakeCoefficients(bool fullRange) {
+constexpr Coefficients MakeCoefficients(const Matrix& m, bool fullRange) {
     const double luma = fullRange ? 1.0 : 219.0 / 255.0;
     const double chroma = fullRange ? 1.0 : 224.0 / 255.0;
-    return {Fixed(0.299 * luma),      Fixed(0.587 * luma),       Fixed(0.114 * luma),
-            fullRange ? 0 : 16,       Fixed(-0.168736 * chroma), Fixed(-0.331264 * chroma),
-            Fixed(0.5 * chroma),      Fixed(0.5 * chroma),       Fixed(-0.418688 * chroma),
-            Fixed(-0.081312 * chroma)};
+    return {Fixed(m.yr * luma),   Fixed(m.yg * luma),   Fixed(m.yb * luma),  fullRange ? 0 : 16,
+            Fixed(m.ur * chroma), Fixed(m.ug * chroma), Fixed(0.5 * chroma), Fixed(0.5 * chroma),
+            Fixed(m.vg * chroma), Fixed(m.vb * chroma)};
 }
 
-constexpr Coefficients kVideoLevels = MakeCoefficients(false);
-constexpr Coefficients kFullRange = MakeCoefficients(true);
+constexpr Coefficients kVideoLevels = MakeCoefficients(kBt601, false);
+constexpr Coefficients kFullRange = MakeCoefficients(kBt601, true);
+constexpr Coefficients kVideoLevels709 = MakeCoefficients(kBt709, false);
+constexpr Coefficients kFullRange709 = MakeCoefficients(kBt709, true);
 
 inline std::uint8_t Clamp(int value) {
     return static_cast<std::uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
@@ -109,9 +120,15 @@ void ConvertPairs(const FrameLayout& layout, const std::uint8_t* rows, const Yuv
 }
 
 template <int Bytes>
-void ConvertPairs(const FrameLayout& layout, const std::uint8_t* rows, bool fullRange,
+void ConvertPairs(const FrameLayout& layout, const std::uint8_t* rows, YuvLevels levels,
                   const Yuv420Planes& out, int first, int end) {
-    if (fullRange) {
+    if (levels.bt709) {
+        if (levels.fullRange) {
+            ConvertPairs<Bytes, kFullRange709>(layout, rows, out, first, end);
+        } else {
+            ConvertPairs<Bytes, kVideoLevels709>(layout, rows, out, first, end);
+        }
+    } else if (levels.fullRange) {
         ConvertPairs<Bytes, kFullRange>(layout, rows, out, first, end);
     } else {
         ConvertPairs<Bytes, kVideoLevels>(layout, rows, out, first, end);
@@ -136,17 +153,17 @@ void StretchToFullRange(const std::uint8_t* from, std::uint8_t* to, int count, b
     }
 }
 
-void ConvertRowPairsToYuv420(const FrameLayout& layout, const std::uint8_t* rows, bool fullRange,
+void ConvertRowPairsToYuv420(const FrameLayout& layout, const std::uint8_t* rows, YuvLevels levels,
                              const Yuv420Planes& out, int first, int end) {
     switch (layout.bitsPerPixel) {
     case 16:
-        ConvertPairs<2>(layout, rows, fullRange, out, first, end);
+        ConvertPairs<2>(layout, rows, levels, out, first, end);
         break;
     case 24:
-        ConvertPairs<3>(layout, rows, fullRange, out, first, end);
+        ConvertPairs<3>(layout, rows, levels, out, first, end);
         break;
     case 32:
-        ConvertPairs<4>(layout, rows, fullRange, out, first, end);
+        ConvertPairs<4>(layout, rows, levels, out, first, end);
         break;
     default:
         break;

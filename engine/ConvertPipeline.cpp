@@ -6,6 +6,7 @@
 
 #include "codec/CompressorInfo.h"
 #include "codec/ContainerCodecs.h"
+#include "codec/EncoderSettings.h"
 #include "media/decode/DibFrame.h"
 
 #include <algorithm>
@@ -126,9 +127,12 @@ bool CConvertThread::LeavesPixelsAlone() const {
 bool CConvertThread::UsePlanarFramesIfUntouched(RunFormats& formats) {
     // A run that changes no pixel and compresses to 4:2:0 takes the decoder's
     // 4:2:0 pictures as they are, instead of turning them into RGB and back.
+    // Their matrix must be the one the output's stream is tagged with.
     const kmx::CompressorEntry* entry = kmx::FindCompressorEntry(settings_.fccHandler);
+    const bool bt709 = kmx::UsesBt709(container_ != kmx::OutputContainer::Avi,
+                                      formats.frameFormat.biWidth, formats.frameFormat.biHeight);
     if (kmx::IsUncompressed(settings_) || entry == nullptr || !kmx::TakesYuv420(*entry) ||
-        !LeavesPixelsAlone() || !input_.UsePlanarVideo(0)) {
+        !LeavesPixelsAlone() || !input_.UsePlanarVideo(0, bt709)) {
         return true;
     }
     return ReadFirstFrameFormat(formats); // now an 'I420' frame
@@ -286,8 +290,9 @@ bool CConvertThread::DescribeVideoCodec() {
 
 bool CConvertThread::SetUpAudioEncoder(const RunFormats& formats) {
     audioEncoder_.reset();
-    // MKV and MOV carry the PCM as it is.
-    if (container_ != kmx::OutputContainer::Mp4 && container_ != kmx::OutputContainer::WebM) {
+    // AVI carries the input's audio as it is; the others get it encoded:
+    // AAC in the MPEG-4 family, Opus in Matroska and WebM.
+    if (container_ == kmx::OutputContainer::Avi) {
         return true;
     }
     std::int32_t size = 0;
@@ -304,7 +309,9 @@ bool CConvertThread::SetUpAudioEncoder(const RunFormats& formats) {
     }
     auto encoder = std::make_unique<kmx::CAudioEncoder>();
     const kmx::AudioCodec codec =
-        container_ == kmx::OutputContainer::Mp4 ? kmx::AudioCodec::Aac : kmx::AudioCodec::Opus;
+        container_ == kmx::OutputContainer::Mp4 || container_ == kmx::OutputContainer::Mov
+            ? kmx::AudioCodec::Aac
+            : kmx::AudioCodec::Opus;
     if (!encoder->Open(codec, static_cast<int>(wave.nSamplesPerSec), wave.nChannels)) {
         return false;
     }

@@ -64,7 +64,9 @@ public:
                        const BITMAPINFOHEADER** out) override {
         source_->GetVideoFrame(index, frame, out);
     }
-    bool UsePlanarVideo(std::uint32_t index) override { return source_->UsePlanarVideo(index); }
+    bool UsePlanarVideo(std::uint32_t index, bool bt709) override {
+        return source_->UsePlanarVideo(index, bt709);
+    }
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override {
         return source_->GetDamagedFrameCount(index);
     }

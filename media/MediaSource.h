@@ -60,10 +60,11 @@ public:
     virtual void GetVideoFrame(std::uint32_t index, std::int32_t frame,
                                const BITMAPINFOHEADER** out) = 0;
     // Hands out the stream's frames as 'I420' pictures (media/decode/DibFrame.h)
-    // from now on, when they are decoded from 4:2:0 pictures in the BT.601
-    // matrix and need no turning; a frame must have been read first. False,
-    // changing nothing, otherwise (also for uncompressed streams).
-    virtual bool UsePlanarVideo(std::uint32_t index) = 0;
+    // from now on, when they are decoded from 4:2:0 pictures in the BT.709
+    // matrix (bt709) or else the BT.601 one, and need no turning; a frame
+    // must have been read first. False, changing nothing, otherwise (also
+    // for uncompressed streams).
+    virtual bool UsePlanarVideo(std::uint32_t index, bool bt709) = 0;
 
     // Frames of the stream that the decoder found damaged (and concealed or
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.

@@ -332,9 +332,9 @@ void CAviMediaSource::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
 }
 
-bool CAviMediaSource::UsePlanarVideo(std::uint32_t index) {
+bool CAviMediaSource::UsePlanarVideo(std::uint32_t index, bool bt709) {
     return index < video_.size() && video_[index].decoder != nullptr &&
-           video_[index].decoder->UsePlanarFrames();
+           video_[index].decoder->UsePlanarFrames(bt709);
 }
 
 std::int32_t CAviMediaSource::GetDamagedFrameCount(std::uint32_t index) const {

@@ -41,7 +41,7 @@ public:
     bool IsRetrieving(std::uint32_t index) const override;
     void GetVideoFrame(std::uint32_t index, std::int32_t frame,
                        const BITMAPINFOHEADER** out) override;
-    bool UsePlanarVideo(std::uint32_t index) override;
+    bool UsePlanarVideo(std::uint32_t index, bool bt709) override;
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
     bool DecodeAudioToPcm(std::uint32_t index) override;
     const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const override;

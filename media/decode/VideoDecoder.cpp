@@ -293,13 +293,13 @@ bool CVideoDecoder::Impl::DecodeRaw(std::int32_t index) {
     return true;
 }
 
-bool CVideoDecoder::UsePlanarFrames() {
+bool CVideoDecoder::UsePlanarFrames(bool bt709) {
     Impl& d = *impl_;
     if (d.geometry.planar) {
         return true;
     }
     DibGeometry planar;
-    if (d.source == nullptr || d.raw || !d.codec.PlanarFits() ||
+    if (d.source == nullptr || d.raw || !d.codec.PlanarFits(bt709) ||
         !MakePlanarGeometry(d.geometry.width, d.geometry.height, planar)) {
         return false;
     }

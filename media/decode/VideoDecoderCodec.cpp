@@ -199,6 +199,7 @@ void CCodecDecoder::Close() {
     std::vector<std::uint8_t>().swap(packetBytes_);
     std::vector<std::uint8_t>().swap(rgbRows_);
     planarFits_ = false;
+    planar709Fits_ = false;
     sawPicture_ = false;
     packetsSent_ = 0;
     std::vector<bool>().swap(damaged_);
@@ -465,10 +466,11 @@ void CCodecDecoder::NotePicture(const AVFrame* frame) {
     const AVPixelFormat format =
         WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
     const int space = FieldValue(frame->colorspace);
-    const bool fits = format == AV_PIX_FMT_YUV420P &&
-                      (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_BT470BG ||
-                       space == AVCOL_SPC_SMPTE170M);
+    const bool yuv420 = format == AV_PIX_FMT_YUV420P;
+    const bool fits = yuv420 && (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_BT470BG ||
+                                 space == AVCOL_SPC_SMPTE170M);
     planarFits_ = fits && (planarFits_ || !sawPicture_);
+    planar709Fits_ = yuv420 && space == AVCOL_SPC_BT709 && (planar709Fits_ || !sawPicture_);
     sawPicture_ = true;
 }
 

@@ -41,9 +41,9 @@ public:
     bool Decode(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
 
     // Whether the pictures decoded so far can go out as 'I420' frames as
-    // they are: 4:2:0 in the BT.601 matrix (or none named). A geometry that
-    // is planar makes Decode write such frames.
-    bool PlanarFits() const { return planarFits_; }
+    // they are: 4:2:0 in the BT.709 matrix, or else in BT.601 (or none
+    // named). A geometry that is planar makes Decode write such frames.
+    bool PlanarFits(bool bt709) const { return bt709 ? planar709Fits_ : planarFits_; }
 
     // Packets handed to libavcodec since Open (for tests of the seeking).
     std::uint64_t PacketsSent() const { return packetsSent_; }
@@ -113,6 +113,7 @@ private:
     std::vector<std::uint8_t> packetBytes_;
     std::vector<std::uint8_t> rgbRows_; // top-down BGR24 (or planes) from the scaler
     bool planarFits_ = false;
+    bool planar709Fits_ = false;
     bool sawPicture_ = false;
     std::uint64_t packetsSent_ = 0;
     std::vector<bool> damaged_; // per sample, sized on the first damage

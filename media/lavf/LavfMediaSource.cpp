@@ -183,10 +183,10 @@ void CLavfMediaSource::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
 }
 
-bool CLavfMediaSource::UsePlanarVideo(std::uint32_t index) {
+bool CLavfMediaSource::UsePlanarVideo(std::uint32_t index, bool bt709) {
     // Pictures to be turned stay RGB: the turning works on those.
     if (index >= GetVideoStreamCount() || state_->decoder == nullptr || state_->frame.Turns() ||
-        !state_->decoder->UsePlanarFrames()) {
+        !state_->decoder->UsePlanarFrames(bt709)) {
         return false;
     }
     state_->planar = true;

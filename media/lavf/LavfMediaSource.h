@@ -43,7 +43,7 @@ public:
     bool IsRetrieving(std::uint32_t index) const override;
     void GetVideoFrame(std::uint32_t index, std::int32_t frame,
                        const BITMAPINFOHEADER** out) override;
-    bool UsePlanarVideo(std::uint32_t index) override;
+    bool UsePlanarVideo(std::uint32_t index, bool bt709) override;
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
     // Audio is PCM already: true for an existing stream.
     bool DecodeAudioToPcm(std::uint32_t index) override;

@@ -24,8 +24,8 @@ struct Planes {
     std::vector<std::uint8_t> y, u, v;
 };
 
-Planes Ours(const kmx::FrameLayout& layout, const std::vector<std::uint8_t>& rows, bool full,
-            int bands) {
+Planes Ours(const kmx::FrameLayout& layout, const std::vector<std::uint8_t>& rows,
+            kmx::YuvLevels levels, int bands) {
     const int cw = (layout.width + 1) / 2;
     const int pairs = (layout.height + 1) / 2;
     Planes p{std::vector<std::uint8_t>(static_cast<std::size_t>(layout.width * layout.height)),
@@ -33,7 +33,7 @@ Planes Ours(const kmx::FrameLayout& layout, const std::vector<std::uint8_t>& row
              std::vector<std::uint8_t>(static_cast<std::size_t>(cw * pairs))};
     const kmx::Yuv420Planes out{p.y.data(), p.u.data(), p.v.data(), layout.width, cw, cw};
     for (int band = 0; band < bands; ++band) {
-        kmx::ConvertRowPairsToYuv420(layout, rows.data(), full, out, pairs * band / bands,
+        kmx::ConvertRowPairsToYuv420(layout, rows.data(), levels, out, pairs * band / bands,
                                      pairs * (band + 1) / bands);
     }
     return p;
@@ -54,7 +54,7 @@ std::vector<std::uint8_t> Widened(const std::vector<std::uint8_t>& rows) {
     return out;
 }
 
-Planes Swscale(kmx::FrameLayout layout, std::vector<std::uint8_t> rows, bool full) {
+Planes Swscale(kmx::FrameLayout layout, std::vector<std::uint8_t> rows, kmx::YuvLevels levels) {
     if (layout.bitsPerPixel == 16) {
         rows = Widened(rows);
         layout.bitsPerPixel = 24;
@@ -65,9 +65,9 @@ Planes Swscale(kmx::FrameLayout layout, std::vector<std::uint8_t> rows, bool ful
     kmx::SwsContextPtr sws(sws_getContext(layout.width, layout.height, source, layout.width,
                                           layout.height, AV_PIX_FMT_YUV420P,
                                           SWS_AREA | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
-    const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
-    sws_setColorspaceDetails(sws.get(), coefficients, 1, coefficients, full ? 1 : 0, 0, 1 << 16,
-                             1 << 16);
+    const int* coefficients = sws_getCoefficients(levels.bt709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
+    sws_setColorspaceDetails(sws.get(), coefficients, 1, coefficients, levels.fullRange ? 1 : 0, 0,
+                             1 << 16, 1 << 16);
     const int cw = layout.width / 2;
     Planes p{std::vector<std::uint8_t>(static_cast<std::size_t>(layout.width * layout.height)),
              std::vector<std::uint8_t>(static_cast<std::size_t>(cw * layout.height / 2)),
@@ -91,7 +91,9 @@ int LargestDifference(const std::vector<std::uint8_t>& a, const std::vector<std:
 
 TEST(RgbToYuv420, AgreesWithLibswscaleAndBandsChangeNothing) {
     for (const int bits : {16, 24, 32}) {
-        for (const bool full : {false, true}) {
+        for (const kmx::YuvLevels levels :
+             {kmx::YuvLevels{false, false}, kmx::YuvLevels{true, false},
+              kmx::YuvLevels{false, true}}) {
             kmx::FrameLayout layout;
             layout.width = 96;
             layout.height = 64;
@@ -99,13 +101,14 @@ TEST(RgbToYuv420, AgreesWithLibswscaleAndBandsChangeNothing) {
             layout.rowBytes = std::int64_t{layout.width} * bits / 8;
             layout.frameBytes = layout.rowBytes * layout.height;
             const std::vector<std::uint8_t> rows = kmx::PackedTestPatternFrame(96, 64, bits, 3);
-            const Planes ours = Ours(layout, rows, full, 1);
-            const Planes theirs = Swscale(layout, rows, full);
-            SCOPED_TRACE(std::to_string(bits) + " bits" + (full ? ", full range" : ""));
+            const Planes ours = Ours(layout, rows, levels, 1);
+            const Planes theirs = Swscale(layout, rows, levels);
+            SCOPED_TRACE(std::to_string(bits) + " bits" + (levels.fullRange ? ", full range" : "") +
+                         (levels.bt709 ? ", BT.709" : ""));
             EXPECT_LE(LargestDifference(ours.y, theirs.y), 1);
             EXPECT_LE(LargestDifference(ours.u, theirs.u), 1);
             EXPECT_LE(LargestDifference(ours.v, theirs.v), 1);
-            const Planes banded = Ours(layout, rows, full, 5);
+            const Planes banded = Ours(layout, rows, levels, 5);
             EXPECT_TRUE(banded.y == ours.y && banded.u == ours.u && banded.v == ours.v);
         }
     }

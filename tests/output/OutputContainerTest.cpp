@@ -92,11 +92,11 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
     };
     const Case cases[] = {
         {"H264", "a.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "avc1", "aac", true},
-        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "pcm_s16le", true},
+        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "aac", true},
         {"AV01", "c.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "av1", "av01", "aac", true},
         {"VP90", "d.webm", "matroska,webm", "vp9", "", "opus", true},
-        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "pcm_s16le", false},
-        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "pcm_s16le", false},
+        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "opus", false},
+        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "aac", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -137,6 +137,44 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
     const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
     EXPECT_TRUE(moov != boxes.end() && mdat != boxes.end() && moov < mdat);
     EXPECT_EQ(std::count(boxes.begin(), boxes.end(), "moof"), 0);
+}
+
+// The colour comes back as it went in when ffmpeg decodes the stream by its
+// tags: BT.601 up to standard definition, BT.709 above, whether our
+// conversion made the YUV from RGB or the input's own pictures went through.
+TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
+    const std::string colour = "-f lavfi -i color=c=0xC02040:d=0.4:r=25:s=";
+    const struct {
+        std::string name;
+        std::string args;
+        const char* tags;
+    } cases[] = {
+        {"sd.avi", colour + "640x480 -pix_fmt bgr24 -c:v rawvideo", "tv\nsmpte170m"},
+        {"hd.avi", colour + "1280x720 -pix_fmt bgr24 -c:v rawvideo", "tv\nbt709"},
+        {"hd709.mp4",
+         colour + "1280x720 -vf scale=out_color_matrix=bt709 -colorspace bt709 -c:v libx264",
+         "tv\nbt709"},
+        {"hd601.mp4",
+         colour + "1280x720 -vf scale=out_color_matrix=bt601 -colorspace smpte170m -c:v libx264",
+         "tv\nbt709"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string input = MakeInput(dir_, c.name, c.args);
+        const std::string out = dir_.File(c.name + ".mp4");
+        ASSERT_TRUE(Convert({"-i", input, "-o", out, "--codec", "H264"}));
+        EXPECT_EQ(Probe(out, "stream=color_range,color_space", "v:0"), c.tags);
+        std::string rgb;
+        RunTool({"ffmpeg", "-v", "error", "-i", out, "-frames:v", "1", "-vf",
+                 "scale=in_color_matrix=auto,format=rgb24", "-f", "rawvideo", "-"},
+                &rgb);
+        ASSERT_GE(rgb.size(), 3u);
+        const int expected[] = {0xC0, 0x20, 0x40};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(static_cast<unsigned char>(rgb[static_cast<std::size_t>(i)]), expected[i],
+                        6);
+        }
+    }
 }
 
 TEST_F(OutputContainers, RefusalsCreateAndReplaceNothing) {
