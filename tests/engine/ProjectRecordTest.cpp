@@ -49,20 +49,6 @@ ProjectRecord SampleProject() {
     return p;
 }
 
-auto Fields(const ProjectOverlay& o) {
-    return std::tie(o.path, o.x, o.y, o.width, o.height, o.borderWidth, o.borderColor, o.crop,
-                    o.overlayStart, o.overlayEnd, o.baseStart, o.noResize);
-}
-
-void ExpectSame(const ProjectRecord& a, const ProjectRecord& b) {
-    EXPECT_EQ(std::tie(a.inputPath, a.outputPath, a.compressorName, a.checks),
-              std::tie(b.inputPath, b.outputPath, b.compressorName, b.checks));
-    EXPECT_EQ(std::memcmp(&a.compressorSettings, &b.compressorSettings, sizeof(COMPVARS)), 0);
-    for (std::size_t i = 0; i < a.overlays.size(); ++i) {
-        EXPECT_EQ(Fields(a.overlays[i]), Fields(b.overlays[i])) << i;
-    }
-}
-
 TEST(ProjectRecord, LayoutMatchesTheFileFormat) {
     const ProjectBytes bytes = EncodeProject(SampleProject());
     const std::uint8_t* b = bytes.data();
@@ -177,7 +163,8 @@ TEST(ProjectRecord, SavingReplacesOnlyWholeFilesHonoursTheUmaskKeepsTheModeAndFo
     EXPECT_TRUE(fs::is_directory(blocked));
     ProjectRecord loaded;
     ASSERT_EQ(ReadProjectFile(path, loaded), ProjectFileResult::Ok);
-    ExpectSame(loaded, project);
+    // Every field came back: the record it gives is the same byte for byte.
+    EXPECT_TRUE(EncodeProject(loaded) == EncodeProject(project));
     // keep.kmx and the folder: no temporary files left
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 2);
 
