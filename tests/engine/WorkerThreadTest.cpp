@@ -9,32 +9,20 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <future>
-#include <mutex>
-#include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// A one-shot signal between two threads.
-class Signal {
-public:
+// A one-shot signal between two threads; raising it again changes nothing.
+struct Signal {
     void Raise() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        raised_ = true;
-        changed_.notify_all();
+        flag.test_and_set();
+        flag.notify_all();
     }
-    void Wait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return raised_; });
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool raised_ = false;
+    void Wait() { flag.wait(false); }
+    std::atomic_flag flag;
 };
 
 // Queues notifications like the console front end, but holds the worker
@@ -183,10 +171,14 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
     CNotificationQueue queue;
     ASSERT_TRUE(StartJob(worker, queue, job));
 
+    // The next engine message, its notices before it passed over.
+    const auto nextMessage = [&queue](Notification& message) {
+        while (queue.Wait(message, 2s) && message.message != WM_CONVERT_MESSAGE) {
+        }
+        return message.message == WM_CONVERT_MESSAGE;
+    };
     Notification message;
-    while (queue.Wait(message, 2s) && message.message != WM_CONVERT_MESSAGE) {
-    }
-    ASSERT_EQ(message.message, static_cast<std::uint32_t>(WM_CONVERT_MESSAGE));
+    ASSERT_TRUE(nextMessage(message));
     EXPECT_STREQ(message.Text(), "FEHLER: Öffne Input AVI");
     // Unanswered, the worker waits.
     EXPECT_EQ(worker.State(), CConvertThread::kRunning);
@@ -196,12 +188,9 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
 
     // Second run: aborted while its message is still unanswered. The text and
     // the reply cell stay usable for the receiver afterwards.
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, queue, job));
     Notification pending;
-    while (queue.Wait(pending, 2s) && pending.message != WM_CONVERT_MESSAGE) {
-    }
-    ASSERT_EQ(pending.message, static_cast<std::uint32_t>(WM_CONVERT_MESSAGE));
+    ASSERT_TRUE(nextMessage(pending));
     EXPECT_TRUE(worker.AbortJob());
     EXPECT_EQ(DrainUntilDone(queue), 1);
     EXPECT_TRUE(worker.StopWorker());
@@ -221,8 +210,7 @@ TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     CNotificationQueue queue;
     ASSERT_TRUE(worker.StartWorker());
     posted.Wait();
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, queue, job));
     EXPECT_TRUE(worker.AbortJob()); // idle: answered at once
     aborted.Raise();
     EXPECT_EQ(DrainUntilDone(queue), 1);
@@ -234,8 +222,7 @@ TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     }
 
     // The next job is not touched by that abort.
-    ASSERT_TRUE(worker.PostToWorker(WM_CONVERT_START, reinterpret_cast<WPARAM>(&queue),
-                                    reinterpret_cast<LPARAM>(&job)));
+    ASSERT_TRUE(StartJob(worker, queue, job));
     EXPECT_EQ(DrainUntilDone(queue), 0);
     EXPECT_TRUE(worker.StopWorker());
 }
