@@ -85,8 +85,6 @@ Bytes Slice(const Bytes& frames, std::size_t size, std::size_t i) {
             frames.begin() + static_cast<std::ptrdiff_t>(size * (i + 1))};
 }
 
-enum class Damage { None, CutShort, AllKeys, OddColour };
-
 struct Case {
     const char* name;
     const char* file;        // name with the container's extension
@@ -94,32 +92,22 @@ struct Case {
     const char* args;        // ffmpeg's output options, separated by spaces
     const char* pixelFormat; // ffmpeg's decoding to compare with
     int bitCount;            // of the reader's frames
-    Damage damage = Damage::None;
+    bool oddColour = false;  // the colour matrix made one no colour space has
 };
 
-void Spoil(Bytes& bytes, Damage damage) {
+void SpoilColourMatrix(Bytes& bytes) {
     // The MPEG-2 sequence display extension (00 00 01 B5, identifier 2,
     // colour description present) names BT.709 primaries, transfer and
     // matrix (1 1 1); the matrix becomes 39, which no colour space has.
     int patched = 0;
-    for (std::size_t i = 0; damage == Damage::OddColour && i + 8 <= bytes.size(); ++i) {
+    for (std::size_t i = 0; i + 8 <= bytes.size(); ++i) {
         if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == 0xB5 &&
             (bytes[i + 4] >> 4) == 2 && (bytes[i + 4] & 1) == 1 && bytes[i + 7] == 1) {
             bytes[i + 7] = 39;
             ++patched;
         }
     }
-    EXPECT_TRUE(damage != Damage::OddColour || patched > 0);
-    if (damage == Damage::CutShort) {
-        bytes.resize(bytes.size() * 7 / 10);
-    } else if (damage == Damage::AllKeys) {
-        // An index that calls every frame a key frame sends the decoder to
-        // frames it cannot start from; it has to find the real one before.
-        const std::size_t idx1 = Find(bytes, "idx1");
-        for (std::size_t e = 0; e < kmx::LoadU32(&bytes[idx1 + 4]) / 16; ++e) {
-            kmx::StoreU32(&bytes[idx1 + 8 + 16 * e + 4], kmx::kAviIndexKeyFrame);
-        }
-    }
+    EXPECT_GT(patched, 0);
 }
 
 class ReaderInterop : public testing::TestWithParam<Case> {};
@@ -135,16 +123,14 @@ TEST_P(ReaderInterop, FramesAndAudioMatchFfmpeg) {
     ASSERT_TRUE(
         MakeFile(made, c.width, args + (pcm && made.ends_with(".avi") ? " -c:a pcm_s16le" : "")));
     std::string path = made;
-    if (c.damage != Damage::None) {
+    if (c.oddColour) {
         Bytes bytes = ReadWholeFile(made);
-        Spoil(bytes, c.damage);
+        SpoilColourMatrix(bytes);
         path = dir.File(std::string("spoilt.") + c.file);
         ASSERT_TRUE(WriteBytes(path, bytes));
     }
-    // Of a file cut short, ffmpeg's decoding of the whole file.
-    const bool cut = c.damage == Damage::CutShort;
-    const Bytes video = FfmpegVideo(cut ? made : path, c.pixelFormat);
-    const Bytes audio = FfmpegAudio(cut ? made : path);
+    const Bytes video = FfmpegVideo(path, c.pixelFormat);
+    const Bytes audio = FfmpegAudio(path);
     const std::string format = c.pixelFormat;
     const std::size_t frameSize = std::size_t{kHeight} * static_cast<std::size_t>(c.width) *
                                   (format == "bgra"       ? 4
@@ -158,8 +144,8 @@ TEST_P(ReaderInterop, FramesAndAudioMatchFfmpeg) {
     ASSERT_TRUE(reader.Open(path.c_str()));
     ASSERT_EQ(reader.GetVideoStreamCount(), 1u);
     const std::int32_t count = reader.GetVideoLength(0);
-    EXPECT_TRUE(cut ? count > 10 && count < total : count == total) << count;
-    EXPECT_TRUE(cut || count == ProbeVideoPackets(path)) << ProbeVideoPackets(path);
+    EXPECT_EQ(count, total);
+    EXPECT_EQ(count, ProbeVideoPackets(path));
     AVISTREAMINFOA info{};
     ASSERT_TRUE(reader.GetVideoStreamInfo(0, &info, sizeof info));
     EXPECT_EQ(info.fccType, Fourcc("vids"));
@@ -184,9 +170,8 @@ TEST_P(ReaderInterop, FramesAndAudioMatchFfmpeg) {
     }
     EXPECT_TRUE(jumps == forwards);
 
-    // All of the audio, or in a file cut short what exists of it; compressed
-    // sound as 16-bit PCM (a second call keeps what is there), read in pieces
-    // of an odd size, so that reads start inside the decoded blocks.
+    // All of the audio, compressed sound as 16-bit PCM (a second call keeps what is there), read in
+    // pieces of an odd size, so that reads start inside the decoded blocks.
     ASSERT_EQ(reader.GetAudioStreamCount(), 1u);
     ASSERT_TRUE(reader.DecodeAudioToPcm(0));
     ASSERT_TRUE(reader.DecodeAudioToPcm(0));
@@ -201,10 +186,8 @@ TEST_P(ReaderInterop, FramesAndAudioMatchFfmpeg) {
     EXPECT_EQ(info.dwSampleSize, 4u);
     EXPECT_EQ(info.dwRate / info.dwScale, 48000u);
     EXPECT_EQ(info.dwSampleSize * static_cast<std::size_t>(info.dwLength), ours.size());
-    EXPECT_GT(ours.size(), cut ? 40000u : 180000u);
-    EXPECT_TRUE(cut ? ours.size() <= audio.size() &&
-                          std::equal(ours.begin(), ours.end(), audio.begin())
-                    : ours == audio);
+    EXPECT_GT(ours.size(), 180000u);
+    EXPECT_TRUE(ours == audio);
     // A buffer below one sample frame takes nothing.
     std::uint8_t small[3];
     std::int32_t bytes = 0;
@@ -232,9 +215,6 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"mpeg4_bframes", "made.avi", 160, "-c:v mpeg4 -g 12 -bf 2", "bgr24", 24},
         Case{"huffyuv", "made.avi", 160, "-c:v huffyuv -pix_fmt bgra", "bgr24", 24},
         Case{"ffv1", "made.avi", 160, "-c:v ffv1 -pix_fmt bgr0 -g 5", "bgr24", 24},
-        Case{"ffv1_all_flagged_key", "made.avi", 160, "-c:v ffv1 -pix_fmt bgr0 -g 6", "bgr24", 24,
-             Damage::AllKeys},
-        Case{"mpeg4_cut", "made.avi", 160, "-c:v mpeg4 -g 6", "bgr24", 24, Damage::CutShort},
         Case{"Mp4H264Aac", "made.mp4", 160, "-c:v libx264 -bf 2 -g 10 -pix_fmt yuv420p -c:a aac",
              "bgr24", 24},
         Case{"MkvMpeg4Vorbis", "made.mkv", 160, "-c:v mpeg4 -bf 2 -g 10 -c:a libvorbis", "bgr24",
@@ -247,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
              "bgr24", 24},
         // Colour fields outside their range: an unknown colour space, as for ffmpeg.
         Case{"MpegOddColour", "made.mpg", 160, "-c:v mpeg2video -colorspace bt709 -c:a mp2",
-             "bgr24", 24, Damage::OddColour},
+             "bgr24", 24, true},
         // Rows of 24 bits at this width need padding: 32-bit frames.
         Case{"Width854", "wide.mp4", 854, "-c:v libx264 -g 10 -pix_fmt yuv420p -c:a aac", "bgr24",
              32}),
