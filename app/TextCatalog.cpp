@@ -246,6 +246,8 @@ constexpr TextCatalogEntry kAddedTable[kAddedTextCount] = {
     {1004, "Bilder", "frames", "frames"},
     {1005, "&Datenrate", "&Data rate", "&Datasnelheid"},
     {1006, "Abbrechen", "Cancel", "Annuleren"},
+    {1007, "Kompressoren, die in eine %s-Ausgabe passen.", "Compressors that %s output can hold.",
+     "Compressoren die in %s-uitvoer passen."},
 };
 
 constexpr std::int32_t kFirstTextId = 0;

@@ -174,5 +174,6 @@ inline constexpr std::int32_t kKeyFrameEvery = 1003;
 inline constexpr std::int32_t kFramesUnit = 1004;
 inline constexpr std::int32_t kDataRate = 1005;
 inline constexpr std::int32_t kCancel = 1006;
+inline constexpr std::int32_t kCompressorsContainerHolds = 1007;
 
 } // namespace txt

@@ -105,7 +105,7 @@ TEST(TextCatalogLookup, OtherIdsGiveTheMessageOfTheLanguageInOneBuffer) {
     EXPECT_STREQ(catalog.GetText(149), "ERROR: TEXT ID (149) not found");
     EXPECT_STREQ(catalog.GetText(kFirstAddedTextId - 1), "ERROR: TEXT ID (1000) not found");
     EXPECT_STREQ(catalog.GetText(kFirstAddedTextId + kAddedTextCount),
-                 "ERROR: TEXT ID (1007) not found");
+                 "ERROR: TEXT ID (1008) not found");
     catalog.Init(kGerman);
     EXPECT_STREQ(catalog.GetText(149), "FEHLER: Text ID (149) nicht gefunden");
     EXPECT_STREQ(catalog.GetText(INT32_MIN), "FEHLER: Text ID (-2147483648) nicht gefunden");
@@ -156,7 +156,7 @@ TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShapeErrorsNamedS
     EXPECT_GT(errorRows, 10u);
     EXPECT_STREQ(Row(54).german, "FEHLER:\r\nOpen AVI File");
     EXPECT_STREQ(Row(54).dutch, "FOUT:\r\nOpenen AVI bestand");
-    EXPECT_EQ(placeholders, 5u);
+    EXPECT_EQ(placeholders, 6u);
     EXPECT_EQ(LineBreakChars(Row(64).german), "\n\r"); // written the other way round
     EXPECT_STREQ(Row(36).german, "R\xC3\xBC"
                                  "ckwarts");

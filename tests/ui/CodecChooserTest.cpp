@@ -1,11 +1,14 @@
 // The compressor chooser's round trip into the main window's compressor
-// record and name.
+// record and name, and the compressors it lists for each output container.
+#include "codec/CompressorInfo.h"
+#include "codec/ContainerCodecs.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 #include "ui/main/CodecChooserDlg.h"
 
 #include <QComboBox>
 #include <QSlider>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -13,6 +16,21 @@ namespace {
 constexpr std::uint32_t kMjpg = 0x47504A4D; // "MJPG"
 
 using Id = CCodecChooserDlg::ControlId;
+using kmx::OutputContainer;
+
+// An output name of the main window (none: AVI), its container and the
+// chooser's line.
+struct ContainerRow {
+    const char* output;
+    OutputContainer container;
+    const char* line;
+};
+constexpr ContainerRow kContainers[] = {
+    {nullptr, OutputContainer::Avi, "Compressors that AVI output can hold."},
+    {"out.mp4", OutputContainer::Mp4, "Compressors that MP4 output can hold."},
+    {"out.webm", OutputContainer::WebM, "Compressors that WebM output can hold."},
+    {"out.MKV", OutputContainer::Mkv, "Compressors that MKV output can hold."},
+};
 
 class CodecChooser : public MainDlgTest {
 protected:
@@ -85,6 +103,52 @@ TEST_F(CodecChooser, ChoiceRoundTripIntoTheCompressorRecordAndName) {
     EXPECT_EQ(dlg.CompressorSettings().fccHandler, FOURCC_DIB);
     EXPECT_EQ(dlg.CompressorName(), GetText(51));
     EXPECT_EQ(Text(dlg, 1015), QStringLiteral("keine Kompression"));
+}
+
+// Only what the output's container holds and this machine has, in table
+// order ("no compression" for AVI's uncompressed frames). Naming the output
+// keeps the choice made for AVI; the chooser opens on it where it fits, else
+// on the first entry.
+TEST_F(CodecChooser, ListsWhatTheOutputContainerHoldsAndNamesIt) {
+    const std::string input = Sample("base.avi", 64, 48, 3);
+    for (const ContainerRow& row : kContainers) {
+        SCOPED_TRACE(kmx::ContainerTitle(row.container));
+        std::vector<std::uint32_t> expected;
+        for (const kmx::CompressorListing& listing : kmx::ListCompressors(false)) {
+            if (kmx::ContainerHolds(row.container, listing.fourcc)) {
+                expected.push_back(listing.fourcc);
+            }
+        }
+        ASSERT_FALSE(expected.empty());
+        const auto mjpg = std::find(expected.begin(), expected.end(), kMjpg);
+        const int preselected = mjpg == expected.end() ? 0 : int(mjpg - expected.begin());
+        CMainDlg dlg;
+        ChooseInput(dlg, input);
+        Choose(dlg, [](CCodecChooserDlg& chooser) {
+            List(chooser)->setCurrentIndex(IndexOf(chooser, kMjpg));
+            return int(QDialog::Accepted);
+        });
+        if (row.output != nullptr) {
+            ChooseOutput(dlg, dir.File(row.output));
+        }
+        EXPECT_EQ(dlg.CompressorSettings().fccHandler, kMjpg);
+        std::vector<std::uint32_t> listed;
+        QString line;
+        int selected = -1;
+        Choose(dlg, [&](CCodecChooserDlg& chooser) {
+            for (const CCodecChooserDlg::Offer& offer : chooser.Offers()) {
+                listed.push_back(offer.fourcc);
+            }
+            EXPECT_EQ(List(chooser)->count(), static_cast<int>(listed.size()));
+            line = Control<QLabel>(chooser, Id::kIdContainerLine)->text();
+            selected = List(chooser)->currentIndex();
+            return int(QDialog::Accepted);
+        });
+        EXPECT_EQ(listed, expected);
+        EXPECT_EQ(line.toStdString(), row.line);
+        EXPECT_EQ(selected, preselected);
+        EXPECT_EQ(dlg.CompressorSettings().fccHandler, expected[std::size_t(preselected)]);
+    }
 }
 
 } // namespace

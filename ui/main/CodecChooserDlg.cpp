@@ -1,11 +1,13 @@
 #include "ui/main/CodecChooserDlg.h"
 
+#include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
 #include "app/ToolTips.h"
 #include "codec/Compressor.h"
 #include "codec/CompressorInfo.h"
 #include "codec/CompressorTable.h"
+#include "codec/ContainerCodecs.h"
 #include "codec/WideToNarrow.h"
 
 #include <QCheckBox>
@@ -27,7 +29,7 @@ using Id = CCodecChooserDlg::ControlId;
 
 // Laid out like the compressor dialogs users know: the list on top, the
 // quality track bar with its number, key frames and data rate below, OK and
-// Cancel on the right.
+// Cancel on the right; the line naming the output container at the bottom.
 constexpr ControlTemplate kControls[] = {
     {Id::kIdCompressorLabel, K::Label, 7, 7, 150, 8, "Compressor:"},
     {Id::kIdCompressorList, K::ComboBox, 7, 17, 150, 120, nullptr},
@@ -42,10 +44,11 @@ constexpr ControlTemplate kControls[] = {
     {Id::kIdDataRateUnit, K::Label, 128, 85, 30, 8, "KB/s"},
     {Id::kIdOk, K::DefaultPushButton, 166, 7, 50, 14, "OK"},
     {Id::kIdCancel, K::PushButton, 166, 25, 50, 14, "Cancel"},
+    {Id::kIdContainerLine, K::Label, 7, 100, 209, 8, nullptr},
 };
 
 // Not one of the program's numbered templates.
-constexpr DialogTemplate kTemplate{0, 223, 104, "Select codec", kControls, std::size(kControls)};
+constexpr DialogTemplate kTemplate{0, 223, 115, "Select codec", kControls, std::size(kControls)};
 
 // Captions from the catalogue; "KB/s" and "OK" are the same in every language.
 constexpr ControlText kCaptions[] = {
@@ -72,8 +75,8 @@ int DefaultPercent(const CCodecChooserDlg::Offer& offer) {
 } // namespace
 
 CCodecChooserDlg::CCodecChooserDlg(const BITMAPINFOHEADER* input, const COMPVARS& previous,
-                                   QWidget* parent)
-    : QDialog(parent), builder_(*this, kTemplate) {
+                                   kmx::OutputContainer container, QWidget* parent)
+    : QDialog(parent), builder_(*this, kTemplate), container_(container) {
     builder_.Build([](const ControlTemplate& c, QWidget* dialog) -> QWidget* {
         if (c.id == Id::kIdKeyFrameRate || c.id == Id::kIdDataRate) {
             auto* box = new QSpinBox(dialog);
@@ -107,16 +110,21 @@ CCodecChooserDlg::CCodecChooserDlg(const BITMAPINFOHEADER* input, const COMPVARS
 
 void CCodecChooserDlg::SetControlTexts() {
     builder_.SetCaptions(kCaptions);
+    builder_.Get<QLabel>(Id::kIdContainerLine)
+        ->setText(QString::fromUtf8(StringPrintf(GetText(txt::kCompressorsContainerHolds),
+                                                 kmx::ContainerTitle(container_))));
 }
 
 void CCodecChooserDlg::ListCompressors(const BITMAPINFOHEADER* input) {
-    Offer none;
-    none.fourcc = FOURCC_DIB;
-    none.name = GetText(txt::kNoCompression);
-    offers_.push_back(none);
+    if (kmx::ContainerHolds(container_, FOURCC_DIB)) {
+        Offer none;
+        none.fourcc = FOURCC_DIB;
+        none.name = GetText(txt::kNoCompression);
+        offers_.push_back(none);
+    }
     for (const kmx::CompressorListing& listing : kmx::ListCompressors(false)) {
-        if (listing.fourcc == FOURCC_DIB) {
-            continue; // "no compression" stands for it
+        if (listing.fourcc == FOURCC_DIB || !kmx::ContainerHolds(container_, listing.fourcc)) {
+            continue; // "no compression" stands for uncompressed frames
         }
         const std::unique_ptr<CCompressor> compressor =
             CCompressor::Open(ICTYPE_VIDEO, listing.fourcc);
@@ -141,16 +149,19 @@ void CCodecChooserDlg::ListCompressors(const BITMAPINFOHEADER* input) {
 
 void CCodecChooserDlg::TakePrevious(const COMPVARS& previous) {
     selected_ = 0;
+    if (offers_.empty()) {
+        return; // nothing this machine has fits the container
+    }
     qualityPercent_ = DefaultPercent(offers_[0]);
     if (previous.fccType == 0) {
-        return; // no choice before: no compression
+        return; // no choice before: no compression, or the first that fits
     }
     const std::uint32_t fourcc = previous.fccHandler == 0 ? FOURCC_DIB : previous.fccHandler;
     const auto found = std::find_if(offers_.begin(), offers_.end(), [fourcc](const Offer& offer) {
         return offer.fourcc == fourcc;
     });
     if (found == offers_.end()) {
-        return; // not offered for this input
+        return; // not offered for this input or container: the first entry
     }
     selected_ = static_cast<int>(found - offers_.begin());
     qualityPercent_ =
@@ -199,7 +210,8 @@ void CCodecChooserDlg::OnQualityScroll(int percent) {
 }
 
 void CCodecChooserDlg::UpdateControls() {
-    const Offer& offer = offers_[static_cast<std::size_t>(selected_)];
+    builder_.Control(Id::kIdOk)->setEnabled(!offers_.empty());
+    const Offer offer = offers_.empty() ? Offer{} : offers_[static_cast<std::size_t>(selected_)];
     const bool quality = (offer.flags & VIDCF_QUALITY) != 0;
     const bool keyFrames = (offer.flags & VIDCF_TEMPORAL) != 0;
     const bool dataRate = (offer.flags & VIDCF_CRUNCH) != 0;
@@ -226,8 +238,11 @@ void CCodecChooserDlg::UpdateControls() {
 }
 
 CodecChoice CCodecChooserDlg::Choice() const {
-    const Offer& offer = offers_[static_cast<std::size_t>(selected_)];
     CodecChoice choice;
+    if (offers_.empty()) {
+        return choice;
+    }
+    const Offer& offer = offers_[static_cast<std::size_t>(selected_)];
     choice.fourcc = offer.fourcc;
     if ((offer.flags & VIDCF_QUALITY) != 0) {
         choice.quality = qualityPercent_ * 100;

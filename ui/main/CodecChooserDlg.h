@@ -1,13 +1,16 @@
 // The compressor chooser of the main window: the compressors this machine
-// offers for the input's format, with "no compression" first, and the
-// quality, key-frame rate and data rate, each enabled only when the chosen
-// compressor honours it. The dialog holds the choice and hands it out; the
-// main window fills its compressor records from it.
+// offers for the input's format that the output container holds, with "no
+// compression" first where the container takes uncompressed frames (AVI
+// only), and a line naming the container; the quality, key-frame rate and
+// data rate, each enabled only when the chosen compressor honours it. The
+// dialog holds the choice and hands it out; the main window fills its
+// compressor records from it.
 #pragma once
 
 #include "app/DialogBuilder.h"
 #include "codec/CompressorRecords.h"
 #include "media/AviRecords.h"
+#include "media/OutputContainer.h"
 
 #include <QDialog>
 
@@ -47,6 +50,7 @@ public:
         kIdDataRateBox = 18,
         kIdDataRate = 19,
         kIdDataRateUnit = 20,
+        kIdContainerLine = 21,
     };
 
     struct Offer {
@@ -58,15 +62,19 @@ public:
 
     // input: the format offered to the compressors; only those that take it
     // are listed (all of them when input is null). previous: the records of
-    // the last choice, which the dialog opens on when its fccType is set.
+    // the last choice, which the dialog opens on when its fccType is set and
+    // the choice is listed (else on the first entry). container: the
+    // output's; only the compressors it holds are listed.
     CCodecChooserDlg(const BITMAPINFOHEADER* input, const COMPVARS& previous,
+                     kmx::OutputContainer container = kmx::OutputContainer::Avi,
                      QWidget* parent = nullptr);
 
-    // The choice as the controls show it.
+    // The choice as the controls show it; no compression when nothing is
+    // listed (OK is disabled then).
     CodecChoice Choice() const;
 
     const std::vector<Offer>& Offers() const { return offers_; }
-    // Index of the compressor shown as chosen in Offers().
+    // Index of the compressor shown as chosen in Offers(); 0 when none is listed.
     int Selected() const { return selected_; }
     QWidget* Control(int id) const { return builder_.Control(id); }
 
@@ -92,6 +100,7 @@ private:
     QCheckBox* dataRateBox_ = nullptr;
     QSpinBox* dataRateEdit_ = nullptr;
 
+    kmx::OutputContainer container_;
     std::vector<Offer> offers_;
     int selected_ = 0;
     int qualityPercent_ = 75;

@@ -7,6 +7,7 @@
 #include "app/TextIds.h"
 #include "codec/Compressor.h"
 #include "codec/WideToNarrow.h"
+#include "media/OutputContainer.h"
 #include "ui/main/CodecChooserDlg.h"
 
 void CMainDlg::ChooseCodec() {
@@ -17,7 +18,12 @@ void CMainDlg::ChooseCodec() {
     if (frame != nullptr) {
         format = *frame;
     }
-    CCodecChooserDlg chooser(frame != nullptr ? &format : nullptr, compVars_, this);
+    // So does the output's container, by the output's name: AVI when there is
+    // no name yet or its extension is unknown (a run then stops with its own
+    // message).
+    const kmx::OutputContainer container =
+        kmx::ContainerForPath(outputName_).value_or(kmx::OutputContainer::Avi);
+    CCodecChooserDlg chooser(frame != nullptr ? &format : nullptr, compVars_, container, this);
     if (RunModalDialog(chooser) == QDialog::Accepted) {
         const CodecChoice choice = chooser.Choice();
         COMPVARS settings = compVars_;
