@@ -103,8 +103,9 @@ struct CCompressor::State {
     bool holdsFrames = false; // samples come back later than their frames
     kmx::FrameLayout layout;
     std::int64_t maxFrameSize = 0;
-    std::int64_t frameIndex = 0;  // frames handed over
-    std::int64_t sampleIndex = 0; // samples given back
+    std::int64_t frameIndex = 0;      // frames handed over
+    std::int64_t sampleIndex = 0;     // samples given back
+    std::int64_t lastDts = INT64_MIN; // the next sample's dts is at least this
     bool flushed = false;
     int frameQuality = 0;
     kmx::AvCodecContextPtr context;
@@ -148,6 +149,7 @@ struct CCompressor::State {
         holdsFrames = false;
         frameIndex = 0;
         sampleIndex = 0;
+        lastDts = INT64_MIN;
         flushed = false;
         frameQuality = 0;
         context.reset();
@@ -488,7 +490,8 @@ bool CCompressor::Flush() {
     return true;
 }
 
-const std::uint8_t* CCompressor::TakeSample(bool* key, std::int32_t* size, bool* failed) {
+const std::uint8_t* CCompressor::TakeSample(bool* key, std::int32_t* size, bool* failed,
+                                            Stamps* stamps) {
     State& s = *state_;
     *failed = false;
     if (!s.started || s.broken || key == nullptr || size == nullptr || IsPassThrough(*entry_)) {
@@ -501,13 +504,24 @@ const std::uint8_t* CCompressor::TakeSample(bool* key, std::int32_t* size, bool*
         return nullptr;
     }
     const bool isKey = rc == 0 && (s.packet->flags & AV_PKT_FLAG_KEY) != 0;
+    // Without reordering a sample shows the frame of its number.
+    Stamps at{s.sampleIndex, s.sampleIndex};
+    if (rc == 0 && delivery_ && s.packet->pts != AV_NOPTS_VALUE) {
+        at.pts = s.packet->pts;
+        at.dts = s.packet->dts != AV_NOPTS_VALUE ? s.packet->dts : at.pts;
+    }
     // A sample for a frame not handed over, or one that no frame can have.
     if (rc < 0 || s.sampleIndex >= s.frameIndex || s.packet->size < 0 ||
         s.packet->size > s.maxFrameSize || (s.sampleIndex == 0 && !isKey) ||
-        (s.packet->size > 0 && s.packet->data == nullptr)) {
+        (s.packet->size > 0 && s.packet->data == nullptr) || at.pts < 0 || at.pts >= s.frameIndex ||
+        at.dts > at.pts || at.dts < s.lastDts) {
         s.broken = true;
         *failed = true;
         return nullptr;
+    }
+    s.lastDts = at.dts + 1;
+    if (stamps != nullptr) {
+        *stamps = at;
     }
     ++s.sampleIndex;
     *key = isKey;

@@ -95,11 +95,20 @@ public:
     bool SendFrame(const void* bits, std::int64_t bitsSize);
     // After the last frame: asks the encoder for every frame it still holds.
     bool Flush();
-    // The next frame's sample when it is ready (valid until the next call or
-    // the end of the sequence), with *key and *size; null when none is ready
-    // yet, or after Flush when none is left. *failed is set (and null
-    // returned) when the encoder failed or gave a sample no frame can have.
-    const std::uint8_t* TakeSample(bool* key, std::int32_t* size, bool* failed);
+    // The next sample when it is ready (valid until the next call or the end
+    // of the sequence), with *key and *size; null when none is ready yet, or
+    // after Flush when none is left. *failed is set (and null returned) when
+    // the encoder failed or gave a sample no frame can have. Samples come in
+    // decoding order; *stamps, when given, receives the frame number the
+    // sample shows (pts) and its decoding time (dts) in frames, which differ
+    // only where a delivery sequence reorders frames (B-frames); dts may then
+    // start below 0.
+    struct Stamps {
+        std::int64_t pts = 0;
+        std::int64_t dts = 0;
+    };
+    const std::uint8_t* TakeSample(bool* key, std::int32_t* size, bool* failed,
+                                   Stamps* stamps = nullptr);
 
     // ICSeqCompressFrameEnd: ends the sequence; safe at any time.
     void SeqCompressFrameEnd();

@@ -54,15 +54,17 @@ void ApplyKeyRate(AVCodecContext* context, const CompressorEntry& entry, int key
 
 bool ApplyX264Options(AVCodecContext* context, const CompressorEntry& entry,
                       const EncoderSettings& settings) {
-    // One sample out per frame in: no B-frames and no lookahead. Its threads
-    // work on several frames at once when the caller takes the samples as
-    // they come (a frame fewer late than there are threads), else they share
-    // the slices of one frame. x264's own messages are limited to warnings
-    // and errors.
-    const char* params = settings.frameThreads
+    // For AVI one sample out per frame in: no B-frames and no lookahead. Its
+    // threads work on several frames at once when the caller takes the
+    // samples as they come (a frame fewer late than there are threads), else
+    // they share the slices of one frame. The delivery containers carry
+    // reordered frames with their time stamps and get x264's own defaults.
+    // x264's own messages are limited to warnings and errors.
+    const char* params = settings.delivery ? "log=1"
+                         : settings.frameThreads
                              ? "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=0:log=1"
                              : "bframes=0:rc-lookahead=0:sync-lookahead=0:sliced-threads=1:log=1";
-    if (av_opt_set(context->priv_data, "tune", "zerolatency", 0) < 0 ||
+    if ((!settings.delivery && av_opt_set(context->priv_data, "tune", "zerolatency", 0) < 0) ||
         av_opt_set(context->priv_data, "x264-params", params, 0) < 0) {
         return false;
     }
@@ -80,7 +82,8 @@ bool IsEncoder(const CompressorEntry& entry, const char* name) {
 }
 
 // x265, SVT-AV1 and libvpx-vp9 with their rate factor (unless a data rate is
-// asked for) and without B-frames: every packet's time stamp is its frame's.
+// asked for). x265 reorders frames with B-frames as it likes to (it only
+// writes to the delivery containers, which take the packets' time stamps);
 // AV1 and VP9 packets come in display order by their nature.
 bool ApplyLookaheadOptions(AVCodecContext* context, const CompressorEntry& entry,
                            const EncoderSettings& settings) {
@@ -88,7 +91,7 @@ bool ApplyLookaheadOptions(AVCodecContext* context, const CompressorEntry& entry
     const bool crf = settings.dataRate == 0;
     void* priv = context->priv_data;
     if (IsEncoder(entry, "libx265")) {
-        return av_opt_set(priv, "x265-params", "log-level=error:bframes=0", 0) >= 0 &&
+        return av_opt_set(priv, "x265-params", "log-level=error", 0) >= 0 &&
                (!crf || av_opt_set_double(priv, "crf", CrfForQuality(quality), 0) >= 0);
     }
     if (IsEncoder(entry, "libsvtav1")) {
@@ -215,6 +218,7 @@ bool UsesBt709(bool delivery, int width, int height) {
 bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,
                  const EncoderSettings& settings) {
     return (opened.active_thread_type & FF_THREAD_FRAME) != 0 || LooksAhead(entry) ||
+           (IsX264(entry) && settings.delivery) ||
            (IsX264(entry) && settings.frameThreads && opened.thread_count > 1);
 }
 
@@ -238,7 +242,10 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
     context->sample_aspect_ratio = AVRational{1, 1};
     context->codec_tag = entry.fourcc;
     ApplyThreads(context, entry, settings);
-    context->max_b_frames = 0;
+    // B-frames only from x264 and x265 where the container takes reordered
+    // frames (-1: the encoder's own default).
+    context->max_b_frames =
+        settings.delivery && (IsX264(entry) || IsEncoder(entry, "libx265")) ? -1 : 0;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     if (desc != nullptr && (desc->flags & AV_PIX_FMT_FLAG_RGB) == 0) {
         // The frame converter uses the matrix named here; streams that can say

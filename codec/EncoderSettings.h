@@ -58,7 +58,8 @@ bool UsesBt709(bool delivery, int width, int height);
 bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int width, int height,
                       const EncoderSettings& settings, int* frameQuality);
 // Whether an encoder opened with these settings hands samples back later
-// than their frames: libavcodec's frame threads, or x264's own.
+// than their frames: libavcodec's frame threads, or x264's own (also
+// its look-ahead in the delivery containers).
 bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,
                  const EncoderSettings& settings);
 

@@ -200,8 +200,12 @@ bool CConvertThread::CompressAndWrite(const FrameLayout& frame) {
     return WriteSample(data, size, key);
 }
 
-bool CConvertThread::WriteSample(const void* data, std::int32_t size, bool key) {
-    if (!output_.WriteVideoFrame(data, size, key ? 1 : 0)) {
+bool CConvertThread::WriteSample(const void* data, std::int32_t size, bool key,
+                                 const CCompressor::Stamps* stamps) {
+    const bool written = stamps != nullptr ? output_.WriteVideoFrame(data, size, key ? 1 : 0,
+                                                                     stamps->pts, stamps->dts)
+                                           : output_.WriteVideoFrame(data, size, key ? 1 : 0);
+    if (!written) {
         ReportMessage(nullptr, "ERROR: Adding Video Frame");
         return false;
     }
@@ -222,7 +226,8 @@ bool CConvertThread::WriteReadySamples() {
         bool key = false;
         bool failed = false;
         std::int32_t size = 0;
-        const std::uint8_t* data = compressor_->TakeSample(&key, &size, &failed);
+        CCompressor::Stamps stamps;
+        const std::uint8_t* data = compressor_->TakeSample(&key, &size, &failed, &stamps);
         if (failed) {
             ReportMessage(nullptr, "ERROR: Compress Video Frame");
             return false;
@@ -230,7 +235,10 @@ bool CConvertThread::WriteReadySamples() {
         if (data == nullptr) {
             return true;
         }
-        if (!WriteSample(data, size, key)) {
+        // AVI numbers its samples itself; the other containers take the
+        // encoder's time stamps, which reordered frames need.
+        const bool stamped = container_ != kmx::OutputContainer::Avi;
+        if (!WriteSample(data, size, key, stamped ? &stamps : nullptr)) {
             return false;
         }
     }

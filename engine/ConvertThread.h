@@ -144,7 +144,9 @@ private:
     // Writes the next frame's sample and the audio that belongs to the
     // frame, then tells the user which frame is worked on now: a notice
     // "frame F" always means frames 1 .. F - 1 are in the file.
-    bool WriteSample(const void* data, std::int32_t size, bool key);
+    // stamps: the sample's time stamps where the container takes them.
+    bool WriteSample(const void* data, std::int32_t size, bool key,
+                     const CCompressor::Stamps* stamps = nullptr);
     void NotifyFrame(std::int32_t frame);
     // A compressor that holds frames back gives their samples later, in
     // order: these write what it has ready, and at the end what it held.

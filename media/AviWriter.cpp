@@ -210,6 +210,12 @@ bool CAviWriter::WriteHeaders() {
 }
 
 bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key) {
+    const std::int32_t number = state_->videoPosition;
+    return WriteVideoFrame(data, size, key, number, number);
+}
+
+bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key,
+                                 std::int64_t pts, std::int64_t dts) {
     State& s = *state_;
     if (!s.hasVideo || s.videoPosition == std::numeric_limits<std::int32_t>::max()) {
         return false;
@@ -228,8 +234,8 @@ bool CAviWriter::WriteVideoFrame(const void* data, std::int32_t size, std::int32
     kmx::MediaPacket packet;
     packet.data = data;
     packet.size = static_cast<std::uint32_t>(size);
-    packet.pts = number;
-    packet.dts = number;
+    packet.pts = pts;
+    packet.dts = dts;
     packet.key = key != 0;
     if (!s.sink->WritePacket(s.videoStream, packet)) {
         return false;

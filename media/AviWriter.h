@@ -59,6 +59,11 @@ public:
     // Writes one video sample at the video position, which advances by one
     // also when the write fails (the sample then stays an empty drop frame).
     bool WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key);
+    // The same for a sample that shows frame pts and is decoded at dts (in
+    // frames), for the containers other than AVI that carry reordered
+    // frames; samples come in decoding order.
+    bool WriteVideoFrame(const void* data, std::int32_t size, std::int32_t key, std::int64_t pts,
+                         std::int64_t dts);
 
     // Writes samples audio samples of bytes bytes; the audio position advances
     // by the samples written. Without a fixed sample size (dwSampleSize 0)

@@ -89,14 +89,16 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
         const char* tag; // "" when the container has none
         const char* audio;
         bool yuv420;
+        bool reorders; // B-frames, carried with their time stamps
     };
     const Case cases[] = {
-        {"H264", "a.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "avc1", "aac", true},
-        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "aac", true},
-        {"AV01", "c.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "av1", "av01", "aac", true},
-        {"VP90", "d.webm", "matroska,webm", "vp9", "", "opus", true},
-        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "opus", false},
-        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "aac", false},
+        {"H264", "a.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "avc1", "aac", true, true},
+        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "aac", true, true},
+        {"AV01", "c.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "av1", "av01", "aac", true, false},
+        {"VP90", "d.webm", "matroska,webm", "vp9", "", "opus", true, false},
+        {"H264", "g.mkv", "matroska,webm", "h264", "", "opus", true, true},
+        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "opus", false, false},
+        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "aac", false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -109,6 +111,8 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
         }
         EXPECT_EQ(Probe(out, "stream=r_frame_rate", "v:0"), "30000/1001");
         EXPECT_EQ(ProbeVideoPackets(out), 60);
+        EXPECT_EQ(Probe(out, "stream=has_b_frames", "v:0") != "0", c.reorders);
+        EXPECT_EQ(Probe(out, "stream=start_time", "v:0"), "0.000000");
         if (c.yuv420) {
             EXPECT_EQ(Probe(out, "stream=pix_fmt", "v:0"), "yuv420p");
             EXPECT_EQ(
