@@ -98,20 +98,15 @@ TEST_F(InstallTree, HoldsExactlyTheProgramsAndDesktopFilesEachValid) {
     REQUIRE_TOOL("desktop-file-validate");
     REQUIRE_TOOL("appstreamcli");
     REQUIRE_TOOL("xmllint");
-    std::string report;
-    EXPECT_EQ(
-        RunTool({"desktop-file-validate", Installed("share/applications/" + kId + ".desktop")},
-                &report),
-        0)
-        << report;
-    EXPECT_EQ(RunTool({"appstreamcli", "validate", "--no-net", "--pedantic",
-                       Installed("share/metainfo/" + kId + ".metainfo.xml")},
-                      &report),
-              0)
-        << report;
-    for (const char* xml : {"share/mime/packages/org.quelmark.Kadrimix.xml",
-                            "share/icons/hicolor/scalable/apps/org.quelmark.Kadrimix.svg"}) {
-        EXPECT_EQ(RunTool({"xmllint", "--noout", Installed(xml)}, nullptr, &report), 0) << report;
+    const std::vector<std::vector<std::string>> checks = {
+        {"desktop-file-validate", Installed("share/applications/" + kId + ".desktop")},
+        {"appstreamcli", "validate", "--no-net", "--pedantic",
+         Installed("share/metainfo/" + kId + ".metainfo.xml")},
+        {"xmllint", "--noout", Installed("share/mime/packages/" + kId + ".xml")},
+        {"xmllint", "--noout", Installed("share/icons/hicolor/scalable/apps/" + kId + ".svg")}};
+    for (const std::vector<std::string>& check : checks) {
+        std::string report;
+        EXPECT_EQ(RunTool(check, &report, &report), 0) << check.back() << ": " << report;
     }
 }
 

@@ -21,6 +21,7 @@
 
 namespace {
 
+using avitest::AllFrameRows;
 using avitest::Bytes;
 using avitest::PatternNumbers;
 using avitest::WriteSample;
@@ -34,17 +35,6 @@ std::string Sample(const TempDir& dir, const char* name, int width, int height, 
                         .bitsPerPixel = bits,
                         .frames = frames,
                         .patternOffset = first});
-}
-
-// The pixel rows of every frame of a file, read with our own reader.
-std::vector<Bytes> ReadFrames(const std::string& path) {
-    std::vector<Bytes> frames;
-    CAviReader reader;
-    EXPECT_TRUE(reader.Open(path.c_str()) && reader.StartVideoRetrieve(0)) << path;
-    for (std::int32_t i = 0; i < reader.GetVideoLength(0); ++i) {
-        frames.push_back(avitest::FrameRows(reader, i));
-    }
-    return frames;
 }
 
 std::vector<std::int16_t> ReadAudioSamples(const std::string& path) {
@@ -168,7 +158,7 @@ TEST(ConvertPipeline, FramesAndAudioGoForwardsOrBackwardsInStep) {
 TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     TempDir dir;
     const std::string input = Sample(dir, "in.avi", 32, 24, 4, 32);
-    const std::vector<Bytes> in = ReadFrames(input);
+    const std::vector<Bytes> in = AllFrameRows(input);
     ASSERT_EQ(in.size(), 4u);
 
     const std::string mirrored = dir.File("mirrored.avi");
@@ -176,7 +166,7 @@ TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     job.mirrorHorizontal = 1;
     job.mirrorVertical = 1;
     ASSERT_EQ(RunJobOnWorker(job).done, 0);
-    const std::vector<Bytes> out = ReadFrames(mirrored);
+    const std::vector<Bytes> out = AllFrameRows(mirrored);
     ASSERT_EQ(out.size(), 4u);
     // Both mirrors turn the picture by 180 degrees: pixel p becomes pixel N-1-p.
     const std::size_t count = 32 * 24;
@@ -189,7 +179,7 @@ TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     job.reverse = 1;
     job.interlaced = 1;
     ASSERT_EQ(RunJobOnWorker(job).done, 0);
-    const std::vector<Bytes> back = ReadFrames(combined);
+    const std::vector<Bytes> back = AllFrameRows(combined);
     ASSERT_EQ(back.size(), 4u);
     EXPECT_EQ(back[0], in[3]);
     // The even rows counted from the bottom come from the frame before.
@@ -311,9 +301,7 @@ TEST(ConvertPipeline, PreviewFramesCarryTheWholeConvertedFrame) {
     // dropped, so how many arrive depends on timing; each is a whole frame.
     EXPECT_GE(outcome.previews, 1);
     ASSERT_EQ(outcome.lastPreview.size(), 40u + 32 * 16 * 3);
-    BITMAPINFOHEADER header{};
-    std::memcpy(&header, outcome.lastPreview.data(), sizeof header);
-    EXPECT_EQ(header.biWidth, 32);
+    EXPECT_EQ(kmx::LoadI32(&outcome.lastPreview[4]), 32); // biWidth
     const int shown = kmx::ReadTestPatternNumber(outcome.lastPreview.data() + 40, 32, 16, 24);
     EXPECT_GE(shown, 0);
     EXPECT_LE(shown, 2);

@@ -296,6 +296,16 @@ Bytes DibRowsTopDown(const BITMAPINFOHEADER* dib) {
     return out;
 }
 
+std::vector<Bytes> AllFrameRows(const std::string& path) {
+    std::vector<Bytes> frames;
+    CAviReader reader;
+    EXPECT_TRUE(reader.Open(path.c_str()) && reader.StartVideoRetrieve(0)) << path;
+    for (std::int32_t i = 0; i < reader.GetVideoLength(0); ++i) {
+        frames.push_back(FrameRows(reader, i));
+    }
+    return frames;
+}
+
 Bytes WholeDib(const BITMAPINFOHEADER* dib) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(dib);
     return dib == nullptr ? Bytes{} : Bytes(bytes, bytes + dib->biSize + dib->biSizeImage);

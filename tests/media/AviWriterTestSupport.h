@@ -85,6 +85,8 @@ template <typename Reader> Bytes FrameRows(Reader& reader, std::int32_t n) {
     }
     return DibRowsTopDown(dib);
 }
+// FrameRows of every frame of a file, read with our reader.
+std::vector<Bytes> AllFrameRows(const std::string& path);
 // The header and pixels of a DIB; empty for null.
 Bytes WholeDib(const BITMAPINFOHEADER* dib);
 // The first pixel byte of a frame, -1 when the reader gives null.

@@ -1,6 +1,5 @@
 // An overlay set up through the dialogs and converted by the engine shows in
 // the output at the chosen place, from the chosen base frame on.
-#include "media/AviReader.h"
 #include "tests/engine/JobRunner.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/ui/OverlayTestSupport.h"
@@ -8,23 +7,6 @@
 
 #include <cstring>
 #include <tuple>
-
-namespace {
-
-// The pixels of every frame: top-down rows, 3 bytes a pixel.
-std::vector<avitest::Bytes> ReadFrames(const std::string& path, int width, int height) {
-    std::vector<avitest::Bytes> frames;
-    CAviReader reader;
-    EXPECT_TRUE(reader.Open(path.c_str()) && reader.StartVideoRetrieve(0));
-    for (int i = 0; i < reader.GetVideoLength(0); ++i) {
-        frames.push_back(avitest::FrameRows(reader, i));
-        EXPECT_EQ(frames.back().size(), std::size_t(width * height * 3)) << "frame " << i;
-        frames.back().resize(std::size_t(width * height * 3));
-    }
-    return frames;
-}
-
-} // namespace
 
 using OverlayEndToEndTest = OverlayGuiTest;
 
@@ -55,12 +37,15 @@ TEST_F(OverlayEndToEndTest, TheOverlayAppearsWhereTheDialogPutIt) {
 
     const JobOutcome outcome = RunJobOnWorker(job);
     ASSERT_EQ(outcome.done, 0) << (outcome.messages.empty() ? "" : outcome.messages[0]);
-    const auto in = ReadFrames(base, 160, 120);
-    const auto over = ReadFrames(overlay, 80, 60);
-    const auto out = ReadFrames(job.outputPath, 160, 120);
+    const auto in = avitest::AllFrameRows(base);
+    const auto over = avitest::AllFrameRows(overlay);
+    const auto out = avitest::AllFrameRows(job.outputPath);
     ASSERT_EQ(out.size(), 6u);
     ASSERT_EQ(over.size(), 6u);
-    for (std::size_t k = 0; k < out.size(); ++k) {
+    for (std::size_t k = 0; k < out.size(); ++k) { // top-down rows, 3 bytes a pixel
+        ASSERT_EQ(in[k].size(), out[k].size());
+        ASSERT_EQ(out[k].size(), 4 * over[k].size());
+        ASSERT_EQ(out[k].size(), 160u * 120 * 3);
         int wrong = 0;
         for (int y = 0; y < 120; ++y) {
             for (int x = 0; x < 160; ++x) {
