@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -41,10 +42,12 @@ public:
         }
     }
 
+    void OnWritten(const Notification& n) override { written_ = n.Text(); }
     void OnDone(const Notification& n) override { damaged_ = n.lParam; }
 
     bool Interrupted() const { return interrupted_; }
     std::int64_t Damaged() const { return damaged_; }
+    const std::string& Written() const { return written_; }
     void EndProgress() { progress_.Break(); }
 
 private:
@@ -53,6 +56,7 @@ private:
     CProgressDisplay progress_;
     bool interrupted_ = false;
     std::int64_t damaged_ = 0;
+    std::string written_;
 };
 
 } // namespace
@@ -84,6 +88,9 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
     }
     if (done == 0) {
         PrintLine(stderr, "Converting finished, duration %s", FormatTime(seconds).c_str());
+        if (!handler.Written().empty()) {
+            PrintLine(stderr, "Written: %s", handler.Written().c_str());
+        }
         return 0;
     }
     PrintLine(stderr, "Converting aborted, duration %s", FormatTime(seconds).c_str());

@@ -68,6 +68,10 @@ void PrintVideoSummary(CAviReader& reader) {
     }
 }
 
+std::string CodecOrUnknown(const std::string& name) {
+    return name.empty() ? "unknown" : name;
+}
+
 // Every stream with its header values.
 void PrintStreams(CAviReader& reader) {
     AVISTREAMINFOA info{};
@@ -77,11 +81,12 @@ void PrintStreams(CAviReader& reader) {
             continue;
         }
         PrintLine(stdout,
-                  "  video %u: handler %s, %u/%u = %.3f frames/sec., %u frames, frame %i,%i-%i,%i, "
-                  "buffer %u bytes",
-                  i, kmx::FourccText(info.fccHandler).c_str(), info.dwRate, info.dwScale,
-                  Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top,
-                  info.rcFrame.right, info.rcFrame.bottom, info.dwSuggestedBufferSize);
+                  "  video %u: codec %s, handler %s, %u/%u = %.3f frames/sec., %u frames, frame "
+                  "%i,%i-%i,%i, buffer %u bytes",
+                  i, CodecOrUnknown(reader.VideoCodecName(i)).c_str(),
+                  kmx::FourccText(info.fccHandler).c_str(), info.dwRate, info.dwScale, Rate(info),
+                  info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
+                  info.rcFrame.bottom, info.dwSuggestedBufferSize);
     }
     for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
         if (!reader.GetAudioStreamInfo(i, &info, kInfoSize)) {
@@ -102,9 +107,10 @@ void PrintStreams(CAviReader& reader) {
         }
         const double seconds = Rate(info) > 0 ? info.dwLength / Rate(info) : -1.0;
         PrintLine(stdout,
-                  "  audio %u: %u samples, %u/%u samples/sec., sample size %u%s, duration %s", i,
-                  info.dwLength, info.dwRate, info.dwScale, info.dwSampleSize, waveText,
-                  FormatTime(seconds).c_str());
+                  "  audio %u: codec %s, %u samples, %u/%u samples/sec., sample size %u%s, "
+                  "duration %s",
+                  i, CodecOrUnknown(reader.AudioCodecName(i)).c_str(), info.dwLength, info.dwRate,
+                  info.dwScale, info.dwSampleSize, waveText, FormatTime(seconds).c_str());
     }
 }
 
@@ -117,6 +123,7 @@ bool PrintFileInfo(const std::string& path) {
         return false;
     }
     PrintLine(stdout, "File: %s", path.c_str());
+    PrintLine(stdout, "Container: %s", reader.ContainerName().c_str());
     PrintVideoSummary(reader);
     PrintLine(stdout, "Usable as input: %s", UsableAsInput(reader).c_str());
 
@@ -127,8 +134,9 @@ bool PrintFileInfo(const std::string& path) {
 int RunInfoCommand(const std::vector<std::string>& args) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::printf("Usage: kadrimix-cli info FILE.avi [FILE.avi ...]\n"
-                    "Prints the format, frame count, frame rate and duration of each file,\n"
-                    "whether it can be converted, and every stream it holds.\n");
+                    "Prints the container, format, frame count, frame rate and duration of\n"
+                    "each file, whether it can be converted, and every stream it holds with\n"
+                    "its codec.\n");
         return args.empty() ? 2 : 0;
     }
     bool ok = true;

@@ -7,6 +7,7 @@
 #include "codec/CompressorInfo.h"
 #include "codec/ContainerCodecs.h"
 #include "codec/EncoderSettings.h"
+#include "media/decode/CodecNames.h"
 #include "media/decode/DibFrame.h"
 
 #include <algorithm>
@@ -42,8 +43,12 @@ void CConvertThread::RunJob(const ConvertJob& job) {
         slot.nextFrame = 0;
     }
     damagedFrames_ = 0;
+    written_.clear();
     NotifyProgress(-1);
     const bool succeeded = OpenAndConvert();
+    if (succeeded) {
+        NotifyWritten();
+    }
     NotifyDone(!succeeded);
     for (OverlaySettings& slot : job_.overlays) {
         ReleaseOverlay(slot);
@@ -364,7 +369,30 @@ void CConvertThread::CountDamagedFrames() {
     damagedFrames_ = count;
 }
 
+void CConvertThread::DescribeWrittenFile() {
+    std::string video = kmx::FourccText(settings_.fccHandler);
+    while (!video.empty() && video.back() == ' ') {
+        video.pop_back();
+    }
+    written_ = std::string(kmx::ContainerTitle(container_)) + " (Video " + video;
+    if (audio_) {
+        std::string audio;
+        if (audioEncoder_ != nullptr) {
+            audio = kmx::CodecName(audioEncoder_->CodecId());
+        } else {
+            std::int32_t size = 0;
+            const std::uint8_t* format = input_.GetAudioFormat(0, &size);
+            audio = kmx::WaveFormatCodecName(format, size);
+        }
+        written_ += ", Audio " + (audio.empty() ? std::string("?") : audio);
+    }
+    written_ += ")";
+}
+
 bool CConvertThread::CloseRun(bool ok) {
+    if (ok) {
+        DescribeWrittenFile();
+    }
     if (compressor_ != nullptr) {
         compressor_->SeqCompressFrameEnd();
         compressor_.reset();

@@ -34,6 +34,12 @@ bool CConvertThread::NotifyDone(bool failed) {
     return PostToDialog(WM_CONVERT_DONE, failed ? 1 : 0, static_cast<LPARAM>(damagedFrames_));
 }
 
+bool CConvertThread::NotifyWritten() {
+    auto text = std::make_shared<std::string>(written_);
+    const char* chars = text->c_str();
+    return PostToDialog(WM_CONVERT_WRITTEN, reinterpret_cast<WPARAM>(chars), 0, std::move(text));
+}
+
 bool CConvertThread::NotifyProgress(std::int32_t perMille, std::int32_t frame,
                                     std::int32_t frameCount) {
     return PostToDialog(WM_CONVERT_PROGRESS, static_cast<WPARAM>(static_cast<LPARAM>(perMille)),

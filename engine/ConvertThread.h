@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 class CConvertThread {
@@ -55,6 +56,9 @@ public:
     // lParam carries how many input frames (base and overlays) the decoders
     // found damaged and concealed.
     bool NotifyDone(bool failed);
+    // Before the completion notice of a finished run: the container and
+    // codecs of the file written, "MP4 (Video H264, Audio aac)".
+    bool NotifyWritten();
     // perMille -1 hides the progress; frame (from 1) and frameCount travel
     // in lParam (see Notification::ProgressFrame), -1 when unknown.
     bool NotifyProgress(std::int32_t perMille, std::int32_t frame = -1,
@@ -130,6 +134,7 @@ private:
     // Adds up what the decoders of the run's inputs found damaged.
     void CountDamagedFrames();
     bool CloseRun(bool ok);
+    void DescribeWrittenFile();
 
     bool ConvertFrames();
     void PrepareFrameBuffers();
@@ -212,6 +217,7 @@ private:
     // pass, instead of in place afterwards (whole mirrors, no field combining).
     bool mirrorWhileReading_ = false;
     std::int64_t damagedFrames_ = 0;
+    std::string written_; // what the run wrote, for NotifyWritten
     CReadAhead<FetchedFrame> readAhead_;
     // Taken by whoever reads from input_ while the frame loop runs: the
     // read-ahead thread for frames, the loop for audio.

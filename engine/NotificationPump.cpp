@@ -29,6 +29,9 @@ int PumpNotifications(CNotificationQueue& queue, INotificationHandler& handler,
         case WM_CONVERT_PROGRESS:
             handler.OnProgress(n);
             break;
+        case WM_CONVERT_WRITTEN:
+            handler.OnWritten(n);
+            break;
         case WM_CONVERT_DONE:
             handler.OnDone(n);
             return static_cast<int>(n.wParam);

@@ -27,6 +27,8 @@ public:
     // previews out.
     virtual void OnPreview(const Notification& n) { n.ReleasePreview(); }
     virtual void OnProgress(const Notification& /*n*/) {}
+    // What a finished run wrote (n.Text()), just before its completion notice.
+    virtual void OnWritten(const Notification& /*n*/) {}
     // The completion notice (n.wParam as returned, n.lParam the damaged
     // input frames), just before the pump returns.
     virtual void OnDone(const Notification& /*n*/) {}

@@ -26,7 +26,8 @@ inline constexpr std::uint32_t WM_CONVERT_DONE = WM_USER + 104;   // 0 finished,
 inline constexpr std::uint32_t WM_CONVERT_STATUS = WM_USER + 105; // StatusTextCell*
 inline constexpr std::uint32_t WM_CONVERT_PREVIEW = WM_USER + 106;  // frame, pending length
 inline constexpr std::uint32_t WM_CONVERT_PROGRESS = WM_USER + 107; // per mille or -1, frames
-inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 108;
+inline constexpr std::uint32_t WM_CONVERT_WRITTEN = WM_USER + 108;  // text: what the file holds
+inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 109;
 
 // The lParam of the progress notice: the frame just started (from 1) in the
 // low 32 bits, the frame count in the high 32 bits; both -1 (lParam -1) when

@@ -67,6 +67,13 @@ public:
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override {
         return source_->UsePlanarVideo(index, bt709);
     }
+    std::string ContainerName() const override { return source_->ContainerName(); }
+    std::string VideoCodecName(std::uint32_t index) const override {
+        return source_->VideoCodecName(index);
+    }
+    std::string AudioCodecName(std::uint32_t index) const override {
+        return source_->AudioCodecName(index);
+    }
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override {
         return source_->GetDamagedFrameCount(index);
     }

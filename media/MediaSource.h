@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace kmx {
 
@@ -69,6 +70,14 @@ public:
     // Frames of the stream that the decoder found damaged (and concealed or
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.
     virtual std::int32_t GetDamagedFrameCount(std::uint32_t index) const = 0;
+
+    // The container ("AVI", "MP4", "QuickTime / MOV", "Matroska / WebM",
+    // ...) and a stream's codec as libavcodec names it ("h264", "aac");
+    // empty for a bad index or a codec libavcodec does not know. The audio
+    // codec is the file's own, also once it is decoded to PCM.
+    virtual std::string ContainerName() const = 0;
+    virtual std::string VideoCodecName(std::uint32_t index) const = 0;
+    virtual std::string AudioCodecName(std::uint32_t index) const = 0;
 
     // Milliseconds of a frame, or -1; needs StartVideoRetrieve on the stream.
     std::int32_t VideoFrameToTime(std::uint32_t index, std::int32_t frame) const;

@@ -1,4 +1,5 @@
 #include "media/avi/AviMediaSource.h"
+#include "media/decode/CodecNames.h"
 
 #include "media/avi/AviAudioPcm.h"
 #include "media/avi/AviChunkIds.h"
@@ -28,6 +29,7 @@ struct CAviMediaSource::Stream {
     std::vector<std::uint64_t> byteStarts;
     // Audio delivered as decoded PCM (DecodeAudioToPcm); null otherwise.
     std::unique_ptr<CPcmAudio> pcm;
+    std::string decodedCodec; // ... and the codec it was decoded from
 };
 
 namespace {
@@ -342,6 +344,31 @@ std::int32_t CAviMediaSource::GetDamagedFrameCount(std::uint32_t index) const {
     return stream != nullptr ? stream->decoder->DamagedFrames() : 0;
 }
 
+std::string CAviMediaSource::ContainerName() const {
+    return "AVI";
+}
+
+std::string CAviMediaSource::VideoCodecName(std::uint32_t index) const {
+    if (index >= video_.size()) {
+        return "";
+    }
+    const Stream& stream = video_[index];
+    return kmx::VideoFormatCodecName(stream.format.data(),
+                                     static_cast<std::int32_t>(stream.format.size()),
+                                     stream.info.fccHandler);
+}
+
+std::string CAviMediaSource::AudioCodecName(std::uint32_t index) const {
+    if (index >= audio_.size()) {
+        return "";
+    }
+    const Stream& stream = audio_[index];
+    return stream.pcm != nullptr
+               ? stream.decodedCodec
+               : WaveFormatCodecName(stream.format.data(),
+                                     static_cast<std::int32_t>(stream.format.size()));
+}
+
 bool CAviMediaSource::DecodeAudioToPcm(std::uint32_t index) {
     if (index >= audio_.size()) {
         return false;
@@ -355,6 +382,8 @@ bool CAviMediaSource::DecodeAudioToPcm(std::uint32_t index) {
         return false;
     }
     try {
+        stream.decodedCodec = WaveFormatCodecName(stream.format.data(),
+                                                  static_cast<std::int32_t>(stream.format.size()));
         stream.format = pcm->WaveFormat();
     } catch (const std::bad_alloc&) {
         return false;

@@ -43,6 +43,9 @@ public:
                        const BITMAPINFOHEADER** out) override;
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override;
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
+    std::string ContainerName() const override;
+    std::string VideoCodecName(std::uint32_t index) const override;
+    std::string AudioCodecName(std::uint32_t index) const override;
     bool DecodeAudioToPcm(std::uint32_t index) override;
     const std::uint8_t* GetAudioFormat(std::uint32_t index, std::int32_t* size) const override;
     std::int32_t ReadAudio(std::uint32_t index, std::int32_t first, std::int32_t count,

@@ -1,6 +1,7 @@
 #include "media/decode/PcmAudio.h"
 
 #include "media/AviRecords.h"
+#include "media/decode/CodecNames.h"
 #include "media/io/ByteOrder.h"
 #include "media/io/FileIo.h"
 
@@ -28,29 +29,6 @@ constexpr int kMaxRate = 768000;
 constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
 // Extra bytes beyond this in a format block are not codec data.
 constexpr std::size_t kMaxExtraData = std::size_t{1} << 20;
-
-// The codec of a RIFF audio format tag; the PCM tags name one codec per
-// sample width, as in WAV files.
-AVCodecID CodecOfTag(std::uint16_t tag, std::uint16_t bits) {
-    const AVCodecTag* const tags[] = {avformat_get_riff_audio_tags(), nullptr};
-    const AVCodecID id = av_codec_get_id(tags, tag);
-    if (id == AV_CODEC_ID_PCM_S16LE) {
-        switch (bits) {
-        case 8:
-            return AV_CODEC_ID_PCM_U8;
-        case 24:
-            return AV_CODEC_ID_PCM_S24LE;
-        case 32:
-            return AV_CODEC_ID_PCM_S32LE;
-        default:
-            return id;
-        }
-    }
-    if (id == AV_CODEC_ID_PCM_F32LE && bits == 64) {
-        return AV_CODEC_ID_PCM_F64LE;
-    }
-    return id;
-}
 
 // Codecs whose stream may be cut anywhere (as AVI files with a byte-sized
 // sample hold them), so the decoder needs a parser to find the frames.
@@ -156,7 +134,7 @@ bool CPcmAudio::OpenWaveFormat(const std::uint8_t* format, std::size_t size) {
         return false;
     }
     parameters->codec_type = AVMEDIA_TYPE_AUDIO;
-    parameters->codec_id = CodecOfTag(tag, bits);
+    parameters->codec_id = static_cast<AVCodecID>(AudioCodecOfTag(tag, bits));
     parameters->codec_tag = tag;
     parameters->sample_rate =
         static_cast<int>(std::min<std::uint32_t>(LoadU32(format + 4), kMaxRate));

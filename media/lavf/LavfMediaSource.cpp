@@ -1,4 +1,5 @@
 #include "media/lavf/LavfMediaSource.h"
+#include "media/decode/CodecNames.h"
 
 #include "media/io/ByteOrder.h"
 #include "media/lavf/LavfMediaSourceState.h"
@@ -55,6 +56,7 @@ void CLavfMediaSource::State::FinishVideo(const CLavfInput& input) {
 }
 
 bool CLavfMediaSource::State::Load(CLavfInput& input) {
+    containerName = LavfContainerName(*input.Context());
     if (!ChooseVideo(input)) {
         videoStream = -1;
     }
@@ -191,6 +193,18 @@ bool CLavfMediaSource::UsePlanarVideo(std::uint32_t index, bool bt709) {
     }
     state_->planar = true;
     return true;
+}
+
+std::string CLavfMediaSource::ContainerName() const {
+    return state_->containerName;
+}
+
+std::string CLavfMediaSource::VideoCodecName(std::uint32_t index) const {
+    return index < GetVideoStreamCount() ? CodecName(state_->codecId) : "";
+}
+
+std::string CLavfMediaSource::AudioCodecName(std::uint32_t index) const {
+    return index < GetAudioStreamCount() ? CodecName(state_->audioCodecId) : "";
 }
 
 std::int32_t CLavfMediaSource::GetDamagedFrameCount(std::uint32_t index) const {

@@ -37,6 +37,7 @@ void CLavfMediaSource::State::ChooseAudio(const CLavfInput& input) {
         if (candidate->pcm.Open(parameters)) {
             audio = std::move(candidate);
             audioStream = static_cast<int>(i);
+            audioCodecId = parameters.codec_id;
             return;
         }
     }

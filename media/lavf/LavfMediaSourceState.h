@@ -20,6 +20,9 @@ struct CLavfMediaSource::State {
     std::size_t size = 0;
     bool memory = false;
 
+    std::string containerName;
+    int audioCodecId = 0;
+
     bool hasVideo = false;
     int videoStream = -1;
     int codecId = 0;

@@ -45,6 +45,20 @@ AVRational NominalRate(const AVStream& stream) {
 
 } // namespace
 
+std::string LavfContainerName(const AVFormatContext& context) {
+    const AVInputFormat* format = context.iformat;
+    if (format == nullptr) {
+        return "";
+    }
+    if (std::strncmp(format->name, "mov,", 4) == 0) {
+        const AVDictionaryEntry* brand = av_dict_get(context.metadata, "major_brand", nullptr, 0);
+        if (brand == nullptr || std::strncmp(brand->value, "qt", 2) != 0) {
+            return "MP4";
+        }
+    }
+    return format->long_name != nullptr ? format->long_name : format->name;
+}
+
 int LavfRotation(const AVStream& stream) {
     std::size_t size = 0;
     const std::uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);

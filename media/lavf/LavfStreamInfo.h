@@ -5,13 +5,19 @@
 #include "media/AviRecords.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
+struct AVFormatContext;
 struct AVStream;
 
 namespace kmx {
 
 class CPcmAudio;
+
+// The container's name for people: "MP4" or "QuickTime / MOV" by the
+// file's brand, else libavformat's long name ("Matroska / WebM", ...).
+std::string LavfContainerName(const AVFormatContext& context);
 
 // Clockwise degrees (0, 90, 180 or 270) that turn the stream's pictures
 // upright, from its display matrix; 0 without one.

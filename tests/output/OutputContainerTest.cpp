@@ -89,21 +89,32 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
         const char* tag; // "" when the container has none
         const char* audio;
         bool yuv420;
-        bool reorders; // B-frames, carried with their time stamps
+        bool reorders;         // B-frames, carried with their time stamps
+        const char* container; // as info names it
+        const char* summary;   // what the run says it wrote
     };
     const Case cases[] = {
-        {"H264", "a.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "avc1", "aac", true, true},
-        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "aac", true, true},
-        {"AV01", "c.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "av1", "av01", "aac", true, false},
-        {"VP90", "d.webm", "matroska,webm", "vp9", "", "opus", true, false},
-        {"H264", "g.mkv", "matroska,webm", "h264", "", "opus", true, true},
-        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "opus", false, false},
-        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "aac", false, false},
+        {"H264", "a.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "h264", "avc1", "aac", true, true, "MP4",
+         "MP4 (Video H264, Audio aac)"},
+        {"HEVC", "b.mov", "mov,mp4,m4a,3gp,3g2,mj2", "hevc", "hvc1", "aac", true, true,
+         "QuickTime / MOV", "MOV (Video HEVC, Audio aac)"},
+        {"AV01", "c.mp4", "mov,mp4,m4a,3gp,3g2,mj2", "av1", "av01", "aac", true, false, "MP4",
+         "MP4 (Video AV01, Audio aac)"},
+        {"VP90", "d.webm", "matroska,webm", "vp9", "", "opus", true, false, "Matroska / WebM",
+         "WebM (Video VP90, Audio opus)"},
+        {"H264", "g.mkv", "matroska,webm", "h264", "", "opus", true, true, "Matroska / WebM",
+         "MKV (Video H264, Audio opus)"},
+        {"FFV1", "e.mkv", "matroska,webm", "ffv1", "", "opus", false, false, "Matroska / WebM",
+         "MKV (Video FFV1, Audio opus)"},
+        {"MJPG", "f.mov", "mov,mp4,m4a,3gp,3g2,mj2", "mjpeg", "jpeg", "aac", false, false,
+         "QuickTime / MOV", "MOV (Video MJPG, Audio aac)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string out = dir_.File(c.file);
-        ASSERT_TRUE(Convert({"-i", input_, "-o", out, "--codec", c.codec}));
+        const CliRun run = Cli({"convert", "--quiet", "-i", input_, "-o", out, "--codec", c.codec});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.err.find(std::string("Written: ") + c.summary), std::string::npos) << run.err;
         EXPECT_EQ(Probe(out, "format=format_name"), c.format);
         EXPECT_EQ(Probe(out, "stream=codec_name", "v:0"), c.video);
         if (*c.tag != '\0') {
@@ -120,6 +131,11 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
                 "tv\nsmpte170m\nsmpte170m\nsmpte170m");
         }
         EXPECT_EQ(Probe(out, "stream=codec_name", "a:0"), c.audio);
+        // info names the container and, as ffprobe does, the codecs.
+        const std::string info = Cli({"info", out}).out;
+        EXPECT_NE(info.find(std::string("Container: ") + c.container), std::string::npos) << info;
+        EXPECT_NE(info.find(std::string("video 0: codec ") + c.video + ","), std::string::npos);
+        EXPECT_NE(info.find(std::string("audio 0: codec ") + c.audio + ","), std::string::npos);
         // Sound and picture end together, within one frame.
         const double video = std::stod(Probe(out, "format=duration"));
         const FfmpegSound sound = DecodeAudioWithFfmpeg(out);

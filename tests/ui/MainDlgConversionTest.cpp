@@ -33,7 +33,7 @@ TEST_F(MainDlgConversion, TheFinishMessageCountsConcealedFrames) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     const std::string& text = boxes.shown[0].text;
     EXPECT_EQ(text.rfind("Converting finished\r\nDuration=", 0), 0u) << text;
-    EXPECT_NE(text.find("\r\nWARNING: "), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nAVI (Video DIB)\r\nWARNING: "), std::string::npos) << text;
     EXPECT_NE(text.find("concealed by the decoder"), std::string::npos) << text;
 }
 
@@ -104,7 +104,7 @@ TEST_F(MainDlgConversion, FullConversionThroughTheWorker) {
 
     ASSERT_TRUE(WaitUntilIdle(dlg));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "Converting finished\r\nDuration=1:15,500");
+    EXPECT_EQ(boxes.shown[0].text, "Converting finished\r\nDuration=1:15,500\r\nAVI (Video DIB)");
     EXPECT_EQ(boxes.shown[0].icon, MessageIcon::Information);
     // The input is open again and the output is complete.
     EXPECT_EQ(dlg.FrameCount(), 30);

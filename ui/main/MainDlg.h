@@ -232,6 +232,7 @@ private:
     std::int32_t playbackBase_ = 0;
     std::uint32_t conversionStart_ = 0;
     std::int32_t progressFrameCount_ = 0; // frame count of the run's progress notices
+    std::string writtenText_;             // container and codecs of the file the run wrote
 
     ICINFO icInfo_{};
     COMPVARS compVars_{};

@@ -78,6 +78,7 @@ void CMainDlg::StartConversion() {
     postedJobs_.push_back(std::move(posted));
     converting_ = true;
     conversionStart_ = clock_();
+    writtenText_.clear();
     progressFrameCount_ = 0;
     // Until the worker's first preview frame (none when the preview is off):
     // the empty blue area and no position line.
@@ -104,6 +105,9 @@ void CMainDlg::OnConversionEnd(WPARAM result, LPARAM damagedFrames) {
         std::string text = StringPrintf(
             "%s=%s", GetText(result == 0 ? txt::kConvertingFinished : txt::kConvertingAborted),
             FormatTime(elapsed).c_str());
+        if (result == 0 && !writtenText_.empty()) {
+            text += "\r\n" + writtenText_;
+        }
         if (damagedFrames > 0) {
             text += "\r\n" + DamagedFramesWarning(damagedFrames);
         }
@@ -161,6 +165,11 @@ void CMainDlg::OnWorkerNotification(const CWorkerEvent& event) {
         }
         break;
     }
+    case WM_CONVERT_WRITTEN:
+        if (const char* text = reinterpret_cast<const char*>(event.wParam)) {
+            writtenText_ = text;
+        }
+        break;
     case WM_CONVERT_DONE:
         // Jobs run in the order they were posted, one notice each.
         if (!postedJobs_.empty()) {
