@@ -75,15 +75,16 @@ TEST(OverlayDrawing, ConvertPixelCoversEveryDepthPair) {
     }
 }
 
+// Clipped by the frame's top and by the overlay's right edge.
 TEST(OverlayDrawing, SplitScreenShowsOverlayPixelsAtTheirOwnPlace) {
     Picture base(640, 480, 3, 0x11);
     Picture overlay = CoordinateOverlay(320, 240);
-    OverlaySettings slot = Slot(300, 200, 100, 100, overlay);
+    OverlaySettings slot = Slot(300, -20, 100, 100, overlay);
     DrawUnscaledOverlay(base.pixels.data(), 640, 480, 3, overlay.pixels.data(), slot);
-    for (int row = 200; row < 300; ++row) {
-        for (int column = 300; column < 400; ++column) {
+    for (int row = 0; row < 100; ++row) {
+        for (int column = 290; column < 410; ++column) {
             const std::uint8_t* px = base.At(column, row);
-            if (column < 320 && row < 240) {
+            if (column >= 300 && column < 320 && row < 80) {
                 EXPECT_EQ(px[0], static_cast<std::uint8_t>(column));
                 EXPECT_EQ(px[1], static_cast<std::uint8_t>(row));
             } else {
@@ -93,36 +94,25 @@ TEST(OverlayDrawing, SplitScreenShowsOverlayPixelsAtTheirOwnPlace) {
     }
 }
 
-TEST(OverlayDrawing, BadRectanglesAreClippedOrIgnored) {
-    // (Scaled rectangles clipped at the frame edges: the per-pixel formula
-    // below judges them.)
+// No area, entirely outside the frame, or an 8-bit base frame: nothing
+// drawn, no division by zero. (Scaled rectangles clipped at the frame edges:
+// the per-pixel formula below judges them.)
+TEST(OverlayDrawing, BadRectanglesAreIgnored) {
     Picture overlay = CoordinateOverlay(20, 20);
-    Picture split(30, 30, 3);
-    DrawUnscaledOverlay(split.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                        Slot(-5, -5, 20, 20, overlay));
-    EXPECT_EQ(split.At(0, 0)[0], 0);
-    EXPECT_EQ(split.At(14, 14)[0], 14);
-    EXPECT_EQ(split.At(15, 14)[2], 0);
-
-    // No area or entirely outside the frame: nothing drawn, no division by zero.
-    Picture untouched(30, 30, 3, 0x33);
-    for (auto [x, w, h] : {std::tuple{2, 0, 10},
-                           {2, 10, 0},
-                           {2, -4, 10},
-                           {2, 10, -1},
-                           {40, 10, 10},
-                           {-50, 10, 10}}) {
-        DrawScaledOverlay(untouched.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                          Slot(x, 2, w, h, overlay));
-        DrawUnscaledOverlay(untouched.pixels.data(), 30, 30, 3, overlay.pixels.data(),
-                            Slot(x, 2, w, h, overlay));
+    for (auto [x, w, h, bytes] : {std::tuple{2, 0, 10, 3},
+                                  {2, 10, 0, 3},
+                                  {2, -4, 10, 3},
+                                  {2, 10, -1, 3},
+                                  {40, 10, 10, 3},
+                                  {-50, 10, 10, 3},
+                                  {0, 10, 10, 1}}) {
+        Picture untouched(30, 30, bytes, 0x33);
+        const OverlaySettings slot = Slot(x, 2, w, h, overlay);
+        DrawScaledOverlay(untouched.pixels.data(), 30, 30, bytes, overlay.pixels.data(), slot);
+        DrawUnscaledOverlay(untouched.pixels.data(), 30, 30, bytes, overlay.pixels.data(), slot);
+        EXPECT_EQ(untouched.pixels, std::vector<std::uint8_t>(30 * 30 * bytes, 0x33))
+            << x << " " << w << " " << h << " " << bytes;
     }
-    EXPECT_EQ(untouched.pixels, std::vector<std::uint8_t>(30 * 30 * 3, 0x33));
-    // An 8-bit base frame is never drawn into.
-    Picture eight(30, 30, 1, 0x44);
-    DrawScaledOverlay(eight.pixels.data(), 30, 30, 1, overlay.pixels.data(),
-                      Slot(0, 0, 10, 10, overlay));
-    EXPECT_EQ(eight.pixels, std::vector<std::uint8_t>(30 * 30, 0x44));
 }
 
 // The overlay index that shows at place of the rectangle's extent: scaled
