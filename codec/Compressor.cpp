@@ -88,6 +88,8 @@ struct CCompressor::State {
     const kmx::CompressorEntry* entry = nullptr;
     std::uint32_t rate = 25;
     std::uint32_t scale = 1;
+    std::int32_t aspectNum = 1;
+    std::int32_t aspectDen = 1;
 
     // The last output format handed out, so that a sequence can be checked
     // against it.
@@ -317,6 +319,13 @@ void CCompressor::SetFrameRate(std::uint32_t rate, std::uint32_t scale) {
     }
 }
 
+void CCompressor::SetSampleAspect(std::int32_t num, std::int32_t den) {
+    if (num > 0 && den > 0) {
+        state_->aspectNum = num;
+        state_->aspectDen = den;
+    }
+}
+
 bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPINFOHEADER* input) {
     State& s = *state_;
     s.EndSequence();
@@ -350,6 +359,8 @@ bool CCompressor::SeqCompressFrameStart(const COMPVARS& settings, const BITMAPIN
     kmx::EncoderSettings encoderSettings = kmx::SettingsFromCompVars(settings, s.rate, s.scale);
     encoderSettings.frameThreads = allowDelay_;
     encoderSettings.delivery = delivery_;
+    encoderSettings.aspectNum = s.aspectNum;
+    encoderSettings.aspectDen = s.aspectDen;
     s.context = OpenEncoder(*entry_, layout, encoderSettings, &s.frameQuality);
     StreamDeclaration declaration;
     if (!s.context || !ReadDeclaration(*s.context, &declaration)) {

@@ -57,6 +57,9 @@ public:
     // 25 frames per second until set. Zero values are ignored. Takes effect
     // with the next SeqCompressFrameStart.
     void SetFrameRate(std::uint32_t rate, std::uint32_t scale);
+    // The shape of the input's pixels (width : height) for the delivery
+    // containers' streams; square until set. Values not above 0 are ignored.
+    void SetSampleAspect(std::int32_t num, std::int32_t den);
 
     // ICSeqCompressFrameStart: starts a sequence with the settings' lQ, lKey
     // and lDataRate for frames of the input format. False when the format or

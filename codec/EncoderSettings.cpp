@@ -240,6 +240,9 @@ bool ConfigureEncoder(AVCodecContext* context, const CompressorEntry& entry, int
     context->framerate =
         AVRational{static_cast<int>(settings.rate), static_cast<int>(settings.scale)};
     context->sample_aspect_ratio = AVRational{1, 1};
+    if (settings.delivery && settings.aspectNum > 0 && settings.aspectDen > 0) {
+        context->sample_aspect_ratio = AVRational{settings.aspectNum, settings.aspectDen};
+    }
     context->codec_tag = entry.fourcc;
     ApplyThreads(context, entry, settings);
     // B-frames only from x264 and x265 where the container takes reordered

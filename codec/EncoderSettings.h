@@ -28,6 +28,10 @@ struct EncoderSettings {
     // colour description (matrix, primaries, transfer, range); BT.709
     // above standard definition, BT.601 up to it.
     bool delivery = false;
+    // The pixels' shape (width : height), which the delivery containers'
+    // streams carry; AVI streams say square.
+    std::int32_t aspectNum = 1;
+    std::int32_t aspectDen = 1;
 };
 
 // Settings from a COMPVARS record; out-of-range values are clamped (quality

@@ -237,6 +237,11 @@ bool CConvertThread::StartCompressor(RunFormats& formats) {
     }
     settings_.dwFlags = ICMF_COMPVARS_VALID;
     compressor_->SetFrameRate(formats.videoInfo.dwRate, formats.videoInfo.dwScale);
+    std::int32_t aspectNum = 0;
+    std::int32_t aspectDen = 0;
+    if (input_.GetSampleAspect(0, &aspectNum, &aspectDen)) {
+        compressor_->SetSampleAspect(aspectNum, aspectDen);
+    }
     if (!compressor_->SeqCompressFrameStart(settings_, format)) {
         ReportMessage(nullptr, "ERROR: Calling ICSeqCompressFrameStart");
         return false;

@@ -67,6 +67,9 @@ public:
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override {
         return source_->UsePlanarVideo(index, bt709);
     }
+    bool GetSampleAspect(std::uint32_t index, std::int32_t* num, std::int32_t* den) const override {
+        return source_->GetSampleAspect(index, num, den);
+    }
     std::string ContainerName() const override { return source_->ContainerName(); }
     std::string VideoCodecName(std::uint32_t index) const override {
         return source_->VideoCodecName(index);

@@ -71,6 +71,12 @@ public:
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.
     virtual std::int32_t GetDamagedFrameCount(std::uint32_t index) const = 0;
 
+    // The shape of one pixel of the stream's frames as handed out (width :
+    // height, turned with the frames), for anamorphic video. False when the
+    // file does not say or for a bad index: square pixels then.
+    virtual bool GetSampleAspect(std::uint32_t index, std::int32_t* num,
+                                 std::int32_t* den) const = 0;
+
     // The container ("AVI", "MP4", "QuickTime / MOV", "Matroska / WebM",
     // ...) and a stream's codec as libavcodec names it ("h264", "aac");
     // empty for a bad index or a codec libavcodec does not know. The audio

@@ -344,6 +344,11 @@ std::int32_t CAviMediaSource::GetDamagedFrameCount(std::uint32_t index) const {
     return stream != nullptr ? stream->decoder->DamagedFrames() : 0;
 }
 
+bool CAviMediaSource::GetSampleAspect(std::uint32_t /*index*/, std::int32_t* /*num*/,
+                                      std::int32_t* /*den*/) const {
+    return false; // our AVI files keep square pixels
+}
+
 std::string CAviMediaSource::ContainerName() const {
     return "AVI";
 }

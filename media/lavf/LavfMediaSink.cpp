@@ -310,6 +310,8 @@ int CLavfMediaSink::AddStream(const MediaStreamSetup& setup) {
         own = AVRational{1, stream->codecpar->sample_rate};
     } else {
         stream->avg_frame_rate = AVRational{timeBase.den, timeBase.num};
+        // Matroska takes the pixel shape from the stream, not the codec.
+        stream->sample_aspect_ratio = stream->codecpar->sample_aspect_ratio;
         stream->r_frame_rate = stream->avg_frame_rate;
     }
     stream->time_base = own;

@@ -35,6 +35,7 @@ bool CLavfMediaSource::State::ChooseVideo(const CLavfInput& input) {
         videoStream = static_cast<int>(i);
         codecId = stream.codecpar->codec_id;
         rotation = LavfRotation(stream);
+        LavfSampleAspect(stream, &aspectNum, &aspectDen);
         return true;
     }
     return false;
@@ -192,6 +193,19 @@ bool CLavfMediaSource::UsePlanarVideo(std::uint32_t index, bool bt709) {
         return false;
     }
     state_->planar = true;
+    return true;
+}
+
+bool CLavfMediaSource::GetSampleAspect(std::uint32_t index, std::int32_t* num,
+                                       std::int32_t* den) const {
+    if (index >= GetVideoStreamCount() || state_->aspectNum <= 0 || num == nullptr ||
+        den == nullptr) {
+        return false;
+    }
+    // Turned pictures have their pixels turned too.
+    const bool sideways = state_->rotation == 90 || state_->rotation == 270;
+    *num = sideways ? state_->aspectDen : state_->aspectNum;
+    *den = sideways ? state_->aspectNum : state_->aspectDen;
     return true;
 }
 

@@ -27,6 +27,8 @@ struct CLavfMediaSource::State {
     int videoStream = -1;
     int codecId = 0;
     int rotation = 0;
+    int aspectNum = 0; // the pixels' shape, 0 when the file does not say
+    int aspectDen = 0;
     LavfVideoIndex index;
     std::vector<std::uint8_t> videoFormat;
     AVISTREAMINFOA videoInfo{};

@@ -59,6 +59,18 @@ std::string LavfContainerName(const AVFormatContext& context) {
     return format->long_name != nullptr ? format->long_name : format->name;
 }
 
+bool LavfSampleAspect(const AVStream& stream, int* num, int* den) {
+    AVRational aspect = stream.sample_aspect_ratio;
+    if (aspect.num <= 0 || aspect.den <= 0) {
+        aspect = stream.codecpar->sample_aspect_ratio;
+    }
+    if (aspect.num <= 0 || aspect.den <= 0) {
+        return false;
+    }
+    av_reduce(num, den, aspect.num, aspect.den, 1 << 16);
+    return *num > 0 && *den > 0;
+}
+
 int LavfRotation(const AVStream& stream) {
     std::size_t size = 0;
     const std::uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);

@@ -19,6 +19,10 @@ class CPcmAudio;
 // file's brand, else libavformat's long name ("Matroska / WebM", ...).
 std::string LavfContainerName(const AVFormatContext& context);
 
+// The stream's pixel shape (the container's word before the codec's),
+// reduced to terms below 65536; false when neither says.
+bool LavfSampleAspect(const AVStream& stream, int* num, int* den);
+
 // Clockwise degrees (0, 90, 180 or 270) that turn the stream's pictures
 // upright, from its display matrix; 0 without one.
 int LavfRotation(const AVStream& stream);

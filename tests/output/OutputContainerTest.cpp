@@ -161,13 +161,15 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
 
 // The colour comes back as it went in when ffmpeg decodes the stream by its
 // tags: BT.601 up to standard definition, BT.709 above, whether our
-// conversion made the YUV from RGB or the input's own pictures went through.
+// conversion made the YUV from RGB or the input's own pictures went through;
+// anamorphic pixels keep their shape.
 TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
     const std::string colour = "-f lavfi -i color=c=0xC02040:d=0.4:r=25:s=";
     const struct {
         std::string name;
         std::string args;
         const char* tags;
+        const char* aspect = "1:1"; // the pixels' shape, kept from the input
     } cases[] = {
         {"sd.avi", colour + "640x480 -pix_fmt bgr24 -c:v rawvideo", "tv\nsmpte170m"},
         {"hd.avi", colour + "1280x720 -pix_fmt bgr24 -c:v rawvideo", "tv\nbt709"},
@@ -177,6 +179,8 @@ TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
         {"hd601.mp4",
          colour + "1280x720 -vf scale=out_color_matrix=bt601 -colorspace smpte170m -c:v libx264",
          "tv\nbt709"},
+        {"anamorphic.mp4", colour + "720x576 -vf setsar=64/45 -c:v libx264", "tv\nsmpte170m",
+         "64:45"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,6 +188,7 @@ TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
         const std::string out = dir_.File(c.name + ".mp4");
         ASSERT_TRUE(Convert({"-i", input, "-o", out, "--codec", "H264"}));
         EXPECT_EQ(Probe(out, "stream=color_range,color_space", "v:0"), c.tags);
+        EXPECT_EQ(Probe(out, "stream=sample_aspect_ratio", "v:0"), c.aspect);
         std::string rgb;
         RunTool({"ffmpeg", "-v", "error", "-i", out, "-frames:v", "1", "-vf",
                  "scale=in_color_matrix=auto,format=rgb24", "-f", "rawvideo", "-"},
@@ -195,6 +200,10 @@ TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
                         6);
         }
     }
+    // Matroska keeps the shape in its own fields.
+    const std::string webm = dir_.File("anamorphic.webm");
+    ASSERT_TRUE(Convert({"-i", dir_.File("anamorphic.mp4"), "-o", webm, "--codec", "VP90"}));
+    EXPECT_EQ(Probe(webm, "stream=sample_aspect_ratio", "v:0"), "64:45");
 }
 
 TEST_F(OutputContainers, RefusalsCreateAndReplaceNothing) {
