@@ -21,6 +21,7 @@ extern "C" {
 }
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -133,9 +134,12 @@ void PrintQuantisers() {
             case kmx::QualityControl::QScale:
                 value = "qscale " + std::to_string(kmx::QScaleForQuality(q));
                 break;
-            case kmx::QualityControl::Crf: {
+            case kmx::QualityControl::Crf:
+            case kmx::QualityControl::Crf63: {
+                const bool crf63 = entry.quality == kmx::QualityControl::Crf63;
                 char text[32];
-                std::snprintf(text, sizeof text, "crf %.1f", kmx::CrfForQuality(q));
+                std::snprintf(text, sizeof text, crf63 ? "crf %.0f" : "crf %.1f",
+                              crf63 ? std::round(kmx::Crf63ForQuality(q)) : kmx::CrfForQuality(q));
                 value = text;
                 break;
             }

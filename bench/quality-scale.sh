@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The quality scale of every lossy compressor: ffmpeg's testsrc2 (320 x 240,
-# 100 frames, 24-bit) converted by kadrimix-cli at quality 25, 50, 75 and 100,
+# 100 frames, 24-bit) converted by kadrimix-cli at quality 25, 50, 75 and 100
+# (into AVI, or into MKV for the compressors AVI does not hold),
 # with the encoder value the quality gives, the PSNR that ffmpeg measures
 # against the input (RGB, all planes) and the bytes per frame.
 #
@@ -17,7 +18,12 @@ ffmpeg -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 -frames:v "$frames"
 echo "| compressor | quality | encoder value | PSNR | bytes/frame |"
 echo "|---|---:|---|---:|---:|"
 "$bench" --quantisers | while read -r fourcc quality name value; do
-  out="$work/out.avi"
+  # The compressors that AVI cannot hold write Matroska.
+  case "$fourcc" in
+    HEVC | AV01 | VP90) out="$work/out.mkv" ;;
+    *) out="$work/out.avi" ;;
+  esac
+  rm -f "$out"
   "$cli" convert --quiet -i "$work/in.avi" -o "$out" --codec "$fourcc" --quality "$quality" \
     </dev/null >/dev/null 2>&1
   psnr=$(ffmpeg -nostdin -i "$out" -i "$work/in.avi" -lavfi "[0:v]format=rgb24[a];[1:v]format=rgb24[b];[a][b]psnr" \

@@ -9,6 +9,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 namespace kmx {
@@ -95,12 +96,20 @@ bool ApplyLookaheadOptions(AVCodecContext* context, const CompressorEntry& entry
                (!crf || av_opt_set_double(priv, "crf", CrfForQuality(quality), 0) >= 0);
     }
     if (IsEncoder(entry, "libsvtav1")) {
+        // SVT-AV1 prints its configuration unless told to keep to warnings
+        // and errors (a level the user set stays).
+        setenv("SVT_LOG", "2", 0);
         return av_opt_set_int(priv, "preset", 10, 0) >= 0 &&
                (!crf || av_opt_set_int(priv, "crf", std::lround(Crf63ForQuality(quality)), 0) >= 0);
     }
     if (IsEncoder(entry, "libvpx-vp9")) {
         if (crf) {
             context->bit_rate = 0;
+        } else {
+            // Its variable rate falls far short of the target on simple
+            // pictures; the constant rate meets it.
+            context->rc_min_rate = context->bit_rate;
+            context->rc_max_rate = context->bit_rate;
         }
         return av_opt_set(priv, "deadline", "good", 0) >= 0 &&
                av_opt_set_int(priv, "cpu-used", 4, 0) >= 0 &&

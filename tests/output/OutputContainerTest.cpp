@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -204,6 +205,30 @@ TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
     const std::string webm = dir_.File("anamorphic.webm");
     ASSERT_TRUE(Convert({"-i", dir_.File("anamorphic.mp4"), "-o", webm, "--codec", "VP90"}));
     EXPECT_EQ(Probe(webm, "stream=sample_aspect_ratio", "v:0"), "64:45");
+}
+
+// A data rate asked for is met within 10 % over a 20-second clip, by every
+// delivery encoder.
+TEST_F(OutputContainers, DataRatesAreMet) {
+    const std::string input =
+        MakeInput(dir_, "rate.mkv", TestSource("320x240") + "-t 20 -c:v ffv1");
+    for (const auto& [codec, file] :
+         {std::pair{"H264", "rate.mp4"}, std::pair{"HEVC", "rate.mov"},
+          std::pair{"AV01", "rate.webm"}, std::pair{"VP90", "r.webm"}}) {
+        SCOPED_TRACE(codec);
+        const std::string out = dir_.File(file);
+        ASSERT_TRUE(Convert({"-i", input, "-o", out, "--codec", codec, "--datarate", "40"}));
+        std::string sizes;
+        RunTool({"ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "packet=size",
+                 "-of", "csv=p=0", out},
+                &sizes);
+        std::istringstream in(sizes);
+        double bytes = 0;
+        for (double size = 0; in >> size;) {
+            bytes += size;
+        }
+        EXPECT_NEAR(bytes / 20, 40 * 1024, 40 * 1024 * 0.1);
+    }
 }
 
 TEST_F(OutputContainers, RefusalsCreateAndReplaceNothing) {
