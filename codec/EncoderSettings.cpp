@@ -11,6 +11,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace kmx {
 
@@ -92,14 +93,19 @@ bool ApplyLookaheadOptions(AVCodecContext* context, const CompressorEntry& entry
     const bool crf = settings.dataRate == 0;
     void* priv = context->priv_data;
     if (IsEncoder(entry, "libx265")) {
-        return av_opt_set(priv, "x265-params", "log-level=error", 0) >= 0 &&
+        // x265 keeps its own thread pool, sized here to the process's threads.
+        const std::string params = "log-level=error:pools=" + std::to_string(WorkThreads());
+        return av_opt_set(priv, "x265-params", params.c_str(), 0) >= 0 &&
                (!crf || av_opt_set_double(priv, "crf", CrfForQuality(quality), 0) >= 0);
     }
     if (IsEncoder(entry, "libsvtav1")) {
         // SVT-AV1 prints its configuration unless told to keep to warnings
         // and errors (a level the user set stays).
         setenv("SVT_LOG", "2", 0);
+        // Its logical processors: the process's threads.
+        const std::string params = "lp=" + std::to_string(WorkThreads());
         return av_opt_set_int(priv, "preset", 10, 0) >= 0 &&
+               av_opt_set(priv, "svtav1-params", params.c_str(), 0) >= 0 &&
                (!crf || av_opt_set_int(priv, "crf", std::lround(Crf63ForQuality(quality)), 0) >= 0);
     }
     if (IsEncoder(entry, "libvpx-vp9")) {
