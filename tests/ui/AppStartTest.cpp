@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -51,29 +52,26 @@ TEST(CommandLine, AProjectAndAVideoAreTakenOneOfEach) {
     }
 }
 
+// No display of any kind: the program must answer without opening one. Qt's
+// own options are no bad options, also before --version.
 TEST(CommandLine, HelpAndVersionNeedNoDisplayAndBadOptionsGiveStatusTwo) {
-    // No display of any kind: the program must answer without opening one.
-    const std::vector<std::string> bare = {
-        "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", kProgram};
-    std::vector<std::string> argv = bare;
-    argv.push_back("--help");
-    std::string out;
-    ASSERT_EQ(RunTool(argv, &out), 0);
-    EXPECT_EQ(out.rfind("Usage: kadrimix [options] [FILE...]\n", 0), 0u) << out;
-    EXPECT_NE(out.find("--version"), std::string::npos) << out;
-
-    // Qt's own options are no bad options, also before --version.
-    argv = bare;
-    argv.insert(argv.end(), {"-style", "fusion", "--version"});
-    out.clear();
-    ASSERT_EQ(RunTool(argv, &out), 0);
-    EXPECT_EQ(out, "Kadrimix 1.10\n");
-
-    std::string errors;
-    out.clear();
-    EXPECT_EQ(RunTool({kProgram, "-platform", "offscreen", "--bogus"}, &out, &errors), 2);
-    EXPECT_NE(errors.find("bogus"), std::string::npos) << errors;
-    EXPECT_TRUE(out.empty());
+    const struct {
+        std::vector<std::string> options;
+        int status;
+        std::string outStart, error;
+    } cases[] = {{{"--help"}, 0, "Usage: kadrimix [options] [FILE...]\n", ""},
+                 {{"-style", "fusion", "--version"}, 0, "Kadrimix 1.10\n", ""},
+                 {{"-platform", "offscreen", "--bogus"}, 2, "", "bogus"}};
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {
+            "env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", kProgram};
+        argv.insert(argv.end(), c.options.begin(), c.options.end());
+        std::string out, errors;
+        EXPECT_EQ(RunTool(argv, &out, &errors), c.status) << c.options.back();
+        EXPECT_EQ(out.substr(0, c.outStart.size()), c.outStart) << out;
+        EXPECT_EQ(out.empty(), c.outStart.empty()) << out;
+        EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+    }
 }
 
 class AppStart : public ::testing::Test {
@@ -115,12 +113,10 @@ protected:
         QSettings store(QStringLiteral("Quelmark"), QStringLiteral("kadrimix"));
         return store.value(QStringLiteral("Setup/") + QString::fromLatin1(key));
     }
-    static int AboutWindowsLeft() {
-        int count = 0;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            count += qobject_cast<CAboutDlg*>(w) != nullptr ? 1 : 0;
-        }
-        return count;
+    static auto AboutWindowsLeft() {
+        const QWidgetList tops = QApplication::topLevelWidgets();
+        return std::count_if(tops.begin(), tops.end(),
+                             [](QWidget* w) { return qobject_cast<CAboutDlg*>(w) != nullptr; });
     }
 
     ScriptedMessageBoxes boxes_;

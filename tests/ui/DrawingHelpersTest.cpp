@@ -4,113 +4,91 @@
 #include "app/DibPainter.h"
 #include "app/DividerLine.h"
 #include "app/LabeledProgress.h"
+#include "tests/media/AviWriterTestSupport.h"
 #include "tests/ui/GuiFixture.h"
 
 #include <QPainter>
 #include <QPalette>
 #include <QTest>
 
-#include <cstring>
 #include <vector>
 
 namespace {
 
-using DividerLine = GuiFixture;
+using DrawingHelpers = GuiFixture;
 
-TEST_F(DividerLine, TwoRowsOrTwoColumnsOfShadowAndLight) {
+TEST_F(DrawingHelpers, DividerLineIsShadowThenLightAlongTheLongerSide) {
     const QPalette palette;
     const QRgb shadow = palette.color(QPalette::Dark).rgb();
     const QRgb light = palette.color(QPalette::Light).rgb();
     ASSERT_NE(shadow, light);
     CDividerLine line;
-    line.resize(300, 2);
-    QImage image = Grab(&line);
-    for (int x = 0; x < 299; ++x) {
-        ASSERT_EQ(image.pixel(x, 0), shadow) << x;
-        ASSERT_EQ(image.pixel(x, 1), light) << x;
-    }
-    // The right edge belongs to the lower-right colour, as in a 3-D frame.
-    EXPECT_EQ(image.pixel(299, 0), light);
-
-    line.resize(2, 100);
-    image = Grab(&line);
-    for (int y = 0; y < 99; ++y) {
-        ASSERT_EQ(image.pixel(0, y), shadow) << y;
-        ASSERT_EQ(image.pixel(1, y), light) << y;
+    for (const bool across : {true, false}) {
+        line.resize(across ? QSize(300, 2) : QSize(2, 300));
+        const QImage image = Grab(&line);
+        const auto at = [&](int along, int row) {
+            return across ? image.pixel(along, row) : image.pixel(row, along);
+        };
+        for (int along = 0; along < 299; ++along) {
+            ASSERT_EQ(at(along, 0), shadow) << along;
+            ASSERT_EQ(at(along, 1), light) << along;
+        }
+        // The far end belongs to the lower-right colour, as in a 3-D frame.
+        EXPECT_EQ(at(299, 0), light);
     }
 }
 
 // Whether some pixel of the rectangle is (nearly) the colour.
-bool Contains(const QImage& image, const QRect& area, QRgb colour) {
-    bool found = false;
-    for (int i = 0; i < area.width() * area.height() && !found; ++i) {
+bool Contains(const QImage& image, const QRect& area, QRgb c) {
+    for (int i = 0; i < area.width() * area.height(); ++i) {
         const QRgb p = image.pixel(area.left() + i % area.width(), area.top() + i / area.width());
-        found = std::abs(qRed(p) - qRed(colour)) + std::abs(qGreen(p) - qGreen(colour)) +
-                    std::abs(qBlue(p) - qBlue(colour)) <
-                24;
+        if (std::abs(qRed(p) - qRed(c)) + std::abs(qGreen(p) - qGreen(c)) +
+                std::abs(qBlue(p) - qBlue(c)) <
+            24) {
+            return true;
+        }
     }
-    return found;
+    return false;
 }
 
-class LabeledProgress : public GuiFixture {
-protected:
-    // A visible bar, so that repaints really paint.
-    void Show(int width, int height) {
-        bar_.resize(width, height);
-        bar_.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar_));
-        QApplication::processEvents();
-        bar_.SetRange(0, 1000);
-    }
-    QRgb Filled() const { return bar_.palette().color(QPalette::Highlight).rgb(); }
-    QRgb Empty() const { return bar_.palette().color(QPalette::Base).rgb(); }
-
-    CLabeledProgress bar_;
-};
-
-TEST_F(LabeledProgress, PercentageIsTruncatedAndRepaintsFollowThePixels) {
-    Show(200, 20);
-    bar_.SetPos(999);
-    EXPECT_EQ(bar_.ShownText(), QStringLiteral("99%"));
-    EXPECT_EQ(bar_.SetPos(1000), 999);
-    EXPECT_EQ(bar_.ShownText(), QStringLiteral("100%"));
-    EXPECT_EQ(Grab(&bar_).pixel(199, 0), Filled());
-
-    bar_.SetPos(0);
-    const int before = bar_.PaintCount();
-    for (int p = 1; p <= 4; ++p) {
-        bar_.SetPos(p); // still no filled pixel
-        EXPECT_EQ(bar_.PaintCount(), before) << p;
-    }
-    bar_.SetPos(5);
-    EXPECT_EQ(bar_.BarPixels(), 1);
-    EXPECT_EQ(bar_.PaintCount(), before + 1);
-
-    // An empty range paints nothing and never divides by zero.
-    bar_.SetRange(10, 10);
-    bar_.SetPos(10);
-    EXPECT_EQ(bar_.BarPixels(), 0);
-}
-
-TEST_F(LabeledProgress, TextReplacesThePercentageAndChangesColourAtTheEdge) {
-    QFont big = bar_.font();
+// The percentage is truncated, repaints come only with a new filled pixel, an
+// empty range paints nothing, and a text changes colour exactly at the edge.
+TEST_F(DrawingHelpers, LabeledProgressRepaintsPerPixelAndSplitsItsTextAtTheEdge) {
+    CLabeledProgress bar;
+    QFont big = bar.font();
     big.setPixelSize(24);
     big.setBold(true);
-    bar_.setFont(big);
-    Show(300, 40);
-    bar_.SetText(QStringLiteral("WWWWWWWWWWWW")); // wide enough to cross the middle
-    bar_.SetPos(500);
-    EXPECT_EQ(bar_.ShownText(), QStringLiteral("WWWWWWWWWWWW"));
-    const QImage image = Grab(&bar_);
-    ASSERT_NE(Filled(), Empty());
-    EXPECT_EQ(image.pixel(149, 0), Filled());
-    EXPECT_EQ(image.pixel(150, 0), Empty());
-    // The text over the done part is drawn in the empty colour, over the
-    // rest in the filled colour, right up to the edge.
-    EXPECT_TRUE(Contains(image, QRect(140, 0, 10, 40), Empty()));
-    EXPECT_TRUE(Contains(image, QRect(150, 0, 10, 40), Filled()));
-    bar_.SetText(QString());
-    EXPECT_EQ(bar_.ShownText(), QStringLiteral("50%"));
+    bar.setFont(big);
+    bar.resize(300, 40);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    const QRgb filled = bar.palette().color(QPalette::Highlight).rgb();
+    const QRgb empty = bar.palette().color(QPalette::Base).rgb();
+    ASSERT_NE(filled, empty);
+    bar.SetRange(0, 1000);
+    bar.SetPos(999);
+    EXPECT_EQ(bar.ShownText(), QStringLiteral("99%"));
+    EXPECT_EQ(bar.SetPos(1000), 999);
+    EXPECT_EQ(Grab(&bar).pixel(299, 0), filled);
+    bar.SetPos(0);
+    const int before = bar.PaintCount();
+    bar.SetPos(3); // 0.9 pixels: still none filled
+    EXPECT_EQ(bar.PaintCount(), before);
+    bar.SetPos(4);
+    EXPECT_EQ(bar.PaintCount(), before + 1);
+
+    bar.SetText(QStringLiteral("WWWWWWWWWWWW")); // wide enough to cross the middle
+    bar.SetPos(500);
+    const QImage image = Grab(&bar);
+    EXPECT_EQ(image.pixel(149, 0), filled);
+    EXPECT_EQ(image.pixel(150, 0), empty);
+    EXPECT_TRUE(Contains(image, QRect(140, 0, 10, 40), empty));
+    EXPECT_TRUE(Contains(image, QRect(150, 0, 10, 40), filled));
+    bar.SetText(QString());
+    EXPECT_EQ(bar.ShownText(), QStringLiteral("50%"));
+    bar.SetRange(10, 10);
+    bar.SetPos(10);
+    EXPECT_EQ(bar.BarPixels(), 0);
 }
 
 // Pixel (x, y), counted from the top left, of the 3 x 2 test picture.
@@ -118,36 +96,28 @@ QColor Colour(int x, int y) {
     return QColor(40 * x + 8, 64 * y + 16, 200 - 24 * x);
 }
 
-// The test picture as a packed bottom-up DIB with rows padded to 4 bytes.
+// The test picture as a packed bottom-up DIB with rows padded to 4 bytes;
+// the fourth byte of 32-bit pixels is not used.
 std::vector<std::uint8_t> MakeDib(int bits) {
-    const int stride = (3 * bits / 8 + 3) / 4 * 4;
-    std::vector<std::uint8_t> block(sizeof(BITMAPINFOHEADER) + std::size_t(stride) * 2, 0xEE);
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = 3;
-    header.biHeight = 2;
-    header.biPlanes = 1;
-    header.biBitCount = static_cast<std::uint16_t>(bits);
-    header.biSizeImage = static_cast<std::uint32_t>(stride * 2);
-    std::memcpy(block.data(), &header, sizeof header);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 3; ++x) {
-            const QColor c = Colour(x, y);
-            std::uint8_t* p =
-                block.data() + sizeof header + std::size_t((1 - y) * stride + x * bits / 8);
-            if (bits == 16) { // 5-5-5, blue in the low bits
-                const unsigned v = (unsigned(c.red()) >> 3 << 10) |
-                                   (unsigned(c.green()) >> 3 << 5) | (unsigned(c.blue()) >> 3);
-                p[0] = std::uint8_t(v & 0xFF);
-                p[1] = std::uint8_t(v >> 8);
-            } else {
-                p[0] = std::uint8_t(c.blue());
-                p[1] = std::uint8_t(c.green());
-                p[2] = std::uint8_t(c.red());
-            }
+    avitest::Bytes topDown;
+    for (int i = 0; i < 6; ++i) {
+        const QColor c = Colour(i % 3, i / 3);
+        if (bits == 16) { // 5-5-5, blue in the low bits
+            const unsigned v = (unsigned(c.red()) >> 3 << 10) | (unsigned(c.green()) >> 3 << 5) |
+                               (unsigned(c.blue()) >> 3);
+            topDown.insert(topDown.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+        } else {
+            topDown.insert(topDown.end(), {std::uint8_t(c.blue()), std::uint8_t(c.green()),
+                                           std::uint8_t(c.red())});
+        }
+        if (bits == 32) {
+            topDown.push_back(0xEE);
         }
     }
-    return block;
+    avitest::Bytes dib = avitest::BitmapFormat(3, 2, bits);
+    const avitest::Bytes rows = avitest::TopDownToDib(topDown.data(), 3, 2, bits);
+    dib.insert(dib.end(), rows.begin(), rows.end());
+    return dib;
 }
 
 bool Draw(const std::vector<std::uint8_t>& block, std::size_t size, QImage& image) {
