@@ -1,7 +1,7 @@
 // The overlay settings dialog: a new slot, OK and Escape after every kind of
-// change, the frame range refusals, keep ratio, quick positioning and an
-// overlay in a format it does not take; its helpers: the quick positioning
-// table, the border dialog and the crop dialog.
+// change, the frame range refusals, keep ratio and an overlay in a format it
+// does not take; its helpers: the quick positioning table, the border dialog
+// and the crop dialog. (The quick positioning dialog: the end-to-end test.)
 #include "ui/overlay/OverlayDlg.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/OverlayTestSupport.h"
@@ -21,23 +21,13 @@ protected:
         return {Bar(dlg, 1011)->value(), Bar(dlg, 1012)->value(), Bar(dlg, 1013)->value(),
                 Bar(dlg, 1014)->value()};
     }
-    // A slot that already shows an overlay of 10 frames on a 320 x 240 base.
+    // Slot 3, already showing an overlay of 10 frames on a 320 x 240 base:
+    // the rectangle (10, 20, 100, 70), border 4 in blue 1, green 2, red 3,
+    // crop 5, overlay frames 2..5 from base frame 3, and the engine's next
+    // frame 99, which the dialog never writes.
     static OverlaySettings UsedSlot() {
-        OverlaySettings slot;
-        slot.number = 3;
-        slot.path = Sample(80, 60, 10);
-        slot.x = 10;
-        slot.y = 20;
-        slot.width = 100;
-        slot.height = 70;
-        slot.borderWidth = 4;
-        slot.borderColor = {1, 2, 3, 0x77};
-        slot.crop = 5;
-        slot.overlayStart = 2;
-        slot.overlayEnd = 5;
-        slot.baseStart = 3;
-        slot.nextFrame = 99; // an engine field: never written by the dialog
-        return slot;
+        const std::string path = Sample(80, 60, 10);
+        return {3, path, 10, 20, 100, 70, 4, 1, 2, 3, 0x77, 5, 2, 5, 3, 0, nullptr, 99, 0, 0, 0, 0};
     }
 };
 
@@ -151,27 +141,6 @@ TEST_F(OverlayDlgTest, KeepRatioMakesTheHeightFollowTheWidth) {
     EXPECT_EQ(Bar(dlg, 1014)->value(), 80);
 }
 
-TEST_F(OverlayDlgTest, QuickPositioningSetsTheRectangleEscapeLeavesIt) {
-    OverlaySettings slot;
-    slot.number = 5;
-    COverlayDlg dlg;
-    dlg.SetTarget(&slot, Sample(720, 576, 3));
-    // A click on a position closes the dialog; so does Escape, choosing nothing.
-    for (const bool click : {true, false}) {
-        modalAnswer = [click](QDialog& dialog) {
-            dialog.show();
-            click ? QTest::mouseClick(Button(dialog, 1050), Qt::LeftButton)
-                  : QTest::keyClick(&dialog, Qt::Key_Escape);
-            EXPECT_FALSE(dialog.isVisible()) << click;
-            return dialog.result();
-        };
-        Button(dlg, 1037)->click();
-        EXPECT_EQ(Rectangle(dlg), std::make_tuple(180, 144, 360, 288)) << click;
-    }
-    EXPECT_EQ(modalDialogs, (std::vector<std::string>{"CQuickPosDlg", "CQuickPosDlg"}));
-    EXPECT_EQ(Field(dlg, 1025), "180");
-}
-
 TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
@@ -208,7 +177,7 @@ TEST(QuickPosTable, DividesBeforeMultiplying) {
     EXPECT_FALSE(QuickPosRectangle(1054, 640, 480, &unused));
 }
 
-TEST_F(OverlayDlgTest, BorderColourIsStoredBlueGreenRedAndTheSwatchShowsIt) {
+TEST_F(OverlayDlgTest, BorderColourIsStoredBlueGreenRedAndACropAbove50OpensAt50) {
     OverlaySettings slot;
     slot.number = 6;
     slot.borderColor = {10, 20, 30, 0xA5};
@@ -230,17 +199,13 @@ TEST_F(OverlayDlgTest, BorderColourIsStoredBlueGreenRedAndTheSwatchShowsIt) {
     QTest::mouseClick(Button(dlg, 1), Qt::LeftButton);
     EXPECT_EQ(slot.borderColor, (std::array<std::uint8_t, 4>{0, 128, 255, 0xA5}));
     EXPECT_EQ(slot.borderWidth, 7);
-}
 
-TEST_F(OverlayDlgTest, AStoredCropAbove50OpensAt50) {
-    OverlaySettings slot;
-    slot.number = 2;
+    // A stored crop above 50 opens at 50.
     slot.crop = 70;
-    CCropDlg dlg;
-    dlg.SetTarget(&slot);
-    EXPECT_EQ(Bar(dlg, 1044)->value(), 50);
-    EXPECT_EQ(Field(dlg, 1045), "50");
-    dlg.show();
-    QTest::mouseClick(Button(dlg, 1), Qt::LeftButton);
+    CCropDlg crop;
+    crop.SetTarget(&slot);
+    EXPECT_EQ(Field(crop, 1045), "50");
+    crop.show();
+    QTest::mouseClick(Button(crop, 1), Qt::LeftButton);
     EXPECT_EQ(slot.crop, 50);
 }

@@ -157,18 +157,4 @@ TEST_F(WindowTexts, EveryWindowIsAFixedSizeDialogWithoutMaximiseBoxThatSwallowsH
     }
 }
 
-TEST_F(WindowTexts, EveryCompressorNameFitsTheMainWindow) {
-    CMainDlg dlg;
-    auto* name = qobject_cast<QLabel*>(dlg.Control(1015));
-    CCodecChooserDlg chooser(nullptr, kmx::MakeEmptyCompVars());
-    ASSERT_GT(chooser.Offers().size(), 1u);
-    for (const CCodecChooserDlg::Offer& offer : chooser.Offers()) {
-        name->setText(QString::fromUtf8(offer.name));
-        ASSERT_TRUE(name->wordWrap());
-        EXPECT_LE(name->heightForWidth(name->contentsRect().width()) + 2 * name->frameWidth(),
-                  name->height())
-            << offer.name;
-    }
-}
-
 } // namespace
