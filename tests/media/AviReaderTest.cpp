@@ -1,6 +1,6 @@
 // The reader's rules: results for bad indexes and closed readers, the frame
 // decoder's life and the time conversions, stream counts and formats, audio
-// reads, the frames of raw streams (flipped, colour table, drop frames), and
+// reads, the frames of raw streams (colour table, drop frames), and
 // finding the samples: idx1 relative or absolute, OpenDML super and standard
 // indexes across an AVIX extension, scanning when an index is missing, cut
 // off or unusable. (Offsets past 4 GiB: the writer's tests.)
@@ -200,13 +200,10 @@ TEST(AviReaderAudio, ReadsAcrossChunksIntoAnyBuffer) {
     EXPECT_EQ(samples, 2);
 }
 
-TEST(AviReaderFrames, TopDownRowsAreFlippedAndEightBitFramesKeepTheirColours) {
+// (Top-down rows are flipped: the interop tests of raw RGB, which ffmpeg stores
+// top-down.)
+TEST(AviReaderFrames, EightBitFramesKeepTheirColours) {
     TempDir dir;
-    TestStream topDown; // rows of 15 bytes stored without padding
-    topDown.format = BitmapFormat(5, -3, 24);
-    topDown.samples = {Bytes(15, 20)};
-    topDown.samples[0].insert(topDown.samples[0].end(), 15, 21);
-    topDown.samples[0].insert(topDown.samples[0].end(), 15, 22);
     Bytes palette;
     for (int i = 0; i < 256; ++i) {
         palette.insert(palette.end(), {static_cast<std::uint8_t>(i), 7, 8, 0});
@@ -218,24 +215,18 @@ TEST(AviReaderFrames, TopDownRowsAreFlippedAndEightBitFramesKeepTheirColours) {
     two.format.resize(52);
     kmx::StoreU32(&two.format[32], 2);
     CAviReader reader;
-    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {topDown, full, two}).c_str()));
-    const BITMAPINFOHEADER* dib[3] = {};
-    for (std::uint32_t s = 0; s < 3; ++s) {
+    ASSERT_TRUE(reader.Open(WriteAvi(dir, "a.avi", {full, two}).c_str()));
+    for (std::uint32_t s = 0; s < 2; ++s) {
         ASSERT_TRUE(reader.StartVideoRetrieve(s));
-        reader.GetVideoFrame(s, 0, &dib[s]);
-        ASSERT_NE(dib[s], nullptr);
-    }
-    EXPECT_EQ(dib[0]->biHeight, 3);
-    EXPECT_EQ(dib[0]->biSizeImage, 48u);
-    EXPECT_EQ(DibRowsTopDown(dib[0]), topDown.samples[0]);
-    EXPECT_EQ(DibPixels(dib[0])[15], 0); // padding
-    for (std::size_t s = 1; s < 3; ++s) {
-        const auto* table = reinterpret_cast<const std::uint8_t*>(dib[s]) + 40;
-        Bytes expected(full.format.begin() + 40, full.format.begin() + (s == 1 ? 1064 : 48));
+        const BITMAPINFOHEADER* dib = nullptr;
+        reader.GetVideoFrame(s, 0, &dib);
+        ASSERT_NE(dib, nullptr);
+        const auto* table = reinterpret_cast<const std::uint8_t*>(dib) + 40;
+        Bytes expected(full.format.begin() + 40, full.format.begin() + (s == 0 ? 1064 : 48));
         expected.resize(1024, 0);
-        EXPECT_EQ(dib[s]->biClrUsed, 0u);
+        EXPECT_EQ(dib->biClrUsed, 0u);
         EXPECT_EQ(Bytes(table, table + 1024), expected);
-        EXPECT_EQ(Bytes(DibPixels(dib[s]), DibPixels(dib[s]) + 16), full.samples[0]);
+        EXPECT_EQ(Bytes(DibPixels(dib), DibPixels(dib) + 16), full.samples[0]);
     }
 }
 
