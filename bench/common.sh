@@ -27,3 +27,19 @@ bench_start() {
 need_gnu_time() {
   [ -x /usr/bin/time ] || { echo "GNU time (/usr/bin/time) is missing" >&2; exit 1; }
 }
+
+# run_measured COMMAND...: runs the command with no input or output after the
+# files written before have reached the disk (so that their writeback does not
+# run meanwhile), and prints "wall cpu peak": wall seconds from the shell's
+# microsecond clock (GNU time rounds to 10 ms), CPU seconds (user + system)
+# and the peak resident memory in KiB, both from GNU time. Stops with the
+# command's error output if it fails. Needs $work (bench_start).
+run_measured() {
+  sync
+  local start=$EPOCHREALTIME end
+  /usr/bin/time -f "%U %S %M" -o "$work/run-measured.log" "$@" </dev/null >/dev/null \
+    2>"$work/run-measured.err" || {
+    echo "failed: $*" >&2; cat "$work/run-measured.err" >&2; exit 1; }
+  end=$EPOCHREALTIME
+  awk -v s="$start" -v e="$end" '{ printf "%.3f %.2f %d\n", e - s, $1 + $2, $3 }' "$work/run-measured.log"
+}
