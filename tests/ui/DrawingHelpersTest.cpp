@@ -11,6 +11,7 @@
 #include <QPalette>
 #include <QTest>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -38,17 +39,11 @@ TEST_F(DrawingHelpers, DividerLineIsShadowThenLightAlongTheLongerSide) {
     }
 }
 
-// Whether some pixel of the rectangle is (nearly) the colour.
-bool Contains(const QImage& image, const QRect& area, QRgb c) {
-    for (int i = 0; i < area.width() * area.height(); ++i) {
-        const QRgb p = image.pixel(area.left() + i % area.width(), area.top() + i / area.width());
-        if (std::abs(qRed(p) - qRed(c)) + std::abs(qGreen(p) - qGreen(c)) +
-                std::abs(qBlue(p) - qBlue(c)) <
-            24) {
-            return true;
-        }
-    }
-    return false;
+// Whether some pixel of the rectangle is the colour.
+bool Contains(const QImage& image, const QRect& area, QRgb colour) {
+    const QImage part = image.copy(area);
+    const auto* pixels = reinterpret_cast<const QRgb*>(part.constBits());
+    return std::count(pixels, pixels + area.width() * area.height(), colour) > 0;
 }
 
 // The percentage is truncated, repaints come only with a new filled pixel, an

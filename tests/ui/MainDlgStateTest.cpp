@@ -22,10 +22,7 @@ TEST_F(MainDlgState, StartsWithoutInput) {
     for (int id : {3, 4, 1011, 1014, 1022, 1020, 1021, 1023, 1024}) {
         EXPECT_FALSE(Enabled(dlg, id)) << id;
     }
-    auto* list = qobject_cast<QComboBox*>(dlg.Control(1022));
-    ASSERT_EQ(list->count(), 10);
-    EXPECT_EQ(list->itemText(0), QStringLiteral("Overlay 1"));
-    EXPECT_EQ(list->itemText(9), QStringLiteral("Overlay 10"));
+    EXPECT_EQ(qobject_cast<QComboBox*>(dlg.Control(1022))->count(), 10);
     EXPECT_EQ(Text(dlg, 1015), QStringLiteral("no compression"));
     EXPECT_TRUE(boxes.shown.empty());
 }

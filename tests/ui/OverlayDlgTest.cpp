@@ -31,7 +31,7 @@ protected:
     }
 };
 
-TEST_F(OverlayDlgTest, ANewSlotGetsTheDefaultRectangleAndFrameNumbers) {
+TEST_F(OverlayDlgTest, ANewSlotGetsTheDefaultRectangleAndKeepsItsRatio) {
     OverlaySettings slot;
     slot.number = 3;
     COverlayDlg dlg;
@@ -48,6 +48,20 @@ TEST_F(OverlayDlgTest, ANewSlotGetsTheDefaultRectangleAndFrameNumbers) {
     EXPECT_EQ(std::make_tuple(slot.x, slot.y, slot.width, slot.height),
               std::make_tuple(72, 57, 180, 144));
     EXPECT_TRUE(slot.path.empty());
+
+    // Keep ratio makes the height follow the width.
+    Bar(dlg, 1013)->setValue(400);
+    EXPECT_EQ(Bar(dlg, 1014)->value(), 320);
+    EXPECT_EQ(Field(dlg, 1028), "320");
+    Bar(dlg, 1013)->setValue(10); // 10 x 576 / 720 = 8, below the minimum
+    EXPECT_EQ(dlg.WorkingCopy().height, 10);
+
+    Button(dlg, 1023)->click(); // off: the height is free
+    Bar(dlg, 1014)->setValue(500);
+    Bar(dlg, 1013)->setValue(100);
+    EXPECT_EQ(Bar(dlg, 1014)->value(), 500);
+    Button(dlg, 1023)->click(); // on again: the ratio comes back at once
+    EXPECT_EQ(Bar(dlg, 1014)->value(), 80);
 }
 
 TEST_F(OverlayDlgTest, OkWritesEveryFieldEscapeNone) {
@@ -120,25 +134,6 @@ TEST_F(OverlayDlgTest, StartAfterEndAndEndBeforeStartAreRefused) {
     EXPECT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(Field(dlg, 1032), "6");
     EXPECT_EQ(Field(dlg, 1033), "6");
-}
-
-TEST_F(OverlayDlgTest, KeepRatioMakesTheHeightFollowTheWidth) {
-    OverlaySettings slot;
-    slot.number = 1;
-    COverlayDlg dlg;
-    dlg.SetTarget(&slot, Sample(720, 576, 3));
-    Bar(dlg, 1013)->setValue(400);
-    EXPECT_EQ(Bar(dlg, 1014)->value(), 320);
-    EXPECT_EQ(Field(dlg, 1028), "320");
-    Bar(dlg, 1013)->setValue(10); // 10 x 576 / 720 = 8, below the minimum
-    EXPECT_EQ(dlg.WorkingCopy().height, 10);
-
-    Button(dlg, 1023)->click(); // off: the height is free
-    Bar(dlg, 1014)->setValue(500);
-    Bar(dlg, 1013)->setValue(100);
-    EXPECT_EQ(Bar(dlg, 1014)->value(), 500);
-    Button(dlg, 1023)->click(); // on again: the ratio comes back at once
-    EXPECT_EQ(Bar(dlg, 1014)->value(), 80);
 }
 
 TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {

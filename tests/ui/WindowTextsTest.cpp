@@ -95,7 +95,12 @@ QChar Mnemonic(const QString& text) {
     return QChar();
 }
 
-TEST_F(WindowTexts, CaptionsFitAndAcceleratorsAreUniqueInEveryLanguage) {
+// Window managers offer minimise and maximise boxes unless the window's
+// flags leave them out; only the main window may be minimised, and no window
+// may be resized, so none can be maximised. F1 pressed on a control travels
+// up to the window, which takes it and does nothing else; so does a What's
+// This request sent to the window itself.
+TEST_F(WindowTexts, CaptionsFitAcceleratorsAreUniqueAndWindowsAreFixedAndSwallowHelp) {
     CWorkerThread worker(fast);
     for (const std::int32_t language : {1, 2, 3}) {
         TextCatalog().Init(language);
@@ -120,41 +125,28 @@ TEST_F(WindowTexts, CaptionsFitAndAcceleratorsAreUniqueInEveryLanguage) {
                         << " and " << accelerators[key].toStdString();
                 }
             }
+            const Qt::WindowFlags flags = window->windowFlags();
+            EXPECT_EQ(window->windowType(), Qt::Dialog) << name;
+            EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint)) << name;
+            EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint)) << name;
+            EXPECT_EQ(flags.testFlag(Qt::WindowMinimizeButtonHint),
+                      qobject_cast<CMainDlg*>(window.get()) != nullptr)
+                << name;
+            EXPECT_EQ(window->minimumSize(), window->maximumSize()) << name;
+            window->show();
+            for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Help}) {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QApplication::sendEvent(window->findChild<QPushButton*>(), &press);
+                EXPECT_TRUE(press.isAccepted()) << name << " " << key;
+            }
+            QHelpEvent help(QEvent::WhatsThis, QPoint(1, 1), window->mapToGlobal(QPoint(1, 1)));
+            EXPECT_TRUE(QApplication::sendEvent(window.get(), &help)) << name;
+            EXPECT_TRUE(help.isAccepted()) << name;
+            EXPECT_TRUE(window->isVisible()) << name;
+            EXPECT_EQ(window->result(), 0) << name;
         }
     }
     TextCatalog().Init(2);
-}
-
-// Window managers offer minimise and maximise boxes unless the window's
-// flags leave them out; only the main window may be minimised, and no window
-// may be resized, so none can be maximised. F1 pressed on a control travels
-// up to the window, which takes it and does nothing else; so does a What's
-// This request sent to the window itself.
-TEST_F(WindowTexts, EveryWindowIsAFixedSizeDialogWithoutMaximiseBoxThatSwallowsHelp) {
-    CWorkerThread worker(fast);
-    for (const std::unique_ptr<QDialog>& window : AllWindows(worker)) {
-        const char* name = window->metaObject()->className();
-        const Qt::WindowFlags flags = window->windowFlags();
-        EXPECT_EQ(window->windowType(), Qt::Dialog) << name;
-        EXPECT_TRUE(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint)) << name;
-        EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint)) << name;
-        EXPECT_EQ(flags.testFlag(Qt::WindowMinimizeButtonHint),
-                  qobject_cast<CMainDlg*>(window.get()) != nullptr)
-            << name;
-        EXPECT_EQ(window->minimumSize(), window->maximumSize()) << name;
-
-        window->show();
-        for (const Qt::Key key : {Qt::Key_F1, Qt::Key_Help}) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QApplication::sendEvent(window->findChild<QPushButton*>(), &press);
-            EXPECT_TRUE(press.isAccepted()) << name << " " << key;
-        }
-        QHelpEvent whatsThis(QEvent::WhatsThis, QPoint(1, 1), window->mapToGlobal(QPoint(1, 1)));
-        EXPECT_TRUE(QApplication::sendEvent(window.get(), &whatsThis)) << name;
-        EXPECT_TRUE(whatsThis.isAccepted()) << name;
-        EXPECT_TRUE(window->isVisible()) << name;
-        EXPECT_EQ(window->result(), 0) << name;
-    }
 }
 
 } // namespace
