@@ -263,14 +263,13 @@ public:
         : fd_(::open(path.c_str(), O_RDWR | O_CREAT, 0644)) {}
     ~SparseSink() override { ::close(fd_); }
     bool Write(const void* data, std::size_t size) override {
-        if (size <= 65536 && !WriteAt(position_, data, size)) {
-            return false;
-        }
         if (size > 65536) {
             skipped.push_back(position_);
         }
+        const bool ok = size > 65536 ? ::ftruncate(fd_, off_t(position_ + size)) == 0
+                                     : WriteAt(position_, data, size);
         position_ += size;
-        return size <= 65536 || ::ftruncate(fd_, static_cast<off_t>(position_)) == 0;
+        return ok;
     }
     bool WriteAt(std::uint64_t pos, const void* data, std::size_t size) override {
         return ::pwrite(fd_, data, size, static_cast<off_t>(pos)) == static_cast<ssize_t>(size);
