@@ -124,12 +124,10 @@ TEST(TextCatalogLookup, OtherIdsGiveTheMessageOfTheLanguageInOneBuffer) {
 
 TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShapeErrorsNamedSo) {
     ASSERT_EQ(kTextCatalogSize, 150);
-    std::size_t placeholders = 0;
     std::size_t errorRows = 0;
     for (const std::int32_t id : UsableIds()) {
         const std::string_view english = Row(id).english;
         EXPECT_EQ(Row(id).id, id);
-        placeholders += CountOf(english, "%s");
         for (const auto column : kColumns) {
             ASSERT_NE(Row(id).*column, nullptr) << "id " << id;
             const std::string_view text = Row(id).*column;
@@ -147,7 +145,6 @@ TEST(TextCatalogTable, EveryTextIsThereInEveryLanguageInTheSameShapeErrorsNamedS
         EXPECT_EQ(std::string_view(Row(id).dutch).starts_with("FOUT"), error) << "id " << id;
     }
     EXPECT_GT(errorRows, 10u);
-    EXPECT_EQ(placeholders, 6u);
 }
 
 } // namespace

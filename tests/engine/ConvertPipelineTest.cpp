@@ -322,10 +322,6 @@ struct AudioCase {
     bool pcm;              // cut and reversed as it is, not decoded
 };
 
-std::ostream& operator<<(std::ostream& out, const AudioCase& c) {
-    return out << c.name;
-}
-
 // Two seconds of tiny video at 25 frames per second and a sound whose two
 // channels differ, so that swapped channels or misplaced samples show.
 bool MakeInput(const AudioCase& c, const std::string& path) {
