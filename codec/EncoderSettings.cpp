@@ -1,5 +1,6 @@
 #include "codec/EncoderSettings.h"
 
+#include "media/decode/ColourMatrix.h"
 #include "media/io/WorkThreads.h"
 
 extern "C" {
@@ -227,7 +228,7 @@ void ApplyThreads(AVCodecContext* context, const CompressorEntry& entry,
 } // namespace
 
 bool UsesBt709(bool delivery, int width, int height) {
-    return delivery && (width > 1024 || height > 576);
+    return delivery && AboveStandardDefinition(width, height);
 }
 
 bool HoldsFrames(const AVCodecContext& opened, const CompressorEntry& entry,

@@ -45,8 +45,8 @@ public:
     // From now on hands out 'I420' frames (media/DibFrame.h) instead of RGB
     // ones, when the stream goes through libavcodec and every picture
     // decoded so far is 4:2:0 in the BT.709 matrix (bt709), or else in
-    // BT.601 (or none named): a frame must have been read first. False,
-    // changing nothing, otherwise.
+    // BT.601 (one that names none by its size, see ColourMatrix.h): a frame
+    // must have been read first. False, changing nothing, otherwise.
     bool UsePlanarFrames(bool bt709);
 
     // Samples read from the file since Open (for tests of the seeking).

@@ -1,4 +1,5 @@
 #include "media/decode/VideoDecoderCodec.h"
+#include "media/decode/ColourMatrix.h"
 
 #include "media/io/ByteOrder.h"
 #include "media/io/WorkThreads.h"
@@ -461,14 +462,28 @@ void CCodecDecoder::MarkDamaged(std::int32_t sample) {
     }
 }
 
+namespace {
+
+// The picture's matrix (AVCOL_SPC_*, which libswscale's SWS_CS_* follow);
+// one that names none is taken by its size.
+int PictureMatrix(const AVFrame* frame) {
+    const int space = FieldValue(frame->colorspace);
+    if (space != AVCOL_SPC_UNSPECIFIED) {
+        return space;
+    }
+    return AboveStandardDefinition(frame->width, frame->height) ? AVCOL_SPC_BT709
+                                                                : AVCOL_SPC_SMPTE170M;
+}
+
+} // namespace
+
 void CCodecDecoder::NotePicture(const AVFrame* frame) {
     bool fullRange = false;
     const AVPixelFormat format =
         WithoutRange(static_cast<AVPixelFormat>(frame->format), &fullRange);
-    const int space = FieldValue(frame->colorspace);
+    const int space = PictureMatrix(frame);
     const bool yuv420 = format == AV_PIX_FMT_YUV420P;
-    const bool fits = yuv420 && (space == AVCOL_SPC_UNSPECIFIED || space == AVCOL_SPC_BT470BG ||
-                                 space == AVCOL_SPC_SMPTE170M);
+    const bool fits = yuv420 && (space == AVCOL_SPC_BT470BG || space == AVCOL_SPC_SMPTE170M);
     planarFits_ = fits && (planarFits_ || !sawPicture_);
     planar709Fits_ = yuv420 && space == AVCOL_SPC_BT709 && (planar709Fits_ || !sawPicture_);
     sawPicture_ = true;
@@ -554,9 +569,7 @@ bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,
     int saturation = 0;
     if (sws_getColorspaceDetails(scaler_.get(), &inverse, &sourceRange, &table, &targetRange,
                                  &brightness, &contrast, &saturation) >= 0) {
-        const int colorspace = FieldValue(frame->colorspace);
-        const int space = colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : colorspace;
-        sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(space),
+        sws_setColorspaceDetails(scaler_.get(), sws_getCoefficients(PictureMatrix(frame)),
                                  fullRange ? 1 : sourceRange, table, targetRange, brightness,
                                  contrast, saturation);
     }

@@ -41,8 +41,9 @@ public:
     bool Decode(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
 
     // Whether the pictures decoded so far can go out as 'I420' frames as
-    // they are: 4:2:0 in the BT.709 matrix, or else in BT.601 (or none
-    // named). A geometry that is planar makes Decode write such frames.
+    // they are: 4:2:0 in the BT.709 matrix, or else in BT.601 (a picture
+    // that names none counts as ColourMatrix.h says). A geometry that is
+    // planar makes Decode write such frames.
     bool PlanarFits(bool bt709) const { return bt709 ? planar709Fits_ : planarFits_; }
 
     // Packets handed to libavcodec since Open (for tests of the seeking).

@@ -162,7 +162,8 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
 
 // The colour comes back as it went in when ffmpeg decodes the stream by its
 // tags: BT.601 up to standard definition, BT.709 above, whether our
-// conversion made the YUV from RGB or the input's own pictures went through;
+// conversion made the YUV from RGB or the input's own pictures went through
+// (an HD input that names no matrix being in BT.709, as players take it);
 // anamorphic pixels keep their shape.
 TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
     const std::string colour = "-f lavfi -i color=c=0xC02040:d=0.4:r=25:s=";
@@ -176,6 +177,8 @@ TEST_F(OutputContainers, ColourTagsMatchTheConversion) {
         {"hd.avi", colour + "1280x720 -pix_fmt bgr24 -c:v rawvideo", "tv\nbt709"},
         {"hd709.mp4",
          colour + "1280x720 -vf scale=out_color_matrix=bt709 -colorspace bt709 -c:v libx264",
+         "tv\nbt709"},
+        {"hduntagged.mp4", colour + "1280x720 -vf scale=out_color_matrix=bt709 -c:v libx264",
          "tv\nbt709"},
         {"hd601.mp4",
          colour + "1280x720 -vf scale=out_color_matrix=bt601 -colorspace smpte170m -c:v libx264",
