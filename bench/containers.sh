@@ -45,8 +45,8 @@ crf63=17  # lround(Crf63ForQuality(7500)) = lround(16.5)
 # (its path) and label. Its colours are those of HD video, BT.709 and tagged
 # so (Kadrimix then hands the decoder's pictures to the MP4 and WebM
 # compressors as they are, as ffmpeg does, and turns them into BT.601 for
-# AVI); "untagged" input is BT.601 without a tag, which Kadrimix takes as it
-# is for AVI and turns into BT.709 for MP4 and WebM above 576 lines.
+# AVI); "untagged" input carries no colour tag (ffmpeg makes its pixels with
+# BT.601), which Kadrimix, as players do, reads as BT.709 above 576 lines.
 make_input() {
   local seconds="$2" colours=(-vf scale=out_color_matrix=bt709:out_range=tv,format=yuv420p
     -colorspace bt709 -color_primaries bt709 -color_trc bt709)
