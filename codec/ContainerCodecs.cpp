@@ -4,6 +4,10 @@
 #include "codec/CompressorRecords.h"
 #include "media/io/ByteOrder.h"
 
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
+
 #include <algorithm>
 #include <array>
 
@@ -19,6 +23,21 @@ bool OneOf(std::uint32_t fourcc, std::initializer_list<std::uint32_t> list) {
 }
 
 } // namespace
+
+bool ContainerTakesAudio(OutputContainer container, int codecId) {
+    switch (container) {
+    case OutputContainer::Mp4:
+    case OutputContainer::Mov:
+        return codecId == AV_CODEC_ID_AAC;
+    case OutputContainer::WebM:
+    case OutputContainer::Mkv:
+        // Opus is encoded anew: the padding the input's last packet
+        // discards is not carried over yet.
+    case OutputContainer::Avi:
+        break;
+    }
+    return false;
+}
 
 bool ContainerHolds(OutputContainer container, std::uint32_t fourcc) {
     if (FindCompressorEntry(fourcc) == nullptr) {

@@ -17,6 +17,9 @@ bool ContainerHolds(OutputContainer container, std::uint32_t fourcc);
 // The FourCCs of this machine's compressors that the container holds, for
 // messages: "H264, HEVC, AV01".
 std::string FittingCompressors(OutputContainer container);
+// Whether a forward run copies audio of this codec (AVCodecID) into the
+// container as it is, rather than encoding it anew: AAC into MP4 and MOV.
+bool ContainerTakesAudio(OutputContainer container, int codecId);
 // The containers a compressor goes into: "AVI, MKV".
 std::string ContainersOf(std::uint32_t fourcc);
 

@@ -210,7 +210,10 @@ bool CConvertThread::WriteSample(const void* data, std::int32_t size, bool key,
         return false;
     }
     const std::int32_t done = ++run_.framesWritten;
-    if (audio_) {
+    if (audio_ && audioCopyCodec_ != 0) {
+        const std::lock_guard<std::mutex> lock(inputLock_);
+        CopyAudioPackets(static_cast<std::int64_t>(done * audioSamplesPerFrame_));
+    } else if (audio_) {
         const std::int32_t frameIndex = job_.reverse != 0 ? run_.frameCount - done : done - 1;
         const std::lock_guard<std::mutex> lock(inputLock_);
         CopyAudio(run_.frameCount, frameIndex, run_.audioLength, run_.nextSample);

@@ -72,6 +72,7 @@ bool CConvertThread::OutputWouldReplaceAnInput() const {
 
 bool CConvertThread::OpenAndConvert() {
     audio_ = false;
+    audioCopyCodec_ = 0;
     if (!ChooseContainer()) {
         return false;
     }
@@ -298,8 +299,49 @@ bool CConvertThread::DescribeVideoCodec() {
     return output_.SetVideoDetails(details);
 }
 
+bool CConvertThread::SetUpAudioCopy(const RunFormats& formats) {
+    kmx::MediaCodecDetails details;
+    if (job_.reverse != 0 || container_ == kmx::OutputContainer::Avi ||
+        !input_.OpenAudioPackets(0, &details) ||
+        !kmx::ContainerTakesAudio(container_, details.codecId) || formats.videoInfo.dwRate == 0 ||
+        !output_.SetAudioDetails(details)) {
+        return false;
+    }
+    audioCopyCodec_ = details.codecId;
+    audioSamplesPerFrame_ = static_cast<double>(details.sampleRate) * formats.videoInfo.dwScale /
+                            formats.videoInfo.dwRate;
+    kmx::EncodedAudioPacket first;
+    if (input_.ReadAudioPacket(&first)) {
+        nextAudioPacket_ = std::move(first);
+    }
+    return true;
+}
+
+void CConvertThread::CopyAudioPackets(std::int64_t beforeSample) {
+    while (audio_ && nextAudioPacket_ && nextAudioPacket_->pts < beforeSample) {
+        const kmx::EncodedAudioPacket& p = *nextAudioPacket_;
+        if (!output_.WriteAudioPacket(p.data.data(), static_cast<std::int32_t>(p.data.size()),
+                                      p.pts, static_cast<std::int32_t>(p.duration))) {
+            ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
+            audio_ = false;
+            return;
+        }
+        kmx::EncodedAudioPacket next;
+        if (input_.ReadAudioPacket(&next)) {
+            nextAudioPacket_ = std::move(next);
+        } else {
+            nextAudioPacket_.reset();
+        }
+    }
+}
+
 bool CConvertThread::SetUpAudioEncoder(const RunFormats& formats) {
     audioEncoder_.reset();
+    audioCopyCodec_ = 0;
+    nextAudioPacket_.reset();
+    if (SetUpAudioCopy(formats)) {
+        return true;
+    }
     // AVI carries the input's audio as it is; the others get it encoded:
     // AAC in the MPEG-4 family, Opus in Matroska and WebM.
     if (container_ == kmx::OutputContainer::Avi) {
@@ -382,8 +424,9 @@ void CConvertThread::DescribeWrittenFile() {
     written_ = std::string(kmx::ContainerTitle(container_)) + " (Video " + video;
     if (audio_) {
         std::string audio;
-        if (audioEncoder_ != nullptr) {
-            audio = kmx::CodecName(audioEncoder_->CodecId());
+        if (audioCopyCodec_ != 0 || audioEncoder_ != nullptr) {
+            audio =
+                kmx::CodecName(audioCopyCodec_ != 0 ? audioCopyCodec_ : audioEncoder_->CodecId());
         } else {
             std::int32_t size = 0;
             const std::uint8_t* format = input_.GetAudioFormat(0, &size);
@@ -403,10 +446,15 @@ bool CConvertThread::CloseRun(bool ok) {
         compressor_.reset();
         settings_.hic = 0;
     }
-    // The audio the encoder still holds belongs to frames in the file.
+    // The audio the encoder still holds belongs to frames in the file, and
+    // so do the copied packets after the last frame's start.
     if (audioEncoder_ != nullptr && audio_ && !WriteAudioPackets(true)) {
         ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
     }
+    if (audioCopyCodec_ != 0 && ok) {
+        CopyAudioPackets(INT64_MAX);
+    }
+    nextAudioPacket_.reset();
     audioEncoder_.reset();
     CountDamagedFrames();
     input_.StopVideoRetrieve(0);

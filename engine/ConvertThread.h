@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,11 @@ private:
     // Writes the packets the audio encoder has ready (all of them after
     // flush).
     bool WriteAudioPackets(bool flush);
+    // Sets up the copy of the input's audio packets; false (nothing set up)
+    // when the run or the container does not allow it.
+    bool SetUpAudioCopy(const RunFormats& formats);
+    // Writes the copied packets that start before this sample.
+    void CopyAudioPackets(std::int64_t beforeSample);
     // The clean-up every run takes once the output exists: ends the
     // compressor, closes input and output. ok is the run's result so far;
     // returns it, false also when the output cannot be completed.
@@ -190,6 +196,12 @@ private:
     kmx::OutputContainer container_ = kmx::OutputContainer::Avi;
     // Encodes the audio for containers that cannot carry PCM; null otherwise.
     std::unique_ptr<kmx::CAudioEncoder> audioEncoder_;
+    // A forward run into a container that takes the input's audio codec
+    // copies its packets: the codec, the samples per video frame and the
+    // next packet to write.
+    int audioCopyCodec_ = 0;
+    double audioSamplesPerFrame_ = 0;
+    std::optional<kmx::EncodedAudioPacket> nextAudioPacket_;
 
     // Preview hand-over: the buffer is rewritten only while nothing is pending.
     std::vector<std::uint8_t> preview_;

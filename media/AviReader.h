@@ -70,6 +70,12 @@ public:
     bool GetSampleAspect(std::uint32_t index, std::int32_t* num, std::int32_t* den) const override {
         return source_->GetSampleAspect(index, num, den);
     }
+    bool OpenAudioPackets(std::uint32_t index, kmx::MediaCodecDetails* details) override {
+        return source_->OpenAudioPackets(index, details);
+    }
+    bool ReadAudioPacket(kmx::EncodedAudioPacket* packet) override {
+        return source_->ReadAudioPacket(packet);
+    }
     std::string ContainerName() const override { return source_->ContainerName(); }
     std::string VideoCodecName(std::uint32_t index) const override {
         return source_->VideoCodecName(index);

@@ -8,12 +8,22 @@
 #pragma once
 
 #include "media/AviRecords.h"
+#include "media/MediaSink.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kmx {
+
+// One packet of encoded audio as a file holds it; pts and duration in
+// samples of the stream's rate.
+struct EncodedAudioPacket {
+    std::vector<std::uint8_t> data;
+    std::int64_t pts = 0;
+    std::int64_t duration = 0;
+};
 
 class IMediaSource {
 public:
@@ -76,6 +86,16 @@ public:
     // file does not say or for a bad index: square pixels then.
     virtual bool GetSampleAspect(std::uint32_t index, std::int32_t* num,
                                  std::int32_t* den) const = 0;
+
+    // The audio stream's packets as the file holds them, for a forward run
+    // that copies them into a container taking their codec: fills *details
+    // (codec, its headers, rate, channels, the encoder's delay) and starts
+    // at the first packet. Sample 0 is the one ReadAudio calls 0. False when
+    // the source cannot hand the stream's packets out.
+    virtual bool OpenAudioPackets(std::uint32_t index, MediaCodecDetails* details) = 0;
+    // The next packet in file order; false at the end or when the file
+    // cannot be read further.
+    virtual bool ReadAudioPacket(EncodedAudioPacket* packet) = 0;
 
     // The container ("AVI", "MP4", "QuickTime / MOV", "Matroska / WebM",
     // ...) and a stream's codec as libavcodec names it ("h264", "aac");

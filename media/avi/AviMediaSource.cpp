@@ -349,6 +349,15 @@ bool CAviMediaSource::GetSampleAspect(std::uint32_t /*index*/, std::int32_t* /*n
     return false; // our AVI files keep square pixels
 }
 
+// AVI audio goes through the PCM path (or is written as it is into AVI).
+bool CAviMediaSource::OpenAudioPackets(std::uint32_t /*index*/, MediaCodecDetails* /*details*/) {
+    return false;
+}
+
+bool CAviMediaSource::ReadAudioPacket(EncodedAudioPacket* /*packet*/) {
+    return false;
+}
+
 std::string CAviMediaSource::ContainerName() const {
     return "AVI";
 }

@@ -209,6 +209,34 @@ bool CLavfMediaSource::GetSampleAspect(std::uint32_t index, std::int32_t* num,
     return true;
 }
 
+bool CLavfMediaSource::OpenAudioPackets(std::uint32_t index, MediaCodecDetails* details) {
+    State& s = *state_;
+    s.audioPackets.reset();
+    if (index >= GetAudioStreamCount() || s.audio == nullptr) {
+        return false;
+    }
+    try {
+        auto packets = std::make_unique<CLavfAudioPackets>();
+        const bool opened = s.memory ? packets->Input().OpenMemory(s.data, s.size)
+                                     : packets->Input().OpenFile(s.path.c_str());
+        if (!opened || !packets->Open(s.audioStream, s.audio->skipStart, details)) {
+            return false;
+        }
+        s.audioPackets = std::move(packets);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool CLavfMediaSource::ReadAudioPacket(EncodedAudioPacket* packet) {
+    try {
+        return state_->audioPackets != nullptr && state_->audioPackets->Next(packet);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 std::string CLavfMediaSource::ContainerName() const {
     return state_->containerName;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "media/decode/VideoDecoder.h"
+#include "media/lavf/LavfAudioPackets.h"
 #include "media/lavf/LavfFrame.h"
 #include "media/lavf/LavfIndex.h"
 #include "media/lavf/LavfMediaSource.h"
@@ -43,6 +44,7 @@ struct CLavfMediaSource::State {
     AVISTREAMINFOA audioInfo{};
     std::int32_t audioLength = 0;
     std::vector<std::uint8_t> audioFormat;
+    std::unique_ptr<CLavfAudioPackets> audioPackets; // OpenAudioPackets
 
     bool Load(CLavfInput& input);
     bool ChooseVideo(const CLavfInput& input);
