@@ -260,6 +260,7 @@ bool CLavfMediaSink::Create(const char* name) {
     }
     try {
         path_ = name;
+        ends_.clear();
         state_ = std::make_unique<State>();
     } catch (const std::bad_alloc&) {
         file_.Close();
@@ -322,6 +323,7 @@ int CLavfMediaSink::AddStream(const MediaStreamSetup& setup) {
     try {
         s.timeBases.push_back(own);
         s.shifts.push_back(opusInMatroska ? setup.details.initialPadding : 0);
+        ends_.emplace_back();
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -358,7 +360,8 @@ bool CLavfMediaSink::Begin() {
 
 bool CLavfMediaSink::WritePacket(int stream, const MediaPacket& packet) {
     if (!state_ || !state_->begun || stream < 0 ||
-        static_cast<std::size_t>(stream) >= state_->timeBases.size() || packet.size > INT32_MAX ||
+        static_cast<std::size_t>(stream) >= state_->timeBases.size() ||
+        static_cast<std::size_t>(stream) >= ends_.size() || packet.size > INT32_MAX ||
         (packet.data == nullptr && packet.size > 0)) {
         return false;
     }
@@ -377,8 +380,13 @@ bool CLavfMediaSink::WritePacket(int stream, const MediaPacket& packet) {
     out->duration = packet.duration;
     out->flags = packet.key ? AV_PKT_FLAG_KEY : 0;
     out->stream_index = stream;
-    av_packet_rescale_ts(out.get(), s.timeBases[static_cast<std::size_t>(stream)],
-                         s.context->streams[stream]->time_base);
+    const AVRational muxerBase = s.context->streams[stream]->time_base;
+    av_packet_rescale_ts(out.get(), s.timeBases[static_cast<std::size_t>(stream)], muxerBase);
+    StreamEnd& end = ends_[static_cast<std::size_t>(stream)];
+    if (out->dts != AV_NOPTS_VALUE && out->duration > 0 &&
+        (end.num == 0 || out->dts + out->duration > end.end)) {
+        end = StreamEnd{out->dts + out->duration, muxerBase.num, muxerBase.den};
+    }
     if (av_interleaved_write_frame(s.context.get(), out.get()) < 0 || s.failed) {
         return false;
     }
@@ -446,8 +454,22 @@ bool CLavfMediaSink::MoveIndexToFront() {
     av_dict_set(&options, "movflags", "+faststart", 0);
     bool ok = avformat_write_header(out, &options) >= 0;
     DictionaryDeleter{}(options);
+    // Each packet waits for the next one of its stream, which tells its
+    // duration; the last one's comes from what WritePacket was given.
     PacketPtr packet(av_packet_alloc());
+    std::vector<PacketPtr> held;
+    std::vector<bool> holding(in->nb_streams, false);
     ok = ok && packet != nullptr;
+    for (unsigned i = 0; ok && i < in->nb_streams; ++i) {
+        held.emplace_back(av_packet_alloc());
+        ok = held.back() != nullptr;
+    }
+    const auto send = [&](unsigned i) {
+        AVPacket* p = held[i].get();
+        holding[i] = false;
+        av_packet_rescale_ts(p, in->streams[i]->time_base, out->streams[i]->time_base);
+        return av_interleaved_write_frame(out, p) >= 0;
+    };
     while (ok) {
         const int rc = av_read_frame(in, packet.get());
         if (rc == AVERROR_EOF) {
@@ -457,10 +479,31 @@ bool CLavfMediaSink::MoveIndexToFront() {
             ok = false;
             break;
         }
-        av_packet_rescale_ts(packet.get(), in->streams[packet->stream_index]->time_base,
-                             out->streams[packet->stream_index]->time_base);
-        ok = av_interleaved_write_frame(out, packet.get()) >= 0;
-        av_packet_unref(packet.get());
+        const auto i = static_cast<unsigned>(packet->stream_index);
+        AVPacket* last = held[i].get();
+        if (holding[i]) {
+            if (last->dts != AV_NOPTS_VALUE && packet->dts != AV_NOPTS_VALUE &&
+                packet->dts > last->dts) {
+                last->duration = packet->dts - last->dts;
+            }
+            ok = send(i);
+        }
+        av_packet_move_ref(last, packet.get());
+        holding[i] = true;
+    }
+    for (unsigned i = 0; ok && i < in->nb_streams; ++i) {
+        if (!holding[i]) {
+            continue;
+        }
+        AVPacket* last = held[i].get();
+        if (i < ends_.size() && ends_[i].num > 0 && last->dts != AV_NOPTS_VALUE) {
+            const std::int64_t end = av_rescale_q(
+                ends_[i].end, AVRational{ends_[i].num, ends_[i].den}, in->streams[i]->time_base);
+            if (end > last->dts) {
+                last->duration = end - last->dts;
+            }
+        }
+        ok = send(i);
     }
     ok = ok && av_write_trailer(out) >= 0;
     ok = avio_closep(&out->pb) >= 0 && ok;

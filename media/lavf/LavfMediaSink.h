@@ -14,6 +14,7 @@
 #include "media/OutputContainer.h"
 #include "media/io/FileSink.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,13 @@ public:
 
 private:
     struct State;
+    // Where a stream's packets end (the last one's decoding time and
+    // duration), in the time base num/den the muxer counts in.
+    struct StreamEnd {
+        std::int64_t end = 0;
+        int num = 0;
+        int den = 1;
+    };
     // Writes the fragmented file again with its index first; false leaves
     // the fragmented file as it is.
     bool MoveIndexToFront();
@@ -44,6 +52,10 @@ private:
     std::string path_;
     FileSink file_;
     std::unique_ptr<State> state_;
+    // Kept for MoveIndexToFront: libavformat's MP4 reader gives the packets
+    // of fragments no durations, and a last packet that ends where it
+    // begins falls outside the track's edit list.
+    std::vector<StreamEnd> ends_;
     int error_ = 0;
 };
 
