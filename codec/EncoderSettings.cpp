@@ -12,6 +12,7 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace kmx {
@@ -101,8 +102,10 @@ bool ApplyLookaheadOptions(AVCodecContext* context, const CompressorEntry& entry
     }
     if (IsEncoder(entry, "libsvtav1")) {
         // SVT-AV1 prints its configuration unless told to keep to warnings
-        // and errors (a level the user set stays).
-        setenv("SVT_LOG", "2", 0);
+        // and errors (a level the user set stays); the environment is set
+        // once, not at every sequence.
+        static std::once_flag quiet;
+        std::call_once(quiet, [] { setenv("SVT_LOG", "2", 0); });
         // Its logical processors: the process's threads.
         const std::string params = "lp=" + std::to_string(WorkThreads());
         return av_opt_set_int(priv, "preset", 10, 0) >= 0 &&

@@ -57,13 +57,16 @@ bool CLavfAudioPackets::Next(EncodedAudioPacket* out) {
     if (stream_ < 0 || out == nullptr) {
         return false;
     }
-    AvPacketPtr packet(av_packet_alloc());
-    if (packet == nullptr) {
-        return false;
+    if (packet_ == nullptr) {
+        packet_.reset(av_packet_alloc());
+        if (packet_ == nullptr) {
+            return false;
+        }
     }
+    AVPacket* packet = packet_.get();
     const AVStream& stream = *input_.Context()->streams[stream_];
     const AVRational samples{1, sampleRate_};
-    while (input_.Read(packet.get())) {
+    while (input_.Read(packet)) {
         if (packet->stream_index != stream_ || packet->size <= 0) {
             continue;
         }

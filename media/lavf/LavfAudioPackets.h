@@ -7,6 +7,7 @@
 
 #include "media/MediaSink.h"
 #include "media/MediaSource.h"
+#include "media/decode/AvPointers.h"
 #include "media/lavf/LavfInput.h"
 
 #include <cstdint>
@@ -26,6 +27,7 @@ public:
 
 private:
     CLavfInput input_;
+    AvPacketPtr packet_; // the packet read into, kept from call to call
     int stream_ = -1;
     int sampleRate_ = 0;
     std::int64_t frameSize_ = 0; // samples of a packet without a duration
