@@ -2,6 +2,7 @@
 
 #include "media/decode/AvPointers.h"
 #include "media/decode/PcmAudio.h" // SwrContextPtr
+#include "media/decode/SkipSamples.h"
 
 extern "C" {
 #include <libavutil/channel_layout.h>
@@ -87,6 +88,7 @@ struct CAudioEncoder::State {
     std::vector<std::uint8_t> codecPrivate;
     int frameSize = 0;
     bool shortLastFrame = false;
+    int silencePadded = 0; // samples of silence after the last ones sent
     std::int64_t nextPts = 0;
     bool flushed = false;
     bool failed = false;
@@ -211,6 +213,7 @@ bool CAudioEncoder::State::EncodeFrame(int samples) {
     }
     f->pts = nextPts;
     nextPts += length;
+    silencePadded = length - samples;
     if (avcodec_send_frame(context.get(), f) < 0) {
         return false;
     }
@@ -355,6 +358,11 @@ bool CAudioEncoder::Take(Packet* packet, bool* failed) {
     packet->size = s->taken->size;
     packet->pts = s->taken->pts;
     packet->duration = s->taken->duration;
+    packet->discardEnd = ReadSkipSamples(*s->taken).end;
+    if (s->flushed && s->ready.empty()) {
+        // The silence that filled the last frame is padding too.
+        packet->discardEnd += s->silencePadded;
+    }
     if (failed != nullptr) {
         *failed = false;
     }

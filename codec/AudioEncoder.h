@@ -50,8 +50,9 @@ public:
     struct Packet {
         const std::uint8_t* data = nullptr; // valid until the next Take
         std::int32_t size = 0;
-        std::int64_t pts = 0;      // in samples of SampleRate()
-        std::int64_t duration = 0; // in samples of SampleRate()
+        std::int64_t pts = 0;        // in samples of SampleRate()
+        std::int64_t duration = 0;   // in samples of SampleRate()
+        std::int64_t discardEnd = 0; // padding at its end, to be dropped
     };
     // The next packet when one is ready; false when none is (yet). *failed is
     // set when the encoder failed.

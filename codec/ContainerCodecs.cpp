@@ -30,9 +30,9 @@ bool ContainerTakesAudio(OutputContainer container, int codecId) {
     case OutputContainer::Mov:
         return codecId == AV_CODEC_ID_AAC;
     case OutputContainer::WebM:
+        return codecId == AV_CODEC_ID_OPUS;
     case OutputContainer::Mkv:
-        // Opus is encoded anew: the padding the input's last packet
-        // discards is not carried over yet.
+        return codecId == AV_CODEC_ID_OPUS || codecId == AV_CODEC_ID_AAC;
     case OutputContainer::Avi:
         break;
     }

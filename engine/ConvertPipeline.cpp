@@ -321,7 +321,7 @@ void CConvertThread::CopyAudioPackets(std::int64_t beforeSample) {
     while (audio_ && nextAudioPacket_ && nextAudioPacket_->pts < beforeSample) {
         const kmx::EncodedAudioPacket& p = *nextAudioPacket_;
         if (!output_.WriteAudioPacket(p.data.data(), static_cast<std::int32_t>(p.data.size()),
-                                      p.pts, static_cast<std::int32_t>(p.duration))) {
+                                      p.pts, static_cast<std::int32_t>(p.duration), p.discardEnd)) {
             ReportMessage(nullptr, "WARNING: Error Reading/Writing Audio Samples");
             audio_ = false;
             return;
@@ -399,7 +399,8 @@ bool CConvertThread::WriteAudioPackets(bool flush) {
     bool failed = false;
     while (audioEncoder_->Take(&packet, &failed)) {
         if (!output_.WriteAudioPacket(packet.data, packet.size, packet.pts,
-                                      static_cast<std::int32_t>(packet.duration))) {
+                                      static_cast<std::int32_t>(packet.duration),
+                                      packet.discardEnd)) {
             return false;
         }
     }

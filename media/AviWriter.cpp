@@ -288,7 +288,7 @@ bool CAviWriter::WriteAudio(const void* data, std::int32_t bytes, std::int32_t s
 }
 
 bool CAviWriter::WriteAudioPacket(const void* data, std::int32_t bytes, std::int64_t pts,
-                                  std::int32_t duration) {
+                                  std::int32_t duration, std::int64_t discardEnd) {
     State& s = *state_;
     if (!s.hasAudio || bytes < 0 || duration < 0 || (data == nullptr && bytes > 0) ||
         s.audioFormat.empty() || !s.Commit() || s.audioStream < 0) {
@@ -301,6 +301,7 @@ bool CAviWriter::WriteAudioPacket(const void* data, std::int32_t bytes, std::int
     packet.dts = pts;
     packet.duration = duration;
     packet.key = true;
+    packet.discardEnd = discardEnd;
     return s.sink->WritePacket(s.audioStream, packet);
 }
 

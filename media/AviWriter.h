@@ -71,9 +71,10 @@ public:
     bool WriteAudio(const void* data, std::int32_t bytes, std::int32_t samples);
 
     // Writes one packet of encoded audio (SetAudioDetails names its codec)
-    // lasting duration samples of its rate, at pts in those samples.
+    // lasting duration samples of its rate, at pts in those samples; the
+    // last discardEnd of them are padding, where the container can say so.
     bool WriteAudioPacket(const void* data, std::int32_t bytes, std::int64_t pts,
-                          std::int32_t duration);
+                          std::int32_t duration, std::int64_t discardEnd = 0);
 
     // errno of the first failure of the file itself, 0 when there was none.
     int ErrorNumber() const;

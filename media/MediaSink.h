@@ -61,6 +61,8 @@ struct MediaPacket {
     std::int64_t dts = 0;
     std::int64_t duration = 1;
     bool key = false;
+    // Audio: samples at the packet's end that are the encoder's padding.
+    std::int64_t discardEnd = 0;
 };
 
 class IMediaSink {

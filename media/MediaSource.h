@@ -23,6 +23,7 @@ struct EncodedAudioPacket {
     std::vector<std::uint8_t> data;
     std::int64_t pts = 0;
     std::int64_t duration = 0;
+    std::int64_t discardEnd = 0; // padding samples the decoder drops at its end
 };
 
 class IMediaSource {

@@ -1,8 +1,11 @@
 #include "media/lavf/LavfAudioPackets.h"
 
 #include "media/decode/AvPointers.h"
+#include "media/decode/SkipSamples.h"
+#include "media/io/ByteOrder.h"
 
 #include <algorithm>
+#include <cstring>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -32,6 +35,12 @@ bool CLavfAudioPackets::Open(int stream, std::int64_t skipStart, MediaCodecDetai
         (par.extradata_size > 0 && par.extradata == nullptr) || skipStart < 0 ||
         skipStart > par.sample_rate) {
         return false;
+    }
+    // Opus names its encoder delay in its own header, which its decoder
+    // skips by itself; the packets start that far before sample 0.
+    if (skipStart == 0 && par.codec_id == AV_CODEC_ID_OPUS && par.extradata_size >= 19 &&
+        std::memcmp(par.extradata, "OpusHead", 8) == 0) {
+        skipStart = LoadU16(par.extradata + 10);
     }
     // Every other stream is left unread.
     for (unsigned i = 0; i < context->nb_streams; ++i) {
@@ -84,6 +93,7 @@ bool CLavfAudioPackets::Next(EncodedAudioPacket* out) {
         }
         out->pts = pts - firstPts_;
         out->duration = duration;
+        out->discardEnd = std::min(ReadSkipSamples(*packet).end, std::int64_t{sampleRate_});
         out->data.assign(packet->data, packet->data + packet->size);
         nextPts_ = pts + duration;
         return true;

@@ -1,5 +1,6 @@
 #include "media/lavf/LavfIndex.h"
 
+#include "media/decode/SkipSamples.h"
 #include "media/io/ByteOrder.h"
 #include "media/lavf/LavfInput.h"
 
@@ -38,18 +39,11 @@ void AddVideo(const AVPacket& packet, LavfVideoIndex& video) {
 
 // The encoder delay and padding a packet's side data names.
 void AddSkip(const AVPacket& packet, LavfAudio& audio, bool first) {
-    std::size_t size = 0;
-    const std::uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
-    if (skip == nullptr || size < 8) {
-        if (!first) {
-            audio.skipEnd = 0;
-        }
-        return;
-    }
+    const SkipSamples skip = ReadSkipSamples(packet);
     if (first) {
-        audio.skipStart = LoadU32(skip);
+        audio.skipStart = skip.start;
     }
-    audio.skipEnd = LoadU32(skip + 4);
+    audio.skipEnd = skip.end;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "media/lavf/LavfMediaSink.h"
 
+#include "media/decode/SkipSamples.h"
 #include "media/io/ByteOrder.h"
 
 extern "C" {
@@ -380,6 +381,9 @@ bool CLavfMediaSink::WritePacket(int stream, const MediaPacket& packet) {
     out->duration = packet.duration;
     out->flags = packet.key ? AV_PKT_FLAG_KEY : 0;
     out->stream_index = stream;
+    if (!AttachDiscardAtEnd(out.get(), packet.discardEnd)) {
+        return false;
+    }
     const AVRational muxerBase = s.context->streams[stream]->time_base;
     av_packet_rescale_ts(out.get(), s.timeBases[static_cast<std::size_t>(stream)], muxerBase);
     StreamEnd& end = ends_[static_cast<std::size_t>(stream)];

@@ -50,6 +50,7 @@ struct Stored {
     std::vector<std::uint8_t> bytes;
     std::int64_t pts;
     std::int64_t duration;
+    std::int64_t discardEnd;
 };
 
 // Writes the packets as the one stream of a file through our libavformat
@@ -74,6 +75,7 @@ bool Mux(const std::string& path, kmx::OutputContainer container, const CAudioEn
         packet.pts = packet.dts = p.pts;
         packet.duration = p.duration;
         packet.key = true;
+        packet.discardEnd = p.discardEnd;
         ok = ok && sink.WritePacket(0, packet);
     }
     return sink.Finish() && ok;
@@ -102,7 +104,7 @@ TEST_P(AudioEncoderTest, FfmpegDecodesTheSine) {
         CAudioEncoder::Packet p;
         bool failed = true;
         while (encoder.Take(&p, &failed)) {
-            packets.push_back({{p.data, p.data + p.size}, p.pts, p.duration});
+            packets.push_back({{p.data, p.data + p.size}, p.pts, p.duration, p.discardEnd});
         }
         EXPECT_FALSE(failed);
     };
@@ -142,8 +144,10 @@ TEST_P(AudioEncoderTest, FfmpegDecodesTheSine) {
     const FfmpegSound sound = DecodeAudioWithFfmpeg(path);
     ASSERT_TRUE(sound.ok);
     EXPECT_EQ(sound.warnings, "");
+    // WebM drops the encoder's padding at the end, to the sample; MP4 cannot.
     const auto frames = static_cast<std::int64_t>(sound.samples.size()) / c.channels;
-    EXPECT_NEAR(frames, kSeconds * c.encodedRate, encoder.FrameSize());
+    EXPECT_NEAR(frames, kSeconds * c.encodedRate,
+                c.container == kmx::OutputContainer::WebM ? 1 : encoder.FrameSize());
 
     // Least squares fit of each channel's own sine away from the ends: the
     // level, the lag in samples (the delay hidden exactly, the resampler
