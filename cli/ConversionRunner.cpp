@@ -14,7 +14,8 @@
 namespace {
 
 // The console's side of the protocol: messages printed and acknowledged, the
-// progress line drawn from the progress notices, Ctrl-C stopping the job.
+// progress line drawn from the progress notices, Ctrl-C stopping the job (a
+// second one ends the program in the signal handler).
 class CConsoleHandler final : public INotificationHandler {
 public:
     CConsoleHandler(CWorkerThread& worker, bool showProgress)
@@ -36,7 +37,7 @@ public:
         }
         interrupted_ = true;
         progress_.Break();
-        PrintLine(stderr, "Stopping ...");
+        PrintLine(stderr, "Stopping ... (Ctrl-C again ends the program at once)");
         if (!worker_.AbortJob()) {
             PrintLine(stderr, "FATAL ERROR: Abort worker thread");
         }

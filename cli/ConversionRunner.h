@@ -6,5 +6,6 @@
 #include "engine/ConvertJob.h"
 
 // Exit status: 0 when the conversion finished, 1 when it failed, 130 when it
-// was interrupted (the output keeps the frames written so far).
+// was interrupted (the output keeps the frames written so far). A second
+// Ctrl-C while the job stops ends the process at once, by that signal.
 int RunConversion(const ConvertJob& job, bool showProgress = true);

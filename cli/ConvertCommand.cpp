@@ -55,7 +55,8 @@ const char* const kUsage =
     "                                    (1..64; default: the machine's cores)\n"
     "  --quiet                           no progress line\n"
     "\n"
-    "Exit status: 0 finished, 1 failed, 130 interrupted, 2 bad options.\n";
+    "Exit status: 0 finished, 1 failed, 130 interrupted, 2 bad options. A second\n"
+    "Ctrl-C ends the program at once; the output keeps the frames written so far.\n";
 
 const char* ProjectError(ProjectFileResult result) {
     switch (result) {

@@ -48,6 +48,17 @@ public:
         }
         return count == 0 ? frame : 0;
     }
+    // Reads standard error until a line holds text; false when the run ended
+    // first.
+    bool WaitForText(const char* text) {
+        for (char line[4096]; pipe_ != nullptr && fgets(line, sizeof line, pipe_);) {
+            err_ += line;
+            if (std::strstr(line, text) != nullptr) {
+                return true;
+            }
+        }
+        return false;
+    }
     void Signal(int signal) {
         if (pid_ > 0) {
             kill(pid_, signal);
@@ -144,31 +155,56 @@ TEST(CliRun, FailuresGiveNonZeroStatusAndTheEngineTextHelpAndVersionZero) {
     EXPECT_EQ(run.out, "Kadrimix 1.10\n");
 }
 
-TEST(CliRun, InterruptStopsLikeTheStopButton) {
+TEST(CliRun, InterruptStopsLikeTheStopButtonAndASecondOneEndsAtOnce) {
+    // One Ctrl-C stops cleanly with status 130. A second one, sent while the
+    // stop waits for a Cinepak frame that takes seconds to compress, ends the
+    // program by SIGINT itself, without the clean stop's last words. Either
+    // way the output holds the frames written so far.
     REQUIRE_TOOL("ffmpeg");
-    TempDir dir;
-    const std::string in = MakeMjpegInput(dir, 1000);
-    ASSERT_FALSE(in.empty());
-    const std::string out = dir.File("out.avi");
-    CliChild child({"convert", "-i", in, "-o", out, "--codec", "MJPG"});
-    // Progress goes to a pipe, so it comes as a line at every tenth of the
-    // work; at the second line frames have been written: interrupt then.
-    const bool sent = child.WaitForLines(2) > 0;
-    if (sent) {
-        child.Signal(SIGINT);
+    REQUIRE_TOOL("ffprobe");
+    struct Case {
+        int signals;
+        const char* size;
+        int frames;
+        const char* codec;
+    };
+    for (const Case& c : {Case{1, "640x480", 1000, "MJPG"}, Case{2, "1280x720", 20, "cvid"}}) {
+        SCOPED_TRACE(c.signals);
+        TempDir dir;
+        const std::string in = MakeInput(dir, "in.avi",
+                                         TestSource(c.size, "testsrc") + "-frames:v " +
+                                             std::to_string(c.frames) + " -c:v mjpeg");
+        ASSERT_FALSE(in.empty());
+        const std::string out = dir.File("out.avi");
+        CliChild child({"convert", "-i", in, "-o", out, "--codec", c.codec});
+        // Progress goes to a pipe, so it comes as a line at every tenth of
+        // the work; at the second line frames have been written: interrupt
+        // then. The second signal waits until the first one is taken (two
+        // SIGINTs pending at once would count as one).
+        bool sent = child.WaitForLines(2) > 0;
+        if (sent) {
+            child.Signal(SIGINT);
+        }
+        if (sent && c.signals == 2) {
+            sent = child.WaitForText("Stopping");
+            child.Signal(SIGINT);
+        }
+        const int status = child.Wait();
+        const std::string& err = child.Errors();
+        ASSERT_TRUE(sent) << err;
+        if (c.signals == 1) {
+            ASSERT_TRUE(WIFEXITED(status)) << err;
+            EXPECT_EQ(WEXITSTATUS(status), 130) << err;
+            EXPECT_NE(err.find("Converting aborted"), std::string::npos) << err;
+        } else {
+            ASSERT_TRUE(WIFSIGNALED(status)) << status << err;
+            EXPECT_EQ(WTERMSIG(status), SIGINT) << err;
+            EXPECT_EQ(err.find("Converting aborted"), std::string::npos) << err;
+        }
+        const std::size_t frames = FfmpegFrameMd5s(out).size();
+        EXPECT_GT(frames, 0u);
+        EXPECT_LT(frames, static_cast<std::size_t>(c.frames / 2));
     }
-    const int status = child.Wait();
-    const std::string& err = child.Errors();
-    ASSERT_TRUE(sent) << err;
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130) << err;
-    EXPECT_NE(err.find("Converting aborted"), std::string::npos) << err;
-
-    // The output is a complete file with the frames written so far.
-    CAviReader reader;
-    ASSERT_TRUE(reader.Open(out.c_str()));
-    EXPECT_GT(reader.GetVideoLength(0), 0);
-    EXPECT_LT(reader.GetVideoLength(0), 500);
 }
 
 } // namespace
