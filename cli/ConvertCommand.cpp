@@ -4,7 +4,9 @@
 #include "cli/ConversionRunner.h"
 #include "cli/OverlayOption.h"
 #include "codec/Compressor.h"
+#include "engine/InputCheck.h"
 #include "engine/ProjectRecord.h"
+#include "media/AviReader.h"
 #include "media/OutputContainer.h"
 #include "media/decode/ReverseFrameCache.h"
 #include "media/io/ByteOrder.h"
@@ -296,6 +298,32 @@ bool ParseArguments(const std::vector<std::string>& args, ConvertJob& job, std::
     return true;
 }
 
+// The base video and each overlay checked as the main window and the overlay
+// dialog check a file chosen, before anything is written; each refusal is
+// told in the words of the file information. A file that cannot be opened is
+// left to the run, which reports it in its own words.
+bool InputsUsable(const ConvertJob& job) {
+    const auto usable = [](const std::string& path, const std::string& role) {
+        CAviReader reader;
+        if (!reader.Open(path.c_str())) {
+            return true;
+        }
+        const std::string refusal = InputRefusal(reader);
+        if (!refusal.empty()) {
+            PrintLine(stderr, "ERROR: %s %s cannot be used: %s", role.c_str(), path.c_str(),
+                      refusal.c_str());
+        }
+        return refusal.empty();
+    };
+    bool ok = usable(job.inputPath, "Input");
+    for (const OverlaySettings& slot : job.overlays) {
+        if (!slot.path.empty()) {
+            ok = usable(slot.path, "Overlay " + std::to_string(slot.number)) && ok;
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 bool BuildJobFromArguments(const std::vector<std::string>& args, ConvertJob& job, bool* help,
@@ -347,6 +375,9 @@ int RunConvertCommand(const std::vector<std::string>& args) {
     bool quiet = false;
     for (const std::string& a : args) {
         quiet = quiet || a == "--quiet";
+    }
+    if (!InputsUsable(job)) {
+        return 1;
     }
     return RunConversion(job, !quiet);
 }

@@ -3,6 +3,7 @@
 
 #include "codec/CompressorInfo.h"
 #include "engine/FrameChecks.h"
+#include "engine/InputCheck.h"
 #include "engine/TextFormatting.h"
 #include "media/AviReader.h"
 
@@ -18,29 +19,16 @@ double Rate(const AVISTREAMINFOA& info) {
                              : 0.0;
 }
 
-// The checks the main window makes before it accepts a file as input.
+// The checks the main window makes before it accepts a file as input, and
+// whether the frames fill their images, which a run needs as well.
 std::string UsableAsInput(CAviReader& reader) {
-    if (reader.GetVideoStreamCount() == 0) {
-        return "no: no video stream";
+    BITMAPINFOHEADER last{};
+    const std::string refusal = InputRefusal(reader, &last);
+    if (!refusal.empty()) {
+        return "no: " + refusal;
     }
-    if (!reader.StartVideoRetrieve(0)) {
-        return "no: unknown codec";
-    }
-    const BITMAPINFOHEADER* frame = nullptr;
-    reader.GetVideoFrame(0, 0, &frame);
-    if (frame == nullptr) {
-        return "no: the first frame cannot be decoded";
-    }
-    if (!HasWorkableDepth(*frame) || frame->biClrUsed != 0) {
-        return "no: " + std::to_string(frame->biBitCount) + "-bit frames are not supported";
-    }
-    const std::int32_t length = reader.GetVideoLength(0);
-    reader.GetVideoFrame(0, length - 1, &frame);
-    if (frame == nullptr) {
-        return "no: the last frame cannot be decoded";
-    }
-    if (!FillsImageExactly(*frame)) {
-        return "no for conversion: the rows are padded (width " + std::to_string(frame->biWidth) +
+    if (!FillsImageExactly(last)) {
+        return "no for conversion: the rows are padded (width " + std::to_string(last.biWidth) +
                ")";
     }
     return "yes";

@@ -155,6 +155,35 @@ TEST(CliRun, FailuresGiveNonZeroStatusAndTheEngineTextHelpAndVersionZero) {
     EXPECT_EQ(run.out, "Kadrimix 1.10\n");
 }
 
+TEST(CliRun, ConvertRefusesTheInputsInfoCallsUnusableInTheSameWords) {
+    // A palette AVI, as the base video or as an overlay, is refused before
+    // anything is written, with the reason the file information gives.
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string palette = MakeInput(
+        dir, "palette.avi", TestSource("64x48") + "-frames:v 5 -pix_fmt pal8 -c:v rawvideo");
+    ASSERT_FALSE(palette.empty());
+    const std::string base = dir.File("base.avi");
+    ASSERT_EQ(Cli({"sample", base, "--size", "64x48", "--frames", "5"}).status, 0);
+    const CliRun info = Cli({"info", palette});
+    const std::string usable = "Usable as input: no: ";
+    const std::size_t at = info.out.find(usable);
+    ASSERT_NE(at, std::string::npos) << info.out;
+    const std::string reason =
+        info.out.substr(at + usable.size(), info.out.find('\n', at) - at - usable.size());
+    EXPECT_EQ(reason, "8-bit frames are not supported");
+
+    const std::string out = dir.File("out.avi");
+    for (const auto& [in, overlay] : {std::pair{palette, base}, std::pair{base, palette}}) {
+        const CliRun run = Cli({"convert", "--quiet", "-i", in, "-o", out, "--overlay",
+                                "1:" + overlay + ":0,0,32,24"});
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find(palette + " cannot be used: " + reason + "\n"), std::string::npos)
+            << run.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
 TEST(CliRun, InterruptStopsLikeTheStopButtonAndASecondOneEndsAtOnce) {
     // One Ctrl-C stops cleanly with status 130. A second one, sent while the
     // stop waits for a Cinepak frame that takes seconds to compress, ends the

@@ -32,12 +32,6 @@ InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string&
     return lines;
 }
 
-bool IsSupportedInputFormat(const BITMAPINFOHEADER& header) {
-    const bool depth =
-        header.biBitCount == 16 || header.biBitCount == 24 || header.biBitCount == 32;
-    return depth && header.biClrUsed == 0;
-}
-
 QString StaticText(const std::string& text) {
     QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

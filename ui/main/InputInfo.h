@@ -1,7 +1,7 @@
 // The file information of the main window's input: the three lines shown
-// below "File Info" (format, frames and frame rate, duration), the check of
-// a first frame's format, and the conversion of texts for the window's
-// statics.
+// below "File Info" (format, frames and frame rate, duration) and the
+// conversion of texts for the window's statics. Whether a first frame's
+// format is taken is engine/InputCheck's IsSupportedInputFormat.
 #pragma once
 
 #include "media/AviRecords.h"
@@ -29,10 +29,6 @@ double StreamFrameRate(const AVISTREAMINFOA& info);
 // frame was decoded) and the frame count, in the catalogue's language.
 InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string& bitDepth,
                                   std::int32_t frameCount);
-
-// Inputs the preview and the engine take: 16, 24 or 32 bits per pixel and
-// no colour table.
-bool IsSupportedInputFormat(const BITMAPINFOHEADER& header);
 
 // Interlaced video is assumed for pictures higher than 400 lines.
 inline bool LooksInterlaced(std::int64_t height) {

@@ -7,6 +7,7 @@
 #include "app/MessageBoxService.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
+#include "engine/InputCheck.h"
 #include "ui/main/FileDialogs.h"
 #include "ui/main/InputInfo.h"
 #include "ui/overlay/VideoFileTypes.h"

@@ -27,7 +27,7 @@ class QPainter;
 struct OverlayFirstFrame {
     bool present = false; // read and, after the checks, usable
     int bitCount = 0;
-    std::uint32_t coloursUsed = 0;
+    bool supportedFormat = false; // as IsSupportedInputFormat judges it
     std::int32_t width = 0;
     std::int32_t height = 0;
 };

@@ -7,6 +7,7 @@
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
+#include "engine/InputCheck.h"
 #include "engine/TextFormatting.h"
 #include "res/OverlayDlgIds.h"
 
@@ -175,7 +176,7 @@ std::string COverlayDlg::ReadFirstOverlayFrame(OverlayFirstFrame* first) {
     }
     first->present = true;
     first->bitCount = frame->biBitCount;
-    first->coloursUsed = frame->biClrUsed;
+    first->supportedFormat = IsSupportedInputFormat(*frame);
     first->width = frame->biWidth;
     first->height = static_cast<std::int32_t>(
         std::min<std::int64_t>(std::abs(std::int64_t{frame->biHeight}), kMaxFrameSide));
@@ -189,8 +190,7 @@ std::string COverlayDlg::CheckOverlayFrames(OverlayFirstFrame* first, std::int32
         ShowMessage(GetText(textId));
         return std::string(GetText(textId));
     };
-    if ((first->bitCount != 16 && first->bitCount != 24 && first->bitCount != 32) ||
-        first->coloursUsed != 0) {
+    if (!first->supportedFormat) {
         return refuse(txt::kErrorFormatNotSupported);
     }
     const BITMAPINFOHEADER* last = nullptr;
