@@ -53,7 +53,16 @@ bool CConvertThread::ConvertFrames() {
     readAhead_.Stop();
     // A compressor that holds frames back gives the last ones now. After a
     // stop nothing more is written: the frames reported done are.
-    return ok && FlushCompressor();
+    if (!ok || !FlushCompressor()) {
+        return false;
+    }
+    // Every frame handed over must have come out and be in the file.
+    if (run_.framesWritten != frameCount) {
+        ReportMessage(nullptr, "ERROR: Compress Video Frame (%d of %d frames came out)",
+                      static_cast<int>(run_.framesWritten), static_cast<int>(frameCount));
+        return false;
+    }
+    return true;
 }
 
 void CConvertThread::NotifyFrame(std::int32_t frame) {
@@ -206,7 +215,7 @@ bool CConvertThread::WriteSample(const void* data, std::int32_t size, bool key,
                                                                      stamps->pts, stamps->dts)
                                            : output_.WriteVideoFrame(data, size, key ? 1 : 0);
     if (!written) {
-        ReportMessage(nullptr, "ERROR: Adding Video Frame");
+        ReportFileProblem("ERROR: Adding Video Frame", job_.outputPath, output_.ErrorNumber());
         return false;
     }
     const std::int32_t done = ++run_.framesWritten;

@@ -7,12 +7,16 @@
 #include "codec/CompressorInfo.h"
 #include "codec/ContainerCodecs.h"
 #include "codec/EncoderSettings.h"
+#include "engine/FrameChecks.h"
 #include "media/decode/CodecNames.h"
 #include "media/decode/DibFrame.h"
+#include "media/io/ErrorText.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +47,7 @@ void CConvertThread::RunJob(const ConvertJob& job) {
         slot.nextFrame = 0;
     }
     damagedFrames_ = 0;
+    endedOverlayDamage_ = 0;
     written_.clear();
     NotifyProgress(-1);
     const bool succeeded = OpenAndConvert();
@@ -55,39 +60,58 @@ void CConvertThread::RunJob(const ConvertJob& job) {
     }
 }
 
-bool CConvertThread::OutputWouldReplaceAnInput() const {
+const char* CConvertThread::InputTheOutputWouldReplace() const {
     // The output is deleted before it is written. On this platform an open
     // file can be deleted, so an output naming the input or an overlay (also
     // through another path or a link) must be refused here, or it is lost.
     struct stat output {};
     if (::stat(job_.outputPath.c_str(), &output) != 0) {
-        return false;
+        return nullptr;
     }
     if (SameFile(output, job_.inputPath)) {
-        return true;
+        return "is the input";
     }
-    return std::any_of(job_.overlays.begin(), job_.overlays.end(),
-                       [&](const OverlaySettings& slot) { return SameFile(output, slot.path); });
+    const bool overlay =
+        std::any_of(job_.overlays.begin(), job_.overlays.end(),
+                    [&](const OverlaySettings& slot) { return SameFile(output, slot.path); });
+    return overlay ? "is an overlay" : nullptr;
+}
+
+void CConvertThread::ReportFileProblem(const char* text, const std::string& path, int error) {
+    if (error != 0) {
+        ReportMessage(nullptr, "%s (%s: %s)", text, path.c_str(),
+                      kmx::FileErrorText(error).c_str());
+    } else {
+        ReportMessage(nullptr, "%s (%s)", text, path.c_str());
+    }
 }
 
 bool CConvertThread::OpenAndConvert() {
     audio_ = false;
     audioCopyCodec_ = 0;
-    if (!ChooseContainer()) {
+    if (AbortRequested() || !ChooseContainer()) {
         return false;
     }
     if (!input_.Open(job_.inputPath.c_str())) {
-        ReportMessage(nullptr, "FEHLER: Öffne Input AVI");
+        const bool readable = ::access(job_.inputPath.c_str(), R_OK) == 0;
+        if (readable) {
+            ReportMessage(nullptr, "FEHLER: Öffne Input AVI (%s: no video that can be read)",
+                          job_.inputPath.c_str());
+        } else {
+            ReportFileProblem("FEHLER: Öffne Input AVI", job_.inputPath, errno);
+        }
         return false;
     }
+    // Everything that can fail before the first frame is opened and checked
+    // before the output is created, and a stop is looked for between the
+    // steps: a run that fails or is stopped there leaves an existing output
+    // as it was.
     RunFormats formats;
-    if (!ReadInputFormats(formats) || !UsePlanarFramesIfUntouched(formats) || !CreateOutput()) {
-        input_.Close();
-        return false;
-    }
+    bool ok = !AbortRequested() && ReadInputFormats(formats) && !AbortRequested() &&
+              UsePlanarFramesIfUntouched(formats) && SetUpCompressor(formats) &&
+              !AbortRequested() && OpenOverlays() && !AbortRequested() && CreateOutput();
     // From here on every outcome takes the same clean-up.
-    const bool ok =
-        SetUpCompressor(formats) && CreateStreams(formats) && OpenOverlays() && ConvertFrames();
+    ok = ok && CreateStreams(formats) && ConvertFrames();
     return CloseRun(ok);
 }
 
@@ -112,6 +136,12 @@ bool CConvertThread::ReadFirstFrameFormat(RunFormats& formats) {
     input_.GetVideoFrame(0, 0, &first);
     if (first == nullptr) {
         ReportMessage(nullptr, "ERROR: Getting First Video Frame");
+        return false;
+    }
+    // Checked here as well as in the frame loop, so that such an input is
+    // refused before the output is created.
+    if (!FillsImageExactly(*first)) {
+        ReportMessage(nullptr, "ERROR: Inconsistant Frame Bitmap Data");
         return false;
     }
     // The first frame's header (with its colour table below 16 bits) is the
@@ -190,8 +220,12 @@ bool CConvertThread::ChooseContainer() {
 }
 
 bool CConvertThread::CreateOutput() {
-    if (OutputWouldReplaceAnInput() || !output_.Create(job_.outputPath.c_str(), container_)) {
-        ReportMessage(nullptr, "FEHLER: Öffne Output AVI");
+    if (const char* input = InputTheOutputWouldReplace()) {
+        ReportMessage(nullptr, "FEHLER: Öffne Output AVI (%s: %s)", job_.outputPath.c_str(), input);
+        return false;
+    }
+    if (!output_.Create(job_.outputPath.c_str(), container_)) {
+        ReportFileProblem("FEHLER: Öffne Output AVI", job_.outputPath, output_.ErrorNumber());
         return false;
     }
     return true;
@@ -408,7 +442,7 @@ bool CConvertThread::WriteAudioPackets(bool flush) {
 }
 
 void CConvertThread::CountDamagedFrames() {
-    std::int64_t count = input_.GetDamagedFrameCount(0);
+    std::int64_t count = input_.GetDamagedFrameCount(0) + endedOverlayDamage_.load();
     for (const OverlaySettings& slot : job_.overlays) {
         if (slot.reader != nullptr) {
             count += slot.reader->GetDamagedFrameCount(0);
@@ -438,9 +472,20 @@ void CConvertThread::DescribeWrittenFile() {
     written_ += ")";
 }
 
+void CConvertThread::WarnOfCutInput() {
+    const std::int32_t read = input_.GetVideoLength(0);
+    const std::int32_t promised = input_.GetPromisedVideoLength(0);
+    // A duration gives the count to within a frame or so.
+    const std::int64_t slack = 1 + read / 100;
+    if (promised > read + slack || input_.EndedOnError()) {
+        NotifyWarning(CutInputWarning(read, promised > read + slack ? promised : 0));
+    }
+}
+
 bool CConvertThread::CloseRun(bool ok) {
     if (ok) {
         DescribeWrittenFile();
+        WarnOfCutInput();
     }
     if (compressor_ != nullptr) {
         compressor_->SeqCompressFrameEnd();
@@ -463,7 +508,7 @@ bool CConvertThread::CloseRun(bool ok) {
     if (!output_.Close() && ok) {
         // The frames are written but the file could not be completed (a full
         // disk at the end, for instance): that is no success.
-        ReportMessage(nullptr, "ERROR: Closing Output AVI");
+        ReportFileProblem("ERROR: Closing Output AVI", job_.outputPath, output_.ErrorNumber());
         ok = false;
     }
     std::vector<std::uint8_t>().swap(outputFormat_);

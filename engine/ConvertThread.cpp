@@ -16,7 +16,7 @@ CConvertThread::CConvertThread(const std::atomic<std::int32_t>& abortFlag,
 CConvertThread::~CConvertThread() = default;
 
 void CConvertThread::ReleaseBuffers() {
-    std::vector<std::uint8_t>().swap(preview_);
+    preview_.reset(); // a pending notice keeps its own reference
     readAhead_.Clear();
     std::vector<std::uint8_t>().swap(audioBuffer_);
     transforms_.Reset();
@@ -40,6 +40,12 @@ bool CConvertThread::NotifyWritten() {
     return PostToDialog(WM_CONVERT_WRITTEN, reinterpret_cast<WPARAM>(chars), 0, std::move(text));
 }
 
+bool CConvertThread::NotifyWarning(const std::string& text) {
+    auto copy = std::make_shared<std::string>(text);
+    const char* chars = copy->c_str();
+    return PostToDialog(WM_CONVERT_WARNING, reinterpret_cast<WPARAM>(chars), 0, std::move(copy));
+}
+
 bool CConvertThread::NotifyProgress(std::int32_t perMille, std::int32_t frame,
                                     std::int32_t frameCount) {
     return PostToDialog(WM_CONVERT_PROGRESS, static_cast<WPARAM>(static_cast<LPARAM>(perMille)),
@@ -47,33 +53,38 @@ bool CConvertThread::NotifyProgress(std::int32_t perMille, std::int32_t frame,
 }
 
 bool CConvertThread::NotifyStatus(const char* text) {
-    if (!status_.TryPut(text)) {
+    if (!status_->TryPut(text)) {
         return false;
     }
-    if (!PostToDialog(WM_CONVERT_STATUS, reinterpret_cast<WPARAM>(&status_), 0)) {
-        status_.Take(); // nobody will take it: free the cell again
+    if (!PostToDialog(WM_CONVERT_STATUS, reinterpret_cast<WPARAM>(status_.get()), 0, status_)) {
+        status_->Take(); // nobody will take it: free the cell again
         return false;
     }
     return true;
 }
 
 bool CConvertThread::NotifyPreview(const std::uint8_t* frame, std::int32_t length) {
-    if (previewPending_.load(std::memory_order_acquire) != 0 || length <= 0 || frame == nullptr) {
+    if (length <= 0 || frame == nullptr ||
+        (preview_ != nullptr && preview_->pending.load(std::memory_order_acquire) != 0)) {
         return false;
     }
-    if (preview_.size() < static_cast<std::size_t>(length)) {
-        try {
-            std::vector<std::uint8_t>(static_cast<std::size_t>(length)).swap(preview_);
-        } catch (const std::bad_alloc&) {
-            std::vector<std::uint8_t>().swap(preview_);
-            return false;
+    try {
+        if (preview_ == nullptr) {
+            preview_ = std::make_shared<PreviewCell>();
         }
+        if (preview_->bytes.size() < static_cast<std::size_t>(length)) {
+            std::vector<std::uint8_t>(static_cast<std::size_t>(length)).swap(preview_->bytes);
+        }
+    } catch (const std::bad_alloc&) {
+        preview_.reset();
+        return false;
     }
-    std::memcpy(preview_.data(), frame, static_cast<std::size_t>(length));
-    previewPending_.store(length, std::memory_order_release);
-    if (!PostToDialog(WM_CONVERT_PREVIEW, reinterpret_cast<WPARAM>(preview_.data()),
-                      reinterpret_cast<LPARAM>(&previewPending_))) {
-        previewPending_.store(0, std::memory_order_release);
+    PreviewCell& cell = *preview_;
+    std::memcpy(cell.bytes.data(), frame, static_cast<std::size_t>(length));
+    cell.pending.store(length, std::memory_order_release);
+    if (!PostToDialog(WM_CONVERT_PREVIEW, reinterpret_cast<WPARAM>(cell.bytes.data()),
+                      reinterpret_cast<LPARAM>(&cell.pending), preview_)) {
+        cell.pending.store(0, std::memory_order_release);
         return false;
     }
     return true;

@@ -60,6 +60,8 @@ public:
     // Before the completion notice of a finished run: the container and
     // codecs of the file written, "MP4 (Video H264, Audio aac)".
     bool NotifyWritten();
+    // A warning that belongs to the run's finish message.
+    bool NotifyWarning(const std::string& text);
     // perMille -1 hides the progress; frame (from 1) and frameCount travel
     // in lParam (see Notification::ProgressFrame), -1 when unknown.
     bool NotifyProgress(std::int32_t perMille, std::int32_t frame = -1,
@@ -141,6 +143,9 @@ private:
     void CountDamagedFrames();
     bool CloseRun(bool ok);
     void DescribeWrittenFile();
+    // Warns when the input gave fewer frames than its container promised,
+    // or reading it stopped on an error.
+    void WarnOfCutInput();
 
     bool ConvertFrames();
     void PrepareFrameBuffers();
@@ -178,7 +183,12 @@ private:
     bool OpenOverlays();
     void DrawOverlays(std::uint8_t* pixels, int W, int H, int B, const FetchedFrame& frame);
     void ReleaseOverlay(OverlaySettings& slot);
-    bool OutputWouldReplaceAnInput() const;
+    // "is the input" or "is an overlay" when the output names one of the
+    // run's inputs, else null.
+    const char* InputTheOutputWouldReplace() const;
+    // Reports text with the file and, when error is set, the system's word
+    // for it: "ERROR: Adding Video Frame (out.avi: No space left on device)".
+    void ReportFileProblem(const char* text, const std::string& path, int error);
     // Header bytes of a frame: the header itself and, below 16 bits, the
     // colour table, taken as 1024 bytes.
     static std::int64_t HeaderBytes(const BITMAPINFOHEADER& header);
@@ -204,10 +214,15 @@ private:
     std::optional<kmx::EncodedAudioPacket> nextAudioPacket_;
 
     // Preview hand-over: the buffer is rewritten only while nothing is pending.
-    std::vector<std::uint8_t> preview_;
-    std::atomic<std::int32_t> previewPending_{0};
+    // Each notice holds its cell alive, so a worker that releases its buffers
+    // or ends never takes memory from under a notice still queued.
+    struct PreviewCell {
+        std::vector<std::uint8_t> bytes;
+        std::atomic<std::int32_t> pending{0};
+    };
+    std::shared_ptr<PreviewCell> preview_;
 
-    StatusTextCell status_;
+    std::shared_ptr<StatusTextCell> status_ = std::make_shared<StatusTextCell>();
     bool audio_ = false;
     // The input audio has no fixed sample size: every chunk is one sample
     // (one compressed frame) and goes to the output as its own chunk.
@@ -229,6 +244,9 @@ private:
     // pass, instead of in place afterwards (whole mirrors, no field combining).
     bool mirrorWhileReading_ = false;
     std::int64_t damagedFrames_ = 0;
+    // Concealed frames of the overlays that ended before the run did (their
+    // readers are gone); added up on the read-ahead thread.
+    std::atomic<std::int64_t> endedOverlayDamage_{0};
     std::string written_; // what the run wrote, for NotifyWritten
     CReadAhead<FetchedFrame> readAhead_;
     // Taken by whoever reads from input_ while the frame loop runs: the

@@ -32,6 +32,9 @@ int PumpNotifications(CNotificationQueue& queue, INotificationHandler& handler,
         case WM_CONVERT_WRITTEN:
             handler.OnWritten(n);
             break;
+        case WM_CONVERT_WARNING:
+            handler.OnWarning(n);
+            break;
         case WM_CONVERT_DONE:
             handler.OnDone(n);
             return static_cast<int>(n.wParam);

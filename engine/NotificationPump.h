@@ -29,6 +29,8 @@ public:
     virtual void OnProgress(const Notification& /*n*/) {}
     // What a finished run wrote (n.Text()), just before its completion notice.
     virtual void OnWritten(const Notification& /*n*/) {}
+    // A warning for the end of the run (n.Text()), such as a cut input.
+    virtual void OnWarning(const Notification& /*n*/) {}
     // The completion notice (n.wParam as returned, n.lParam the damaged
     // input frames), just before the pump returns.
     virtual void OnDone(const Notification& /*n*/) {}

@@ -7,6 +7,10 @@
 #include <new>
 
 void CConvertThread::ReleaseOverlay(OverlaySettings& slot) {
+    if (slot.reader != nullptr) {
+        // What its decoder concealed still counts once the overlay has ended.
+        endedOverlayDamage_ += slot.reader->GetDamagedFrameCount(0);
+    }
     slot.reader.reset();
 }
 

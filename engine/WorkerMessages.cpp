@@ -47,6 +47,21 @@ std::string StatusTextCell::Take() {
     return text;
 }
 
+std::string CutInputWarning(std::int32_t read, std::int32_t expected) {
+    char text[160];
+    if (expected > read) {
+        std::snprintf(text, sizeof text,
+                      "WARNING: The input ended early: %d of %d frames could be read", read,
+                      expected);
+    } else {
+        std::snprintf(text, sizeof text,
+                      "WARNING: The input ended early: reading stopped on damaged data after %d "
+                      "frames",
+                      read);
+    }
+    return text;
+}
+
 std::string DamagedFramesWarning(std::int64_t count) {
     char text[128];
     std::snprintf(text, sizeof text, "WARNING: %lld damaged input frame%s concealed by the decoder",

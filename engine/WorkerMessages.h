@@ -27,7 +27,8 @@ inline constexpr std::uint32_t WM_CONVERT_STATUS = WM_USER + 105; // StatusTextC
 inline constexpr std::uint32_t WM_CONVERT_PREVIEW = WM_USER + 106;  // frame, pending length
 inline constexpr std::uint32_t WM_CONVERT_PROGRESS = WM_USER + 107; // per mille or -1, frames
 inline constexpr std::uint32_t WM_CONVERT_WRITTEN = WM_USER + 108;  // text: what the file holds
-inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 109;
+inline constexpr std::uint32_t WM_CONVERT_WARNING = WM_USER + 109;  // text, for the finish message
+inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 110;
 
 // The lParam of the progress notice: the frame just started (from 1) in the
 // low 32 bits, the frame count in the high 32 bits; both -1 (lParam -1) when
@@ -93,6 +94,10 @@ struct MessageTicket {
 // The warning shown when a run is over for the input frames that the decoders
 // found damaged and concealed.
 std::string DamagedFramesWarning(std::int64_t count);
+// For an input that ended before what its container promised (expected 0:
+// it names nothing, but reading stopped on an error): "WARNING: The input
+// ended early: 4 of 250 frames could be read".
+std::string CutInputWarning(std::int32_t read, std::int32_t expected);
 
 // Copies text into a buffer of size bytes, cut so that the terminator fits and
 // no UTF-8 character is split. The bytes after the terminator are left as

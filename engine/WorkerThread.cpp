@@ -1,5 +1,7 @@
 #include "engine/WorkerThread.h"
 
+#include <algorithm>
+#include <new>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -73,8 +75,11 @@ bool CWorkerThread::AbortJob() {
     }
     s.RaiseAbort();
     for (int tick = 0;; ++tick) {
-        if (State() == CConvertThread::kIdle) {
-            return true;
+        {
+            std::lock_guard<std::mutex> lock(s.queueMutex);
+            if (s.Idle()) {
+                return true;
+            }
         }
         if (tick == s.timing.waitTicks) {
             return false;
@@ -84,11 +89,17 @@ bool CWorkerThread::AbortJob() {
 }
 
 bool CWorkerThread::PostToWorker(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
-    if (!thread_.joinable()) {
+    // A message the worker never takes would stay first in its queue and
+    // keep it from sleeping.
+    if (!thread_.joinable() || message < kWorkerFirstMessage || message > kWorkerLastMessage) {
         return false;
     }
     Shared& s = *shared_;
-    {
+    try {
+        std::shared_ptr<const ConvertJob> job;
+        if (message == WM_CONVERT_START && lParam != 0) {
+            job = std::make_shared<const ConvertJob>(*reinterpret_cast<const ConvertJob*>(lParam));
+        }
         std::lock_guard<std::mutex> lock(s.queueMutex);
         if (message == WM_CONVERT_START) {
             // An abort raised before this job was posted was meant for an
@@ -96,7 +107,9 @@ bool CWorkerThread::PostToWorker(std::uint32_t message, WPARAM wParam, LPARAM lP
             // worker has not taken it yet.
             s.abort.store(0, std::memory_order_release);
         }
-        s.queue.push_back({message, wParam, lParam});
+        s.queue.push_back({message, wParam, std::move(job)});
+    } catch (const std::bad_alloc&) {
+        return false;
     }
     s.wake.notify_all();
     return true;
@@ -134,16 +147,27 @@ void CWorkerThread::Shared::RaiseAbort() {
     }
 }
 
-bool CWorkerThread::Shared::TakeMessage(Message& message) {
+bool CWorkerThread::Shared::TakeMessage(Message& message, CConvertThread& converter) {
     std::lock_guard<std::mutex> lock(queueMutex);
-    for (auto it = queue.begin(); it != queue.end(); ++it) {
-        if (it->message >= kWorkerFirstMessage && it->message <= kWorkerLastMessage) {
-            message = *it;
-            queue.erase(it);
-            return true;
-        }
+    if (queue.empty()) {
+        return false;
     }
-    return false;
+    message = std::move(queue.front());
+    queue.pop_front();
+    if (message.message == WM_CONVERT_START && message.job != nullptr) {
+        converter.state.store(CConvertThread::kRunning, std::memory_order_release);
+    }
+    return true;
+}
+
+bool CWorkerThread::Shared::Idle() const {
+    const CConvertThread* converter = worker.load(std::memory_order_acquire);
+    const bool running = converter != nullptr && converter->state.load(std::memory_order_acquire) ==
+                                                     CConvertThread::kRunning;
+    const bool queued = std::any_of(queue.begin(), queue.end(), [](const Message& m) {
+        return m.message == WM_CONVERT_START && m.job != nullptr;
+    });
+    return !running && !queued;
 }
 
 void CWorkerThread::Shared::Sleep() {
@@ -163,12 +187,10 @@ void CWorkerThread::Shared::WorkerLoop(CConvertThread& converter) {
             hooks.beforeTake();
         }
         Message message{};
-        if (TakeMessage(message)) {
+        if (TakeMessage(message, converter)) {
             converter.SetNotificationTarget(reinterpret_cast<INotificationTarget*>(message.wParam));
-            if (message.message == WM_CONVERT_START && message.lParam != 0) {
-                const ConvertJob job = *reinterpret_cast<const ConvertJob*>(message.lParam);
-                converter.state.store(CConvertThread::kRunning, std::memory_order_release);
-                converter.RunJob(job);
+            if (message.message == WM_CONVERT_START && message.job != nullptr) {
+                converter.RunJob(*message.job);
             }
         }
         Sleep();

@@ -50,10 +50,11 @@ public:
     // and waits up to 99 polls for the worker to be idle; true when it is
     // idle (also at once when no job runs).
     bool AbortJob();
-    // Posts a message to the worker's queue; false when no worker thread exists.
-    // WM_CONVERT_START takes the notification target as wParam and the job's
-    // address as lParam; the job is copied when the worker takes the message.
-    // A job posted after an abort starts without it.
+    // Posts a message to the worker's queue; false when no worker thread
+    // exists or the worker takes no message of that number. WM_CONVERT_START
+    // takes the notification target as wParam and the job's address as
+    // lParam; the job is copied here, so the caller's copy may go at once. A
+    // job posted after an abort starts without it.
     bool PostToWorker(std::uint32_t message, WPARAM wParam, LPARAM lParam);
 
     // The worker's state (created, idle, running) or -1 while no worker exists.
@@ -63,7 +64,7 @@ private:
     struct Message {
         std::uint32_t message;
         WPARAM wParam;
-        LPARAM lParam;
+        std::shared_ptr<const ConvertJob> job; // of WM_CONVERT_START
     };
 
     // Everything the worker thread uses. The thread holds it too, so a thread
@@ -80,7 +81,12 @@ private:
         std::deque<Message> queue;
 
         void RaiseAbort();
-        bool TakeMessage(Message& message);
+        // Takes the next message; a job taken marks the worker running at
+        // once, under the queue's lock, so that AbortJob never sees it
+        // neither queued nor running.
+        bool TakeMessage(Message& message, CConvertThread& converter);
+        // No job queued or running; called under the queue's lock.
+        bool Idle() const;
         void Sleep();
         void WorkerLoop(CConvertThread& converter);
     };

@@ -83,6 +83,10 @@ public:
     std::string AudioCodecName(std::uint32_t index) const override {
         return source_->AudioCodecName(index);
     }
+    std::int32_t GetPromisedVideoLength(std::uint32_t index) const override {
+        return source_->GetPromisedVideoLength(index);
+    }
+    bool EndedOnError() const override { return source_->EndedOnError(); }
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override {
         return source_->GetDamagedFrameCount(index);
     }

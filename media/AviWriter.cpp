@@ -57,6 +57,8 @@ struct CAviWriter::State {
     // One past the last video frame the sink took; the frames between it
     // and videoPosition become dropped frames.
     std::int32_t videoWritten = 0;
+    // errno of the file's last failure, kept after the sink is gone.
+    int error = 0;
 
     // Sets up the sink's streams and writes its headers once the first
     // sample arrives (or at Close). The streams that have a format go into
@@ -133,7 +135,9 @@ bool CAviWriter::Create(const char* name, kmx::OutputContainer container) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+    state_->error = 0;
     if (!state_->sink->Create(name)) {
+        state_->error = state_->sink->ErrorNumber();
         state_->sink.reset();
         return false;
     }
@@ -154,6 +158,9 @@ bool CAviWriter::Close() {
         ok = s.sink->WritePacket(s.videoStream, dropped) && ok;
     }
     ok = s.sink->Finish() && ok;
+    if (!ok) {
+        s.error = s.sink->ErrorNumber();
+    }
     s.Reset();
     return ok;
 }
@@ -306,7 +313,7 @@ bool CAviWriter::WriteAudioPacket(const void* data, std::int32_t bytes, std::int
 }
 
 int CAviWriter::ErrorNumber() const {
-    return state_->sink ? state_->sink->ErrorNumber() : 0;
+    return state_->sink ? state_->sink->ErrorNumber() : state_->error;
 }
 
 std::int32_t CAviWriter::VideoPosition() const {

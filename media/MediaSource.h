@@ -82,6 +82,14 @@ public:
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.
     virtual std::int32_t GetDamagedFrameCount(std::uint32_t index) const = 0;
 
+    // What the container promised of the stream: its index's or header's
+    // frame count, or its duration at its frame rate; 0 when it names none.
+    // More than GetVideoLength when the file is cut short.
+    virtual std::int32_t GetPromisedVideoLength(std::uint32_t /*index*/) const { return 0; }
+    // Whether reading the file stopped on an error (a damaged or cut file)
+    // rather than at its end.
+    virtual bool EndedOnError() const { return false; }
+
     // The shape of one pixel of the stream's frames as handed out (width :
     // height, turned with the frames), for anamorphic video. False when the
     // file does not say or for a bad index: square pixels then.

@@ -100,6 +100,7 @@ bool FileSink::Replace(const char* path) {
     }
     const int held = ::open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (held < 0 || ::flock(held, LOCK_EX | LOCK_NB) != 0) {
+        error_ = errno;
         if (held >= 0) {
             ::close(held);
         }

@@ -58,6 +58,7 @@ public:
     // output, or as an input it is reading): false, with nothing deleted,
     // otherwise. The lock taken to find that out is held until the new file
     // is created and locked, so no other run can slip in between.
+    // LastError tells why it failed (EWOULDBLOCK: another run holds it).
     bool Replace(const char* path);
     // Flushes and closes. False when the flush or the close failed, or when
     // the sink was in the failed state. Safe when nothing is open.

@@ -17,6 +17,17 @@ namespace {
 // More packets than this are left out of the index (about 40 bytes each).
 constexpr std::size_t kMaxPackets = std::size_t{1} << 24;
 
+// A packet shorter than the container's index says it is: the file was cut
+// inside it. Only containers with a sample index (MP4, MOV) can tell.
+bool IsPartial(const AVStream& stream, const AVPacket& packet) {
+    if (packet.pos < 0) {
+        return false;
+    }
+    const AVIndexEntry* entry = avformat_index_get_entry_from_timestamp(
+        const_cast<AVStream*>(&stream), packet.dts, AVSEEK_FLAG_ANY | AVSEEK_FLAG_BACKWARD);
+    return entry != nullptr && entry->pos == packet.pos && entry->size > packet.size;
+}
+
 void AddVideo(const AVPacket& packet, LavfVideoIndex& video) {
     if (video.packets.size() >= kMaxPackets || packet.size < 0) {
         return;
@@ -67,6 +78,10 @@ bool BuildLavfIndex(CLavfInput& input, int videoStream, int audioStream, LavfVid
     try {
         while (input.Read(packet.get())) {
             if (packet->stream_index == videoStream) {
+                if (IsPartial(*input.Context()->streams[videoStream], *packet)) {
+                    video.cut = true; // a picture that cannot be decoded whole
+                    continue;
+                }
                 AddVideo(*packet, video);
             } else if (audio != nullptr && packet->stream_index == audioStream) {
                 AddSkip(*packet, *audio, firstAudio);

@@ -31,6 +31,7 @@ struct LavfVideoIndex {
     std::vector<LavfPacket> packets;
     std::uint32_t largest = 0;
     bool keysKnown = false;
+    bool cut = false; // a packet cut short by the file's end was left out
     // Packet key -> packet number; -1 for a key several packets share.
     std::map<LavfPacketKey, std::int32_t> byKey;
 

@@ -113,7 +113,16 @@ bool CLavfInput::OpenContext() {
 
 bool CLavfInput::Read(AVPacket* packet) {
     av_packet_unref(packet);
-    return format_ != nullptr && av_read_frame(format_.get(), packet) >= 0;
+    if (format_ == nullptr) {
+        return false;
+    }
+    const int rc = av_read_frame(format_.get(), packet);
+    // Some demuxers report a file cut short as its end; the reading layer
+    // still knows.
+    const AVIOContext* pb = format_->pb;
+    endedOnError_ = rc < 0 && (rc != AVERROR_EOF ||
+                               (pb != nullptr && pb->error < 0 && pb->error != AVERROR_EOF));
+    return rc >= 0;
 }
 
 int CLavfInput::ReadMemory(std::uint8_t* out, int size) {

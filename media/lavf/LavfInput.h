@@ -41,6 +41,9 @@ public:
     // The next packet of a stream not discarded; false at the end or when
     // the demuxer cannot go on.
     bool Read(AVPacket* packet);
+    // Whether the last Read that returned false met an error (a damaged or
+    // cut file) rather than the end of the data.
+    bool EndedOnError() const { return endedOnError_; }
 
     // Memory reading for libavformat's callbacks.
     int ReadMemory(std::uint8_t* out, int size);
@@ -54,6 +57,7 @@ private:
     std::size_t size_ = 0;
     std::size_t memoryPos_ = 0;
     bool memory_ = false;
+    bool endedOnError_ = false;
     std::unique_ptr<AVIOContext, AvIoContextDeleter> io_;
     std::unique_ptr<AVFormatContext, AvFormatContextDeleter> format_;
 };

@@ -15,6 +15,24 @@ extern "C" {
 }
 
 namespace kmx {
+namespace {
+
+// The frames a stream's container promises: the index's count where it has
+// one, else its duration (or the file's) at the stream's frame rate.
+std::int32_t PromisedFrames(const AVStream& stream, const AVFormatContext& context) {
+    std::int64_t frames = stream.nb_frames;
+    const AVRational rate = stream.avg_frame_rate;
+    if (frames <= 0 && rate.num > 0 && rate.den > 0) {
+        if (stream.duration > 0 && stream.time_base.num > 0 && stream.time_base.den > 0) {
+            frames = av_rescale_q(stream.duration, stream.time_base, av_inv_q(rate));
+        } else if (context.duration > 0) {
+            frames = av_rescale_q(context.duration, AV_TIME_BASE_Q, av_inv_q(rate));
+        }
+    }
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(frames, 0, INT32_MAX));
+}
+
+} // namespace
 
 bool CLavfMediaSource::State::ChooseVideo(const CLavfInput& input) {
     const AVFormatContext* context = input.Context();
@@ -54,6 +72,7 @@ void CLavfMediaSource::State::FinishVideo(const CLavfInput& input) {
     const std::int32_t height = sideways ? stream.codecpar->width : stream.codecpar->height;
     MakeLavfVideoInfo(stream, static_cast<std::uint32_t>(videoLength), index.largest, width, height,
                       videoInfo);
+    promisedLength = PromisedFrames(stream, *input.Context());
 }
 
 bool CLavfMediaSource::State::Load(CLavfInput& input) {
@@ -65,6 +84,7 @@ bool CLavfMediaSource::State::Load(CLavfInput& input) {
     if (!BuildLavfIndex(input, videoStream, audioStream, index, audio.get())) {
         return false;
     }
+    endedOnError = input.EndedOnError() || index.cut;
     if (videoStream >= 0) {
         FinishVideo(input);
     }
@@ -247,6 +267,14 @@ std::string CLavfMediaSource::VideoCodecName(std::uint32_t index) const {
 
 std::string CLavfMediaSource::AudioCodecName(std::uint32_t index) const {
     return index < GetAudioStreamCount() ? CodecName(state_->audioCodecId) : "";
+}
+
+std::int32_t CLavfMediaSource::GetPromisedVideoLength(std::uint32_t index) const {
+    return index < GetVideoStreamCount() ? state_->promisedLength : 0;
+}
+
+bool CLavfMediaSource::EndedOnError() const {
+    return state_->endedOnError;
 }
 
 std::int32_t CLavfMediaSource::GetDamagedFrameCount(std::uint32_t index) const {

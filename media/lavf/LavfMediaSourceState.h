@@ -34,6 +34,8 @@ struct CLavfMediaSource::State {
     std::vector<std::uint8_t> videoFormat;
     AVISTREAMINFOA videoInfo{};
     std::int32_t videoLength = 0;
+    std::int32_t promisedLength = 0; // what the container says, 0 for nothing
+    bool endedOnError = false;       // the first reading of the file
     std::unique_ptr<CLavfSampleSource> source;
     std::unique_ptr<CVideoDecoder> decoder;
     CLavfFrame frame;

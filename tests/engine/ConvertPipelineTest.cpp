@@ -7,17 +7,22 @@
 #include "engine/ConvertJob.h"
 #include "media/AviReader.h"
 #include "media/io/ByteOrder.h"
+#include "media/io/FileSink.h"
 #include "pattern/TestPattern.h"
 #include "tests/engine/JobRunner.h"
 #include "tests/media/AviWriterTestSupport.h"
+#include "tests/support/DamagedInput.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -61,11 +66,20 @@ std::vector<std::int16_t> Backwards(const std::vector<std::int16_t>& samples,
     return reversed;
 }
 
-// Runs the job, which must fail with this one message.
+// Runs the job, which must fail before its first frame with this one
+// message; an output file that was there before stays as it was.
 void ExpectFailure(const ConvertJob& job, const std::string& message) {
+    const std::string earlier = "an earlier output";
+    const bool made = !std::filesystem::exists(job.outputPath) &&
+                      std::ofstream(job.outputPath).write(earlier.data(), earlier.size()).good();
     const JobOutcome outcome = RunJobOnWorker(job);
     EXPECT_EQ(outcome.done, 1) << message;
     EXPECT_EQ(outcome.messages, std::vector<std::string>{message});
+    if (made) {
+        EXPECT_EQ(ReadWholeFile(job.outputPath),
+                  std::vector<std::uint8_t>(earlier.begin(), earlier.end()))
+            << message;
+    }
 }
 
 // The numbers from first to last, counting up or down.
@@ -190,15 +204,39 @@ TEST(ConvertPipeline, MirrorsAndReverseInterlacedRecombineFields) {
     }
 }
 
-// Each failure with its one message; an output naming an input (also through
-// a link or another path) is refused before anything is deleted.
+// Each failure with its one message, naming the file and the cause; an
+// output naming an input (also through a link or another path) is refused
+// before anything is deleted, and so is one another run holds.
 TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     TempDir dir;
     const std::string input = Sample(dir, "in.avi", 32, 16, 2);
 
     ExpectFailure(SimpleJob(dir.File("missing.avi"), dir.File("o1.avi")),
-                  "FEHLER: Öffne Input AVI");
-    ExpectFailure(SimpleJob(input, dir.File("no-such-folder/out.avi")), "FEHLER: Öffne Output AVI");
+                  "FEHLER: Öffne Input AVI (" + dir.File("missing.avi") +
+                      ": No such file or directory)");
+    ExpectFailure(SimpleJob(input, dir.File("no-such-folder/out.avi")),
+                  "FEHLER: Öffne Output AVI (" + dir.File("no-such-folder/out.avi") +
+                      ": No such file or directory)");
+    {
+        kmx::FileSink other; // another run writing the output
+        ASSERT_TRUE(other.Open(dir.File("held.avi").c_str()));
+        ExpectFailure(SimpleJob(input, dir.File("held.avi")),
+                      "FEHLER: Öffne Output AVI (" + dir.File("held.avi") +
+                          ": in use by another conversion)");
+    }
+    if (geteuid() != 0) { // root writes into any folder
+        std::filesystem::create_directory(dir.File("locked"));
+        std::filesystem::permissions(dir.File("locked"), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_exec);
+        ExpectFailure(SimpleJob(input, dir.File("locked/out.avi")), "FEHLER: Öffne Output AVI (" +
+                                                                        dir.File("locked/out.avi") +
+                                                                        ": Permission denied)");
+    }
+    // A full disk says so.
+    const JobOutcome full = RunJobOnWorker(SimpleJob(input, "/dev/full"));
+    EXPECT_EQ(full.done, 1);
+    EXPECT_EQ(full.messages, std::vector<std::string>{
+                                 "ERROR: Adding Video Frame (/dev/full: No space left on device)"});
     const std::string empty = Sample(dir, "empty.avi", 32, 16, 0);
     ExpectFailure(SimpleJob(empty, dir.File("o0.avi")), "ERROR: Getting First Video Frame");
 
@@ -226,12 +264,13 @@ TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     std::filesystem::create_symlink(input, dir.File("link.avi"));
     std::filesystem::create_hard_link(overlay, dir.File("hard.avi"));
     for (const std::string& output : {input, dir.File("link.avi"), dir.File("./in.avi")}) {
-        ExpectFailure(SimpleJob(input, output), "FEHLER: Öffne Output AVI");
+        ExpectFailure(SimpleJob(input, output),
+                      "FEHLER: Öffne Output AVI (" + output + ": is the input)");
     }
     job = SimpleJob(input, dir.File("hard.avi"));
     job.overlays[0].path = overlay;
     job.overlays[0].width = job.overlays[0].height = 10;
-    ExpectFailure(job, "FEHLER: Öffne Output AVI");
+    ExpectFailure(job, "FEHLER: Öffne Output AVI (" + dir.File("hard.avi") + ": is an overlay)");
     EXPECT_EQ(PatternNumbers(input), Counting(0, 1));
     EXPECT_EQ(PatternNumbers(overlay), Counting(0, 1));
 
@@ -243,6 +282,64 @@ TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     job.overlays[5].path = pal8;
     job.overlays[5].width = job.overlays[5].height = 10;
     ExpectFailure(job, "ERROR: Overlay Frame Format (color deep=8) not supported");
+}
+
+// A run still succeeds on an input cut short, but says so, with the frames
+// read against those the container promised; so does the count of damaged
+// frames of an overlay that ended before the run did.
+TEST(ConvertPipeline, CutInputAndEndedOverlaysAreReported) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const struct {
+        const char* name;
+        const char* codec;
+        double keep; // the part of the file left
+        bool warned;
+    } cases[] = {
+        {"whole.mkv", "mjpeg", 1.0, false},
+        {"cut.mkv", "mjpeg", 0.3, true},
+        {"cut.mp4", "libx264", 0.5, true},
+        {"whole.mp4", "libx264", 1.0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.File(c.name);
+        ASSERT_TRUE(avitest::Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25", "-t", "4",
+                                     "-c:v", c.codec, "-movflags", "+faststart", path}));
+        std::filesystem::resize_file(
+            path, static_cast<std::uintmax_t>(std::filesystem::file_size(path) * c.keep));
+        const JobOutcome outcome = RunJobOnWorker(SimpleJob(path, dir.File("out.avi")));
+        EXPECT_EQ(outcome.done, 0);
+        if (!c.warned) {
+            EXPECT_TRUE(outcome.warnings.empty()) << outcome.warnings.front();
+            continue;
+        }
+        ASSERT_EQ(outcome.warnings.size(), 1u);
+        int read = 0;
+        int expected = 0;
+        EXPECT_EQ(std::sscanf(outcome.warnings[0].c_str(),
+                              "WARNING: The input ended early: %d of %d frames could be read",
+                              &read, &expected),
+                  2)
+            << outcome.warnings[0];
+        EXPECT_EQ(expected, 100);
+        EXPECT_LT(read, 100);
+        CAviReader output;
+        ASSERT_TRUE(output.Open(dir.File("out.avi").c_str()));
+        EXPECT_EQ(output.GetVideoLength(0), read);
+    }
+
+    // The overlay's frames 20 and 40 are damaged; it ends at 45 of 100.
+    const std::string damaged = dir.File("damaged.avi");
+    ASSERT_TRUE(WriteDamagedH264Avi(damaged));
+    ConvertJob job = SimpleJob(Sample(dir, "base.avi", 320, 240, 100), dir.File("over.avi"));
+    job.overlays[0].path = damaged;
+    job.overlays[0].width = 32;
+    job.overlays[0].height = 24;
+    job.overlays[0].overlayEnd = 45;
+    const JobOutcome outcome = RunJobOnWorker(job);
+    EXPECT_EQ(outcome.done, 0);
+    EXPECT_GE(outcome.damaged, 1);
 }
 
 // An overlay drawn unscaled over the whole 160 x 120 frame: its frames

@@ -24,6 +24,8 @@ public:
             n.ReleasePreview();
         }
     }
+    void OnWarning(const Notification& n) override { outcome_.warnings.emplace_back(n.Text()); }
+    void OnDone(const Notification& n) override { outcome_.damaged = n.lParam; }
     void OnProgress(const Notification& n) override {
         outcome_.progress.push_back(n.PerMille());
         outcome_.progressFrames.emplace_back(n.ProgressFrame(), n.ProgressFrameCount());

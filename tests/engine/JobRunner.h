@@ -19,6 +19,8 @@ struct JobOutcome {
     std::vector<std::pair<int, int>> progressFrames; // its frame and frame count
     int previews = 0;
     std::vector<std::uint8_t> lastPreview;
+    std::vector<std::string> warnings;
+    std::int64_t damaged = 0; // lParam of the completion notice
 };
 
 // Posts the job to a worker and handles its notifications until the

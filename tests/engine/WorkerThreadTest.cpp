@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
 #include <future>
 
 namespace {
@@ -109,8 +110,10 @@ TEST(WorkerThread, IdleRequestsAnswerAtOnce) {
     idle.Wait();
     EXPECT_EQ(worker.State(), CConvertThread::kIdle);
     EXPECT_TRUE(worker.AbortJob());
-    // Messages outside the worker's range, or without a job, change nothing.
-    EXPECT_TRUE(worker.PostToWorker(WM_USER + 5, 0, 0));
+    // A message the worker never takes is refused (it would keep the worker
+    // from sleeping); one without a job changes nothing.
+    EXPECT_FALSE(worker.PostToWorker(WM_USER + 5, 0, 0));
+    EXPECT_FALSE(worker.PostToWorker(kWorkerLastMessage + 1, 0, 0));
     EXPECT_TRUE(worker.PostToWorker(WM_CONVERT_START, 0, 0));
     EXPECT_TRUE(worker.StopWorker());
     EXPECT_EQ(worker.State(), -1);
@@ -177,9 +180,11 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
         }
         return message.message == WM_CONVERT_MESSAGE;
     };
+    const std::string text =
+        "FEHLER: Öffne Input AVI (" + dir.File("missing.avi") + ": No such file or directory)";
     Notification message;
     ASSERT_TRUE(nextMessage(message));
-    EXPECT_STREQ(message.Text(), "FEHLER: Öffne Input AVI");
+    EXPECT_EQ(message.Text(), text);
     // Unanswered, the worker waits.
     EXPECT_EQ(worker.State(), CConvertThread::kRunning);
     // First run: answered, the run ends as failed.
@@ -194,13 +199,14 @@ TEST(WorkerThread, MessagesWaitForTheirAnswerAndStayValidAfterAnAbort) {
     EXPECT_TRUE(worker.AbortJob());
     EXPECT_EQ(DrainUntilDone(queue), 1);
     EXPECT_TRUE(worker.StopWorker());
-    EXPECT_STREQ(pending.Text(), "FEHLER: Öffne Input AVI");
+    EXPECT_EQ(pending.Text(), text);
     pending.Reply(kReplyOk);
 }
 
 TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     // Stop pressed right after Start, before the worker has looked at its
-    // queue: the job must not run to its end.
+    // queue: the job must not run, and the wait for the worker covers the
+    // job still queued.
     TempDir dir;
     const ConvertJob job = SampleJob(dir, 32, 16, 10);
     CWorkerThread worker(kFast);
@@ -210,16 +216,16 @@ TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     CNotificationQueue queue;
     ASSERT_TRUE(worker.StartWorker());
     posted.Wait();
+    const std::string earlier = "an earlier output";
+    std::ofstream(dir.File("out.avi")) << earlier;
     ASSERT_TRUE(StartJob(worker, queue, job));
-    EXPECT_TRUE(worker.AbortJob()); // idle: answered at once
+    auto abort = std::async(std::launch::async, [&worker] { return worker.AbortJob(); });
+    EXPECT_EQ(abort.wait_for(100ms), std::future_status::timeout); // the job is still queued
     aborted.Raise();
+    EXPECT_TRUE(abort.get());
     EXPECT_EQ(DrainUntilDone(queue), 1);
-    {
-        CAviReader reader;
-        if (reader.Open(dir.File("out.avi").c_str())) {
-            EXPECT_EQ(reader.GetVideoLength(0), 0);
-        }
-    }
+    EXPECT_EQ(ReadWholeFile(dir.File("out.avi")),
+              std::vector<std::uint8_t>(earlier.begin(), earlier.end()));
 
     // The next job is not touched by that abort.
     ASSERT_TRUE(StartJob(worker, queue, job));

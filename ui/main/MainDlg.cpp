@@ -428,7 +428,7 @@ void CMainDlg::OnOverlaySelect() {
 bool CMainDlg::event(QEvent* event) {
     const int type = static_cast<int>(event->type());
     if (type >= CWorkerEvent::TypeOf(WM_CONVERT_MESSAGE) &&
-        type <= CWorkerEvent::TypeOf(WM_CONVERT_WRITTEN)) {
+        type <= CWorkerEvent::TypeOf(WM_CONVERT_WARNING)) {
         if (const auto* notification = dynamic_cast<const CWorkerEvent*>(event)) {
             OnWorkerNotification(*notification);
             return true;

@@ -233,6 +233,7 @@ private:
     std::uint32_t conversionStart_ = 0;
     std::int32_t progressFrameCount_ = 0; // frame count of the run's progress notices
     std::string writtenText_;             // container and codecs of the file the run wrote
+    std::string runWarnings_;             // the run's warnings, each on its own line
 
     ICINFO icInfo_{};
     COMPVARS compVars_{};

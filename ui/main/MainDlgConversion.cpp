@@ -79,6 +79,7 @@ void CMainDlg::StartConversion() {
     converting_ = true;
     conversionStart_ = clock_();
     writtenText_.clear();
+    runWarnings_.clear();
     progressFrameCount_ = 0;
     // Until the worker's first preview frame (none when the preview is off):
     // the empty blue area and no position line.
@@ -111,6 +112,7 @@ void CMainDlg::OnConversionEnd(WPARAM result, LPARAM damagedFrames) {
         if (damagedFrames > 0) {
             text += "\r\n" + DamagedFramesWarning(damagedFrames);
         }
+        text += runWarnings_;
         if (result == 0 && progressFrameCount_ > 0) {
             // The worker drops status texts while the window still holds one;
             // a finished run shows its last frame all the same.
@@ -168,6 +170,11 @@ void CMainDlg::OnWorkerNotification(const CWorkerEvent& event) {
     case WM_CONVERT_WRITTEN:
         if (const char* text = reinterpret_cast<const char*>(event.wParam)) {
             writtenText_ = text;
+        }
+        break;
+    case WM_CONVERT_WARNING:
+        if (const char* text = reinterpret_cast<const char*>(event.wParam)) {
+            runWarnings_ += std::string("\r\n") + text;
         }
         break;
     case WM_CONVERT_DONE:
