@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <future>
+#include <thread>
 
 namespace {
 
@@ -231,6 +233,47 @@ TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     ASSERT_TRUE(StartJob(worker, queue, job));
     EXPECT_EQ(DrainUntilDone(queue), 0);
     EXPECT_TRUE(worker.StopWorker());
+}
+
+// The job is the worker's own from the moment it is posted, and every notice
+// holds what it points at: a receiver that handles them only after the
+// worker thread has ended still reads the last status text and preview
+// (AddressSanitizer and ThreadSanitizer watch these runs).
+TEST(WorkerThread, JobsAndNoticesOutliveThoseWhoMadeThem) {
+    TempDir dir;
+    CWorkerThread worker(kFast);
+    Signal ready;
+    Signal go;
+    worker.SetHooks(AtFirstLook(ready, &go));
+    CNotificationQueue queue;
+    ASSERT_TRUE(worker.StartWorker());
+    ready.Wait();
+    {
+        ConvertJob job = SampleJob(dir, 32, 16, 6);
+        job.preview = 1;
+        ASSERT_TRUE(StartJob(worker, queue, job));
+        job.outputPath = dir.File("never.avi"); // the posted copy is not touched
+    }
+    go.Raise();
+    while (!std::filesystem::exists(dir.File("out.avi")) ||
+           worker.State() != CConvertThread::kIdle) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_TRUE(worker.StopWorker()); // the notices are still queued
+    std::string status;
+    std::vector<std::uint8_t> preview;
+    for (Notification n; queue.Wait(n, 0ms);) {
+        if (n.message == WM_CONVERT_STATUS) {
+            status = n.TakeStatus();
+        } else if (n.message == WM_CONVERT_PREVIEW && n.PreviewLength() > 0) {
+            preview.assign(n.PreviewFrame(), n.PreviewFrame() + n.PreviewLength());
+            n.ReleasePreview();
+        }
+    }
+    EXPECT_EQ(status.rfind(" / 6"), status.size() - 4) << status;
+    EXPECT_GT(preview.size(), 32u * 16 * 3);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out.avi")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("never.avi")));
 }
 
 TEST(WorkerThread, AWorkerLeftRunningOutlivesItsObject) {
