@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -45,10 +46,12 @@ public:
 
     void OnWritten(const Notification& n) override { written_ = n.Text(); }
     void OnDone(const Notification& n) override { damaged_ = n.lParam; }
+    void OnWarning(const Notification& n) override { warnings_.emplace_back(n.Text()); }
 
     bool Interrupted() const { return interrupted_; }
     std::int64_t Damaged() const { return damaged_; }
     const std::string& Written() const { return written_; }
+    const std::vector<std::string>& Warnings() const { return warnings_; }
     void EndProgress() { progress_.Break(); }
 
 private:
@@ -58,6 +61,7 @@ private:
     bool interrupted_ = false;
     std::int64_t damaged_ = 0;
     std::string written_;
+    std::vector<std::string> warnings_;
 };
 
 } // namespace
@@ -86,6 +90,9 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (handler.Damaged() > 0) {
         PrintLine(stderr, "%s", DamagedFramesWarning(handler.Damaged()).c_str());
+    }
+    for (const std::string& warning : handler.Warnings()) {
+        PrintLine(stderr, "%s", warning.c_str());
     }
     if (done == 0) {
         PrintLine(stderr, "Converting finished, duration %s", FormatTime(seconds).c_str());
