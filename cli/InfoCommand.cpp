@@ -6,6 +6,7 @@
 #include "engine/InputCheck.h"
 #include "engine/TextFormatting.h"
 #include "media/AviReader.h"
+#include "media/decode/CodecNames.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,6 +35,13 @@ std::string UsableAsInput(CAviReader& reader) {
     return "yes";
 }
 
+// A video stream's FourCC, or libavcodec's name of its codec where the
+// container gives no FourCC of letters, digits and spaces (an MPEG-TS stream
+// type, say, or none at all).
+std::string FourccOrCodec(std::uint32_t fourcc, const std::string& codec) {
+    return kmx::IsTextFourcc(fourcc) || codec.empty() ? kmx::FourccText(fourcc) : codec;
+}
+
 // The first video stream: size, depth, compressor, frames and duration.
 void PrintVideoSummary(CAviReader& reader) {
     AVISTREAMINFOA info{};
@@ -50,7 +58,7 @@ void PrintVideoSummary(CAviReader& reader) {
         const double rate = Rate(info);
         PrintLine(stdout, "Format: %i x %i x %s (%s)", info.rcFrame.right - info.rcFrame.left,
                   info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
-                  kmx::FourccText(info.fccHandler).c_str());
+                  FourccOrCodec(info.fccHandler, reader.VideoCodecName(0)).c_str());
         PrintLine(stdout, "Frames: %i  Frames/sec.: %6.3f", frames, rate);
         PrintLine(stdout, "Duration: %s", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
     }
@@ -72,9 +80,9 @@ void PrintStreams(CAviReader& reader) {
                   "  video %u: codec %s, handler %s, %u/%u = %.3f frames/sec., %u frames, frame "
                   "%i,%i-%i,%i, buffer %u bytes",
                   i, CodecOrUnknown(reader.VideoCodecName(i)).c_str(),
-                  kmx::FourccText(info.fccHandler).c_str(), info.dwRate, info.dwScale, Rate(info),
-                  info.dwLength, info.rcFrame.left, info.rcFrame.top, info.rcFrame.right,
-                  info.rcFrame.bottom, info.dwSuggestedBufferSize);
+                  FourccOrCodec(info.fccHandler, reader.VideoCodecName(i)).c_str(), info.dwRate,
+                  info.dwScale, Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top,
+                  info.rcFrame.right, info.rcFrame.bottom, info.dwSuggestedBufferSize);
     }
     for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
         if (!reader.GetAudioStreamInfo(i, &info, kInfoSize)) {

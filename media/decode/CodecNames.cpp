@@ -15,6 +15,18 @@ std::string CodecName(int codecId) {
     return codecId != AV_CODEC_ID_NONE && descriptor != nullptr ? descriptor->name : "";
 }
 
+bool IsTextFourcc(std::uint32_t code) {
+    for (int i = 0; i < 4; ++i) {
+        const unsigned c = (code >> (8 * i)) & 0xFFu;
+        const bool text =
+            (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == ' ';
+        if (!text) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string VideoFormatCodecName(const std::uint8_t* format, std::int32_t size,
                                  std::uint32_t handler) {
     if (format == nullptr || size < static_cast<std::int32_t>(kBitmapInfoHeaderSize)) {

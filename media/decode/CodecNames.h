@@ -11,6 +11,11 @@ namespace kmx {
 // libavcodec's name of an AVCodecID; empty for none or one it does not know.
 std::string CodecName(int codecId);
 
+// Whether all four bytes of code are letters, digits or spaces, as in a FourCC
+// ("H264", "DIB "). Numbers that containers keep where AVI keeps a FourCC,
+// such as MPEG-TS's stream types (2 for MPEG-2 video), are not.
+bool IsTextFourcc(std::uint32_t code);
+
 // The codec of a BITMAPINFOHEADER (size bytes at format) by its compression
 // FOURCC or, failing that, the stream handler's; "rawvideo" for BI_RGB.
 std::string VideoFormatCodecName(const std::uint8_t* format, std::int32_t size,
