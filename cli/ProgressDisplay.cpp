@@ -18,9 +18,9 @@ std::string CProgressDisplay::Line(long frame, long total) const {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     char text[160];
-    if (frame > 1 && elapsed > 0.2) {
-        const double rate = static_cast<double>(frame - 1) / elapsed;
-        const double remaining = static_cast<double>(total - frame + 1) / rate;
+    if (frame > 0 && elapsed > 0.2) {
+        const double rate = static_cast<double>(frame) / elapsed;
+        const double remaining = static_cast<double>(total - frame) / rate;
         // Whole seconds are enough for the rate and the remaining time.
         std::string left = FormatTime(static_cast<double>(static_cast<long>(remaining)));
         left.resize(left.size() - 4); // drop ",mmm"

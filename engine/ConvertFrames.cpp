@@ -34,7 +34,7 @@ bool CConvertThread::ConvertFrames() {
         },
         kmx::WorkThreads() > 1);
     if (frameCount > 0) {
-        NotifyFrame(1);
+        NotifyFrame(0);
     }
     bool ok = true;
     for (std::int32_t i = 1; ok && i <= frameCount; ++i) {
@@ -227,9 +227,13 @@ bool CConvertThread::WriteSample(const void* data, std::int32_t size, bool key,
         const std::lock_guard<std::mutex> lock(inputLock_);
         CopyAudio(run_.frameCount, frameIndex, run_.audioLength, run_.nextSample);
     }
-    if (done < run_.frameCount) {
-        NotifyFrame(done + 1);
+    // Only what the system holds is reported: a run killed after the notice
+    // keeps every frame it counted.
+    if (!output_.Flush()) {
+        ReportFileProblem("ERROR: Adding Video Frame", job_.outputPath, output_.ErrorNumber());
+        return false;
     }
+    NotifyFrame(done);
     return true;
 }
 

@@ -62,7 +62,7 @@ public:
     bool NotifyWritten();
     // A warning that belongs to the run's finish message.
     bool NotifyWarning(const std::string& text);
-    // perMille -1 hides the progress; frame (from 1) and frameCount travel
+    // perMille -1 hides the progress; frame (the frames written) and frameCount travel
     // in lParam (see Notification::ProgressFrame), -1 when unknown.
     bool NotifyProgress(std::int32_t perMille, std::int32_t frame = -1,
                         std::int32_t frameCount = -1);
@@ -158,8 +158,8 @@ private:
     bool TransformFrame(const FetchedFrame& frame);
     bool CompressAndWrite(const FrameLayout& frame);
     // Writes the next frame's sample and the audio that belongs to the
-    // frame, then tells the user which frame is worked on now: a notice
-    // "frame F" always means frames 1 .. F - 1 are in the file.
+    // frame, hands them to the system and then tells the user: a notice
+    // "frame F" always means frames 1 .. F are in the file.
     // stamps: the sample's time stamps where the container takes them.
     bool WriteSample(const void* data, std::int32_t size, bool key,
                      const CCompressor::Stamps* stamps = nullptr);

@@ -34,7 +34,7 @@ struct Notification {
         reinterpret_cast<std::atomic<std::int32_t>*>(lParam)->store(0, std::memory_order_release);
     }
     std::int32_t PerMille() const { return static_cast<std::int32_t>(static_cast<LPARAM>(wParam)); }
-    // The progress notice's frame (from 1) and frame count; -1 when unknown.
+    // The progress notice's frames written and frame count; -1 when unknown.
     std::int32_t ProgressFrame() const { return ProgressFrameOf(lParam); }
     std::int32_t ProgressFrameCount() const { return ProgressFrameCountOf(lParam); }
 };

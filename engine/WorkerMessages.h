@@ -30,9 +30,9 @@ inline constexpr std::uint32_t WM_CONVERT_WRITTEN = WM_USER + 108;  // text: wha
 inline constexpr std::uint32_t WM_CONVERT_WARNING = WM_USER + 109;  // text, for the finish message
 inline constexpr std::uint32_t kWorkerLastMessage = WM_USER + 110;
 
-// The lParam of the progress notice: the frame just started (from 1) in the
-// low 32 bits, the frame count in the high 32 bits; both -1 (lParam -1) when
-// no frame is under way.
+// The lParam of the progress notice: the frames in the file so far (0 before
+// the first) in the low 32 bits, the frame count in the high 32 bits; both
+// -1 (lParam -1) when no frame is under way.
 static_assert(sizeof(LPARAM) >= 8, "the progress notice packs two 32-bit numbers into lParam");
 inline constexpr LPARAM PackProgressFrames(std::int32_t frame, std::int32_t frameCount) {
     return static_cast<LPARAM>(

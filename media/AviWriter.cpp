@@ -312,6 +312,11 @@ bool CAviWriter::WriteAudioPacket(const void* data, std::int32_t bytes, std::int
     return s.sink->WritePacket(s.audioStream, packet);
 }
 
+bool CAviWriter::Flush() {
+    const State& s = *state_;
+    return !s.open || !s.begun || s.sink->Flush();
+}
+
 int CAviWriter::ErrorNumber() const {
     return state_->sink ? state_->sink->ErrorNumber() : state_->error;
 }

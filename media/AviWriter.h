@@ -76,7 +76,11 @@ public:
     bool WriteAudioPacket(const void* data, std::int32_t bytes, std::int64_t pts,
                           std::int32_t duration, std::int64_t discardEnd = 0);
 
-    // errno of the first failure of the file itself, 0 when there was none.
+    // Hands what was written so far to the system; see kmx::IMediaSink.
+    bool Flush();
+
+    // errno of the first failure of the file itself (also of a Create or
+    // Close that failed), 0 when there was none.
     int ErrorNumber() const;
 
     std::int32_t VideoPosition() const;

@@ -81,6 +81,9 @@ public:
     // Writes one packet of a stream, packets of each stream in decoding
     // order. False when the packet was not written.
     virtual bool WritePacket(int stream, const MediaPacket& packet) = 0;
+    // Hands every packet written so far to the system (no fsync), so that a
+    // run killed from here on keeps them. False after a write error.
+    virtual bool Flush() = 0;
     // Completes the file (indexes, lengths) and closes it. False when
     // finishing failed or a write error lost packets on the way; what
     // reached the disk whole stays readable.

@@ -24,6 +24,7 @@ public:
     int AddStream(const MediaStreamSetup& setup) override;
     bool Begin() override;
     bool WritePacket(int stream, const MediaPacket& packet) override;
+    bool Flush() override { return file_.Flush(); }
     bool Finish() override;
     int ErrorNumber() const override { return file_.LastError(); }
 

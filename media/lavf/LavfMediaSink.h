@@ -32,6 +32,8 @@ public:
     int AddStream(const MediaStreamSetup& setup) override;
     bool Begin() override;
     bool WritePacket(int stream, const MediaPacket& packet) override;
+    // WritePacket hands each packet over already.
+    bool Flush() override { return !file_.Failed(); }
     bool Finish() override;
     int ErrorNumber() const override;
 

@@ -150,19 +150,20 @@ TEST(ConvertPipeline, FramesAndAudioGoForwardsOrBackwardsInStep) {
         packets.resize(c.packets.size());
         EXPECT_EQ(packets, c.packets);
 
-        // The notice before the first frame hides the progress, then one per
-        // frame with its number and the frame count.
-        ASSERT_EQ(outcome.progress.size(), c.frames + 1u);
+        // The notice before the first frame hides the progress, the next one
+        // counts no frame yet, then one per frame written with the frames in
+        // the file and the frame count.
+        ASSERT_EQ(outcome.progress.size(), c.frames + 2u);
         EXPECT_EQ(outcome.progress[0], -1);
-        EXPECT_EQ(outcome.progress[1], 1000 / c.frames);
+        EXPECT_EQ(outcome.progress[2], 1000 / c.frames);
         EXPECT_EQ(outcome.progress.back(), 1000);
-        for (int i = 0; i <= c.frames; ++i) {
+        for (int i = 0; i <= c.frames + 1; ++i) {
             EXPECT_EQ(outcome.progressFrames[static_cast<std::size_t>(i)],
-                      i == 0 ? std::make_pair(-1, -1) : std::make_pair(i, c.frames));
+                      i == 0 ? std::make_pair(-1, -1) : std::make_pair(i - 1, c.frames));
         }
         // Status texts the window has not taken yet are dropped, never queued:
         // those that arrive count up from the first.
-        EXPECT_EQ(outcome.statuses.front(), "1 / " + std::to_string(c.frames));
+        EXPECT_EQ(outcome.statuses.front(), "0 / " + std::to_string(c.frames));
         for (std::size_t i = 1; i < outcome.statuses.size(); ++i) {
             EXPECT_LT(std::stoi(outcome.statuses[i - 1]), std::stoi(outcome.statuses[i]));
         }

@@ -124,7 +124,7 @@ TEST(WorkerThread, IdleRequestsAnswerAtOnce) {
     EXPECT_TRUE(worker.StopWorker());
 }
 
-// An abort, or a stop of the worker, raised while frame 11 is on its way
+// An abort, or a stop of the worker, raised as frame 10 is reported
 // ends the run before the next frame; the file keeps frames 1..10.
 TEST(WorkerThread, AbortOrStopEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten) {
     REQUIRE_TOOL("ffprobe");
@@ -134,7 +134,7 @@ TEST(WorkerThread, AbortOrStopEndsTheRunBeforeTheNextFrameAndKeepsWhatWasWritten
         CWorkerThread worker(kFast);
         Signal raised;
         worker.SetHooks(SignalRequests(raised));
-        HoldingTarget target(1000 * 11 / 40); // progress of frame 11: frames 1..10 are written
+        HoldingTarget target(1000 * 10 / 40); // frames 1..10 are written
         ASSERT_TRUE(StartJob(worker, target, job));
         target.held.Wait();
         auto ended = std::async(std::launch::async,

@@ -357,7 +357,7 @@ TEST_F(OutputContainers, KilledRunLeavesAPlayableFile) {
         long total = 0;
         const char* at = std::strstr(line, "frame ");
         if (at != nullptr && std::sscanf(at, "frame %ld / %ld", &frame, &total) == 2) {
-            reported = frame - 1; // "frame F": frames 1 .. F - 1 are in the file
+            reported = frame; // "frame F": frames 1 .. F are handed to the muxer
         }
     }
     kill(child, SIGKILL);
