@@ -53,6 +53,17 @@ public:
 
     std::uint64_t Total() const { return total_; }
 
+    // The data position of the last entry of any stream; 0 without entries.
+    std::uint64_t LastPosition() const {
+        std::uint64_t last = 0;
+        for (const AviStreamIndex& index : out_) {
+            if (!index.entries.empty()) {
+                last = std::max(last, index.entries.back().pos);
+            }
+        }
+        return last;
+    }
+
     void Reset() {
         for (AviStreamIndex& index : out_) {
             index = AviStreamIndex{};
@@ -360,6 +371,25 @@ void ScanMovie(const IByteSource& file, std::uint64_t pos, std::uint64_t end, bo
     }
 }
 
+// The movie lists after the last chunk the OpenDML indexes name: those of
+// extensions a writer was still filling when it stopped, before it could
+// write their indexes. Their chunks are found by a scan, after which the key
+// frames are unknown.
+void ScanUnindexedExtensions(const IByteSource& file, const AviLayout& layout,
+                             CCollector& collector) {
+    const std::uint64_t last = collector.LastPosition();
+    const std::uint64_t before = collector.Total();
+    const CReadAheadSource ahead(file);
+    for (const AviMovieRange& movie : layout.movies) {
+        if (movie.begin > last) {
+            ScanMovie(ahead, movie.begin, movie.end, false, collector);
+        }
+    }
+    if (collector.Total() != before) {
+        collector.ForgetKeys();
+    }
+}
+
 void LoadByScan(const IByteSource& file, const AviLayout& layout, CCollector& collector) {
     const CReadAheadSource ahead(file);
     for (const AviMovieRange& movie : layout.movies) {
@@ -425,6 +455,7 @@ bool BuildAviIndexes(const IByteSource& file, const AviLayout& layout,
         CCollector collector(file, numbers, out);
         if (!numbers.empty()) {
             if (LoadOpenDml(file, layout, numbers, collector)) {
+                ScanUnindexedExtensions(file, layout, collector);
                 used = AviIndexSource::OpenDml;
             } else {
                 collector.Reset();

@@ -2,7 +2,9 @@
 // preference: the OpenDML indexes ('indx' super indexes with 'ix##' standard
 // indexes), the 'idx1' index of the first RIFF, and a scan of the movie data.
 // An index that is missing, cut off or useless is never a reason to refuse a
-// file: the scan then finds the samples that really exist.
+// file: the scan then finds the samples that really exist. Movie lists past
+// the last chunk the OpenDML indexes name (extensions a writer was filling
+// when it stopped) are scanned as well.
 #pragma once
 
 #include "media/avi/AviParser.h"

@@ -1,6 +1,7 @@
 #include "media/avi/AviParser.h"
 
 #include "media/avi/AviChunkIds.h"
+#include "media/avi/AviIndex.h"
 #include "media/io/ByteOrder.h"
 
 #include <algorithm>
@@ -116,19 +117,41 @@ void ParseExtension(const IByteSource& file, std::uint64_t pos, std::uint64_t en
     }
 }
 
-// The OpenDML extensions, which follow the first RIFF back to back.
-void ParseExtensions(const IByteSource& file, const RiffChunk& riff, AviLayout& layout) {
+// The end of the last RIFF: of its data (within the file), and where a
+// chunk after it would start.
+struct RiffEnd {
+    std::uint64_t dataEnd = 0;
+    std::uint64_t next = 0;
+};
+
+// The OpenDML extensions, which follow the first RIFF back to back. An
+// extension of size 0 is one its writer never finished: it reaches to the
+// end of the file, as does one whose size passes that end.
+void ParseExtensions(const IByteSource& file, AviLayout& layout, RiffEnd& last) {
     const std::uint64_t fileSize = file.Size();
-    std::uint64_t pos = riff.next;
-    for (int n = 0; n < kMaxExtensions && riff.size >= 4 && pos < fileSize; ++n) {
+    for (int n = 0; n < kMaxExtensions && last.next < fileSize; ++n) {
         RiffChunk ext;
-        if (!ReadChunkHeader(file, pos, fileSize, ext) || ext.id != kRiff ||
+        if (!ReadChunkHeader(file, last.next, fileSize, ext) || ext.id != kRiff ||
             ext.listType != kAvix) {
             break;
         }
         layout.hasExtensions = true;
-        ParseExtension(file, ext.dataPos + 4, std::min(ext.dataEnd, fileSize), layout);
-        pos = ext.next;
+        const bool open = ext.size < 4 || ext.dataEnd > fileSize;
+        last = {open ? fileSize : ext.dataEnd, open ? fileSize : ext.next};
+        ParseExtension(file, ext.dataPos + 4, last.dataEnd, layout);
+    }
+}
+
+// A writer that was stopped after it last set the sizes leaves chunks past
+// the end of the last RIFF. When that RIFF's movie list reaches to its end
+// and a stream's chunk follows instead of another RIFF, the movie list is
+// taken to reach to the end of the file; the scan checks each chunk there.
+void TakeChunksPastTheLastRiff(const IByteSource& file, const RiffEnd& last, AviLayout& layout) {
+    RiffChunk chunk;
+    if (!layout.movies.empty() && layout.movies.back().end == last.dataEnd &&
+        ReadChunkHeader(file, last.next, file.Size(), chunk) &&
+        StreamNumberOfChunk(chunk.id) >= 0) {
+        layout.movies.back().end = file.Size();
     }
 }
 
@@ -182,7 +205,13 @@ bool ParseAviLayout(const IByteSource& file, AviLayout& layout) {
         return false;
     }
 
-    ParseExtensions(file, riff, layout);
+    // A first RIFF without a size, or passing the end of the file, reaches to
+    // that end: nothing follows it.
+    if (riff.size >= 4 && riff.dataEnd <= fileSize) {
+        RiffEnd last{riff.dataEnd, riff.next};
+        ParseExtensions(file, layout, last);
+        TakeChunksPastTheLastRiff(file, last, layout);
+    }
     return true;
 }
 

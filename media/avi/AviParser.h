@@ -55,6 +55,9 @@ struct AviLayout {
 // Walks the headers. False when the file is not a RIFF 'AVI ' file or its
 // header list is missing, cut off or malformed. A movie list cut short (a file
 // whose writing was interrupted) is not an error: its range ends with the file.
+// So does that of a RIFF whose size is 0 or passes the end of the file, and
+// that of the last RIFF when stream chunks follow it (sizes last set before
+// more chunks were written).
 bool ParseAviLayout(const IByteSource& file, AviLayout& layout);
 
 } // namespace kmx

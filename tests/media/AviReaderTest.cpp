@@ -3,7 +3,8 @@
 // reads, the frames of raw streams (colour table, drop frames), and
 // finding the samples: idx1 relative or absolute, OpenDML super and standard
 // indexes across an AVIX extension, scanning when an index is missing, cut
-// off or unusable. (Offsets past 4 GiB: the writer's tests.)
+// off or unusable, and the last RIFF of a writer stopped half way. (Offsets
+// past 4 GiB: the writer's tests.)
 #include "media/AviReader.h"
 #include "media/io/ByteSource.h"
 #include "tests/media/AviWriterTestSupport.h"
@@ -278,6 +279,26 @@ void Patch(Bytes& bytes, const char* text, std::size_t offset, std::uint32_t val
     }
 }
 
+// The sizes a writer stopped half way leaves in the RIFF of this type and
+// its movi list: unset, past the end of the file, or set before the last
+// video frame was written.
+enum class Stopped { Unset, PastTheEnd, BeforeTheLastFrame };
+void SetSizesOfAStoppedWriter(Bytes& bytes, const char* riffType, Stopped sizes) {
+    const std::size_t riff = Find(bytes, riffType) - 8;
+    const std::size_t movi = Find(bytes, "movi", riff) - 8;
+    std::size_t frame = movi;
+    for (std::size_t at = frame; at != std::string::npos; at = Find(bytes, "00dc", at + 1)) {
+        frame = at;
+    }
+    for (const std::size_t list : {riff, movi}) {
+        const std::uint32_t end = sizes == Stopped::Unset ? 0
+                                  : sizes == Stopped::PastTheEnd
+                                      ? 0x7FFFFFF0
+                                      : static_cast<std::uint32_t>(frame - list - 8);
+        kmx::StoreU32(&bytes[list + 4], end);
+    }
+}
+
 TEST(AviReaderIndex, EveryLayoutGivesTheSamplesFromTheBestIndexThatHolds) {
     TempDir dir;
     struct Case {
@@ -286,6 +307,7 @@ TEST(AviReaderIndex, EveryLayoutGivesTheSamplesFromTheBestIndexThatHolds) {
         std::size_t extensionFrom;
         AviIndexSource source;
         std::function<void(Bytes&)> damage;
+        bool keysFromIndex = true; // the index names every chunk
     };
     const Case cases[] = {
         {"idx1 relative", IndexKind::Idx1Relative, 0, AviIndexSource::Idx1, nullptr},
@@ -304,6 +326,19 @@ TEST(AviReaderIndex, EveryLayoutGivesTheSamplesFromTheBestIndexThatHolds) {
              Patch(b, "indx", 12, 0xFFFFFFFF);
              Patch(b, "ix0", 12, 0xFFFFFFFF);
          }},
+        // What a writer stopped half way leaves: the last RIFF with its sizes
+        // unset, or set before its last chunks, or the super indexes listing
+        // only the RIFFs before it. Its chunks are found by scanning it.
+        {"AVIX sizes unset", IndexKind::Idx1Relative, 5, AviIndexSource::Scan,
+         [](Bytes& b) { SetSizesOfAStoppedWriter(b, "AVIX", Stopped::Unset); }},
+        {"AVIX sizes past the end", IndexKind::Idx1Relative, 5, AviIndexSource::Scan,
+         [](Bytes& b) { SetSizesOfAStoppedWriter(b, "AVIX", Stopped::PastTheEnd); }},
+        {"AVIX sizes before its last frame", IndexKind::Idx1Relative, 5, AviIndexSource::Scan,
+         [](Bytes& b) { SetSizesOfAStoppedWriter(b, "AVIX", Stopped::BeforeTheLastFrame); }},
+        {"sizes before the last frame", IndexKind::None, 0, AviIndexSource::Scan,
+         [](Bytes& b) { SetSizesOfAStoppedWriter(b, "AVI ", Stopped::BeforeTheLastFrame); }},
+        {"AVIX not in the OpenDML index", IndexKind::OpenDml, 5, AviIndexSource::OpenDml,
+         [](Bytes& b) { Patch(b, "indx", 12, 1); }, false},
     };
     for (const Case& c : cases) {
         Bytes bytes = BuildAvi(Streams(), {c.index, c.extensionFrom});
@@ -318,7 +353,8 @@ TEST(AviReaderIndex, EveryLayoutGivesTheSamplesFromTheBestIndexThatHolds) {
         EXPECT_EQ(source, c.source) << c.what;
         ASSERT_EQ(indexes.size(), 2u);
         ASSERT_EQ(indexes[0].entries.size(), std::size_t{kFrames});
-        EXPECT_EQ(indexes[0].keysFromFile, c.source != AviIndexSource::Scan) << c.what;
+        EXPECT_EQ(indexes[0].keysFromFile, c.source != AviIndexSource::Scan && c.keysFromIndex)
+            << c.what;
         for (std::size_t i = 0; indexes[0].keysFromFile && i < kFrames; ++i) {
             EXPECT_EQ(indexes[0].entries[i].key, i % 4 == 0) << c.what << " " << i;
         }
