@@ -97,7 +97,7 @@ bool RiffAviWriter::Begin(const std::vector<AviStreamSetup>& streams) {
         }
         riffs_.reserve(kAviSuperIndexCapacity);
         riffs_.push_back(Riff{});
-        BuildHeader(out, true);
+        BuildHeader(out, true, &live_);
     } catch (const std::bad_alloc&) {
         streams_.clear();
         riffs_.clear();
@@ -106,6 +106,7 @@ bool RiffAviWriter::Begin(const std::vector<AviStreamSetup>& streams) {
     headerSize_ = out.Size();
     riffs_[0].moviPos = headerSize_ - 12;
     begun_ = true;
+    lastUpdate_ = std::chrono::steady_clock::now();
     // The header goes to the file at once, so that a file cut anywhere after
     // this is an interrupted AVI that readers open.
     if (!sink_.Write(out.Data(), out.Size()) || !sink_.Flush()) {
@@ -172,7 +173,52 @@ bool RiffAviWriter::WriteChunk(std::size_t stream, const void* data, std::uint32
     }
     entries.push_back(entry); // room was reserved above
     streams_[stream].samples += samples;
+    if (OpenFileUpdateDue() && !UpdateOpenFile()) {
+        lostData_ = true;
+        return false;
+    }
     return true;
+}
+
+bool RiffAviWriter::OpenFileUpdateDue() const {
+    if (updateDue_ || std::chrono::steady_clock::now() - lastUpdate_ >= std::chrono::seconds(1)) {
+        return true;
+    }
+    for (const Stream& s : streams_) {
+        // A second holds rate / scale samples.
+        const std::uint64_t scale = std::max<std::uint32_t>(s.setup.header.dwScale, 1);
+        const std::uint64_t perSecond = (s.setup.header.dwRate + scale - 1) / scale;
+        if (perSecond != 0 && s.samples >= s.samplesShown + perSecond) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RiffAviWriter::UpdateOpenFile() {
+    const Riff& r = riffs_.back();
+    const std::uint64_t end = sink_.Position();
+    const FrameCounts frames = CountFrames();
+    const auto put = [this](std::uint64_t pos, std::uint32_t value) {
+        std::uint8_t bytes[4];
+        StoreU32(bytes, value);
+        return sink_.WriteAt(pos, bytes, sizeof bytes);
+    };
+    bool ok = put(r.riffPos + 4, ClampU32(end - r.riffPos - 8)) &&
+              put(r.moviPos + 4, ClampU32(end - r.moviPos - 8)) &&
+              put(live_.mainFrames, frames.firstRiff) && put(live_.totalFrames, frames.total);
+    for (std::size_t s = 0; ok && s < streams_.size(); ++s) {
+        ok = put(live_.length[s], ClampU32(streams_[s].samples));
+        streams_[s].samplesShown = streams_[s].samples;
+    }
+    // From the second RIFF on, the 'odml' list says that more RIFFs follow
+    // the first; its dmlh holds the frames of them all.
+    if (ok && riffs_.size() > 1) {
+        ok = put(live_.odmlId, kList);
+    }
+    lastUpdate_ = std::chrono::steady_clock::now();
+    updateDue_ = false;
+    return ok;
 }
 
 bool RiffAviWriter::StartNewRiff() {
@@ -200,6 +246,7 @@ bool RiffAviWriter::StartNewRiff() {
         lostData_ = true;
         return false;
     }
+    updateDue_ = true;
     return true;
 }
 
@@ -305,23 +352,34 @@ RiffAviWriter::HeaderFacts RiffAviWriter::CollectHeaderFacts() const {
             f.hasAudio = true;
         }
     }
-    const int video = VideoStream();
-    if (video >= 0) {
-        const std::size_t count = streams_[video].entries.size();
-        f.framesTotal = ClampU32(std::uint64_t{count});
-        f.framesFirstRiff =
-            ClampU32(std::uint64_t{riffs_.size() > 1 ? riffs_[1].firstEntry[video] : count});
-    }
+    const FrameCounts frames = CountFrames();
+    f.framesTotal = frames.total;
+    f.framesFirstRiff = frames.firstRiff;
     return f;
 }
 
-void RiffAviWriter::AppendMainHeader(RiffByteWriter& out, const HeaderFacts& f,
-                                     bool withIndex) const {
+RiffAviWriter::FrameCounts RiffAviWriter::CountFrames() const {
+    FrameCounts frames;
+    const int video = VideoStream();
+    if (video >= 0) {
+        const std::size_t count = streams_[video].entries.size();
+        frames.total = ClampU32(std::uint64_t{count});
+        frames.firstRiff =
+            ClampU32(std::uint64_t{riffs_.size() > 1 ? riffs_[1].firstEntry[video] : count});
+    }
+    return frames;
+}
+
+void RiffAviWriter::AppendMainHeader(RiffByteWriter& out, const HeaderFacts& f, bool withIndex,
+                                     LiveFields* fields) const {
     const std::size_t avih = out.BeginChunk(kAvih);
     out.U32(f.microSecPerFrame);
     out.U32(ClampU32(f.bytesPerSecond)); // dwMaxBytesPerSec
     out.U32(0);                          // dwPaddingGranularity
     out.U32((withIndex ? kAvifHasIndex : 0) | (f.hasAudio ? kAvifIsInterleaved : 0));
+    if (fields != nullptr) {
+        fields->mainFrames = out.Size();
+    }
     out.U32(f.framesFirstRiff);
     out.U32(0); // dwInitialFrames
     out.U32(static_cast<std::uint32_t>(streams_.size()));
@@ -332,8 +390,8 @@ void RiffAviWriter::AppendMainHeader(RiffByteWriter& out, const HeaderFacts& f,
     out.EndChunk(avih);
 }
 
-void RiffAviWriter::AppendStreamHeader(RiffByteWriter& out, std::size_t s,
-                                       std::uint32_t largest) const {
+void RiffAviWriter::AppendStreamHeader(RiffByteWriter& out, std::size_t s, std::uint32_t largest,
+                                       LiveFields* fields) const {
     const AVISTREAMINFOA& h = streams_[s].setup.header;
     const std::size_t strh = out.BeginChunk(kStrh);
     out.Fourcc(h.fccType);
@@ -345,6 +403,9 @@ void RiffAviWriter::AppendStreamHeader(RiffByteWriter& out, std::size_t s,
     out.U32(h.dwScale);
     out.U32(h.dwRate);
     out.U32(h.dwStart);
+    if (fields != nullptr) {
+        fields->length[s] = out.Size();
+    }
     out.U32(ClampU32(streams_[s].samples)); // dwLength
     out.U32(std::max(h.dwSuggestedBufferSize, largest));
     out.U32(h.dwQuality);
@@ -356,12 +417,12 @@ void RiffAviWriter::AppendStreamHeader(RiffByteWriter& out, std::size_t s,
     out.EndChunk(strh);
 }
 
-void RiffAviWriter::AppendStreamList(RiffByteWriter& out, std::size_t s,
-                                     std::uint32_t largest) const {
+void RiffAviWriter::AppendStreamList(RiffByteWriter& out, std::size_t s, std::uint32_t largest,
+                                     LiveFields* fields) const {
     const Stream& st = streams_[s];
     const AVISTREAMINFOA& h = st.setup.header;
     const std::size_t strl = out.BeginList(kList, kStrl);
-    AppendStreamHeader(out, s, largest);
+    AppendStreamHeader(out, s, largest, fields);
 
     const std::size_t strf = out.BeginChunk(kStrf);
     out.Bytes(st.setup.format.data(), st.setup.format.size());
@@ -391,7 +452,7 @@ void RiffAviWriter::AppendStreamList(RiffByteWriter& out, std::size_t s,
     out.EndChunk(strl);
 }
 
-void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex) const {
+void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex, LiveFields* fields) const {
     const bool openDml = riffs_.size() > 1;
     const Riff& first = riffs_.front();
     const HeaderFacts facts = CollectHeaderFacts();
@@ -400,9 +461,9 @@ void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex) const {
     out.U32(first.riffEnd != 0 ? ClampU32(first.riffEnd - 8) : 0);
     out.Fourcc(kAvi);
     const std::size_t hdrl = out.BeginList(kList, kHdrl);
-    AppendMainHeader(out, facts, withIndex);
+    AppendMainHeader(out, facts, withIndex, fields);
     for (std::size_t s = 0; s < streams_.size(); ++s) {
-        AppendStreamList(out, s, facts.largest[s]);
+        AppendStreamList(out, s, facts.largest[s], fields);
     }
 
     // The OpenDML header list; a JUNK chunk of the same size while the file
@@ -410,6 +471,10 @@ void RiffAviWriter::BuildHeader(RiffByteWriter& out, bool withIndex) const {
     const std::size_t odml = out.BeginChunk(openDml ? kList : kJunk);
     out.Fourcc(kOdml);
     const std::size_t dmlh = out.BeginChunk(kDmlh);
+    if (fields != nullptr) {
+        fields->odmlId = odml;
+        fields->totalFrames = out.Size();
+    }
     out.U32(facts.framesTotal);
     out.Zeros(kDmlhSize - 4);
     out.EndChunk(dmlh);

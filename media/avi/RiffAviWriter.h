@@ -9,6 +9,16 @@
 // there is more than one RIFF. Every index entry is kept in memory until
 // Finish, so that a file whose writing failed half way can still be
 // completed with the chunks that reached the file.
+//
+// While it writes, the writer keeps the file readable as it stands should
+// the process die: at least once a second (of wall time, and of any
+// stream's time) and after the first chunk of every new RIFF, it sets the
+// sizes of the open RIFF and its 'movi' list to the end of the last chunk,
+// the frame counts and stream lengths of the header to the chunks written,
+// and from the second RIFF on turns the JUNK held for the 'odml' list into
+// that list. These are writes of a few bytes in place, never synced; Finish
+// overwrites them all, so a finished file does not depend on when they
+// happened.
 #pragma once
 
 #include "media/AviRecords.h"
@@ -16,6 +26,7 @@
 #include "media/io/FileSink.h"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -79,6 +90,7 @@ private:
         std::uint32_t ixId = 0;
         std::vector<AviIndexEntry> entries;
         std::uint64_t samples = 0;
+        std::uint64_t samplesShown = 0; // the length the header gives while writing
     };
     struct Riff {
         std::uint64_t riffPos = 0; // position of 'RIFF'
@@ -89,19 +101,42 @@ private:
         std::array<AviSuperIndexEntry, kMaxStreams> ix{}; // size 0: no standard index
     };
 
+    // Where BuildHeader puts the fields that UpdateOpenFile keeps current.
+    struct LiveFields {
+        std::uint64_t odmlId = 0;                        // JUNK until the file has a second RIFF
+        std::uint64_t mainFrames = 0;                    // avih dwTotalFrames
+        std::uint64_t totalFrames = 0;                   // dmlh dwTotalFrames
+        std::array<std::uint64_t, kMaxStreams> length{}; // strh dwLength
+    };
+    // The video frames in the first RIFF and in the whole file.
+    struct FrameCounts {
+        std::uint32_t firstRiff = 0;
+        std::uint32_t total = 0;
+    };
+
     bool NeedNewRiff(std::size_t stream, std::uint32_t size) const;
     bool StartNewRiff();
     bool CloseRiff(bool withStandardIndexes);
     bool WriteHeader(bool withIndex);
+    // True when a second of wall time or of a stream's time has passed since
+    // the last UpdateOpenFile.
+    bool OpenFileUpdateDue() const;
+    // The sizes of the open RIFF and movi list, the header's counts.
+    bool UpdateOpenFile();
+    FrameCounts CountFrames() const;
     // What the main header sums up from all streams.
     struct HeaderFacts;
     HeaderFacts CollectHeaderFacts() const;
-    void BuildHeader(RiffByteWriter& out, bool withIndex) const;
-    void AppendMainHeader(RiffByteWriter& out, const HeaderFacts& facts, bool withIndex) const;
+    // With fields given, notes where the live fields lie.
+    void BuildHeader(RiffByteWriter& out, bool withIndex, LiveFields* fields = nullptr) const;
+    void AppendMainHeader(RiffByteWriter& out, const HeaderFacts& facts, bool withIndex,
+                          LiveFields* fields) const;
     // The stream's 'strl' list: strh, strf, strn when named, and the super
     // index (JUNK while the file has one RIFF).
-    void AppendStreamList(RiffByteWriter& out, std::size_t stream, std::uint32_t largest) const;
-    void AppendStreamHeader(RiffByteWriter& out, std::size_t stream, std::uint32_t largest) const;
+    void AppendStreamList(RiffByteWriter& out, std::size_t stream, std::uint32_t largest,
+                          LiveFields* fields) const;
+    void AppendStreamHeader(RiffByteWriter& out, std::size_t stream, std::uint32_t largest,
+                            LiveFields* fields) const;
     void PatchRiffSizes();
     bool Recover();
     bool FinishWithIndex();
@@ -113,6 +148,9 @@ private:
     std::vector<Stream> streams_;
     std::vector<Riff> riffs_;
     std::uint64_t headerSize_ = 0;
+    LiveFields live_;
+    std::chrono::steady_clock::time_point lastUpdate_;
+    bool updateDue_ = false; // a new RIFF got its first chunk
     bool begun_ = false;
     bool finished_ = false;
     bool lostData_ = false;

@@ -1,6 +1,7 @@
 // A real file past 1 GiB: written as OpenDML with AVIX RIFFs, accepted by
 // ffprobe with every frame and audio sample, and its last frame found
-// through the index and decoded right.
+// through the index and decoded right. And a conversion killed past 2 GiB:
+// what it wrote is whole to ffprobe and to our reader.
 #include "media/avi/AviChunkIds.h"
 #include "pattern/TestPattern.h"
 
@@ -10,7 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace avitest;
@@ -82,6 +89,68 @@ TEST(AviWriterLarge, FilePast1GiBIsOpenDmlAndReadableToTheLastFrame) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(sound.data());
     EXPECT_EQ(kmx::LoadI16(bytes + lastSample * 4),
               kmx::TestAudioValue(kmx::TestAudioFirstSample(1400, o) - 1, 0));
+}
+
+// SIGKILL (the OOM killer, a power cut) leaves the last AVIX RIFF open,
+// without its index. The writer keeps its sizes and the header's lengths
+// current to within a second of video, so ffprobe shows the duration, and
+// our reader finds every frame ffprobe reads, in that RIFF too.
+TEST(AviWriterLarge, ConversionKilledPast2GiBLeavesEveryFrameReadable) {
+    REQUIRE_TOOL("ffprobe");
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string in = dir.File("in.avi");
+    std::string errors;
+    ASSERT_TRUE(
+        Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=1920x1080:rate=25", "-f", "lavfi", "-i",
+                "sine=sample_rate=44100", "-t", "16", "-c:v", "mjpeg", "-c:a", "pcm_s16le", in},
+               &errors))
+        << errors;
+    // Uncompressed, 6 MB a frame: 1 GiB holds 172 frames. A line of progress
+    // comes every 40 frames; "frame F" is shown before frame F is written.
+    const std::string out = dir.File("killed.avi");
+    int pipeFds[2];
+    ASSERT_EQ(pipe(pipeFds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        dup2(pipeFds[1], STDERR_FILENO);
+        close(pipeFds[0]);
+        execl(KADRIMIX_CLI_PATH, KADRIMIX_CLI_PATH, "convert", "-i", in.c_str(), "-o", out.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    FILE* progress = fdopen(pipeFds[0], "r");
+    long written = 0;
+    for (char line[512]; written < 359 && std::fgets(line, sizeof line, progress) != nullptr;) {
+        const char* at = std::strstr(line, "frame ");
+        written = at != nullptr ? std::strtol(at + 6, nullptr, 10) - 1 : written;
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    std::fclose(progress);
+    ASSERT_GE(written, 359) << "the run ended before frame 360";
+
+    auto p = ProbeStreams(out, &errors);
+    const long counted = std::atol(p["stream.0.nb_frames"].c_str()); // 0 for "N/A"
+    const long read = std::atol(p["stream.0.nb_read_frames"].c_str());
+    EXPECT_GE(counted, written - 25) << errors;
+    EXPECT_GE(read, written);
+    EXPECT_DOUBLE_EQ(std::atof(p["stream.0.duration"].c_str()), counted / 25.0);
+
+    CAviReader reader;
+    ASSERT_TRUE(reader.Open(out.c_str()));
+    ASSERT_EQ(reader.GetVideoLength(0), read);
+    ASSERT_TRUE(reader.StartVideoRetrieve(0));
+    std::string last;
+    ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-nostdin", "-i", out, "-map", "0:v:0", "-vf",
+                       "select=eq(n\\," + std::to_string(read - 1) + ")", "-fps_mode",
+                       "passthrough", "-f", "rawvideo", "-"},
+                      &last),
+              0);
+    const Bytes rows = FrameRows(reader, static_cast<std::int32_t>(read - 1));
+    EXPECT_TRUE(rows == Bytes(last.begin(), last.end())) << rows.size() << " " << last.size();
 }
 
 } // namespace
