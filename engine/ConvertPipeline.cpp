@@ -50,7 +50,9 @@ void CConvertThread::RunJob(const ConvertJob& job) {
     endedOverlayDamage_ = 0;
     written_.clear();
     NotifyProgress(-1);
+    kmx::SetThreadReadInterrupt(&abort_);
     const bool succeeded = OpenAndConvert();
+    kmx::SetThreadReadInterrupt(nullptr);
     if (succeeded) {
         NotifyWritten();
     }
@@ -89,10 +91,13 @@ void CConvertThread::ReportFileProblem(const char* text, const std::string& path
 bool CConvertThread::OpenAndConvert() {
     audio_ = false;
     audioCopyCodec_ = 0;
-    if (AbortRequested() || !ChooseContainer()) {
+    if (!ChooseContainer() || AbortRequested()) {
         return false;
     }
     if (!input_.Open(job_.inputPath.c_str())) {
+        if (AbortRequested()) {
+            return false; // its reading was cut off by the stop
+        }
         const bool readable = ::access(job_.inputPath.c_str(), R_OK) == 0;
         if (readable) {
             ReportMessage(nullptr, "FEHLER: Öffne Input AVI (%s: no video that can be read)",

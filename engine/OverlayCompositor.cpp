@@ -24,6 +24,9 @@ bool CConvertThread::OpenOverlays() {
         }
         slot.reader = std::make_shared<CAviReader>();
         if (!slot.reader->Open(slot.path.c_str())) {
+            if (AbortRequested()) {
+                return false; // its reading was cut off by the stop
+            }
             ReportMessage(nullptr, "FEHLER: Öffne Overlay AVI (%s)", slot.path.c_str());
             return false;
         }

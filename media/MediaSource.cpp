@@ -1,5 +1,7 @@
 #include "media/MediaSource.h"
 
+#include "media/lavf/LavfInput.h"
+
 #include <climits>
 
 namespace kmx {
@@ -26,6 +28,10 @@ std::int32_t IMediaSource::VideoTimeToFrame(std::uint32_t index, std::int32_t ms
     }
     const std::int64_t frame = MillisecondsToSample(ms, info.dwScale, info.dwRate);
     return frame < 0 || frame > INT32_MAX ? -1 : static_cast<std::int32_t>(frame);
+}
+
+void SetThreadReadInterrupt(const std::atomic<std::int32_t>* flag) {
+    CLavfInput::SetThreadInterrupt(flag);
 }
 
 } // namespace kmx

@@ -10,6 +10,7 @@
 #include "media/AviRecords.h"
 #include "media/MediaSink.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -150,5 +151,10 @@ public:
                                    void* buffer, std::int32_t bufferSize, std::int32_t* bytesRead,
                                    std::int32_t* samplesRead) = 0;
 };
+
+// A flag that, once raised, stops the reading of the files this thread opens
+// from then on (their opening fails), so that a long first reading of a
+// large file ends when the user stops the run; null for none.
+void SetThreadReadInterrupt(const std::atomic<std::int32_t>* flag);
 
 } // namespace kmx

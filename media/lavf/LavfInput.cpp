@@ -1,6 +1,7 @@
 #include "media/lavf/LavfInput.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 extern "C" {
@@ -12,6 +13,13 @@ namespace kmx {
 namespace {
 
 constexpr int kIoBufferSize = 1 << 15;
+
+thread_local const std::atomic<std::int32_t>* threadInterrupt = nullptr;
+
+int InterruptCallback(void* opaque) {
+    const auto* flag = static_cast<const std::atomic<std::int32_t>*>(opaque);
+    return flag != nullptr && flag->load(std::memory_order_acquire) != 0 ? 1 : 0;
+}
 
 int ReadCallback(void* opaque, std::uint8_t* out, int size) {
     return static_cast<CLavfInput*>(opaque)->ReadMemory(out, size);
@@ -30,6 +38,10 @@ void AvFormatContextDeleter::operator()(AVFormatContext* p) const {
 void AvIoContextDeleter::operator()(AVIOContext* p) const {
     av_freep(&p->buffer);
     avio_context_free(&p);
+}
+
+void CLavfInput::SetThreadInterrupt(const std::atomic<std::int32_t>* flag) {
+    threadInterrupt = flag;
 }
 
 CLavfInput::~CLavfInput() {
@@ -78,6 +90,12 @@ bool CLavfInput::OpenContext() {
     if (context == nullptr) {
         return false;
     }
+    interrupt_ = threadInterrupt;
+    if (interrupt_ != nullptr) {
+        context->interrupt_callback.callback = InterruptCallback;
+        context->interrupt_callback.opaque =
+            const_cast<void*>(static_cast<const void*>(interrupt_));
+    }
     if (memory_) {
         memoryPos_ = 0;
         auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
@@ -116,7 +134,13 @@ bool CLavfInput::Read(AVPacket* packet) {
     if (format_ == nullptr) {
         return false;
     }
+    void* flag = const_cast<void*>(static_cast<const void*>(interrupt_));
+    interrupted_ = InterruptCallback(flag) != 0;
+    if (interrupted_) {
+        return false;
+    }
     const int rc = av_read_frame(format_.get(), packet);
+    interrupted_ = rc < 0 && InterruptCallback(flag) != 0;
     // Some demuxers report a file cut short as its end; the reading layer
     // still knows.
     const AVIOContext* pb = format_->pb;

@@ -3,6 +3,7 @@
 // names other resources may reach plain files, never the network.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -38,6 +39,13 @@ public:
     void Close();
 
     AVFormatContext* Context() const { return format_.get(); }
+
+    // A flag that, once raised, makes the inputs this thread opens from now
+    // on stop reading (open and Read fail at once), so that a long first
+    // reading of a large file can be stopped; null for none.
+    static void SetThreadInterrupt(const std::atomic<std::int32_t>* flag);
+    // Whether the last Read that returned false was stopped by that flag.
+    bool Interrupted() const { return interrupted_; }
     // The next packet of a stream not discarded; false at the end or when
     // the demuxer cannot go on.
     bool Read(AVPacket* packet);
@@ -58,6 +66,8 @@ private:
     std::size_t memoryPos_ = 0;
     bool memory_ = false;
     bool endedOnError_ = false;
+    bool interrupted_ = false;
+    const std::atomic<std::int32_t>* interrupt_ = nullptr;
     std::unique_ptr<AVIOContext, AvIoContextDeleter> io_;
     std::unique_ptr<AVFormatContext, AvFormatContextDeleter> format_;
 };

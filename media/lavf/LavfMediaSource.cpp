@@ -84,6 +84,9 @@ bool CLavfMediaSource::State::Load(CLavfInput& input) {
     if (!BuildLavfIndex(input, videoStream, audioStream, index, audio.get())) {
         return false;
     }
+    if (input.Interrupted()) {
+        return false; // the run that opens it is being stopped
+    }
     endedOnError = input.EndedOnError() || index.cut;
     if (videoStream >= 0) {
         FinishVideo(input);

@@ -326,14 +326,18 @@ TEST(LavfReader, DamagedFilesFailCleanlyOrReadWhatIsThere) {
             EXPECT_EQ(reader.GetVideoStreamCount(), 0u);
             continue;
         }
-        // What is there is read; frames past the cut may be missing.
+        // What is there is read, the last picture whole (one cut short is
+        // left out); the file says that it promised more.
         ASSERT_TRUE(reader.StartVideoRetrieve(0));
         EXPECT_GT(reader.GetVideoLength(0), 0);
+        EXPECT_EQ(reader.GetPromisedVideoLength(0), 50);
+        EXPECT_TRUE(reader.EndedOnError() || reader.GetVideoLength(0) < 50);
         const BITMAPINFOHEADER* dib = nullptr;
         reader.GetVideoFrame(0, 0, &dib);
         EXPECT_NE(dib, nullptr);
         for (std::int32_t i = reader.GetVideoLength(0) - 1; i >= 0; --i) {
             reader.GetVideoFrame(0, i, &dib);
+            EXPECT_TRUE(dib != nullptr || i < reader.GetVideoLength(0) - 1) << "the last frame";
         }
         if (reader.GetAudioStreamCount() > 0) {
             EXPECT_FALSE(ReadAllAudio(reader, 4096).empty());
@@ -348,6 +352,13 @@ TEST(LavfReader, DamagedFilesFailCleanlyOrReadWhatIsThere) {
     CAviReader reader;
     EXPECT_FALSE(reader.Open(junk.c_str()));
     EXPECT_EQ(reader.GetVideoStreamCount() + reader.GetAudioStreamCount(), 0u);
+
+    // A run that is being stopped opens nothing more.
+    const std::atomic<std::int32_t> stop{1};
+    kmx::SetThreadReadInterrupt(&stop);
+    EXPECT_FALSE(reader.Open(dir.File("whole.mp4").c_str()));
+    kmx::SetThreadReadInterrupt(nullptr);
+    EXPECT_TRUE(reader.Open(dir.File("whole.mp4").c_str()));
 }
 
 // A WAVEFORMATEX without extra bytes.

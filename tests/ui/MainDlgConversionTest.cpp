@@ -121,9 +121,10 @@ TEST_F(MainDlgConversion, EngineMessagesAreAnsweredAndTheRunEndsAborted) {
     // The worker waits for the answer; only then does it report the end.
     ASSERT_TRUE(WaitUntilIdle(dlg));
     ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_EQ(boxes.shown[0].text, "FEHLER: Öffne Output AVI (" +
-                                       dir.File("no such folder/out.avi") +
-                                       ": No such file or directory)");
+    EXPECT_EQ(boxes.shown[0].text.rfind("ERROR: Unknown output file type (" +
+                                            dir.File("out.unknown") + "); supported are",
+                                        0),
+              0u);
     EXPECT_EQ(boxes.shown[0].buttons, MessageButtons::Ok);
     EXPECT_EQ(boxes.shown[1].text.rfind("Converting aborted\r\nDuration=", 0), 0u);
     EXPECT_EQ(boxes.shown[1].icon, MessageIcon::Exclamation);

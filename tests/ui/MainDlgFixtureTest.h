@@ -56,11 +56,12 @@ protected:
         ClickWithFile(dlg, 6, std::move(path));
     }
 
-    // Starts a run on a small input whose output cannot be created: the
-    // worker stops at its first message and waits there for an answer.
+    // Starts a run on a small input whose output is of no known type: the
+    // worker stops at its first message, before it looks for a stop, and
+    // waits there for an answer.
     [[nodiscard]] bool StartARunThatWaits(CMainDlg& dlg, const CWorkerThread& worker) {
         ChooseInput(dlg, Sample("base.avi", 32, 24, 3));
-        ChooseOutput(dlg, dir.File("no such folder/out.avi"));
+        ChooseOutput(dlg, dir.File("out.unknown"));
         Button(dlg, 3)->click();
         return WaitUntilRunning(worker);
     }
