@@ -22,6 +22,7 @@ struct CAviMediaSource::Stream {
     std::vector<std::uint8_t> format;
     AviStreamIndex index;
     std::int32_t length = 0;
+    std::int32_t promised = 0; // the stream header's length
     std::unique_ptr<CAviSampleSource> source;
     std::unique_ptr<CVideoDecoder> decoder;
     // Audio with a fixed sample size: where each chunk starts in the
@@ -98,6 +99,11 @@ bool CAviMediaSource::Load() {
     }
     for (Stream& stream : video_) {
         stream.length = ClampToInt32(stream.index.entries.size());
+        const AviStreamList& list = layout.streams[static_cast<std::size_t>(stream.number)];
+        constexpr std::size_t kLengthOffset = 32; // dwLength in 'strh'
+        if (list.header.size() >= kLengthOffset + 4) {
+            stream.promised = ClampToInt32(LoadU32(list.header.data() + kLengthOffset));
+        }
         MakeStreamInfo(layout.streams[static_cast<std::size_t>(stream.number)], layout,
                        static_cast<std::uint32_t>(stream.length), stream.info);
     }
@@ -279,6 +285,10 @@ bool CAviMediaSource::GetAudioStreamInfo(std::uint32_t index, AVISTREAMINFOA* in
     }
     *info = audio_[index].info;
     return true;
+}
+
+std::int32_t CAviMediaSource::GetPromisedVideoLength(std::uint32_t index) const {
+    return index < video_.size() ? video_[index].promised : 0;
 }
 
 std::int32_t CAviMediaSource::GetVideoLength(std::uint32_t index) const {

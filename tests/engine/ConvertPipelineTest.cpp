@@ -297,10 +297,9 @@ TEST(ConvertPipeline, CutInputAndEndedOverlaysAreReported) {
         double keep; // the part of the file left
         bool warned;
     } cases[] = {
-        {"whole.mkv", "mjpeg", 1.0, false},
-        {"cut.mkv", "mjpeg", 0.3, true},
-        {"cut.mp4", "libx264", 0.5, true},
-        {"whole.mp4", "libx264", 1.0, false},
+        {"whole.mkv", "mjpeg", 1.0, false}, {"cut.mkv", "mjpeg", 0.3, true},
+        {"cut.mp4", "libx264", 0.5, true},  {"whole.mp4", "libx264", 1.0, false},
+        {"cut.avi", "mjpeg", 0.5, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
