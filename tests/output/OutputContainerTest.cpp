@@ -3,16 +3,14 @@
 // count, audio beside the video, where the MP4 index sits, the picture
 // against the input, refusals that create nothing, and a killed run.
 #include "tests/cli/CliTestSupport.h"
+#include "tests/support/KilledRun.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -337,33 +335,8 @@ TEST_F(OutputContainers, KilledRunLeavesAPlayableFile) {
     const std::string input =
         MakeInput(dir_, "long.mkv", TestSource("320x240") + "-t 20 -c:v ffv1");
     const std::string out = dir_.File("killed.mp4");
-    int pipeFds[2];
-    ASSERT_EQ(pipe(pipeFds), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        dup2(pipeFds[1], STDERR_FILENO);
-        close(pipeFds[0]);
-        execl(kCli.c_str(), kCli.c_str(), "convert", "-i", input.c_str(), "-o", out.c_str(),
-              "--codec", "H264", "--threads", "1", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    FILE* progress = fdopen(pipeFds[0], "r");
-    char line[512];
-    long reported = 0;
-    while (reported < 300 && std::fgets(line, sizeof line, progress) != nullptr) {
-        long frame = 0;
-        long total = 0;
-        const char* at = std::strstr(line, "frame ");
-        if (at != nullptr && std::sscanf(at, "frame %ld / %ld", &frame, &total) == 2) {
-            reported = frame; // "frame F": frames 1 .. F are handed to the muxer
-        }
-    }
-    kill(child, SIGKILL);
-    int status = 0;
-    waitpid(child, &status, 0);
-    std::fclose(progress);
+    const long reported = KillAtFrame(
+        kCli, {"convert", "-i", input, "-o", out, "--codec", "H264", "--threads", "1"}, 300);
     ASSERT_GE(reported, 300);
     const int frames = ProbeVideoPackets(out);
     EXPECT_GE(frames, reported - 25);
