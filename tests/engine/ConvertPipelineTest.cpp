@@ -283,6 +283,11 @@ TEST(ConvertPipeline, FailuresAreReportedWithTheirTexts) {
     job.overlays[5].path = pal8;
     job.overlays[5].width = job.overlays[5].height = 10;
     ExpectFailure(job, "ERROR: Overlay Frame Format (color deep=8) not supported");
+    const std::string sound = dir.File("sound.avi"); // an overlay without video
+    ASSERT_TRUE(
+        avitest::Ffmpeg({"-f", "lavfi", "-i", "sine", "-t", "1", "-c:a", "pcm_s16le", sound}));
+    job.overlays[5].path = sound;
+    ExpectFailure(job, "ERROR: Start Video Retrieve (Overlay)");
 }
 
 // A run still succeeds on an input cut short, but says so, with the frames
