@@ -10,7 +10,8 @@
 namespace {
 
 const char* const kDescription =
-    "Re-encodes videos into AVI files: backwards, mirrored, with overlays.\n"
+    "Re-encodes videos into AVI, MP4, MOV, MKV or WebM files: backwards, mirrored,\n"
+    "with overlays.\n"
     "A project file (.kmx) is loaded as the Load button does; a video file\n"
     "(AVI, MP4, MKV, MOV, WebM, ...) becomes the input as a drop onto the window\n"
     "does. With both, the project comes first and the video replaces its input.\n"
