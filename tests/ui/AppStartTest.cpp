@@ -42,10 +42,8 @@ TEST(CommandLine, AProjectAndAVideoAreTakenOneOfEach) {
     EXPECT_EQ(line.project, Absolute("looks/holiday.KMX"));
     EXPECT_EQ(line.input, Absolute("clip.mp4"));
 
-    for (const QStringList& bad :
-         {QStringList{QStringLiteral("kadrimix"), QStringLiteral("a.kmx"), QStringLiteral("b.kmx")},
-          QStringList{QStringLiteral("kadrimix"), QStringLiteral("a.avi"), QStringLiteral("b.mp4")},
-          QStringList{QStringLiteral("kadrimix"), QStringLiteral("--bogus")}}) {
+    for (const char* args : {"kadrimix a.kmx b.kmx", "kadrimix a.avi b.mp4", "kadrimix --bogus"}) {
+        const QStringList bad = QString::fromLatin1(args).split(QLatin1Char(' '));
         line = ParseCommandLine(bad);
         EXPECT_EQ(line.action, CommandLine::Action::Fail) << bad.last().toStdString();
         EXPECT_TRUE(line.text.contains(bad.last().mid(2))) << line.text.toStdString();
