@@ -4,6 +4,7 @@
 #include "media/decode/CodecNames.h"
 #include "media/io/ByteOrder.h"
 #include "media/io/FileIo.h"
+#include "media/io/TempFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,28 +36,6 @@ constexpr std::size_t kMaxExtraData = std::size_t{1} << 20;
 bool NeedsParser(AVCodecID id) {
     return id == AV_CODEC_ID_MP1 || id == AV_CODEC_ID_MP2 || id == AV_CODEC_ID_MP3 ||
            id == AV_CODEC_ID_AC3 || id == AV_CODEC_ID_EAC3 || id == AV_CODEC_ID_DTS;
-}
-
-int OpenTemporaryFile() {
-    const char* folder = std::getenv("TMPDIR");
-    if (folder == nullptr || *folder == '\0') {
-        folder = "/tmp";
-    }
-    const int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        return fd;
-    }
-    // A file system without unnamed files: a named one, removed at once.
-    char name[4096];
-    const int length = std::snprintf(name, sizeof name, "%s/kadrimix-pcm-XXXXXX", folder);
-    if (length <= 0 || static_cast<std::size_t>(length) >= sizeof name) {
-        return -1;
-    }
-    const int named = ::mkostemp(name, O_CLOEXEC);
-    if (named >= 0) {
-        ::unlink(name);
-    }
-    return named;
 }
 
 } // namespace
@@ -180,7 +159,7 @@ bool CPcmAudio::OpenDecoder(const AVCodecParameters& parameters) {
             return false;
         }
     }
-    fd_ = OpenTemporaryFile();
+    fd_ = OpenTemporaryFile("kadrimix-pcm-");
     return fd_ >= 0;
 }
 

@@ -5,6 +5,11 @@
 // by a byte budget: by default 256 MiB per decoder (for the cache and the
 // decoder's own pictures together), or what KADRIMIX_DECODE_CACHE_MB or
 // SetDecodeCacheBudget set for the process.
+//
+// A window longer than the budget allows (a key-frame segment longer than
+// the cache) is decoded forwards once into an unnamed temporary file and its
+// frames read back one at a time, so that memory stays one frame and the
+// disk one segment however long the segment is.
 #pragma once
 
 #include "media/AviRecords.h"
@@ -35,6 +40,11 @@ std::uint64_t DecoderPictureBytes(std::int32_t width, std::int32_t height);
 
 class CReverseFrameCache {
 public:
+    CReverseFrameCache() = default;
+    ~CReverseFrameCache();
+    CReverseFrameCache(const CReverseFrameCache&) = delete;
+    CReverseFrameCache& operator=(const CReverseFrameCache&) = delete;
+
     // Decodes one sample into 24-bit DIB pixels; false when it cannot.
     using DecodeFn = std::function<bool(std::int32_t sample, std::uint8_t* pixels)>;
 
@@ -49,8 +59,9 @@ public:
     // Frames held now.
     std::int32_t Held() const;
 
-    // The held frame of a sample, or null.
-    const BITMAPINFOHEADER* Find(std::int32_t sample) const;
+    // The held frame of a sample, or null (also when the temporary file
+    // cannot be read). Valid until the next call.
+    const BITMAPINFOHEADER* Find(std::int32_t sample);
     // True when the sample lies within the window last filled, whether or
     // not its frame could be decoded.
     bool Covers(std::int32_t sample) const;
@@ -59,8 +70,15 @@ public:
     // Capacity()), decoding them in turn. A sample that does not decode is
     // not held. False, holding nothing, when the memory cannot be had.
     bool Fill(const std::vector<std::int32_t>& samples, const DecodeFn& decode);
+    // The same for any number of samples, held in a temporary file. False,
+    // holding nothing, when the cache holds no frame, the file cannot be
+    // made or the disk has no room for it; after a failed write (a full
+    // disk) no later window is spilled.
+    bool Spill(const std::vector<std::int32_t>& samples, const DecodeFn& decode);
 
 private:
+    void DropSpill();
+
     struct Slot {
         std::int32_t sample = -1;
         bool decoded = false;
@@ -71,6 +89,13 @@ private:
     std::int32_t capacity_ = 0;
     std::vector<Slot> slots_; // the window's samples ascending, then spare buffers
     std::size_t used_ = 0;    // slots of the current window
+    // A spilled window: frame i of spillSamples_ at i * imageSize in the
+    // file (when it decoded), the one last read in slots_[0].
+    int spillFd_ = -1;
+    std::vector<std::int32_t> spillSamples_;
+    std::vector<bool> spillDecoded_;
+    std::ptrdiff_t spillLoaded_ = -1;
+    bool spillFailed_ = false;
 };
 
 } // namespace kmx

@@ -47,6 +47,7 @@ struct CVideoDecoder::Impl {
     std::uint8_t* FramePixels();
     bool WantsWindow(std::int32_t wanted) const;
     std::vector<std::int32_t> WindowEndingAt(std::int32_t wanted) const;
+    std::vector<std::int32_t> SegmentEndingAt(std::int32_t wanted) const;
     const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
     void ConfigureCache();
 };
@@ -239,12 +240,36 @@ std::vector<std::int32_t> CVideoDecoder::Impl::WindowEndingAt(std::int32_t wante
     return samples;
 }
 
+// The non-empty samples from the key frame at or before the wanted one up to
+// it: what decoding the wanted frame decodes anyway.
+std::vector<std::int32_t> CVideoDecoder::Impl::SegmentEndingAt(std::int32_t wanted) const {
+    const std::int32_t key = std::max(codec.KeyAtOrBefore(wanted), 0);
+    std::vector<std::int32_t> samples;
+    for (std::int32_t s = key; s <= wanted; ++s) {
+        if (shown[static_cast<std::size_t>(s)] == s) {
+            samples.push_back(s);
+        }
+    }
+    return samples;
+}
+
+// A segment that the cache cannot hold is decoded once into a temporary
+// file; reading N frames backwards then costs about N decodes plus one
+// segment (two with reordering), however long the segments are.
 const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
     const std::uint64_t before = codec.PacketsSent();
-    const bool filled =
-        cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
-            return codec.Decode(s, geometry, [px] { return px; });
-        });
+    const CReverseFrameCache::DecodeFn decode = [this](std::int32_t s, std::uint8_t* px) {
+        return codec.Decode(s, geometry, [px] { return px; });
+    };
+    const std::vector<std::int32_t> segment = SegmentEndingAt(wanted);
+    // A jump to the last frame may be all that is read backwards (a reader
+    // looks at the stream's end); only a step backwards spills.
+    bool filled = wanted < lastWanted &&
+                  segment.size() > static_cast<std::size_t>(cache.Capacity()) &&
+                  cache.Spill(segment, decode);
+    if (!filled) {
+        filled = cache.Fill(WindowEndingAt(wanted), decode);
+    }
     samplesRead += codec.PacketsSent() - before;
     return filled ? cache.Find(wanted) : DecodeOne(wanted);
 }

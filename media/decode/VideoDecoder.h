@@ -6,7 +6,8 @@
 //
 // Frames asked for backwards from a codec whose pictures depend on one
 // another come out of a frame cache (media/ReverseFrameCache.h): the samples
-// up to the wanted one are decoded forwards once and handed out from memory.
+// up to the wanted one are decoded forwards once and handed out from memory,
+// or from a temporary file when their key-frame segment does not fit it.
 #pragma once
 
 #include "media/AviRecords.h"

@@ -12,6 +12,7 @@
 #include "media/avi/AviAudioPcm.h"
 #include "media/avi/AviChunkIds.h"
 #include "media/decode/PcmAudio.h"
+#include "media/decode/ReverseFrameCache.h"
 #include "media/lavf/LavfMediaSource.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
@@ -19,6 +20,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <numeric>
 #include <random>
 
@@ -273,6 +276,9 @@ TEST(LavfReader, TurnedPhoneVideoComesOutUpright) {
 struct SeekCase {
     const char* file;
     const char* args;
+    // A frame cache of a few frames: each key-frame segment of 12 goes to a
+    // temporary file in $TMPDIR, which must never show a name.
+    bool smallCache = false;
 };
 
 class LavfReaderSeeking : public testing::TestWithParam<SeekCase> {};
@@ -282,6 +288,12 @@ TEST_P(LavfReaderSeeking, BackwardReadingSeeksAndMatchesForwards) {
     TempDir dir;
     const std::string path = dir.File(GetParam().file);
     ASSERT_TRUE(MakeFile(path, 160, std::string(GetParam().args) + " -g 12 -an", 4));
+    const std::filesystem::path tmpdir = dir.Path() / "tmp";
+    ASSERT_TRUE(std::filesystem::create_directory(tmpdir));
+    if (GetParam().smallCache) {
+        kmx::SetDecodeCacheBudget(kmx::DecoderPictureBytes(160, 120) + 4 * 160 * 120 * 3);
+        setenv("TMPDIR", tmpdir.c_str(), 1);
+    }
     kmx::CLavfMediaSource reader;
     ASSERT_TRUE(reader.Open(path.c_str()));
     ASSERT_EQ(reader.GetVideoLength(0), 100);
@@ -293,7 +305,10 @@ TEST_P(LavfReaderSeeking, BackwardReadingSeeksAndMatchesForwards) {
     EXPECT_EQ(reader.VideoSeeks(), 0u);
     for (std::int32_t i = 99; i >= 0; --i) {
         EXPECT_TRUE(FrameRows(reader, i) == forwards[static_cast<std::size_t>(i)]) << i;
+        EXPECT_TRUE(std::filesystem::is_empty(tmpdir)) << i;
     }
+    kmx::ClearDecodeCacheBudget();
+    unsetenv("TMPDIR");
     EXPECT_GT(reader.VideoSeeks(), 0u);
     // The demuxer seeks to every key packet: no jump reads from the start.
     EXPECT_EQ(reader.VideoRewinds(), 0u);
@@ -302,12 +317,15 @@ TEST_P(LavfReaderSeeking, BackwardReadingSeeksAndMatchesForwards) {
 INSTANTIATE_TEST_SUITE_P(Containers, LavfReaderSeeking,
                          testing::Values(SeekCase{"b.mp4", "-c:v libx264 -bf 2 -pix_fmt yuv420p"},
                                          SeekCase{"b.mkv", "-c:v libx264 -bf 2 -pix_fmt yuv420p"},
+                                         SeekCase{"spill.mp4", "-c:v libx264 -bf 2", true},
+                                         SeekCase{"spill.mkv", "-c:v mpeg4 -bf 2", true},
                                          SeekCase{"b.webm", "-c:v libvpx -deadline realtime"},
                                          SeekCase{"b.ts", "-c:v mpeg2video -bf 2"},
                                          SeekCase{"b.flv", "-c:v flv1"}),
                          [](const testing::TestParamInfo<SeekCase>& param) {
                              const std::string file = param.param.file;
-                             return file.substr(file.find('.') + 1);
+                             return (param.param.smallCache ? "small_cache_" : "") +
+                                    file.substr(file.find('.') + 1);
                          });
 
 TEST(LavfReader, DamagedFilesFailCleanlyOrReadWhatIsThere) {

@@ -1,7 +1,8 @@
 // Frames read backwards, from files ffmpeg writes: every frame must be the
 // one the forward decode gives, byte for byte, and reading backwards must
 // cost a small multiple of the forward decode's packets, not a fresh decode
-// from the key frame for every frame.
+// from the key frame for every frame, also when a key-frame segment is longer
+// than the cache and goes to a temporary file.
 #include "media/avi/AviChunkIds.h"
 #include "media/avi/AviParser.h"
 #include "media/decode/ReverseFrameCache.h"
@@ -12,8 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <sys/resource.h>
 
 using namespace avitest;
 
@@ -115,20 +119,76 @@ std::vector<Bytes> ReadForwards(const std::string& path, std::uint64_t* work) {
     return frames;
 }
 
-// Reads every frame from last to first, requiring each to equal the forward
-// decode's; returns the packets this took.
-std::uint64_t ReadBackwards(const std::string& path, std::uint64_t budget,
-                            const std::vector<Bytes>& forward, std::int32_t* mostCached) {
-    FileDecoder backward;
-    EXPECT_TRUE(backward.Open(path, budget));
-    *mostCached = 0;
-    for (std::int32_t n = static_cast<std::int32_t>(forward.size()) - 1; n >= 0; --n) {
-        EXPECT_TRUE(backward.Frame(n) == forward[static_cast<std::size_t>(n)])
-            << "frame " << n << " with a budget of " << budget << " bytes";
-        *mostCached = std::max(*mostCached, backward.Decoder().CachedFrames());
+// Whether this process has a file open in the folder (an unnamed one shows
+// as "folder/#inode (deleted)").
+bool HoldsFileIn(const std::string& folder) {
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (!error && target.rfind(folder + "/", 0) == 0) {
+            return true;
+        }
     }
-    return backward.Decoder().SamplesRead();
+    return false;
 }
+
+struct Backwards {
+    std::uint64_t work = 0;      // packets decoded
+    std::int32_t mostCached = 0; // frames the cache held at most
+    bool heldFile = false;       // a file open in $TMPDIR while reading
+    bool namesSeen = false;      // anything named in $TMPDIR, while or after reading
+};
+
+// Reads every frame from last to first, requiring each to equal the forward
+// decode's. tmpdir: the folder $TMPDIR names while reading, or empty.
+Backwards ReadBackwards(const std::string& path, std::uint64_t budget,
+                        const std::vector<Bytes>& forward, const std::string& tmpdir = {}) {
+    Backwards result;
+    const auto named = [&tmpdir] {
+        std::error_code error;
+        return !tmpdir.empty() && std::filesystem::exists(tmpdir, error) &&
+               !std::filesystem::is_empty(tmpdir, error);
+    };
+    {
+        FileDecoder backward;
+        EXPECT_TRUE(backward.Open(path, budget));
+        for (std::int32_t n = static_cast<std::int32_t>(forward.size()) - 1; n >= 0; --n) {
+            EXPECT_TRUE(backward.Frame(n) == forward[static_cast<std::size_t>(n)])
+                << "frame " << n << " with a budget of " << budget << " bytes";
+            result.mostCached = std::max(result.mostCached, backward.Decoder().CachedFrames());
+            result.heldFile = result.heldFile || (!tmpdir.empty() && HoldsFileIn(tmpdir));
+            result.namesSeen = result.namesSeen || named();
+        }
+        result.work = backward.Decoder().SamplesRead();
+    }
+    result.namesSeen = result.namesSeen || named();
+    EXPECT_FALSE(!tmpdir.empty() && HoldsFileIn(tmpdir)) << "a file still open after Close";
+    return result;
+}
+
+// Sets $TMPDIR for its lifetime.
+class ScopedTmpdir {
+public:
+    explicit ScopedTmpdir(const std::string& folder) {
+        const char* old = std::getenv("TMPDIR");
+        hadOld_ = old != nullptr;
+        old_ = hadOld_ ? old : "";
+        setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~ScopedTmpdir() {
+        if (hadOld_) {
+            setenv("TMPDIR", old_.c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+    ScopedTmpdir(const ScopedTmpdir&) = delete;
+    ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+
+private:
+    bool hadOld_ = false;
+    std::string old_;
+};
 
 class ReverseDecode : public testing::TestWithParam<Case> {};
 
@@ -140,26 +200,61 @@ TEST_P(ReverseDecode, BackwardFramesEqualForwardFramesAtAFractionOfTheWork) {
     ASSERT_FALSE(path.empty());
 
     std::uint64_t forwardWork = 0;
-    std::int32_t cached = 0;
     const std::vector<Bytes> forward = ReadForwards(path, &forwardWork);
     ASSERT_GE(forward.size(), static_cast<std::size_t>(c.frames));
 
-    const std::uint64_t whole =
-        ReadBackwards(path, kmx::kDefaultDecodeCacheBytes, forward, &cached);
+    const Backwards whole = ReadBackwards(path, kmx::kDefaultDecodeCacheBytes, forward);
     if (c.piecesGain == 0) {
         EXPECT_EQ(forwardWork, forward.size());
-        EXPECT_EQ(whole, forward.size());
-        EXPECT_EQ(cached, 0);
+        EXPECT_EQ(whole.work, forward.size());
+        EXPECT_EQ(whole.mostCached, 0);
         return;
     }
-    EXPECT_GT(cached, 0);
-    const std::uint64_t uncached = ReadBackwards(path, 0, forward, &cached);
-    EXPECT_EQ(cached, 0);
-    EXPECT_LE(whole, 3 * forwardWork);
-    const std::uint64_t pieces = ReadBackwards(path, BudgetForFrames(3), forward, &cached);
-    EXPECT_EQ(cached, 3);
-    EXPECT_LE(c.piecesGain * pieces, uncached) << "three frames at a time against one";
-    EXPECT_LT(whole, pieces);
+    EXPECT_GT(whole.mostCached, 0);
+    const Backwards uncached = ReadBackwards(path, 0, forward);
+    EXPECT_EQ(uncached.mostCached, 0);
+    EXPECT_LE(whole.work, 3 * forwardWork);
+
+    // A cache of three frames: each segment is decoded once into an unnamed
+    // file in $TMPDIR. Where no file can be made, three frames at a time are
+    // decoded from the key frame instead.
+    const std::string spillDir = dir.File("spill");
+    ASSERT_TRUE(std::filesystem::create_directory(spillDir));
+    const struct {
+        std::string tmpdir;
+        bool full; // files may grow to 64 KiB only, as on a full disk
+        bool spills;
+    } runs[] = {
+        {dir.File("missing"), false, false}, {spillDir, true, false}, {spillDir, false, true}};
+    std::uint64_t inMemory = 0;
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.tmpdir + (run.full ? " full" : ""));
+        const ScopedTmpdir tmpdir(run.tmpdir);
+        rlimit unlimited{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        rlimit limit = unlimited;
+        limit.rlim_cur = run.full ? 65536 : unlimited.rlim_cur;
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const Backwards pieces = ReadBackwards(path, BudgetForFrames(3), forward, run.tmpdir);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_FALSE(pieces.namesSeen);
+        EXPECT_EQ(pieces.heldFile, run.spills);
+        EXPECT_EQ(pieces.mostCached > 3, run.spills);
+        EXPECT_LE(c.piecesGain * pieces.work, uncached.work)
+            << "three frames at a time against one";
+        if (!run.spills) {
+            EXPECT_LT(whole.work, pieces.work);
+            inMemory = std::max(inMemory, pieces.work);
+            continue;
+        }
+        EXPECT_LT(pieces.work, inMemory);
+        // Where the index's key flags hold, the work is linear in the frames.
+        if (c.damage != Damage::AllKeys) {
+            EXPECT_LE(pieces.work, 3 * forwardWork);
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
