@@ -2,6 +2,7 @@
 #include "media/AviReader.h"
 #include "tests/cli/CliTestSupport.h"
 #include "tests/support/DamagedInput.h"
+#include "tests/support/KilledRun.h"
 
 #include <algorithm>
 #include <csignal>
@@ -288,16 +289,11 @@ TEST(CliRun, AKilledRunKeepsEveryFrameItReportedWritten) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     std::mt19937 random(seed);
     for (int round = 0; round < 3; ++round) {
-        const int lines = std::uniform_int_distribution<int>(1, 8)(random);
+        const long at = 40 * std::uniform_int_distribution<long>(1, 8)(random);
         const std::string out = dir.File("cut" + std::to_string(round) + ".avi");
-        long reported = 0;
-        {
-            CliChild child({"convert", "-i", in, "-o", out, "--codec", "MJPG"});
-            reported = child.WaitForLines(lines);
-            child.Signal(SIGKILL);
-            child.Wait();
-        }
-        ASSERT_GE(reported, 0) << "the run ended before its progress line " << lines;
+        const long reported =
+            KillAtFrame(kCli, {"convert", "-i", in, "-o", out, "--codec", "MJPG"}, at);
+        ASSERT_GE(reported, at) << "the run ended before frame " << at;
         // "frame F" is shown once frames 1 .. F are in the file.
         const std::vector<std::string> hashes = FfmpegFrameMd5s(out);
         ASSERT_GE(hashes.size(), static_cast<std::size_t>(reported)) << "killed at " << reported;

@@ -75,11 +75,7 @@ void ExpectFailure(const ConvertJob& job, const std::string& message) {
     const JobOutcome outcome = RunJobOnWorker(job);
     EXPECT_EQ(outcome.done, 1) << message;
     EXPECT_EQ(outcome.messages, std::vector<std::string>{message});
-    if (made) {
-        EXPECT_EQ(ReadWholeFile(job.outputPath),
-                  std::vector<std::uint8_t>(earlier.begin(), earlier.end()))
-            << message;
-    }
+    EXPECT_TRUE(!made || ReadText(job.outputPath) == earlier) << message;
 }
 
 // The numbers from first to last, counting up or down.
@@ -315,23 +311,14 @@ TEST(ConvertPipeline, CutInputAndEndedOverlaysAreReported) {
             path, static_cast<std::uintmax_t>(std::filesystem::file_size(path) * c.keep));
         const JobOutcome outcome = RunJobOnWorker(SimpleJob(path, dir.File("out.avi")));
         EXPECT_EQ(outcome.done, 0);
-        if (!c.warned) {
-            EXPECT_TRUE(outcome.warnings.empty()) << outcome.warnings.front();
-            continue;
-        }
-        ASSERT_EQ(outcome.warnings.size(), 1u);
-        int read = 0;
-        int expected = 0;
-        EXPECT_EQ(std::sscanf(outcome.warnings[0].c_str(),
-                              "WARNING: The input ended early: %d of %d frames could be read",
-                              &read, &expected),
-                  2)
-            << outcome.warnings[0];
-        EXPECT_EQ(expected, 100);
-        EXPECT_LT(read, 100);
         CAviReader output;
         ASSERT_TRUE(output.Open(dir.File("out.avi").c_str()));
-        EXPECT_EQ(output.GetVideoLength(0), read);
+        const int read = output.GetVideoLength(0);
+        EXPECT_EQ(read < 100, c.warned);
+        const std::vector<std::string> warning = {
+            "WARNING: The input ended early: " + std::to_string(read) +
+            " of 100 frames could be read"};
+        EXPECT_EQ(outcome.warnings, c.warned ? warning : std::vector<std::string>{});
     }
 
     // The overlay's frames 20 and 40 are damaged; it ends at 45 of 100.

@@ -226,8 +226,7 @@ TEST(WorkerThread, AnAbortBeforeTheWorkerTakesTheJobStillStopsIt) {
     aborted.Raise();
     EXPECT_TRUE(abort.get());
     EXPECT_EQ(DrainUntilDone(queue), 1);
-    EXPECT_EQ(ReadWholeFile(dir.File("out.avi")),
-              std::vector<std::uint8_t>(earlier.begin(), earlier.end()));
+    EXPECT_EQ(ReadText(dir.File("out.avi")), earlier);
 
     // The next job is not touched by that abort.
     ASSERT_TRUE(StartJob(worker, queue, job));

@@ -29,11 +29,6 @@ std::string Probe(const std::string& path, const std::string& entries,
     return out;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The types of an MP4's top-level boxes, in file order.
 std::vector<std::string> TopLevelBoxes(const std::string& bytes) {
     std::vector<std::string> boxes;
@@ -184,7 +179,7 @@ TEST_F(OutputContainers, EachContainerHoldsItsCompressorsAndPlays) {
         EXPECT_GT(PsnrAgainst(out, input_), 25.0);
     }
     // A finished MP4 has its index before the media data: it plays at once.
-    const std::vector<std::string> boxes = TopLevelBoxes(ReadFile(dir_.File("a.mp4")));
+    const std::vector<std::string> boxes = TopLevelBoxes(ReadText(dir_.File("a.mp4")));
     const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
     const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
     EXPECT_TRUE(moov != boxes.end() && mdat != boxes.end() && moov < mdat);
@@ -293,7 +288,7 @@ TEST_F(OutputContainers, RefusalsCreateAndReplaceNothing) {
             EXPECT_NE(access(c.file.c_str(), F_OK), 0) << c.file;
         }
     }
-    EXPECT_EQ(ReadFile(kept), "keep me");
+    EXPECT_EQ(ReadText(kept), "keep me");
     EXPECT_EQ(Cli({"convert", "-i", input_, "-o", "x.avi", "--format", "ogg"}).status, 2);
 }
 

@@ -25,6 +25,8 @@ private:
 
 // The bytes of a whole file; empty when it cannot be read.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// The same as text.
+std::string ReadText(const std::string& path);
 // Makes the file hold exactly these bytes.
 bool WriteBytes(const std::string& path, std::span<const std::uint8_t> bytes);
 // Position of the first occurrence of text at or after from, or npos.
