@@ -7,14 +7,13 @@
 #include "media/avi/RiffAviWriter.h"
 #include "pattern/TestPattern.h"
 #include "tests/media/AviWriterTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -202,20 +201,6 @@ TEST(AviWriter, CreateReplacesAnOldFileButNothingElse) {
     EXPECT_FALSE(w.Create(nullptr));
     EXPECT_FALSE(w.Create(dir.File("missing/x.avi").c_str()));
 }
-
-// While it lives, files of this process cannot grow past `bytes`: writes
-// beyond fail with EFBIG as on a full disk (for root too).
-struct FileSizeLimit {
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit tight{bytes, saved.rlim_max};
-        active = setrlimit(RLIMIT_FSIZE, &tight) == 0;
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
-    rlimit saved{};
-    bool active = false;
-};
 
 TEST(AviWriter, WriteErrorLeavesAReadableFileOfTheFramesThatReachedTheDisk) {
     TempDir dir;

@@ -10,14 +10,14 @@
 #include "media/io/ByteSource.h"
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <sys/resource.h>
+#include <optional>
 
 using namespace avitest;
 
@@ -230,15 +230,12 @@ TEST_P(ReverseDecode, BackwardFramesEqualForwardFramesAtAFractionOfTheWork) {
     for (const auto& run : runs) {
         SCOPED_TRACE(run.tmpdir + (run.full ? " full" : ""));
         const ScopedTmpdir tmpdir(run.tmpdir);
-        rlimit unlimited{};
-        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-        rlimit limit = unlimited;
-        limit.rlim_cur = run.full ? 65536 : unlimited.rlim_cur;
-        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        std::optional<FileSizeLimit> limit;
+        if (run.full) {
+            ASSERT_TRUE(limit.emplace(65536).active);
+        }
         const Backwards pieces = ReadBackwards(path, BudgetForFrames(3), forward, run.tmpdir);
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &unlimited), 0);
-        std::signal(SIGXFSZ, oldSignal);
+        limit.reset();
         EXPECT_FALSE(pieces.namesSeen);
         EXPECT_EQ(pieces.heldFile, run.spills);
         EXPECT_EQ(pieces.mostCached > 3, run.spills);

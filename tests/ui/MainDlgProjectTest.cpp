@@ -2,14 +2,13 @@
 // load failures, files named on the command line, the question at END, and a
 // save that fails halfway.
 #include "engine/ProjectRecord.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
 #include <QComboBox>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
 
 namespace {
 
@@ -180,14 +179,11 @@ TEST_F(MainDlgProject, WriteThatFailsHalfwayKeepsTheOldFile) {
     const std::vector<std::uint8_t> old = ReadWholeFile(path);
     ASSERT_EQ(old.size(), 6556u);
     Button(dlg, 1003)->click();
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{1000, saved.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    Save(dlg, path);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    {
+        const FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.active);
+        Save(dlg, path);
+    }
     EXPECT_EQ(BoxTexts(),
               std::vector<std::string>{"ERROR File Write:\r\nProject could not be written"});
     EXPECT_EQ(ReadWholeFile(path), old);
