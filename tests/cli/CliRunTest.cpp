@@ -161,31 +161,20 @@ TEST(CliRun, FailuresGiveNonZeroStatusAndTheEngineTextHelpAndVersionZero) {
 TEST(CliRun, InfoNamesTheCodecWhereTheContainerGivesNoFourcc) {
     // An MPEG-TS keeps stream types (2 for MPEG-2 video) where AVI keeps a
     // FourCC: info names such a codec as libavcodec does, also in a file cut
-    // short, while a FourCC of letters and digits is shown as it is.
+    // short. (A FourCC of letters is shown as it is: SampleInfoConvertAndDemo.)
     REQUIRE_TOOL("ffmpeg");
     TempDir dir;
-    struct Case {
-        const char* name;
-        const char* codec;
-        std::uintmax_t cut; // bytes kept, 0 = all
-        std::string shown;
-    };
-    for (const Case& c :
-         {Case{"cut.ts", "mpeg2video", 20000, "mpeg2video"}, Case{"in.avi", "mjpeg", 0, "MJPG"}}) {
-        const std::string in =
-            MakeInput(dir, c.name, TestSource("160x120") + "-frames:v 20 -c:v " + c.codec);
-        ASSERT_FALSE(in.empty());
-        if (c.cut > 0) {
-            std::filesystem::resize_file(in, c.cut);
-        }
-        const CliRun run = Cli({"info", in});
-        ASSERT_EQ(run.status, 0) << run.err;
-        EXPECT_NE(run.out.find("x 24 (" + c.shown + ")\n"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find("handler " + c.shown + ","), std::string::npos) << run.out;
-        EXPECT_TRUE(std::all_of(run.out.begin(), run.out.end(), [](char ch) {
-            return ch == '\n' || (ch >= ' ' && ch <= '~');
-        })) << run.out;
-    }
+    const std::string in =
+        MakeInput(dir, "cut.ts", TestSource("160x120") + "-frames:v 20 -c:v mpeg2video");
+    ASSERT_FALSE(in.empty());
+    std::filesystem::resize_file(in, 20000);
+    const CliRun run = Cli({"info", in});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("x 24 (mpeg2video)\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("handler mpeg2video,"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::all_of(run.out.begin(), run.out.end(), [](char ch) {
+        return ch == '\n' || (ch >= ' ' && ch <= '~');
+    })) << run.out;
 }
 
 TEST(CliRun, ConvertRefusesTheInputsInfoCallsUnusableInTheSameWords) {
