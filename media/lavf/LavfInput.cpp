@@ -134,13 +134,12 @@ bool CLavfInput::Read(AVPacket* packet) {
     if (format_ == nullptr) {
         return false;
     }
-    void* flag = const_cast<void*>(static_cast<const void*>(interrupt_));
-    interrupted_ = InterruptCallback(flag) != 0;
+    interrupted_ = StopRequested();
     if (interrupted_) {
         return false;
     }
     const int rc = av_read_frame(format_.get(), packet);
-    interrupted_ = rc < 0 && InterruptCallback(flag) != 0;
+    interrupted_ = rc < 0 && StopRequested();
     // Some demuxers report a file cut short as its end; the reading layer
     // still knows.
     const AVIOContext* pb = format_->pb;

@@ -59,6 +59,10 @@ public:
 
 private:
     bool OpenContext();
+    // The flag of SetThreadInterrupt is raised.
+    bool StopRequested() const {
+        return interrupt_ != nullptr && interrupt_->load(std::memory_order_acquire) != 0;
+    }
 
     std::string path_;
     const std::uint8_t* data_ = nullptr;
