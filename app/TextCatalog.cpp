@@ -248,6 +248,7 @@ constexpr TextCatalogEntry kAddedTable[kAddedTextCount] = {
     {1006, "Abbrechen", "Cancel", "Annuleren"},
     {1007, "Kompressoren, die in eine %s-Ausgabe passen.", "Compressors that %s output can hold.",
      "Compressoren die in %s-uitvoer passen."},
+    {1008, "variable Bildrate", "variable frame rate", "variabele framerate"},
 };
 
 constexpr std::int32_t kFirstTextId = 0;

@@ -175,5 +175,7 @@ inline constexpr std::int32_t kFramesUnit = 1004;
 inline constexpr std::int32_t kDataRate = 1005;
 inline constexpr std::int32_t kCancel = 1006;
 inline constexpr std::int32_t kCompressorsContainerHolds = 1007;
+// The input information of a video of variable frame rate.
+inline constexpr std::int32_t kVariableFrameRate = 1008;
 
 } // namespace txt

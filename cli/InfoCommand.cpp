@@ -42,6 +42,11 @@ std::string FourccOrCodec(std::uint32_t fourcc, const std::string& codec) {
     return kmx::IsTextFourcc(fourcc) || codec.empty() ? kmx::FourccText(fourcc) : codec;
 }
 
+// After a stream's rate: whether it is the highest rate of a variable one.
+const char* VariableRateNote(const CAviReader& reader, std::uint32_t index) {
+    return reader.IsVariableFrameRate(index) ? " (variable frame rate)" : "";
+}
+
 // The first video stream: size, depth, compressor, frames and duration.
 void PrintVideoSummary(CAviReader& reader) {
     AVISTREAMINFOA info{};
@@ -59,7 +64,8 @@ void PrintVideoSummary(CAviReader& reader) {
         PrintLine(stdout, "Format: %i x %i x %s (%s)", info.rcFrame.right - info.rcFrame.left,
                   info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
                   FourccOrCodec(info.fccHandler, reader.VideoCodecName(0)).c_str());
-        PrintLine(stdout, "Frames: %i  Frames/sec.: %6.3f", frames, rate);
+        PrintLine(stdout, "Frames: %i  Frames/sec.: %6.3f%s", frames, rate,
+                  VariableRateNote(reader, 0));
         PrintLine(stdout, "Duration: %s", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
     }
 }
@@ -77,12 +83,13 @@ void PrintStreams(CAviReader& reader) {
             continue;
         }
         PrintLine(stdout,
-                  "  video %u: codec %s, handler %s, %u/%u = %.3f frames/sec., %u frames, frame "
-                  "%i,%i-%i,%i, buffer %u bytes",
+                  "  video %u: codec %s, handler %s, %u/%u = %.3f frames/sec.%s, %u frames, "
+                  "frame %i,%i-%i,%i, buffer %u bytes",
                   i, CodecOrUnknown(reader.VideoCodecName(i)).c_str(),
                   FourccOrCodec(info.fccHandler, reader.VideoCodecName(i)).c_str(), info.dwRate,
-                  info.dwScale, Rate(info), info.dwLength, info.rcFrame.left, info.rcFrame.top,
-                  info.rcFrame.right, info.rcFrame.bottom, info.dwSuggestedBufferSize);
+                  info.dwScale, Rate(info), VariableRateNote(reader, i), info.dwLength,
+                  info.rcFrame.left, info.rcFrame.top, info.rcFrame.right, info.rcFrame.bottom,
+                  info.dwSuggestedBufferSize);
     }
     for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
         if (!reader.GetAudioStreamInfo(i, &info, kInfoSize)) {

@@ -129,6 +129,9 @@ bool CConvertThread::ReadInputFormats(RunFormats& formats) {
         ReportMessage(nullptr, "ERROR: Start Video Retrieve");
         return false;
     }
+    if (job_.reverse != 0) {
+        input_.ReadVideoBackwards(0);
+    }
     if (!ReadFirstFrameFormat(formats)) {
         return false;
     }

@@ -87,6 +87,9 @@ public:
         return source_->GetPromisedVideoLength(index);
     }
     bool EndedOnError() const override { return source_->EndedOnError(); }
+    bool IsVariableFrameRate(std::uint32_t index) const override {
+        return source_->IsVariableFrameRate(index);
+    }
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override {
         return source_->GetDamagedFrameCount(index);
     }

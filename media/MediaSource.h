@@ -57,6 +57,11 @@ public:
     virtual std::int32_t GetVideoLength(std::uint32_t index) const = 0;
     virtual std::int32_t GetAudioLength(std::uint32_t index) const = 0;
 
+    // Whether the stream's pictures are shown for different lengths of time
+    // in the file, and are handed out at its highest rate, slower stretches
+    // repeating pictures; false for a bad index.
+    virtual bool IsVariableFrameRate(std::uint32_t /*index*/) const { return false; }
+
     // Opens (or reopens) the frame decoder of a video stream.
     virtual bool StartVideoRetrieve(std::uint32_t index) = 0;
     // False only for a bad index; a stream without decoder gives true.
@@ -78,6 +83,10 @@ public:
     // must have been read first. False, changing nothing, otherwise (also
     // for uncompressed streams).
     virtual bool UsePlanarVideo(std::uint32_t index, bool bt709) = 0;
+    // Says that the stream's frames will be asked for backwards, until the
+    // next StartVideoRetrieve, so that its decoder keeps what it decodes on
+    // the way; needs StartVideoRetrieve on the stream.
+    virtual void ReadVideoBackwards(std::uint32_t /*index*/) {}
 
     // Frames of the stream that the decoder found damaged (and concealed or
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.

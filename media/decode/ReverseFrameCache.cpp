@@ -16,6 +16,9 @@ namespace {
 // Budgets above this many MiB (1 TiB) from the environment are refused.
 constexpr std::uint64_t kMaxBudgetMegabytes = std::uint64_t{1} << 20;
 constexpr std::uint64_t kUnset = UINT64_MAX;
+// Stored pictures are read back to this alignment, the one they were stored
+// with (their planes start at multiples of it).
+constexpr std::uintptr_t kStoredAlign = 64;
 
 std::atomic<std::uint64_t> g_budget{kUnset};
 
@@ -60,17 +63,25 @@ std::uint64_t DecoderPictureBytes(std::int32_t width, std::int32_t height) {
 }
 
 CReverseFrameCache::~CReverseFrameCache() {
-    DropSpill();
+    CloseSpillFile();
 }
 
 void CReverseFrameCache::DropSpill() {
+    spillSlots_ = 0;
+    spillHeld_ = false;
+    std::vector<SpilledFrame>().swap(spilled_);
+    restore_ = nullptr;
+    spillLoaded_ = -1;
+}
+
+void CReverseFrameCache::CloseSpillFile() {
+    DropSpill();
     if (spillFd_ >= 0) {
         ::close(spillFd_);
         spillFd_ = -1;
     }
-    std::vector<std::int32_t>().swap(spillSamples_);
-    std::vector<bool>().swap(spillDecoded_);
-    spillLoaded_ = -1;
+    spillReserved_ = 0;
+    std::vector<std::uint8_t>().swap(stored_);
 }
 
 void CReverseFrameCache::Configure(const DibGeometry& geometry, std::uint64_t budgetBytes) {
@@ -85,15 +96,15 @@ void CReverseFrameCache::Configure(const DibGeometry& geometry, std::uint64_t bu
 }
 
 void CReverseFrameCache::Release() {
-    DropSpill();
+    CloseSpillFile();
     std::vector<Slot>().swap(slots_);
     used_ = 0;
 }
 
 std::int32_t CReverseFrameCache::Held() const {
-    if (spillFd_ >= 0) {
-        return static_cast<std::int32_t>(
-            std::count(spillDecoded_.begin(), spillDecoded_.end(), true));
+    if (spillHeld_) {
+        return static_cast<std::int32_t>(std::count_if(
+            spilled_.begin(), spilled_.end(), [](const SpilledFrame& f) { return f.slot >= 0; }));
     }
     return static_cast<std::int32_t>(
         std::count_if(slots_.begin(), slots_.begin() + static_cast<std::ptrdiff_t>(used_),
@@ -101,22 +112,20 @@ std::int32_t CReverseFrameCache::Held() const {
 }
 
 const BITMAPINFOHEADER* CReverseFrameCache::Find(std::int32_t sample) {
-    if (spillFd_ >= 0) {
-        const auto it = std::lower_bound(spillSamples_.begin(), spillSamples_.end(), sample);
-        const std::ptrdiff_t i = it - spillSamples_.begin();
-        if (it == spillSamples_.end() || *it != sample ||
-            !spillDecoded_[static_cast<std::size_t>(i)]) {
+    if (spillHeld_) {
+        const auto it =
+            std::lower_bound(spilled_.begin(), spilled_.end(), sample,
+                             [](const SpilledFrame& f, std::int32_t s) { return f.sample < s; });
+        if (it == spilled_.end() || it->sample != sample || it->slot < 0) {
             return nullptr;
         }
         CDibBuffer& dib = slots_.front().dib;
-        if (i != spillLoaded_) {
+        if (it->slot != spillLoaded_) {
             spillLoaded_ = -1;
-            const std::uint64_t at =
-                std::uint64_t{geometry_.imageSize} * static_cast<std::uint64_t>(i);
-            if (!ReadAllAt(spillFd_, dib.Pixels(), geometry_.imageSize, at)) {
+            if (!ReadSpilled(*it, dib.Pixels())) {
                 return nullptr;
             }
-            spillLoaded_ = i;
+            spillLoaded_ = it->slot;
         }
         return dib.Header();
     }
@@ -127,10 +136,27 @@ const BITMAPINFOHEADER* CReverseFrameCache::Find(std::int32_t sample) {
     return it != end && it->sample == sample && it->decoded ? it->dib.Header() : nullptr;
 }
 
+bool CReverseFrameCache::ReadSpilled(const SpilledFrame& frame, std::uint8_t* pixels) {
+    const std::uint64_t at =
+        std::uint64_t{geometry_.imageSize} * static_cast<std::uint64_t>(frame.slot);
+    if (frame.picture.format < 0) {
+        return ReadAllAt(spillFd_, pixels, geometry_.imageSize, at);
+    }
+    // The planes are read to the alignment they were stored with.
+    const std::size_t bytes = frame.picture.bytes;
+    if (bytes > geometry_.imageSize || !restore_) {
+        return false;
+    }
+    stored_.resize(std::max(stored_.size(), bytes + kStoredAlign));
+    const auto address = reinterpret_cast<std::uintptr_t>(stored_.data());
+    std::uint8_t* aligned = stored_.data() + (kStoredAlign - address % kStoredAlign) % kStoredAlign;
+    return ReadAllAt(spillFd_, aligned, bytes, at) && restore_(aligned, frame.picture, pixels);
+}
+
 bool CReverseFrameCache::Covers(std::int32_t sample) const {
-    if (spillFd_ >= 0) {
-        return !spillSamples_.empty() && sample >= spillSamples_.front() &&
-               sample <= spillSamples_.back();
+    if (spillHeld_) {
+        return !spilled_.empty() && sample >= spilled_.front().sample &&
+               sample <= spilled_.back().sample;
     }
     return used_ > 0 && sample >= slots_.front().sample && sample <= slots_[used_ - 1].sample;
 }
@@ -161,10 +187,10 @@ bool CReverseFrameCache::Fill(const std::vector<std::int32_t>& samples, const De
     return true;
 }
 
-bool CReverseFrameCache::Spill(const std::vector<std::int32_t>& samples, const DecodeFn& decode) {
+bool CReverseFrameCache::BeginSpill(std::size_t slots) {
     DropSpill();
     used_ = 0;
-    if (spillFailed_ || samples.empty() || capacity_ < 1) {
+    if (spillFailed_ || slots == 0 || slots > static_cast<std::size_t>(INT32_MAX)) {
         return false;
     }
     // One of the cache's buffers takes each frame in turn; the others go.
@@ -174,36 +200,56 @@ bool CReverseFrameCache::Spill(const std::vector<std::int32_t>& samples, const D
         Release();
         return false;
     }
-    spillSamples_.reserve(samples.size());
-    spillDecoded_.reserve(samples.size());
-    const std::uint64_t frameBytes = geometry_.imageSize;
-    const int fd = OpenTemporaryFile("kadrimix-frames-");
-    if (fd < 0) {
-        spillFailed_ = true; // no folder to write to
-        return false;
+    // The file stays from one window to the next: writing over pages it
+    // already has costs less than pages the system has to find afresh.
+    if (spillFd_ < 0) {
+        spillFd_ = OpenTemporaryFile("kadrimix-frames-");
+        if (spillFd_ < 0) {
+            spillFailed_ = true; // no folder to write to
+            return false;
+        }
     }
     // The whole window's space is taken first, so that a disk too full for it
     // costs no decoding.
-    if (!ReserveFileSpace(fd, frameBytes * samples.size())) {
-        ::close(fd);
-        DropSpill();
-        return false;
-    }
-    std::uint8_t* pixels = dib.Pixels();
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const bool decoded = decode(samples[i], pixels);
-        if (decoded && !WriteAllAt(fd, pixels, geometry_.imageSize, frameBytes * i)) {
-            ::close(fd);
-            DropSpill();
-            spillFailed_ = true;
+    if (slots > spillReserved_) {
+        if (!ReserveFileSpace(spillFd_, std::uint64_t{geometry_.imageSize} * slots)) {
+            CloseSpillFile();
             return false;
         }
-        spillSamples_.push_back(samples[i]);
-        spillDecoded_.push_back(decoded);
-        spillLoaded_ = decoded ? static_cast<std::ptrdiff_t>(i) : -1;
+        spillReserved_ = slots;
     }
-    spillFd_ = fd;
+    spillSlots_ = slots;
     return true;
+}
+
+std::uint8_t* CReverseFrameCache::SpillPixels() {
+    spillLoaded_ = -1;
+    return spillSlots_ > 0 ? slots_.front().dib.Pixels() : nullptr;
+}
+
+bool CReverseFrameCache::WriteSpill(std::size_t slot, const StoredPicture& picture) {
+    const std::size_t bytes = picture.format < 0 ? geometry_.imageSize : picture.bytes;
+    if (slot >= spillSlots_ || bytes > geometry_.imageSize) {
+        return false;
+    }
+    const std::uint64_t at = std::uint64_t{geometry_.imageSize} * slot;
+    if (!WriteAllAt(spillFd_, slots_.front().dib.Pixels(), bytes, at)) {
+        CloseSpillFile();
+        spillFailed_ = true;
+        return false;
+    }
+    // The buffer holds the slot's frame only as DIB pixels.
+    spillLoaded_ = picture.format < 0 ? static_cast<std::int32_t>(slot) : -1;
+    return true;
+}
+
+void CReverseFrameCache::EndSpill(std::vector<SpilledFrame> frames, RestoreFn restore) {
+    if (spillSlots_ == 0) {
+        return;
+    }
+    spilled_ = std::move(frames);
+    restore_ = std::move(restore);
+    spillHeld_ = true;
 }
 
 } // namespace kmx

@@ -8,12 +8,13 @@
 //
 // A window longer than the budget allows (a key-frame segment longer than
 // the cache) is decoded forwards once into an unnamed temporary file and its
-// frames read back one at a time, so that memory stays one frame and the
-// disk one segment however long the segment is.
+// frames read back one at a time, so that memory stays one frame, however
+// long the segment is.
 #pragma once
 
 #include "media/AviRecords.h"
 #include "media/decode/DibFrame.h"
+#include "media/decode/StoredPicture.h"
 
 #include <cstdint>
 #include <functional>
@@ -70,14 +71,33 @@ public:
     // Capacity()), decoding them in turn. A sample that does not decode is
     // not held. False, holding nothing, when the memory cannot be had.
     bool Fill(const std::vector<std::int32_t>& samples, const DecodeFn& decode);
-    // The same for any number of samples, held in a temporary file. False,
-    // holding nothing, when the cache holds no frame, the file cannot be
-    // made or the disk has no room for it; after a failed write (a full
-    // disk) no later window is spilled.
-    bool Spill(const std::vector<std::int32_t>& samples, const DecodeFn& decode);
+    // A window of any length, held in an unnamed temporary file and built
+    // frame by frame. BeginSpill drops what is held and makes the file with
+    // room for the given number of frame slots; false when the file cannot
+    // be made or the disk has no room for it (after a failed write, see
+    // WriteSpill, no later window is spilled). Each frame is decoded into
+    // SpillPixels, as DIB pixels or as a stored picture of at most the
+    // image's size, and written to a slot of its own by WriteSpill, which
+    // drops the file and returns false when the write fails (a full disk).
+    // EndSpill then names the frames, ascending, and the window is held;
+    // restore turns its stored pictures into DIB pixels when they are read.
+    bool BeginSpill(std::size_t slots);
+    std::uint8_t* SpillPixels();
+    bool WriteSpill(std::size_t slot, const StoredPicture& picture);
+    struct SpilledFrame {
+        std::int32_t sample = -1;
+        std::int32_t slot = -1; // -1: the sample lies in the window but did not decode
+        StoredPicture picture;
+    };
+    using RestoreFn = std::function<bool(const std::uint8_t* stored, const StoredPicture& picture,
+                                         std::uint8_t* pixels)>;
+    void EndSpill(std::vector<SpilledFrame> frames, RestoreFn restore);
+    // Forgets a spilled window; its file stays for the next one.
+    void DropSpill();
 
 private:
-    void DropSpill();
+    void CloseSpillFile();
+    bool ReadSpilled(const SpilledFrame& frame, std::uint8_t* pixels);
 
     struct Slot {
         std::int32_t sample = -1;
@@ -89,12 +109,16 @@ private:
     std::int32_t capacity_ = 0;
     std::vector<Slot> slots_; // the window's samples ascending, then spare buffers
     std::size_t used_ = 0;    // slots of the current window
-    // A spilled window: frame i of spillSamples_ at i * imageSize in the
-    // file (when it decoded), the one last read in slots_[0].
+    // A spilled window: the frame of slot i at i * imageSize in the file,
+    // the one last read in slots_[0].
     int spillFd_ = -1;
-    std::vector<std::int32_t> spillSamples_;
-    std::vector<bool> spillDecoded_;
-    std::ptrdiff_t spillLoaded_ = -1;
+    std::size_t spillReserved_ = 0; // slots the file has room for
+    std::size_t spillSlots_ = 0;    // slots of the window being built or held
+    bool spillHeld_ = false;        // EndSpill named the frames
+    std::vector<SpilledFrame> spilled_;
+    RestoreFn restore_;
+    std::vector<std::uint8_t> stored_; // a stored picture read back, aligned within
+    std::int32_t spillLoaded_ = -1;    // the slot in slots_[0]
     bool spillFailed_ = false;
 };
 

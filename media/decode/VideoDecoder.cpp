@@ -40,6 +40,8 @@ struct CVideoDecoder::Impl {
     CReverseFrameCache cache;
     bool budgetSet = false;
     std::uint64_t budget = 0;
+    bool backwards = false; // the reader reads backwards (SetReadingBackwards)
+    bool maySpill = false;
 
     const BITMAPINFOHEADER* Produce(std::int32_t wanted);
     const BITMAPINFOHEADER* DecodeOne(std::int32_t wanted);
@@ -48,15 +50,22 @@ struct CVideoDecoder::Impl {
     bool WantsWindow(std::int32_t wanted) const;
     std::vector<std::int32_t> WindowEndingAt(std::int32_t wanted) const;
     std::vector<std::int32_t> SegmentEndingAt(std::int32_t wanted) const;
+    std::vector<std::int32_t> SegmentBefore(std::int32_t key) const;
     const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
+    bool SpillSegment(const std::vector<std::int32_t>& segment,
+                      const std::vector<std::int32_t>& before);
     void ConfigureCache();
 };
 
-// The cache gets the budget less the decoder's own pictures.
+// The cache gets the budget less the decoder's own pictures. A budget of 0
+// keeps no frames at all; any other spills segments the cache cannot hold,
+// which takes one frame of memory, also where the decoder's own pictures
+// take the whole budget (at 4K).
 void CVideoDecoder::Impl::ConfigureCache() {
     const std::uint64_t total = budgetSet ? budget : DecodeCacheBudget();
     const std::uint64_t own = DecoderPictureBytes(geometry.width, geometry.height);
     cache.Configure(geometry, total > own ? total - own : 0);
+    maySpill = total > 0;
 }
 
 CVideoDecoder::CVideoDecoder() : impl_(std::make_unique<Impl>()) {}
@@ -133,6 +142,7 @@ void CVideoDecoder::Close() {
     d.held = nullptr;
     d.lastWanted = -1;
     d.samplesRead = 0;
+    d.backwards = false;
     d.cache.Release();
 }
 
@@ -193,17 +203,18 @@ const BITMAPINFOHEADER* CVideoDecoder::Impl::DecodeOne(std::int32_t wanted) {
 // step backwards would start again at the key frame before the wanted one,
 // and so would the next step backwards, so the frames on the way are kept. A
 // jump to the last frame counts as a step backwards, since only backward
-// steps can follow it. A frame the last window covers but does not hold did
-// not decode; it gets a single decode instead of the same window again.
+// steps can follow it, and so does any jump of a reader that reads
+// backwards. A frame the last window covers but does not hold did not
+// decode; it gets a single decode instead of the same window again.
 bool CVideoDecoder::Impl::WantsWindow(std::int32_t wanted) const {
-    if (raw || codec.IntraOnly() || cache.Capacity() < 2 || cache.Covers(wanted)) {
+    if (raw || codec.IntraOnly() || cache.Covers(wanted)) {
         return false;
     }
     if (wanted < lastWanted) {
         return true;
     }
     const bool continues = lastWanted >= 0 && codec.KeyAtOrBefore(wanted) <= lastWanted + 1;
-    return wanted == shown.back() && !continues;
+    return (backwards || wanted == shown.back()) && !continues;
 }
 
 // The non-empty samples of the window ending at the wanted one: as many as
@@ -253,24 +264,114 @@ std::vector<std::int32_t> CVideoDecoder::Impl::SegmentEndingAt(std::int32_t want
     return samples;
 }
 
+// The non-empty samples of the key-frame segment before the one that starts
+// at key: those a codec that reorders decodes ahead of it (its lead-in).
+std::vector<std::int32_t> CVideoDecoder::Impl::SegmentBefore(std::int32_t key) const {
+    return key > 0 ? SegmentEndingAt(key - 1) : std::vector<std::int32_t>{};
+}
+
+// Where the decoder's lead-in pictures go while a segment is spilled: the
+// slots after the segment's, as a ring, so that however far back the run
+// starts, the last pictures before the segment are kept.
+class SpillLeadIn final : public CCodecDecoder::LeadInSink {
+public:
+    SpillLeadIn(CReverseFrameCache& cache, const CCodecDecoder& codec, std::size_t first,
+                std::size_t slots)
+        : cache_(cache), codec_(codec), first_(first), pictures_(slots) {}
+    std::uint8_t* Pixels() override { return cache_.SpillPixels(); }
+    void Keep(std::int32_t index) override {
+        const std::size_t ring = static_cast<std::size_t>(index) % pictures_.size();
+        pictures_[ring] = codec_.LastStored();
+        failed_ = failed_ || !cache_.WriteSpill(first_ + ring, pictures_[ring]);
+    }
+    bool Failed() const { return failed_; }
+    // The slot and the picture's form of the index-th picture, while it is in the ring.
+    CReverseFrameCache::SpilledFrame Frame(std::int32_t sample, std::size_t index) const {
+        const std::size_t ring = index % pictures_.size();
+        return {sample, static_cast<std::int32_t>(first_ + ring), pictures_[ring]};
+    }
+
+private:
+    CReverseFrameCache& cache_;
+    const CCodecDecoder& codec_;
+    std::size_t first_;
+    std::vector<StoredPicture> pictures_;
+    bool failed_ = false;
+};
+
+// Decodes the segment once into the cache's temporary file; for a codec
+// that reorders, with the pictures its run decodes before the segment (the
+// previous segment, which is what reading backwards wants next), so that
+// each segment is decoded once however it is read. The pictures are stored
+// as the decoder gives them and converted when they are read back.
+bool CVideoDecoder::Impl::SpillSegment(const std::vector<std::int32_t>& segment,
+                                       const std::vector<std::int32_t>& before) {
+    if (!cache.BeginSpill(segment.size() + before.size())) {
+        return false;
+    }
+    SpillLeadIn leadIn(cache, codec, segment.size(), std::max<std::size_t>(before.size(), 1));
+    codec.SetLeadInSink(before.empty() ? nullptr : &leadIn);
+    codec.SetStoring(true);
+    std::vector<CReverseFrameCache::SpilledFrame> frames;
+    frames.reserve(segment.size() + before.size());
+    bool ok = true;
+    for (std::size_t i = 0; ok && i < segment.size(); ++i) {
+        std::uint8_t* pixels = cache.SpillPixels();
+        const bool decoded =
+            pixels != nullptr && codec.Decode(segment[i], geometry, [pixels] { return pixels; });
+        if (i == 0) {
+            // The lead-in came out before the segment's first picture. A run
+            // that had to start further back (the index called a sample a
+            // key frame that is none) ends its lead-in elsewhere.
+            const std::int32_t pictures =
+                codec.RunAnchor() == segment.front() ? codec.LeadInPictures() : 0;
+            codec.SetLeadInSink(nullptr);
+            ok = !leadIn.Failed();
+            const auto kept = std::min<std::size_t>(static_cast<std::size_t>(std::max(pictures, 0)),
+                                                    before.size());
+            for (std::size_t k = before.size() - kept; ok && k < before.size(); ++k) {
+                // Picture j of the lead-in shows sample before[size - pictures + j].
+                frames.push_back(leadIn.Frame(before[k], k + static_cast<std::size_t>(pictures) -
+                                                             before.size()));
+            }
+        }
+        ok = ok && (!decoded || cache.WriteSpill(i, codec.LastStored()));
+        frames.push_back(
+            {segment[i], decoded ? static_cast<std::int32_t>(i) : -1, codec.LastStored()});
+    }
+    codec.SetLeadInSink(nullptr);
+    codec.SetStoring(false);
+    if (!ok) {
+        cache.DropSpill();
+        return false;
+    }
+    cache.EndSpill(std::move(frames), [this](const std::uint8_t* planes,
+                                             const StoredPicture& picture, std::uint8_t* pixels) {
+        return codec.ConvertStored(planes, picture, geometry, pixels);
+    });
+    return true;
+}
+
 // A segment that the cache cannot hold is decoded once into a temporary
 // file; reading N frames backwards then costs about N decodes plus one
-// segment (two with reordering), however long the segments are.
+// segment, however long the segments are.
 const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
-    const std::uint64_t before = codec.PacketsSent();
-    const CReverseFrameCache::DecodeFn decode = [this](std::int32_t s, std::uint8_t* px) {
-        return codec.Decode(s, geometry, [px] { return px; });
-    };
+    const std::uint64_t sent = codec.PacketsSent();
     const std::vector<std::int32_t> segment = SegmentEndingAt(wanted);
+    const std::vector<std::int32_t> before =
+        codec.MayReorder() ? SegmentBefore(segment.front()) : std::vector<std::int32_t>{};
     // A jump to the last frame may be all that is read backwards (a reader
-    // looks at the stream's end); only a step backwards spills.
-    bool filled = wanted < lastWanted &&
-                  segment.size() > static_cast<std::size_t>(cache.Capacity()) &&
-                  cache.Spill(segment, decode);
-    if (!filled) {
-        filled = cache.Fill(WindowEndingAt(wanted), decode);
+    // looks at the stream's end): only a step backwards, or a reader that
+    // reads backwards, spills.
+    bool filled = maySpill && (wanted < lastWanted || backwards) &&
+                  segment.size() + before.size() > static_cast<std::size_t>(cache.Capacity()) &&
+                  SpillSegment(segment, before);
+    if (!filled && cache.Capacity() >= 2) {
+        filled = cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
+            return codec.Decode(s, geometry, [px] { return px; });
+        });
     }
-    samplesRead += codec.PacketsSent() - before;
+    samplesRead += codec.PacketsSent() - sent;
     return filled ? cache.Find(wanted) : DecodeOne(wanted);
 }
 
@@ -344,6 +445,10 @@ std::int32_t CVideoDecoder::DamagedFrames() const {
 
 std::uint64_t CVideoDecoder::SamplesRead() const {
     return impl_->samplesRead;
+}
+
+void CVideoDecoder::SetReadingBackwards(bool backwards) {
+    impl_->backwards = backwards;
 }
 
 void CVideoDecoder::SetCacheBudget(std::uint64_t bytes) {

@@ -55,6 +55,12 @@ public:
     // Frames the codec found damaged (and concealed) since Open.
     std::int32_t DamagedFrames() const;
 
+    // Tells the decoder that frames will be asked for backwards (from the
+    // next request on, until told otherwise): every jump then decodes the
+    // frames before the wanted one as well, and a key-frame segment too long
+    // for the cache goes to a temporary file at once.
+    void SetReadingBackwards(bool backwards);
+
     // Bytes the frame cache may take from the next Open on; by default
     // DecodeCacheBudget() as it stands at Open.
     void SetCacheBudget(std::uint64_t bytes);

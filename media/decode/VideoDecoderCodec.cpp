@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -60,6 +61,12 @@ template <typename Field> int FieldValue(const Field& field) {
     int value = 0;
     std::memcpy(&value, &field, sizeof value);
     return value;
+}
+
+// Sets such a field to a value FieldValue gave.
+template <typename Field> void SetFieldValue(Field& field, int value) {
+    static_assert(sizeof(Field) == sizeof(int));
+    std::memcpy(&field, &value, sizeof value);
 }
 
 bool HasKeyFlag(const AVFrame* frame) {
@@ -139,8 +146,9 @@ bool CCodecDecoder::Open(const std::vector<std::uint8_t>& format, std::uint32_t 
     packet_.reset(av_packet_alloc());
     frame_.reset(av_frame_alloc());
     pending_.reset(av_frame_alloc());
+    stored_.reset(av_frame_alloc());
     if (context_ == nullptr || packet_ == nullptr || frame_ == nullptr || pending_ == nullptr ||
-        !SetUpContext(context_.get(), format, tag) ||
+        stored_ == nullptr || !SetUpContext(context_.get(), format, tag) ||
         avcodec_open2(context_.get(), codec, nullptr) < 0) {
         Close();
         return false;
@@ -177,11 +185,17 @@ void CCodecDecoder::Close() {
     packet_.reset();
     frame_.reset();
     pending_.reset();
+    stored_.reset();
+    storing_ = false;
+    lastStored_ = StoredPicture{};
     scaler_.reset();
     source_ = nullptr;
+    leadIn_ = nullptr;
+    leadInPictures_ = 0;
     hasPending_ = false;
     pendingSample_ = -1;
     keys_.clear();
+    std::vector<bool>().swap(keyChecked_);
     learnKeys_ = false;
     intraOnly_ = false;
     firstSample_ = -1;
@@ -229,6 +243,22 @@ void CCodecDecoder::LearnKey(std::int32_t sample) {
     if (it == keys_.end() || *it != sample) {
         keys_.insert(it, sample);
     }
+    CheckKey(sample);
+}
+
+void CCodecDecoder::CheckKey(std::int32_t sample) {
+    if (sample < 0 || sample >= source_->SampleCount()) {
+        return;
+    }
+    if (keyChecked_.empty()) {
+        keyChecked_.assign(static_cast<std::size_t>(source_->SampleCount()), false);
+    }
+    keyChecked_[static_cast<std::size_t>(sample)] = true;
+}
+
+bool CCodecDecoder::KeyChecked(std::int32_t sample) const {
+    return sample >= 0 && static_cast<std::size_t>(sample) < keyChecked_.size() &&
+           keyChecked_[static_cast<std::size_t>(sample)];
 }
 
 std::int32_t CCodecDecoder::NextNonEmpty(std::int32_t sample) const {
@@ -245,11 +275,14 @@ void CCodecDecoder::Restart(std::int32_t key) {
     av_frame_unref(pending_.get());
     hasPending_ = false;
     runStart_ = key;
-    if (reorders_ && key > firstSample_) {
+    // A key frame not yet seen to start a run is first tried on its own
+    // (see PlaceFrame).
+    if (reorders_ && key > firstSample_ && KeyChecked(key)) {
         const std::int32_t before = KeyAtOrBefore(key - 1);
         runStart_ = before >= 0 ? before : firstSample_;
     }
     runAnchor_ = key;
+    leadInPictures_ = 0;
     started_ = false;
     anchored_ = false;
     countPictures_ = false;
@@ -300,8 +333,26 @@ bool CCodecDecoder::Decode(std::int32_t sample, const DibGeometry& geometry,
     return false;
 }
 
-std::int32_t CCodecDecoder::PlaceFrame(const AVFrame* frame, bool* rerun) {
+void CCodecDecoder::SetLeadInSink(LeadInSink* sink) {
+    leadIn_ = sink;
+    leadInPictures_ = 0;
+}
+
+void CCodecDecoder::PassToLeadIn(const AVFrame* frame, const DibGeometry& geometry) {
+    if (leadIn_ == nullptr || leadInPictures_ < 0) {
+        return;
+    }
+    LeadInSink* sink = leadIn_;
+    if (!Deliver(frame, geometry, [sink] { return sink->Pixels(); })) {
+        leadInPictures_ = -1;
+        return;
+    }
+    sink->Keep(leadInPictures_++);
+}
+
+std::int32_t CCodecDecoder::PlaceFrame(const AVFrame* frame, bool* rerun, bool* leadIn) {
     *rerun = false;
+    *leadIn = false;
     const std::int64_t pts = frame->pts;
     const std::int32_t coded = pts != AV_NOPTS_VALUE && pts >= 0 && pts < source_->SampleCount()
                                    ? static_cast<std::int32_t>(pts)
@@ -322,10 +373,21 @@ std::int32_t CCodecDecoder::PlaceFrame(const AVFrame* frame, bool* rerun) {
             *rerun = true;
             return -1;
         }
+        if (startsWell) {
+            CheckKey(runStart_);
+        }
+        // A codec that reorders needs the run to begin a key frame earlier,
+        // now that the anchor is known to be one.
+        if (reorders_ && runStart_ == runAnchor_ && runAnchor_ != firstSample_) {
+            needsRestart_ = true;
+            *rerun = true;
+            return -1;
+        }
     }
     if (!anchored_) {
         // Pictures of samples before the anchor only warm the decoder up.
         if (coded >= 0 && coded < runAnchor_) {
+            *leadIn = true;
             return -1;
         }
         if (!reorders_ && context_->has_b_frames > 0) {
@@ -366,7 +428,7 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
             hasPending_ = false;
             consumed_ = pendingSample_;
             if (pendingSample_ == sample) {
-                const bool ok = Convert(pending_.get(), geometry, target);
+                const bool ok = Deliver(pending_.get(), geometry, target);
                 av_frame_unref(pending_.get());
                 return ok ? Step::Frame : Step::Failed;
             }
@@ -375,10 +437,14 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
         const int rc = avcodec_receive_frame(context_.get(), frame_.get());
         if (rc == 0) {
             bool rerun = false;
-            const std::int32_t placed = PlaceFrame(frame_.get(), &rerun);
+            bool leadIn = false;
+            const std::int32_t placed = PlaceFrame(frame_.get(), &rerun, &leadIn);
             if (rerun) {
                 av_frame_unref(frame_.get());
                 return Step::Rerun;
+            }
+            if (leadIn) {
+                PassToLeadIn(frame_.get(), geometry);
             }
             if (placed >= 0 &&
                 (frame_->decode_error_flags != 0 || (frame_->flags & AV_FRAME_FLAG_CORRUPT) != 0)) {
@@ -391,7 +457,7 @@ CCodecDecoder::Step CCodecDecoder::DecodeForward(std::int32_t sample, const DibG
             }
             if (placed == sample) {
                 consumed_ = placed;
-                const bool ok = Convert(frame_.get(), geometry, target);
+                const bool ok = Deliver(frame_.get(), geometry, target);
                 av_frame_unref(frame_.get());
                 return ok ? Step::Frame : Step::Failed;
             }
@@ -537,6 +603,96 @@ bool CCodecDecoder::ConvertPlanar(const AVFrame* frame, const DibGeometry& geome
     av_image_copy(planes, strides, const_cast<const std::uint8_t**>(aligned), alignedStrides,
                   AV_PIX_FMT_YUV420P, width, height);
     return true;
+}
+
+bool CCodecDecoder::Deliver(const AVFrame* frame, const DibGeometry& geometry,
+                            const PixelTarget& target) {
+    lastStored_ = StoredPicture{};
+    if (storing_ && !geometry.planar && Store(frame, geometry, target)) {
+        return true;
+    }
+    return Convert(frame, geometry, target);
+}
+
+// The planes as they are, with their strides, when they take no more room
+// than the geometry's image; false, writing nothing, otherwise.
+bool CCodecDecoder::Store(const AVFrame* frame, const DibGeometry& geometry,
+                          const PixelTarget& destination) {
+    const auto format = static_cast<AVPixelFormat>(frame->format);
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    if (frame->width != geometry.width || frame->height != geometry.height ||
+        descriptor == nullptr ||
+        (descriptor->flags & (AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_PAL)) != 0) {
+        return false;
+    }
+    StoredPicture picture;
+    picture.format = frame->format;
+    picture.colourSpace = FieldValue(frame->colorspace);
+    picture.colourRange = FieldValue(frame->color_range);
+    std::ptrdiff_t strides[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        if (frame->linesize[i] < 0) {
+            return false;
+        }
+        strides[i] = frame->linesize[i];
+        picture.stride[i] = frame->linesize[i];
+    }
+    std::size_t sizes[4] = {0, 0, 0, 0};
+    if (av_image_fill_plane_sizes(sizes, format, frame->height, strides) < 0) {
+        return false;
+    }
+    std::uint64_t end = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (sizes[i] == 0) {
+            continue;
+        }
+        end = (end + kRowAlign - 1) / kRowAlign * kRowAlign;
+        picture.offset[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(end, UINT32_MAX));
+        end += sizes[i];
+    }
+    if (end > geometry.imageSize) {
+        return false;
+    }
+    std::uint8_t* const out = destination();
+    if (out == nullptr) {
+        return false;
+    }
+    NotePicture(frame);
+    for (int i = 0; i < 4; ++i) {
+        if (sizes[i] == 0) {
+            continue;
+        }
+        const int rows = static_cast<int>(sizes[i] / static_cast<std::size_t>(strides[i]));
+        const int bytes = av_image_get_linesize(format, frame->width, i);
+        if (bytes < 0) {
+            return false;
+        }
+        av_image_copy_plane(out + picture.offset[i], picture.stride[i], frame->data[i],
+                            frame->linesize[i], bytes, rows);
+    }
+    picture.bytes = static_cast<std::uint32_t>(end);
+    lastStored_ = picture;
+    return true;
+}
+
+bool CCodecDecoder::ConvertStored(const std::uint8_t* planes, const StoredPicture& picture,
+                                  const DibGeometry& geometry, std::uint8_t* pixels) {
+    if (stored_ == nullptr || picture.format < 0) {
+        return false;
+    }
+    AVFrame* frame = stored_.get();
+    frame->width = geometry.width;
+    frame->height = geometry.height;
+    frame->format = picture.format;
+    SetFieldValue(frame->colorspace, picture.colourSpace);
+    SetFieldValue(frame->color_range, picture.colourRange);
+    for (int i = 0; i < 4; ++i) {
+        frame->linesize[i] = picture.stride[i];
+        frame->data[i] = picture.stride[i] > 0 || i == 0
+                             ? const_cast<std::uint8_t*>(planes) + picture.offset[i]
+                             : nullptr;
+    }
+    return Convert(frame, geometry, [pixels] { return pixels; });
 }
 
 bool CCodecDecoder::Convert(const AVFrame* frame, const DibGeometry& geometry,

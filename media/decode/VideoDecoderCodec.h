@@ -6,6 +6,7 @@
 
 #include "media/decode/AvPointers.h"
 #include "media/decode/DibFrame.h"
+#include "media/decode/StoredPicture.h"
 #include "media/decode/VideoDecoderSource.h"
 
 #include <cstdint>
@@ -40,6 +41,40 @@ public:
     // describe its pictures, and the file is damaged.
     bool Decode(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
 
+    // While storing, Decode and the lead-in (below) write the pictures as
+    // they come out of the decoder (StoredPicture.h), where they fit the
+    // geometry's image size, instead of converting them; LastStored then
+    // describes the picture last written (format -1 for one converted after
+    // all), and ConvertStored converts it later to what Decode would have
+    // written. A planar geometry is never stored: its frames are as small.
+    void SetStoring(bool storing) { storing_ = storing; }
+    const StoredPicture& LastStored() const { return lastStored_; }
+    bool ConvertStored(const std::uint8_t* planes, const StoredPicture& picture,
+                       const DibGeometry& geometry, std::uint8_t* pixels);
+
+    // A codec that reorders pictures starts each run one key frame early and
+    // passes over the pictures before the sample it was started for. A sink
+    // set here gets those pictures instead, in display order, from the run's
+    // first picture on: Pixels gives where the next one goes and Keep takes
+    // it once it is written there, as the index-th picture of the lead-in
+    // (from 0 for every run). They are the pictures of the non-empty samples
+    // right before the anchor key frame, the last of them showing the sample
+    // before it.
+    class LeadInSink {
+    public:
+        virtual ~LeadInSink() = default;
+        virtual std::uint8_t* Pixels() = 0;
+        virtual void Keep(std::int32_t index) = 0;
+    };
+    // Sets the sink (null for none) and counts its pictures from 0.
+    void SetLeadInSink(LeadInSink* sink);
+    // Lead-in pictures handed to the sink in the run that is under way; -1
+    // when a picture of the lead-in could not be converted.
+    std::int32_t LeadInPictures() const { return leadInPictures_; }
+    // The key frame the run under way was started for: the lead-in's
+    // pictures show the samples before it.
+    std::int32_t RunAnchor() const { return runAnchor_; }
+
     // Whether the pictures decoded so far can go out as 'I420' frames as
     // they are: 4:2:0 in the BT.709 matrix, or else in BT.601 (a picture
     // that names none counts as ColourMatrix.h says). A geometry that is
@@ -57,6 +92,9 @@ public:
     // What a frame cache needs to know of the stream: whether every picture
     // stands on its own, and where the key frames are as far as known.
     bool IntraOnly() const { return intraOnly_; }
+    // Whether pictures may come out in another order than the samples go
+    // in: they did, or no picture has come out yet.
+    bool MayReorder() const { return reorders_ || !sawPicture_; }
     std::int32_t KeyAtOrBefore(std::int32_t sample) const; // -1: none
     std::int32_t KeyAfter(std::int32_t sample) const;      // -1: none
 
@@ -68,12 +106,19 @@ private:
     std::int32_t NextNonEmpty(std::int32_t sample) const;
     void ForgetKey(std::int32_t sample);
     void LearnKey(std::int32_t sample);
+    void CheckKey(std::int32_t sample);
+    bool KeyChecked(std::int32_t sample) const;
     void Restart(std::int32_t key);
     Step DecodeForward(std::int32_t sample, const DibGeometry& geometry, const PixelTarget& target);
     // Which sample a frame that came out shows; -1 for a frame to pass over.
     // May ask for the run to start again further back (Step::Rerun).
-    std::int32_t PlaceFrame(const AVFrame* frame, bool* rerun);
+    // A picture of the lead-in sets *leadIn.
+    std::int32_t PlaceFrame(const AVFrame* frame, bool* rerun, bool* leadIn);
+    void PassToLeadIn(const AVFrame* frame, const DibGeometry& geometry);
     bool FeedNext();
+    // Convert, or while storing Store where the picture fits.
+    bool Deliver(const AVFrame* frame, const DibGeometry& geometry, const PixelTarget& target);
+    bool Store(const AVFrame* frame, const DibGeometry& geometry, const PixelTarget& target);
     bool Convert(const AVFrame* frame, const DibGeometry& geometry, const PixelTarget& target);
     bool ConvertPlanar(const AVFrame* frame, const DibGeometry& geometry,
                        const PixelTarget& target);
@@ -89,6 +134,11 @@ private:
     SwsContextPtr scaler_;
 
     std::vector<std::int32_t> keys_; // sorted
+    // Per sample: a key frame seen to start a run well (or found by its
+    // picture). A run with a lead-in only anchors at such a key frame: a
+    // sample the index wrongly calls a key frame would number the pictures
+    // after it wrongly, and only a run that starts at it can tell.
+    std::vector<bool> keyChecked_;
     bool learnKeys_ = false;
     bool intraOnly_ = false;
     // The decoder reorders pictures (B-frames): the samples are stored in
@@ -110,6 +160,13 @@ private:
     std::int32_t consumed_ = -1; // the last sample whose picture was passed over or shown
     bool drained_ = false;
     bool needsRestart_ = true;
+
+    bool storing_ = false;
+    StoredPicture lastStored_;
+    AvFramePtr stored_; // describes a stored picture to Convert
+
+    LeadInSink* leadIn_ = nullptr;
+    std::int32_t leadInPictures_ = 0;
 
     std::vector<std::uint8_t> packetBytes_;
     std::vector<std::uint8_t> rgbRows_; // top-down BGR24 (or planes) from the scaler

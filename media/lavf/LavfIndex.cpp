@@ -36,6 +36,7 @@ void AddVideo(const AVPacket& packet, LavfVideoIndex& video) {
     entry.pos = packet.pos;
     entry.dts = packet.dts;
     entry.pts = packet.pts;
+    entry.duration = std::max<std::int64_t>(packet.duration, 0);
     entry.size = static_cast<std::uint32_t>(packet.size);
     entry.key = (packet.flags & AV_PKT_FLAG_KEY) != 0;
     video.keysKnown = video.keysKnown || entry.key;
@@ -53,6 +54,8 @@ void AddSkip(const AVPacket& packet, LavfAudio& audio, bool first) {
     const SkipSamples skip = ReadSkipSamples(packet);
     if (first) {
         audio.skipStart = skip.start;
+        audio.hasFirstPts = packet.pts != AV_NOPTS_VALUE;
+        audio.firstPts = audio.hasFirstPts ? packet.pts : 0;
     }
     audio.skipEnd = skip.end;
 }

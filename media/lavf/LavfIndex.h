@@ -18,6 +18,7 @@ struct LavfPacket {
     std::int64_t pos = -1;
     std::int64_t dts = 0; // AV_NOPTS_VALUE when unknown
     std::int64_t pts = 0;
+    std::int64_t duration = 0; // 0 when unknown
     std::uint32_t size = 0;
     bool key = false;
 };
@@ -44,6 +45,10 @@ struct LavfAudio {
     // (encoder delay and padding).
     std::int64_t skipStart = 0;
     std::int64_t skipEnd = 0;
+    // The first packet's presentation time (in the stream's unit), which
+    // belongs to the first decoded sample, the encoder delay included.
+    bool hasFirstPts = false;
+    std::int64_t firstPts = 0;
 };
 
 LavfPacketKey KeyOf(std::int64_t pos, std::int64_t pts);

@@ -18,10 +18,13 @@ namespace kmx {
 namespace {
 
 // The frames a stream's container promises: the index's count where it has
-// one, else its duration (or the file's) at the stream's frame rate.
-std::int32_t PromisedFrames(const AVStream& stream, const AVFormatContext& context) {
-    std::int64_t frames = stream.nb_frames;
-    const AVRational rate = stream.avg_frame_rate;
+// one, else its duration (or the file's) at the stream's frame rate. For a
+// variable rate its duration at the rate the frames are handed out at (the
+// index counts pictures, not frames).
+std::int32_t PromisedFrames(const AVStream& stream, const AVFormatContext& context,
+                            const LavfFrameMap& map) {
+    std::int64_t frames = map.variable ? 0 : stream.nb_frames;
+    const AVRational rate = map.variable ? map.rate : stream.avg_frame_rate;
     if (frames <= 0 && rate.num > 0 && rate.den > 0) {
         if (stream.duration > 0 && stream.time_base.num > 0 && stream.time_base.den > 0) {
             frames = av_rescale_q(stream.duration, stream.time_base, av_inv_q(rate));
@@ -65,14 +68,17 @@ void CLavfMediaSource::State::FinishVideo(const CLavfInput& input) {
     if (!hasVideo) {
         return;
     }
-    videoLength = static_cast<std::int32_t>(frames);
     const AVStream& stream = *input.Context()->streams[videoStream];
+    const AVRational nominal = LavfNominalRate(stream);
+    frameMap = MakeLavfFrameMap(index.packets, stream.time_base, nominal, stream.r_frame_rate);
+    videoLength = frameMap.variable ? frameMap.frames : static_cast<std::int32_t>(frames);
     const bool sideways = rotation == 90 || rotation == 270;
     const std::int32_t width = sideways ? stream.codecpar->height : stream.codecpar->width;
     const std::int32_t height = sideways ? stream.codecpar->width : stream.codecpar->height;
-    MakeLavfVideoInfo(stream, static_cast<std::uint32_t>(videoLength), index.largest, width, height,
+    MakeLavfVideoInfo(stream, frameMap.variable ? frameMap.rate : nominal,
+                      static_cast<std::uint32_t>(videoLength), index.largest, width, height,
                       videoInfo);
-    promisedLength = PromisedFrames(stream, *input.Context());
+    promisedLength = PromisedFrames(stream, *input.Context(), frameMap);
 }
 
 bool CLavfMediaSource::State::Load(CLavfInput& input) {
@@ -91,6 +97,7 @@ bool CLavfMediaSource::State::Load(CLavfInput& input) {
     if (videoStream >= 0) {
         FinishVideo(input);
     }
+    PlaceAudio(input);
     FinishAudio();
     return hasVideo || audio != nullptr;
 }
@@ -157,6 +164,10 @@ std::int32_t CLavfMediaSource::GetVideoLength(std::uint32_t index) const {
     return index < GetVideoStreamCount() ? state_->videoLength : 0;
 }
 
+bool CLavfMediaSource::IsVariableFrameRate(std::uint32_t index) const {
+    return index < GetVideoStreamCount() && state_->frameMap.variable;
+}
+
 bool CLavfMediaSource::State::OpenSource() {
     source = std::make_unique<CLavfSampleSource>(index);
     const bool opened = memory ? source->OpenMemory(data, size, videoStream)
@@ -204,7 +215,9 @@ void CLavfMediaSource::GetVideoFrame(std::uint32_t index, std::int32_t frame,
     }
     *out = nullptr;
     if (index < GetVideoStreamCount() && state_->decoder != nullptr) {
-        const BITMAPINFOHEADER* decoded = state_->decoder->GetFrame(frame);
+        const LavfFrameMap& map = state_->frameMap;
+        const BITMAPINFOHEADER* decoded =
+            state_->decoder->GetFrame(map.variable ? map.Picture(frame) : frame);
         *out = state_->planar ? decoded : state_->frame.Convert(decoded);
     }
 }
@@ -217,6 +230,12 @@ bool CLavfMediaSource::UsePlanarVideo(std::uint32_t index, bool bt709) {
     }
     state_->planar = true;
     return true;
+}
+
+void CLavfMediaSource::ReadVideoBackwards(std::uint32_t index) {
+    if (index < GetVideoStreamCount() && state_->decoder != nullptr) {
+        state_->decoder->SetReadingBackwards(true);
+    }
 }
 
 bool CLavfMediaSource::GetSampleAspect(std::uint32_t index, std::int32_t* num,
@@ -235,7 +254,9 @@ bool CLavfMediaSource::GetSampleAspect(std::uint32_t index, std::int32_t* num,
 bool CLavfMediaSource::OpenAudioPackets(std::uint32_t index, MediaCodecDetails* details) {
     State& s = *state_;
     s.audioPackets.reset();
-    if (index >= GetAudioStreamCount() || s.audio == nullptr) {
+    // Packets copied as they are cannot carry the silence or the cut that
+    // puts the sound in step with the video: such sound is encoded anew.
+    if (index >= GetAudioStreamCount() || s.audio == nullptr || s.audioLead != 0) {
         return false;
     }
     try {

@@ -3,9 +3,14 @@
 // audio stream (the first that decodes) at most:
 //  - video frames in presentation order, one per packet, at the stream's
 //    nominal frame rate, turned upright as the display matrix says, as
-//    24-bit DIBs when rows need no padding, else as 32-bit ones;
+//    24-bit DIBs when rows need no padding, else as 32-bit ones; a stream
+//    of variable frame rate (media/lavf/LavfFrameMap.h) is handed out at its
+//    highest rate instead, each frame showing the picture on screen at its
+//    time, so that slower stretches repeat pictures;
 //  - audio decoded once at open into 16-bit PCM (one sample = one sample
-//    frame), without the encoder delay and padding the container names.
+//    frame), without the encoder delay and padding the container names,
+//    and with silence before it (or its start cut) where the files' times
+//    say it starts after (or before) the video.
 #pragma once
 
 #include "media/MediaSource.h"
@@ -38,12 +43,14 @@ public:
                             std::int32_t size) const override;
     std::int32_t GetVideoLength(std::uint32_t index) const override;
     std::int32_t GetAudioLength(std::uint32_t index) const override;
+    bool IsVariableFrameRate(std::uint32_t index) const override;
     bool StartVideoRetrieve(std::uint32_t index) override;
     bool StopVideoRetrieve(std::uint32_t index) override;
     bool IsRetrieving(std::uint32_t index) const override;
     void GetVideoFrame(std::uint32_t index, std::int32_t frame,
                        const BITMAPINFOHEADER** out) override;
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override;
+    void ReadVideoBackwards(std::uint32_t index) override;
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
     std::int32_t GetPromisedVideoLength(std::uint32_t index) const override;
     bool EndedOnError() const override;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -43,13 +45,50 @@ void CLavfMediaSource::State::ChooseAudio(const CLavfInput& input) {
     }
 }
 
+void CLavfMediaSource::State::PlaceAudio(const CLavfInput& input) {
+    audioLead = 0;
+    if (audio == nullptr || !hasVideo || !audio->hasFirstPts || index.packets.empty() ||
+        audio->pcm.Rate() <= 0 || videoInfo.dwRate == 0 || videoInfo.dwScale == 0) {
+        return;
+    }
+    const AVFormatContext& context = *input.Context();
+    const AVRational videoBase = context.streams[videoStream]->time_base;
+    const AVRational audioBase = context.streams[audioStream]->time_base;
+    std::int64_t videoStart = INT64_MAX;
+    for (const LavfPacket& packet : index.packets) {
+        if (packet.pts == AV_NOPTS_VALUE) {
+            return;
+        }
+        videoStart = std::min(videoStart, packet.pts);
+    }
+    if (videoBase.num <= 0 || videoBase.den <= 0 || audioBase.num <= 0 || audioBase.den <= 0) {
+        return;
+    }
+    // Both starts in sample frames (the sound's first one after the encoder
+    // delay), each time believed only within a day.
+    const AVRational samples{1, audio->pcm.Rate()};
+    constexpr std::int64_t kDay = 86400;
+    if (av_compare_ts(std::abs(videoStart), videoBase, kDay, AVRational{1, 1}) > 0 ||
+        av_compare_ts(std::abs(audio->firstPts), audioBase, kDay, AVRational{1, 1}) > 0) {
+        return;
+    }
+    const std::int64_t lead = av_rescale_q(audio->firstPts, audioBase, samples) + audio->skipStart -
+                              av_rescale_q(videoStart, videoBase, samples);
+    // Within half a frame the two start together, as they always did.
+    const std::int64_t halfFrame =
+        av_rescale(audio->pcm.Rate(), videoInfo.dwScale, std::int64_t{2} * videoInfo.dwRate);
+    if (std::abs(lead) > halfFrame) {
+        audioLead = lead;
+    }
+}
+
 void CLavfMediaSource::State::FinishAudio() {
     if (audio == nullptr) {
         return;
     }
     const CPcmAudio& pcm = audio->pcm;
     const std::int64_t skipped = std::min(audio->skipStart, pcm.Length()) + audio->skipEnd;
-    const std::int64_t length = std::max<std::int64_t>(pcm.Length() - skipped, 0);
+    const std::int64_t length = std::max<std::int64_t>(pcm.Length() - skipped + audioLead, 0);
     if (length == 0 || length > INT32_MAX || pcm.BlockAlign() <= 0) {
         audio.reset();
         audioStream = -1;
@@ -73,8 +112,13 @@ std::int32_t CLavfMediaSource::State::ReadPcm(std::int64_t first, std::int64_t w
     if (samples == 0) {
         return want > 0 ? kReadAudioBufferTooSmall : 0;
     }
-    if (!audio->pcm.Read(first + std::min(audio->skipStart, audio->pcm.Length()), samples,
-                         buffer)) {
+    // The silence before the sound, then the sound from its first sample
+    // (past the encoder delay and any part cut before the video).
+    const std::int64_t silence = std::clamp<std::int64_t>(audioLead - first, 0, samples);
+    std::memset(buffer, 0, static_cast<std::size_t>(silence * block));
+    const std::int64_t from =
+        first + silence - audioLead + std::min(audio->skipStart, audio->pcm.Length());
+    if (samples > silence && !audio->pcm.Read(from, samples - silence, buffer + silence * block)) {
         return kReadAudioFileRead;
     }
     SetCounts(bytesRead, samplesRead, samples * block, samples);

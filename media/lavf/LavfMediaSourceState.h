@@ -4,6 +4,7 @@
 #include "media/decode/VideoDecoder.h"
 #include "media/lavf/LavfAudioPackets.h"
 #include "media/lavf/LavfFrame.h"
+#include "media/lavf/LavfFrameMap.h"
 #include "media/lavf/LavfIndex.h"
 #include "media/lavf/LavfMediaSource.h"
 #include "media/lavf/LavfSampleSource.h"
@@ -31,6 +32,7 @@ struct CLavfMediaSource::State {
     int aspectNum = 0; // the pixels' shape, 0 when the file does not say
     int aspectDen = 0;
     LavfVideoIndex index;
+    LavfFrameMap frameMap; // for a variable frame rate: frame -> picture
     std::vector<std::uint8_t> videoFormat;
     AVISTREAMINFOA videoInfo{};
     std::int32_t videoLength = 0;
@@ -46,12 +48,17 @@ struct CLavfMediaSource::State {
     AVISTREAMINFOA audioInfo{};
     std::int32_t audioLength = 0;
     std::vector<std::uint8_t> audioFormat;
+    // Sample frames of silence before the decoded sound (negative: sound
+    // left out at its start), so that it starts with the video as the
+    // files' times say; 0 when they start within half a frame.
+    std::int64_t audioLead = 0;
     std::unique_ptr<CLavfAudioPackets> audioPackets; // OpenAudioPackets
 
     bool Load(CLavfInput& input);
     bool ChooseVideo(const CLavfInput& input);
     void ChooseAudio(const CLavfInput& input);
     void FinishVideo(const CLavfInput& input);
+    void PlaceAudio(const CLavfInput& input);
     void FinishAudio();
     bool OpenSource();
     std::int32_t ReadPcm(std::int64_t first, std::int64_t want, std::uint8_t* buffer,

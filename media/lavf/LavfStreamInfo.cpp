@@ -27,9 +27,9 @@ std::uint32_t CodecFourcc(const AVCodecParameters& parameters) {
     return av_codec_get_tag(tags, parameters.codec_id);
 }
 
-// The nominal frame rate as num / den, both within 32 bits; 25 / 1 when the
-// stream names none.
-AVRational NominalRate(const AVStream& stream) {
+} // namespace
+
+AVRational LavfNominalRate(const AVStream& stream) {
     AVRational rate = stream.avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) {
         rate = stream.r_frame_rate;
@@ -42,8 +42,6 @@ AVRational NominalRate(const AVStream& stream) {
     av_reduce(&num, &den, rate.num, rate.den, INT32_MAX);
     return num > 0 && den > 0 ? AVRational{num, den} : AVRational{25, 1};
 }
-
-} // namespace
 
 std::string LavfContainerName(const AVFormatContext& context) {
     const AVInputFormat* format = context.iformat;
@@ -116,10 +114,10 @@ std::vector<std::uint8_t> MakeLavfVideoFormat(const AVStream& stream) {
     return format;
 }
 
-void MakeLavfVideoInfo(const AVStream& stream, std::uint32_t frames, std::uint32_t largest,
-                       std::int32_t width, std::int32_t height, AVISTREAMINFOA& info) {
+void MakeLavfVideoInfo(const AVStream& stream, AVRational rate, std::uint32_t frames,
+                       std::uint32_t largest, std::int32_t width, std::int32_t height,
+                       AVISTREAMINFOA& info) {
     info = AVISTREAMINFOA{};
-    const AVRational rate = NominalRate(stream);
     info.fccType = MakeFourcc('v', 'i', 'd', 's');
     info.fccHandler = CodecFourcc(*stream.codecpar);
     info.dwScale = static_cast<std::uint32_t>(rate.den);

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 struct AVFormatContext;
 struct AVStream;
 
@@ -31,10 +35,16 @@ int LavfRotation(const AVStream& stream);
 // compression) followed by the codec data. Empty for absurd sizes.
 std::vector<std::uint8_t> MakeLavfVideoFormat(const AVStream& stream);
 
-// 'vids': the codec's FOURCC, the nominal frame rate as dwRate / dwScale,
-// frames as dwLength, the picture handed out (width x height) as rcFrame.
-void MakeLavfVideoInfo(const AVStream& stream, std::uint32_t frames, std::uint32_t largest,
-                       std::int32_t width, std::int32_t height, AVISTREAMINFOA& info);
+// The stream's nominal frame rate (its average, else r_frame_rate) as
+// num / den, both within 32 bits; 25 / 1 when the stream names none.
+AVRational LavfNominalRate(const AVStream& stream);
+
+// 'vids': the codec's FOURCC, rate (frames per second, num and den both
+// positive) as dwRate / dwScale, frames as dwLength, the picture handed out
+// (width x height) as rcFrame.
+void MakeLavfVideoInfo(const AVStream& stream, AVRational rate, std::uint32_t frames,
+                       std::uint32_t largest, std::int32_t width, std::int32_t height,
+                       AVISTREAMINFOA& info);
 
 // 'auds' for 16-bit PCM as ffmpeg's AVI muxer describes it: one block (a
 // sample frame) as the sample, dwRate / dwScale = sample frames per second.

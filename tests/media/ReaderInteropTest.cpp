@@ -319,6 +319,12 @@ INSTANTIATE_TEST_SUITE_P(Containers, LavfReaderSeeking,
                                          SeekCase{"b.mkv", "-c:v libx264 -bf 2 -pix_fmt yuv420p"},
                                          SeekCase{"spill.mp4", "-c:v libx264 -bf 2", true},
                                          SeekCase{"spill.mkv", "-c:v mpeg4 -bf 2", true},
+                                         // Open key-frame segments.
+                                         SeekCase{"spill.ts", "-c:v mpeg2video -bf 2", true},
+                                         SeekCase{"spill.mov",
+                                                  "-c:v libx265 -x265-params "
+                                                  "open-gop=1:log-level=0 -pix_fmt yuv420p",
+                                                  true},
                                          SeekCase{"b.webm", "-c:v libvpx -deadline realtime"},
                                          SeekCase{"b.ts", "-c:v mpeg2video -bf 2"},
                                          SeekCase{"b.flv", "-c:v flv1"}),

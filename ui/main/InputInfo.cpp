@@ -18,7 +18,7 @@ double StreamFrameRate(const AVISTREAMINFOA& info) {
 }
 
 InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string& bitDepth,
-                                  std::int32_t frameCount) {
+                                  std::int32_t frameCount, bool variableRate) {
     const double rate = StreamFrameRate(info);
     InputInfoLines lines;
     lines.format = StringPrintf("%s: %lld x %lld x %s (%s)", GetText(txt::kFormat),
@@ -27,6 +27,9 @@ InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string&
                                 FourccToText(info.fccHandler).c_str());
     lines.frames = StringPrintf("\r\n%s: %i  %s/%s.: %6.3f", GetText(txt::kFrames), frameCount,
                                 GetText(txt::kFrames), GetText(txt::kSec), rate);
+    if (variableRate) {
+        lines.frames += StringPrintf(" (%s)", GetText(txt::kVariableFrameRate));
+    }
     lines.duration =
         StringPrintf("\r\n%s: %s", GetText(txt::kDuration), FormatTime(frameCount / rate).c_str());
     return lines;

@@ -26,9 +26,11 @@ std::int64_t StreamFrameHeight(const AVISTREAMINFOA& info);
 double StreamFrameRate(const AVISTREAMINFOA& info);
 
 // The three lines from the stream header, the bit depth text ("?" while no
-// frame was decoded) and the frame count, in the catalogue's language.
+// frame was decoded) and the frame count, in the catalogue's language; the
+// rate of a variable-rate stream (the highest, which frames are handed out
+// at) is followed by "(variable frame rate)".
 InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string& bitDepth,
-                                  std::int32_t frameCount);
+                                  std::int32_t frameCount, bool variableRate = false);
 
 // Interlaced video is assumed for pictures higher than 400 lines.
 inline bool LooksInterlaced(std::int64_t height) {

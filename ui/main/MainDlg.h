@@ -222,6 +222,7 @@ private:
     AVISTREAMINFOA infoStream_{};
     std::string infoBitDepth_;
     std::int32_t infoFrameCount_ = 0;
+    bool infoVariableRate_ = false;
     std::string statusText_;
     std::string positionText_;
     std::int32_t frameCount_ = 0;   // frames of the usable input; 0 = none

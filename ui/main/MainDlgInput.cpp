@@ -125,6 +125,7 @@ void CMainDlg::OpenInput(bool detectInterlace) {
         infoStream_ = info;
         infoBitDepth_ = haveFrame ? std::to_string(first.biBitCount) : "?";
         infoFrameCount_ = frameCount_;
+        infoVariableRate_ = reader_.IsVariableFrameRate(0);
         if (detectInterlace) {
             interlace_->setChecked(LooksInterlaced(StreamFrameHeight(info)));
         }
@@ -203,7 +204,7 @@ void CMainDlg::BuildInfoText() {
     infoText_ = infoErrorId_ != 0 ? GetText(infoErrorId_) : "";
     if (infoHasLines_) {
         const InputInfoLines lines =
-            MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_);
+            MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_, infoVariableRate_);
         infoText_ += lines.format + lines.frames + lines.duration;
     }
 }
