@@ -67,6 +67,7 @@ public:
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override {
         return source_->UsePlanarVideo(index, bt709);
     }
+    void ReadVideoBackwards(std::uint32_t index) override { source_->ReadVideoBackwards(index); }
     bool GetSampleAspect(std::uint32_t index, std::int32_t* num, std::int32_t* den) const override {
         return source_->GetSampleAspect(index, num, den);
     }
