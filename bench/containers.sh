@@ -66,33 +66,6 @@ make_input() {
   fi
 }
 
-# rounds NAME...: RUNS rounds, each running the command in the array
-# cmd_NAME for every NAME in turn (after removing its output, out-NAME.*);
-# appends "wall cpu peak" of each run to $work/NAME.runs.
-rounds() {
-  local i name result
-  rm -f "$work"/*.runs
-  for ((i = 0; i < runs; i++)); do
-    for name in "$@"; do
-      local -n run_command="cmd_$name"
-      rm -f "$work/out-$name".*
-      result=$(run_measured "${run_command[@]}")
-      echo "$result" >>"$work/$name.runs"
-      unset -n run_command
-    done
-  done
-}
-
-# median NAME: "wall cpu peak", each the median over the rounds.
-median() {
-  local column values=()
-  for column in 1 2 3; do
-    values+=("$(awk -v c=$column '{ print $c }' "$work/$1.runs" | sort -g |
-      awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')")
-  done
-  echo "${values[*]}"
-}
-
 size() { stat -c %s "$work/out-$1".*; } # NAME: bytes of the last run's output
 
 kadrimix() { # NAME IN EXT CODEC: cmd_NAME converts IN into out-NAME.EXT

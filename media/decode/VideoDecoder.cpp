@@ -52,8 +52,7 @@ struct CVideoDecoder::Impl {
     std::vector<std::int32_t> SegmentEndingAt(std::int32_t wanted) const;
     std::vector<std::int32_t> SegmentBefore(std::int32_t key) const;
     const BITMAPINFOHEADER* FillWindow(std::int32_t wanted);
-    bool SpillSegment(const std::vector<std::int32_t>& segment,
-                      const std::vector<std::int32_t>& before);
+    bool SpillSegment(const std::vector<std::int32_t>& segment, std::vector<std::int32_t> before);
     void ConfigureCache();
 };
 
@@ -305,9 +304,15 @@ private:
 // each segment is decoded once however it is read. The pictures are stored
 // as the decoder gives them and converted when they are read back.
 bool CVideoDecoder::Impl::SpillSegment(const std::vector<std::int32_t>& segment,
-                                       const std::vector<std::int32_t>& before) {
+                                       std::vector<std::int32_t> before) {
+    // Where the disk has no room for both, the segment alone, unless the
+    // cache holds it.
     if (!cache.BeginSpill(segment.size() + before.size())) {
-        return false;
+        if (before.empty() || segment.size() <= static_cast<std::size_t>(cache.Capacity()) ||
+            !cache.BeginSpill(segment.size())) {
+            return false;
+        }
+        before.clear();
     }
     SpillLeadIn leadIn(cache, codec, segment.size(), std::max<std::size_t>(before.size(), 1));
     codec.SetLeadInSink(before.empty() ? nullptr : &leadIn);
