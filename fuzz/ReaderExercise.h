@@ -6,6 +6,7 @@
 
 #include "media/AviRecords.h"
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -81,7 +82,7 @@ template <class Reader> void ReadAudio(Reader& reader, std::uint32_t index, int 
         }
         g_sink = g_sink + buffer[static_cast<std::size_t>(bytes) - 1];
         first += samples;
-        piece = piece * 3 + 1;
+        piece = piece > (INT32_MAX - 1) / 3 ? INT32_MAX : piece * 3 + 1;
     }
     std::int32_t bytes = 0;
     std::int32_t samples = 0;
