@@ -249,6 +249,13 @@ constexpr TextCatalogEntry kAddedTable[kAddedTextCount] = {
     {1007, "Kompressoren, die in eine %s-Ausgabe passen.", "Compressors that %s output can hold.",
      "Compressoren die in %s-uitvoer passen."},
     {1008, "variable Bildrate", "variable frame rate", "variabele framerate"},
+    {1009, "Bildaufbau", "Scan", "Beeldopbouw"},
+    {1010, "progressiv", "progressive", "progressief"},
+    {1011, "Halbbilder (oberes zuerst)", "interlaced (top field first)",
+     "halfbeelden (bovenste eerst)"},
+    {1012, "Halbbilder (unteres zuerst)", "interlaced (bottom field first)",
+     "halfbeelden (onderste eerst)"},
+    {1013, "unbekannt", "unknown", "onbekend"},
 };
 
 constexpr std::int32_t kFirstTextId = 0;

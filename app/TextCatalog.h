@@ -17,7 +17,7 @@ inline constexpr std::int32_t kTextCatalogSize = 150; // ids 0..149; 0 and 149 a
 // chooser): ids from kFirstAddedTextId on, looked up and switched with the
 // language like the others.
 inline constexpr std::int32_t kFirstAddedTextId = 1001;
-inline constexpr std::int32_t kAddedTextCount = 8;
+inline constexpr std::int32_t kAddedTextCount = 13;
 
 class CTextCatalog {
 public:

@@ -177,5 +177,11 @@ inline constexpr std::int32_t kCancel = 1006;
 inline constexpr std::int32_t kCompressorsContainerHolds = 1007;
 // The input information of a video of variable frame rate.
 inline constexpr std::int32_t kVariableFrameRate = 1008;
+// The input information's scan type line.
+inline constexpr std::int32_t kScan = 1009;
+inline constexpr std::int32_t kScanProgressive = 1010;
+inline constexpr std::int32_t kScanTopFieldFirst = 1011;
+inline constexpr std::int32_t kScanBottomFieldFirst = 1012;
+inline constexpr std::int32_t kScanUnknown = 1013;
 
 } // namespace txt

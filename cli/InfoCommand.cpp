@@ -67,6 +67,7 @@ void PrintVideoSummary(CAviReader& reader) {
         PrintLine(stdout, "Frames: %i  Frames/sec.: %6.3f%s", frames, rate,
                   VariableRateNote(reader, 0));
         PrintLine(stdout, "Duration: %s", FormatTime(rate > 0 ? frames / rate : -1.0).c_str());
+        PrintLine(stdout, "Scan: %s", kmx::ScanTypeText(reader.GetScanType(0)));
     }
 }
 

@@ -91,6 +91,9 @@ public:
     bool IsVariableFrameRate(std::uint32_t index) const override {
         return source_->IsVariableFrameRate(index);
     }
+    kmx::ScanType GetScanType(std::uint32_t index) const override {
+        return source_->GetScanType(index);
+    }
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override {
         return source_->GetDamagedFrameCount(index);
     }

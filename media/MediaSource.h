@@ -9,6 +9,7 @@
 
 #include "media/AviRecords.h"
 #include "media/MediaSink.h"
+#include "media/decode/ScanType.h"
 
 #include <atomic>
 #include <cstddef>
@@ -61,6 +62,10 @@ public:
     // in the file, and are handed out at its highest rate, slower stretches
     // repeating pictures; false for a bad index.
     virtual bool IsVariableFrameRate(std::uint32_t /*index*/) const { return false; }
+    // How the stream's pictures are scanned: as the container declares it,
+    // else as the codec flags the first frame decoded (needs a frame read
+    // after StartVideoRetrieve); Unknown where neither says.
+    virtual ScanType GetScanType(std::uint32_t /*index*/) const { return ScanType::Unknown; }
 
     // Opens (or reopens) the frame decoder of a video stream.
     virtual bool StartVideoRetrieve(std::uint32_t index) = 0;

@@ -444,6 +444,10 @@ bool CVideoDecoder::UsePlanarFrames(bool bt709) {
     return true;
 }
 
+ScanType CVideoDecoder::FirstScan() const {
+    return impl_->raw ? ScanType::Unknown : impl_->codec.FirstScan();
+}
+
 std::int32_t CVideoDecoder::DamagedFrames() const {
     return impl_->codec.DamagedSamples();
 }

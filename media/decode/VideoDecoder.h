@@ -11,6 +11,7 @@
 #pragma once
 
 #include "media/AviRecords.h"
+#include "media/decode/ScanType.h"
 #include "media/decode/VideoDecoderSource.h"
 
 #include <cstdint>
@@ -49,6 +50,10 @@ public:
     // BT.601 (one that names none by its size, see ColourMatrix.h): a frame
     // must have been read first. False, changing nothing, otherwise.
     bool UsePlanarFrames(bool bt709);
+
+    // How the first frame decoded is scanned (CCodecDecoder::FirstScan);
+    // Unknown for raw streams.
+    ScanType FirstScan() const;
 
     // Samples read from the file since Open (for tests of the seeking).
     std::uint64_t SamplesRead() const;

@@ -69,6 +69,41 @@ template <typename Field> void SetFieldValue(Field& field, int value) {
     std::memcpy(&field, &value, sizeof value);
 }
 
+// Codecs whose bitstream says whether each picture is interlaced, so that a
+// picture not flagged interlaced is progressive.
+bool DeclaresScan(AVCodecID id) {
+    switch (id) {
+    case AV_CODEC_ID_H264:
+    case AV_CODEC_ID_HEVC:
+    case AV_CODEC_ID_MPEG1VIDEO:
+    case AV_CODEC_ID_MPEG2VIDEO:
+    case AV_CODEC_ID_MPEG4:
+    case AV_CODEC_ID_VC1:
+    case AV_CODEC_ID_WMV3:
+    case AV_CODEC_ID_DVVIDEO:
+    case AV_CODEC_ID_VP8:
+    case AV_CODEC_ID_VP9:
+    case AV_CODEC_ID_AV1:
+        return true;
+    default:
+        return false;
+    }
+}
+
+ScanType PictureScan(const AVFrame* frame, AVCodecID id) {
+#ifdef AV_FRAME_FLAG_INTERLACED
+    const bool interlaced = (frame->flags & AV_FRAME_FLAG_INTERLACED) != 0;
+    const bool topFirst = (frame->flags & AV_FRAME_FLAG_TOP_FIELD_FIRST) != 0;
+#else
+    const bool interlaced = frame->interlaced_frame != 0;
+    const bool topFirst = frame->top_field_first != 0;
+#endif
+    if (interlaced) {
+        return topFirst ? ScanType::TopFieldFirst : ScanType::BottomFieldFirst;
+    }
+    return DeclaresScan(id) ? ScanType::Progressive : ScanType::Unknown;
+}
+
 bool HasKeyFlag(const AVFrame* frame) {
 #ifdef AV_FRAME_FLAG_KEY
     return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
@@ -216,6 +251,7 @@ void CCodecDecoder::Close() {
     planarFits_ = false;
     planar709Fits_ = false;
     sawPicture_ = false;
+    firstScan_ = ScanType::Unknown;
     packetsSent_ = 0;
     std::vector<bool>().swap(damaged_);
     damagedCount_ = 0;
@@ -552,6 +588,9 @@ void CCodecDecoder::NotePicture(const AVFrame* frame) {
     const bool fits = yuv420 && (space == AVCOL_SPC_BT470BG || space == AVCOL_SPC_SMPTE170M);
     planarFits_ = fits && (planarFits_ || !sawPicture_);
     planar709Fits_ = yuv420 && space == AVCOL_SPC_BT709 && (planar709Fits_ || !sawPicture_);
+    if (!sawPicture_) {
+        firstScan_ = PictureScan(frame, context_->codec_id);
+    }
     sawPicture_ = true;
 }
 

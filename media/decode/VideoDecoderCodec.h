@@ -6,6 +6,7 @@
 
 #include "media/decode/AvPointers.h"
 #include "media/decode/DibFrame.h"
+#include "media/decode/ScanType.h"
 #include "media/decode/StoredPicture.h"
 #include "media/decode/VideoDecoderSource.h"
 
@@ -80,6 +81,12 @@ public:
     // that names none counts as ColourMatrix.h says). A geometry that is
     // planar makes Decode write such frames.
     bool PlanarFits(bool bt709) const { return bt709 ? planar709Fits_ : planarFits_; }
+
+    // How the first picture decoded is scanned: interlaced as the decoder
+    // flags it, progressive only for codecs that say so in their bitstream
+    // (for the others an unflagged picture says nothing); Unknown before a
+    // picture was decoded.
+    ScanType FirstScan() const { return firstScan_; }
 
     // Packets handed to libavcodec since Open (for tests of the seeking).
     std::uint64_t PacketsSent() const { return packetsSent_; }
@@ -173,6 +180,7 @@ private:
     bool planarFits_ = false;
     bool planar709Fits_ = false;
     bool sawPicture_ = false;
+    ScanType firstScan_ = ScanType::Unknown;
     std::uint64_t packetsSent_ = 0;
     std::vector<bool> damaged_; // per sample, sized on the first damage
     std::int32_t damagedCount_ = 0;

@@ -56,6 +56,7 @@ bool CLavfMediaSource::State::ChooseVideo(const CLavfInput& input) {
         videoStream = static_cast<int>(i);
         codecId = stream.codecpar->codec_id;
         rotation = LavfRotation(stream);
+        declaredScan = LavfScanType(stream);
         LavfSampleAspect(stream, &aspectNum, &aspectDen);
         return true;
     }
@@ -166,6 +167,16 @@ std::int32_t CLavfMediaSource::GetVideoLength(std::uint32_t index) const {
 
 bool CLavfMediaSource::IsVariableFrameRate(std::uint32_t index) const {
     return index < GetVideoStreamCount() && state_->frameMap.variable;
+}
+
+ScanType CLavfMediaSource::GetScanType(std::uint32_t index) const {
+    if (index >= GetVideoStreamCount()) {
+        return ScanType::Unknown;
+    }
+    if (state_->declaredScan != ScanType::Unknown) {
+        return state_->declaredScan;
+    }
+    return state_->decoder != nullptr ? state_->decoder->FirstScan() : ScanType::Unknown;
 }
 
 bool CLavfMediaSource::State::OpenSource() {

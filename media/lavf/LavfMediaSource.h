@@ -44,6 +44,7 @@ public:
     std::int32_t GetVideoLength(std::uint32_t index) const override;
     std::int32_t GetAudioLength(std::uint32_t index) const override;
     bool IsVariableFrameRate(std::uint32_t index) const override;
+    ScanType GetScanType(std::uint32_t index) const override;
     bool StartVideoRetrieve(std::uint32_t index) override;
     bool StopVideoRetrieve(std::uint32_t index) override;
     bool IsRetrieving(std::uint32_t index) const override;

@@ -29,7 +29,8 @@ struct CLavfMediaSource::State {
     int videoStream = -1;
     int codecId = 0;
     int rotation = 0;
-    int aspectNum = 0; // the pixels' shape, 0 when the file does not say
+    ScanType declaredScan = ScanType::Unknown; // the container's field order
+    int aspectNum = 0;                         // the pixels' shape, 0 when the file does not say
     int aspectDen = 0;
     LavfVideoIndex index;
     LavfFrameMap frameMap; // for a variable frame rate: frame -> picture

@@ -69,6 +69,22 @@ bool LavfSampleAspect(const AVStream& stream, int* num, int* den) {
     return *num > 0 && *den > 0;
 }
 
+ScanType LavfScanType(const AVStream& stream) {
+    switch (stream.codecpar->field_order) {
+    case AV_FIELD_PROGRESSIVE:
+        return ScanType::Progressive;
+    // The second letter names the field shown first.
+    case AV_FIELD_TT:
+    case AV_FIELD_BT:
+        return ScanType::TopFieldFirst;
+    case AV_FIELD_BB:
+    case AV_FIELD_TB:
+        return ScanType::BottomFieldFirst;
+    default:
+        return ScanType::Unknown;
+    }
+}
+
 int LavfRotation(const AVStream& stream) {
     std::size_t size = 0;
     const std::uint8_t* matrix = av_stream_get_side_data(&stream, AV_PKT_DATA_DISPLAYMATRIX, &size);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/AviRecords.h"
+#include "media/decode/ScanType.h"
 
 #include <cstdint>
 #include <string>
@@ -30,6 +31,10 @@ bool LavfSampleAspect(const AVStream& stream, int* num, int* den);
 // Clockwise degrees (0, 90, 180 or 270) that turn the stream's pictures
 // upright, from its display matrix; 0 without one.
 int LavfRotation(const AVStream& stream);
+
+// The scan type the stream's field order declares; Unknown when it names
+// none.
+ScanType LavfScanType(const AVStream& stream);
 
 // A BITMAPINFOHEADER of the coded picture (24 bits, the codec's tag as
 // compression) followed by the codec data. Empty for absurd sizes.

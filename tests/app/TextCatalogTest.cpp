@@ -109,7 +109,7 @@ TEST(TextCatalogLookup, OtherIdsGiveTheMessageOfTheLanguageInOneBuffer) {
         const char* text;
     } cases[] = {{&english, 0, "ERROR: TEXT ID (0) not found"},
                  {&english, kFirstAddedTextId - 1, "ERROR: TEXT ID (1000) not found"},
-                 {&english, kFirstAddedTextId + kAddedTextCount, "ERROR: TEXT ID (1009) not found"},
+                 {&english, kFirstAddedTextId + kAddedTextCount, "ERROR: TEXT ID (1014) not found"},
                  {&german, 149, "FEHLER: Text ID (149) nicht gefunden"},
                  {&german, INT32_MIN, "FEHLER: Text ID (-2147483648) nicht gefunden"},
                  {&dutch, 0, "FEHLER: Text ID (-2147483648) nicht gefunden"},

@@ -177,6 +177,32 @@ TEST(CliRun, InfoNamesTheCodecWhereTheContainerGivesNoFourcc) {
     })) << run.out;
 }
 
+TEST(CliRun, InfoNamesTheScanTypeTheFileOrItsCodecDeclares) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const struct {
+        const char* file;
+        const char* args;
+        const char* line;
+    } cases[] = {
+        {"p.mp4", "-c:v libx264 -pix_fmt yuv420p", "Scan: progressive\n"},
+        {"t.mp4", "-vf interlace -flags +ildct+ilme -c:v libx264 -x264-params tff=1",
+         "Scan: interlaced (top field first)\n"},
+        {"b.ts", "-flags +ildct+ilme -top 0 -c:v mpeg2video",
+         "Scan: interlaced (bottom field first)\n"},
+        // Raw pictures declare nothing.
+        {"r.avi", "-c:v rawvideo -pix_fmt bgr24", "Scan: unknown\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string in =
+            MakeInput(dir, c.file, TestSource("160x120") + "-frames:v 4 " + c.args);
+        ASSERT_FALSE(in.empty()) << c.file;
+        const CliRun run = Cli({"info", in});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(c.line), std::string::npos) << c.file << "\n" << run.out;
+    }
+}
+
 TEST(CliRun, ConvertRefusesTheInputsInfoCallsUnusableInTheSameWords) {
     // A palette AVI, as the base video or as an overlay, is refused before
     // anything is written, with the reason the file information gives.

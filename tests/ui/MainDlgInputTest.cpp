@@ -38,7 +38,8 @@ TEST_F(MainDlgInput, OpensAnInputShowsItsInformationAndStartWaitsForBothNames) {
     EXPECT_TRUE(BoxTexts().empty());
     EXPECT_EQ(dlg.FrameCount(), 250);
     EXPECT_EQ(Text(dlg, 1009), QStringLiteral("Format: 320 x 240 x 24 (DIB )\nFrames: 250  "
-                                              "Frames/sec.: 25.000\nDuration: 10,000"));
+                                              "Frames/sec.: 25.000\nDuration: 10,000\n"
+                                              "Scan: unknown"));
     EXPECT_FALSE(Checked(dlg, 1012)); // 240 lines: not interlaced
     for (int id : {3, 1011, 1014, 1022}) {
         EXPECT_TRUE(Enabled(dlg, id)) << id;
@@ -98,6 +99,36 @@ TEST_F(MainDlgInput, DroppingAnAviFileMakesItTheInputAndInterlaceFollowsTheHeigh
     dlg.OpenInput(false);
     EXPECT_TRUE(Checked(dlg, 1012));
     EXPECT_TRUE(boxes.shown.empty());
+
+    // A file that declares its scan type is taken at its word, whatever
+    // its height.
+    REQUIRE_TOOL("ffmpeg");
+    for (const bool interlaced : {false, true}) {
+        const std::string made = dir.File(interlaced ? "tff.mp4" : "progressive.mp4");
+        std::vector<std::string> args = {"ffmpeg",
+                                         "-v",
+                                         "error",
+                                         "-f",
+                                         "lavfi",
+                                         "-i",
+                                         "testsrc2=size=720x576:rate=25",
+                                         "-frames:v",
+                                         "2",
+                                         "-c:v",
+                                         "libx264",
+                                         "-pix_fmt",
+                                         "yuv420p"};
+        if (interlaced) {
+            args.insert(args.end(), {"-flags", "+ildct+ilme", "-x264-params", "tff=1"});
+        }
+        args.push_back(made);
+        ASSERT_EQ(RunTool(args), 0);
+        EXPECT_TRUE(Drop(dlg, made));
+        EXPECT_EQ(Checked(dlg, 1012), interlaced) << made;
+        EXPECT_TRUE(dlg.InfoText().find(interlaced ? "Scan: interlaced (top field first)"
+                                                   : "Scan: progressive") != std::string::npos)
+            << dlg.InfoText();
+    }
 }
 
 TEST_F(MainDlgInput, VideosOfOtherContainersAreOfferedDroppedAndOpened) {

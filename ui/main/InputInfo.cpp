@@ -17,8 +17,26 @@ double StreamFrameRate(const AVISTREAMINFOA& info) {
     return static_cast<double>(info.dwRate) / static_cast<double>(info.dwScale);
 }
 
+namespace {
+
+std::int32_t ScanTextId(kmx::ScanType scan) {
+    switch (scan) {
+    case kmx::ScanType::Progressive:
+        return txt::kScanProgressive;
+    case kmx::ScanType::TopFieldFirst:
+        return txt::kScanTopFieldFirst;
+    case kmx::ScanType::BottomFieldFirst:
+        return txt::kScanBottomFieldFirst;
+    case kmx::ScanType::Unknown:
+        break;
+    }
+    return txt::kScanUnknown;
+}
+
+} // namespace
+
 InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string& bitDepth,
-                                  std::int32_t frameCount, bool variableRate) {
+                                  std::int32_t frameCount, bool variableRate, kmx::ScanType scan) {
     const double rate = StreamFrameRate(info);
     InputInfoLines lines;
     lines.format = StringPrintf("%s: %lld x %lld x %s (%s)", GetText(txt::kFormat),
@@ -32,6 +50,7 @@ InputInfoLines MakeInputInfoLines(const AVISTREAMINFOA& info, const std::string&
     }
     lines.duration =
         StringPrintf("\r\n%s: %s", GetText(txt::kDuration), FormatTime(frameCount / rate).c_str());
+    lines.scan = StringPrintf("\r\n%s: %s", GetText(txt::kScan), GetText(ScanTextId(scan)));
     return lines;
 }
 

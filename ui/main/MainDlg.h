@@ -223,6 +223,7 @@ private:
     std::string infoBitDepth_;
     std::int32_t infoFrameCount_ = 0;
     bool infoVariableRate_ = false;
+    kmx::ScanType infoScan_ = kmx::ScanType::Unknown;
     std::string statusText_;
     std::string positionText_;
     std::int32_t frameCount_ = 0;   // frames of the usable input; 0 = none

@@ -126,8 +126,9 @@ void CMainDlg::OpenInput(bool detectInterlace) {
         infoBitDepth_ = haveFrame ? std::to_string(first.biBitCount) : "?";
         infoFrameCount_ = frameCount_;
         infoVariableRate_ = reader_.IsVariableFrameRate(0);
+        infoScan_ = reader_.GetScanType(0);
         if (detectInterlace) {
-            interlace_->setChecked(LooksInterlaced(StreamFrameHeight(info)));
+            interlace_->setChecked(LooksInterlaced(infoScan_, StreamFrameHeight(info)));
         }
         if (haveFrame) {
             error = CheckInputFrames(first, &haveFrame);
@@ -203,9 +204,9 @@ std::int32_t CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* hav
 void CMainDlg::BuildInfoText() {
     infoText_ = infoErrorId_ != 0 ? GetText(infoErrorId_) : "";
     if (infoHasLines_) {
-        const InputInfoLines lines =
-            MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_, infoVariableRate_);
-        infoText_ += lines.format + lines.frames + lines.duration;
+        const InputInfoLines lines = MakeInputInfoLines(infoStream_, infoBitDepth_, infoFrameCount_,
+                                                        infoVariableRate_, infoScan_);
+        infoText_ += lines.format + lines.frames + lines.duration + lines.scan;
     }
 }
 
