@@ -1,6 +1,7 @@
 // The main window's preview: the frame at the track bar, playback by the
 // clock, and the worker's preview frames during a conversion until Stop.
 #include "tests/media/AviWriterTestSupport.h"
+#include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
 
 #include <QSlider>
@@ -55,6 +56,27 @@ TEST_F(MainDlgPreview, ScrubbingDrawsTheFrameAtTheThumbOnce) {
     EXPECT_EQ(ShownNumber(dlg, 180, 144), 32);
 }
 
+TEST_F(MainDlgPreview, PicturesKeepTheirProportionsAndThoseOfTheirPixels) {
+    REQUIRE_TOOL("ffmpeg");
+    // 16:9 in the 5:4 inside: 360 x 203 with bars of 42 and 43 rows, also
+    // for 4:3 pixels 4:3 wide.
+    for (const char* filter : {"testsrc2=size=320x180", "testsrc2=size=160x120,setsar=4/3"}) {
+        const std::string path = dir.File("wide.mp4");
+        ASSERT_EQ(RunTool({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", filter, "-frames:v",
+                           "1", "-c:v", "libx264", "-pix_fmt", "yuv420p", path}),
+                  0);
+        CMainDlg dlg;
+        ChooseInput(dlg, path);
+        const QImage inside = Inside(dlg);
+        for (const int y : {0, 41, 245, 287}) {
+            EXPECT_EQ(inside.pixel(180, y), qRgb(0, 0, 0)) << filter << " row " << y;
+        }
+        for (const int y : {43, 144, 244}) {
+            EXPECT_NE(inside.pixel(350, y), qRgb(0, 0, 0)) << filter << " row " << y;
+        }
+    }
+}
+
 TEST_F(MainDlgPreview, PlaybackFollowsTheClockAndStopsAtTheLastFrame) {
     CMainDlg dlg;
     // Started just before the 32-bit millisecond clock wraps.
@@ -104,10 +126,12 @@ TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBackUntilStop) {
 
     offer(dlg, static_cast<std::int32_t>(dib.size()));
     EXPECT_EQ(pending.load(), 0);
-    // Upright and stretched (the painter's own tests judge every pixel).
+    // Upright, square in the middle of the 360 x 288 inside, between black
+    // bars (the painter's own tests judge every pixel).
     const QImage inside = Inside(dlg);
-    EXPECT_EQ(inside.pixel(10, 10), qRgb(0, 0, 255));
-    EXPECT_EQ(inside.pixel(350, 280), qRgb(0, 255, 0));
+    EXPECT_EQ(inside.pixel(46, 10), qRgb(0, 0, 255));
+    EXPECT_EQ(inside.pixel(314, 280), qRgb(0, 255, 0));
+    EXPECT_EQ(inside.pixel(10, 10), qRgb(0, 0, 0));
 
     // A block too short for its pixels is handed back and not drawn.
     std::uint64_t before = Draws(dlg);

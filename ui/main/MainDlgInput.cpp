@@ -106,6 +106,12 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     }
 
     frameCount_ = reader_.GetVideoLength(0);
+    std::int32_t aspectNum = 1;
+    std::int32_t aspectDen = 1;
+    if (!reader_.GetSampleAspect(0, &aspectNum, &aspectDen)) {
+        aspectNum = aspectDen = 1;
+    }
+    previewWindow_->SetPixelAspect(aspectNum, aspectDen);
     if (frameCount_ > 0) {
         SetSliderRange(1, frameCount_);
         SetSliderPosition(1);

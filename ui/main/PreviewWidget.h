@@ -1,6 +1,7 @@
 // The preview window of the main window: a plain child with a thin border
-// whose inside shows one picture, a packed DIB stretched over the whole area
-// (the aspect ratio is not kept), or solid blue while there is no input.
+// whose inside shows one picture, a packed DIB drawn as large as it fits in
+// its proportions (those of its pixels too, for anamorphic video) with black
+// bars beside or above and below it, or solid blue while there is no input.
 //
 // Each picture is drawn once, straight from the DIB's own pixel rows, onto
 // the window's surface image; paint events and grab() show that image, so
@@ -20,10 +21,14 @@ class CPreviewWidget : public QFrame {
 public:
     explicit CPreviewWidget(QWidget* parent = nullptr);
 
-    // Stretches a DIB over the area inside the border. dibBytes (when not 0)
-    // is the length of the block, checked against the picture's size. False
+    // Draws a DIB in proportion inside the border. dibBytes (when not 0) is
+    // the length of the block, checked against the picture's size. False
     // (and the old picture kept) for a DIB that cannot be shown.
     bool DrawDib(const BITMAPINFOHEADER* dib, std::size_t dibBytes = 0);
+    // The shape of the pictures' pixels, width to height, from the next
+    // picture on; square (1:1) unless set, and for values that are not both
+    // positive.
+    void SetPixelAspect(std::int32_t num, std::int32_t den);
     // Fills the area inside the border with blue.
     void DrawNoInput();
 
@@ -39,6 +44,11 @@ private:
     // Makes the surface as large as the area inside the border.
     void FitSurface();
 
+    // Where a picture of the size goes inside the surface.
+    QRect PictureRect(std::int64_t width, std::int64_t height) const;
+
     QImage surface_;
+    std::int32_t aspectNum_ = 1;
+    std::int32_t aspectDen_ = 1;
     std::uint64_t drawCount_ = 0;
 };
