@@ -103,6 +103,15 @@ TEST_F(MainDlgPreview, PlaybackFollowsTheClockAndStopsAtTheLastFrame) {
     EXPECT_EQ(dlg.CurrentFrame(), 60);
     EXPECT_EQ(ShownNumber(dlg, 64, 48), 59);
     EXPECT_TRUE(Enabled(dlg, 1011));
+
+    // The keyboard works the button too: Space starts, Return stops.
+    QWidget* play = dlg.Control(1013);
+    play->setFocus();
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        const bool wasPlaying = dlg.IsPlaying();
+        QTest::keyClick(play, key);
+        EXPECT_NE(dlg.IsPlaying(), wasPlaying) << key;
+    }
 }
 
 TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBackUntilStop) {

@@ -2,6 +2,7 @@
 
 #include "app/ResourceImages.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 CBitmapButton::CBitmapButton(QWidget* parent) : QAbstractButton(parent) {
@@ -18,6 +19,17 @@ void CBitmapButton::SetBitmaps(int normal, int pressed, int focused, int disable
         bitmaps_[i] = ResourceBitmap(ids[i]);
     }
     update();
+}
+
+void CBitmapButton::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (!event->isAutoRepeat()) {
+            click();
+        }
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 QSize CBitmapButton::sizeHint() const {

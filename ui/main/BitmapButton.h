@@ -21,6 +21,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Return and Enter press it as Space does.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     std::array<int, 4> ids_{};
