@@ -494,6 +494,9 @@ bool CConvertThread::CloseRun(bool ok) {
     if (ok) {
         DescribeWrittenFile();
         WarnOfCutInput();
+        if (job_.reverse != 0 && input_.BackwardReadingFellShort(0)) {
+            NotifyWarning(NoRoomToReverseWarning());
+        }
     }
     if (compressor_ != nullptr) {
         compressor_->SeqCompressFrameEnd();

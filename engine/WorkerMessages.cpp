@@ -1,6 +1,7 @@
 #include "engine/WorkerMessages.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 void CopyTextCut(char* buffer, std::size_t size, std::string_view text) {
@@ -45,6 +46,14 @@ std::string StatusTextCell::Take() {
     text.append(rest_, strnlen(rest_, sizeof rest_));
     first_.store(0, std::memory_order_release);
     return text;
+}
+
+std::string NoRoomToReverseWarning() {
+    const char* folder = std::getenv("TMPDIR");
+    return std::string("WARNING: The temporary folder (") +
+           (folder != nullptr && folder[0] != '\0' ? folder : "/tmp") +
+           ") had no room for the decoded frames: reversing decoded them again from each key "
+           "frame, which took longer";
 }
 
 std::string CutInputWarning(std::int32_t read, std::int32_t expected) {

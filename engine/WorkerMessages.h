@@ -99,6 +99,10 @@ std::string DamagedFramesWarning(std::int64_t count);
 // ended early: 4 of 250 frames could be read".
 std::string CutInputWarning(std::int32_t read, std::int32_t expected);
 
+// The warning of a reversed run whose frames could not all go to the
+// temporary folder (named as $TMPDIR gives it, else /tmp).
+std::string NoRoomToReverseWarning();
+
 // Copies text into a buffer of size bytes, cut so that the terminator fits and
 // no UTF-8 character is split. The bytes after the terminator are left as
 // they are.

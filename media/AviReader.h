@@ -68,6 +68,9 @@ public:
         return source_->UsePlanarVideo(index, bt709);
     }
     void ReadVideoBackwards(std::uint32_t index) override { source_->ReadVideoBackwards(index); }
+    bool BackwardReadingFellShort(std::uint32_t index) const override {
+        return source_->BackwardReadingFellShort(index);
+    }
     bool GetSampleAspect(std::uint32_t index, std::int32_t* num, std::int32_t* den) const override {
         return source_->GetSampleAspect(index, num, den);
     }

@@ -92,6 +92,10 @@ public:
     // next StartVideoRetrieve, so that its decoder keeps what it decodes on
     // the way; needs StartVideoRetrieve on the stream.
     virtual void ReadVideoBackwards(std::uint32_t /*index*/) {}
+    // Whether reading the stream backwards took longer than it needed:
+    // the temporary folder had no room for the decoded frames, which were
+    // decoded again instead.
+    virtual bool BackwardReadingFellShort(std::uint32_t /*index*/) const { return false; }
 
     // Frames of the stream that the decoder found damaged (and concealed or
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.

@@ -349,6 +349,11 @@ bool CAviMediaSource::UsePlanarVideo(std::uint32_t index, bool bt709) {
            video_[index].decoder->UsePlanarFrames(bt709);
 }
 
+bool CAviMediaSource::BackwardReadingFellShort(std::uint32_t index) const {
+    const Stream* stream = VideoWithDecoder(index);
+    return stream != nullptr && stream->decoder->SpillFellShort();
+}
+
 ScanType CAviMediaSource::GetScanType(std::uint32_t index) const {
     const Stream* stream = VideoWithDecoder(index);
     return stream != nullptr ? stream->decoder->FirstScan() : ScanType::Unknown;

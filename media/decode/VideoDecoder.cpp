@@ -465,6 +465,10 @@ void CVideoDecoder::SetCacheBudget(std::uint64_t bytes) {
     impl_->budget = bytes;
 }
 
+bool CVideoDecoder::SpillFellShort() const {
+    return impl_->cache.SpillFellShort();
+}
+
 std::int32_t CVideoDecoder::CachedFrames() const {
     return impl_->cache.Held();
 }

@@ -69,6 +69,9 @@ public:
     // Bytes the frame cache may take from the next Open on; by default
     // DecodeCacheBudget() as it stands at Open.
     void SetCacheBudget(std::uint64_t bytes);
+    // Whether frames read backwards were decoded more than once because the
+    // temporary folder had no room (or could take no file) for them.
+    bool SpillFellShort() const;
     // Frames the cache holds now (for tests).
     std::int32_t CachedFrames() const;
 

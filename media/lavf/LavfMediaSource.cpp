@@ -169,6 +169,11 @@ bool CLavfMediaSource::IsVariableFrameRate(std::uint32_t index) const {
     return index < GetVideoStreamCount() && state_->frameMap.variable;
 }
 
+bool CLavfMediaSource::BackwardReadingFellShort(std::uint32_t index) const {
+    return index < GetVideoStreamCount() && state_->decoder != nullptr &&
+           state_->decoder->SpillFellShort();
+}
+
 ScanType CLavfMediaSource::GetScanType(std::uint32_t index) const {
     if (index >= GetVideoStreamCount()) {
         return ScanType::Unknown;

@@ -52,6 +52,7 @@ public:
                        const BITMAPINFOHEADER** out) override;
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override;
     void ReadVideoBackwards(std::uint32_t index) override;
+    bool BackwardReadingFellShort(std::uint32_t index) const override;
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
     std::int32_t GetPromisedVideoLength(std::uint32_t index) const override;
     bool EndedOnError() const override;

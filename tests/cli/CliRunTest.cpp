@@ -203,6 +203,27 @@ TEST(CliRun, InfoNamesTheScanTypeTheFileOrItsCodecDeclares) {
     }
 }
 
+TEST(CliRun, AReverseWithoutRoomForItsFramesSaysSoAndStillFinishes) {
+    // A key-frame stretch of 60 frames against a cache of a few: its frames
+    // go to $TMPDIR, or are decoded again where it cannot take them.
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string in =
+        MakeInput(dir, "long.mp4",
+                  TestSource("160x120") + "-frames:v 60 -c:v libx264 -g 60 -pix_fmt yuv420p");
+    ASSERT_FALSE(in.empty());
+    for (const bool room : {true, false}) {
+        CliRun run;
+        run.status = RunTool({"env", "TMPDIR=" + (room ? dir.Path().string() : dir.File("missing")),
+                              kCli, "convert", "--quiet", "-i", in, "-o",
+                              dir.File(room ? "a.avi" : "b.avi"), "--reverse", "--cache-mb", "1"},
+                             &run.out, &run.err);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.err.find("had no room for the decoded frames") != std::string::npos, !room)
+            << run.err;
+    }
+}
+
 TEST(CliRun, ConvertRefusesTheInputsInfoCallsUnusableInTheSameWords) {
     // A palette AVI, as the base video or as an overlay, is refused before
     // anything is written, with the reason the file information gives.
