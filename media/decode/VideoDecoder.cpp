@@ -368,9 +368,11 @@ const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
     // A jump to the last frame may be all that is read backwards (a reader
     // looks at the stream's end): only a step backwards, or a reader that
     // reads backwards, spills.
-    bool filled = maySpill && (wanted < lastWanted || backwards) &&
-                  segment.size() + before.size() > static_cast<std::size_t>(cache.Capacity()) &&
-                  SpillSegment(segment, before);
+    bool filled =
+        maySpill &&
+        (backwards || (wanted < lastWanted && segment.size() + before.size() >
+                                                  static_cast<std::size_t>(cache.Capacity()))) &&
+        SpillSegment(segment, before);
     if (!filled && cache.Capacity() >= 2) {
         filled = cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
             return codec.Decode(s, geometry, [px] { return px; });
