@@ -87,7 +87,6 @@ void CReverseFrameCache::CloseSpillFile() {
 void CReverseFrameCache::Configure(const DibGeometry& geometry, std::uint64_t budgetBytes) {
     Release();
     spillFailed_ = false;
-    spillFellShort_ = false;
     geometry_ = geometry;
     const std::uint64_t frameBytes =
         std::uint64_t{kBitmapInfoHeaderSize} + std::uint64_t{geometry.imageSize} +
@@ -192,7 +191,6 @@ bool CReverseFrameCache::BeginSpill(std::size_t slots) {
     DropSpill();
     used_ = 0;
     if (spillFailed_ || slots == 0 || slots > static_cast<std::size_t>(INT32_MAX)) {
-        spillFellShort_ = spillFellShort_ || spillFailed_;
         return false;
     }
     // One of the cache's buffers takes each frame in turn; the others go.
@@ -208,7 +206,6 @@ bool CReverseFrameCache::BeginSpill(std::size_t slots) {
         spillFd_ = OpenTemporaryFile("kadrimix-frames-");
         if (spillFd_ < 0) {
             spillFailed_ = true; // no folder to write to
-            spillFellShort_ = true;
             return false;
         }
     }
@@ -217,7 +214,6 @@ bool CReverseFrameCache::BeginSpill(std::size_t slots) {
     if (slots > spillReserved_) {
         if (!ReserveFileSpace(spillFd_, std::uint64_t{geometry_.imageSize} * slots)) {
             CloseSpillFile();
-            spillFellShort_ = true;
             return false;
         }
         spillReserved_ = slots;
@@ -240,7 +236,6 @@ bool CReverseFrameCache::WriteSpill(std::size_t slot, const StoredPicture& pictu
     if (!WriteAllAt(spillFd_, slots_.front().dib.Pixels(), bytes, at)) {
         CloseSpillFile();
         spillFailed_ = true;
-        spillFellShort_ = true;
         return false;
     }
     // The buffer holds the slot's frame only as DIB pixels.

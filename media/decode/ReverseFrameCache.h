@@ -94,9 +94,6 @@ public:
     void EndSpill(std::vector<SpilledFrame> frames, RestoreFn restore);
     // Forgets a spilled window; its file stays for the next one.
     void DropSpill();
-    // Whether a window could not be spilled for want of a file or of room
-    // on the disk since Configure.
-    bool SpillFellShort() const { return spillFellShort_; }
 
 private:
     void CloseSpillFile();
@@ -123,7 +120,6 @@ private:
     std::vector<std::uint8_t> stored_; // a stored picture read back, aligned within
     std::int32_t spillLoaded_ = -1;    // the slot in slots_[0]
     bool spillFailed_ = false;
-    bool spillFellShort_ = false;
 };
 
 } // namespace kmx

@@ -42,6 +42,7 @@ struct CVideoDecoder::Impl {
     std::uint64_t budget = 0;
     bool backwards = false; // the reader reads backwards (SetReadingBackwards)
     bool maySpill = false;
+    bool spillFellShort = false; // a segment too long for the cache could not be spilled
 
     const BITMAPINFOHEADER* Produce(std::int32_t wanted);
     const BITMAPINFOHEADER* DecodeOne(std::int32_t wanted);
@@ -142,6 +143,7 @@ void CVideoDecoder::Close() {
     d.lastWanted = -1;
     d.samplesRead = 0;
     d.backwards = false;
+    d.spillFellShort = false;
     d.cache.Release();
 }
 
@@ -368,11 +370,16 @@ const BITMAPINFOHEADER* CVideoDecoder::Impl::FillWindow(std::int32_t wanted) {
     // A jump to the last frame may be all that is read backwards (a reader
     // looks at the stream's end): only a step backwards, or a reader that
     // reads backwards, spills.
-    bool filled =
+    const bool spill =
         maySpill &&
         (backwards || (wanted < lastWanted && segment.size() + before.size() >
-                                                  static_cast<std::size_t>(cache.Capacity()))) &&
-        SpillSegment(segment, before);
+                                                  static_cast<std::size_t>(cache.Capacity())));
+    bool filled = spill && SpillSegment(segment, before);
+    // Without the file, a segment the cache cannot hold is decoded again
+    // from its key frame for every window.
+    spillFellShort =
+        spillFellShort ||
+        (spill && !filled && segment.size() > static_cast<std::size_t>(cache.Capacity()));
     if (!filled && cache.Capacity() >= 2) {
         filled = cache.Fill(WindowEndingAt(wanted), [this](std::int32_t s, std::uint8_t* px) {
             return codec.Decode(s, geometry, [px] { return px; });
@@ -468,7 +475,7 @@ void CVideoDecoder::SetCacheBudget(std::uint64_t bytes) {
 }
 
 bool CVideoDecoder::SpillFellShort() const {
-    return impl_->cache.SpillFellShort();
+    return impl_->spillFellShort;
 }
 
 std::int32_t CVideoDecoder::CachedFrames() const {
