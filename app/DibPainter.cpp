@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QVector>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace {
@@ -67,6 +69,19 @@ QImage WrapDibPixels(const BITMAPINFOHEADER* dib, std::size_t dibBytes, bool* bo
         *bottomUp = dib->biHeight > 0;
     }
     return image;
+}
+
+QRect FitPicture(const QRect& area, std::int64_t width, std::int64_t height, std::int32_t aspectNum,
+                 std::int32_t aspectDen) {
+    if (width <= 0 || height <= 0 || aspectNum <= 0 || aspectDen <= 0 || area.isEmpty()) {
+        return area;
+    }
+    const double shownWidth = static_cast<double>(width) * aspectNum / aspectDen;
+    const double scale =
+        std::min(area.width() / shownWidth, area.height() / static_cast<double>(height));
+    const int w = std::clamp(static_cast<int>(std::lround(shownWidth * scale)), 1, area.width());
+    const int h = std::clamp(static_cast<int>(std::lround(height * scale)), 1, area.height());
+    return QRect(area.left() + (area.width() - w) / 2, area.top() + (area.height() - h) / 2, w, h);
 }
 
 bool DrawDibStretched(QPainter& painter, const QRect& target, const BITMAPINFOHEADER* dib,

@@ -9,6 +9,7 @@
 #include <QRect>
 
 #include <cstddef>
+#include <cstdint>
 
 class QPainter;
 
@@ -27,5 +28,11 @@ QImage WrapDibPixels(const BITMAPINFOHEADER* dib, std::size_t dibBytes, bool* bo
 // empty source means the whole picture, and a source reaching past the
 // picture is cut to it (the target shrinks in step). False when nothing
 // was drawn.
+// Where a picture of width x height pixels, each aspectNum:aspectDen wide
+// to high, is drawn into area as large as it fits in its proportions,
+// centred. The whole area for sizes or an aspect that are not positive.
+QRect FitPicture(const QRect& area, std::int64_t width, std::int64_t height,
+                 std::int32_t aspectNum = 1, std::int32_t aspectDen = 1);
+
 bool DrawDibStretched(QPainter& painter, const QRect& target, const BITMAPINFOHEADER* dib,
                       std::size_t dibBytes = 0, const QRect& source = QRect());

@@ -39,7 +39,8 @@ TEST_F(OverlayPreviewTest, TheRectangleSitsAtTheScaledPlaceAndShowsTheOverlayFra
     dlg.SetTarget(&slot, Sample(320, 240, 8));
     dlg.show();
     EXPECT_EQ(dlg.BaseArea()->contentsRect().size(), QSize(360, 288));
-    EXPECT_EQ(dlg.OverlayArea()->geometry(), QRect(91, 73, 180, 144));
+    // The 4:3 base in the 5:4 area: 360 x 270 below a black bar of 9 rows.
+    EXPECT_EQ(dlg.OverlayArea()->geometry(), QRect(91, 77, 180, 135));
 
     // The overlay frame at the track bar's position, stretched.
     Bar(dlg, 1015)->setValue(4);
@@ -48,7 +49,7 @@ TEST_F(OverlayPreviewTest, TheRectangleSitsAtTheScaledPlaceAndShowsTheOverlayFra
     ASSERT_TRUE(reader.StartVideoRetrieve(0));
     const BITMAPINFOHEADER* dib = nullptr;
     reader.GetVideoFrame(0, 4, &dib);
-    QImage reference(180, 144, QImage::Format_RGB32);
+    QImage reference(180, 135, QImage::Format_RGB32);
     reference.fill(Qt::black);
     QPainter painter(&reference);
     ASSERT_TRUE(DrawDibStretched(painter, reference.rect(), dib, 0));
@@ -57,8 +58,10 @@ TEST_F(OverlayPreviewTest, TheRectangleSitsAtTheScaledPlaceAndShowsTheOverlayFra
 
     Bar(dlg, 1011)->setValue(0);
     Bar(dlg, 1012)->setValue(239);
-    // 360 / 320 and 288 / 240 of the base's pixels, inside a border of one.
-    EXPECT_EQ(dlg.OverlayArea()->geometry(), QRect(1, 287, 180, 144));
+    // 360 / 320 of the base's pixels both ways, inside a border of one and
+    // below the bar.
+    EXPECT_EQ(dlg.OverlayArea()->geometry(), QRect(1, 278, 180, 135));
+    EXPECT_EQ(Grab(dlg.BaseArea()).pixel(180, 5), qRgb(0, 0, 0));
 }
 
 TEST_F(OverlayPreviewTest, DraggingTheRectangleMovesItWithinTheRanges) {
@@ -69,11 +72,11 @@ TEST_F(OverlayPreviewTest, DraggingTheRectangleMovesItWithinTheRanges) {
     QWidget* area = dlg.OverlayArea();
     const QPoint start = area->mapToGlobal(QPoint(10, 10));
     Mouse(area, QEvent::MouseButtonPress, start);
-    Mouse(area, QEvent::MouseMove, start + QPoint(36, 29));
-    // 36 preview pixels = 32 base pixels, 29 = 24 (truncated).
+    Mouse(area, QEvent::MouseMove, start + QPoint(36, 28));
+    // 36 preview pixels = 32 base pixels, 28 = 24 (truncated).
     EXPECT_EQ(Bar(dlg, 1011)->value(), 112);
     EXPECT_EQ(Bar(dlg, 1012)->value(), 84);
-    EXPECT_EQ(area->geometry(), QRect(127, 101, 180, 144));
+    EXPECT_EQ(area->geometry(), QRect(127, 104, 180, 135));
 
     Mouse(area, QEvent::MouseMove, start + QPoint(-1000, -1000));
     EXPECT_EQ(Bar(dlg, 1011)->value(), 0);
@@ -90,7 +93,7 @@ TEST_F(OverlayPreviewTest, DraggingTheRectangleMovesItWithinTheRanges) {
     EXPECT_GE(inside.height(), 6);
     const QPoint grab = area->mapToGlobal(QPoint(2, 2));
     Mouse(area, QEvent::MouseButtonPress, grab);
-    Mouse(area, QEvent::MouseButtonRelease, grab - QPoint(36, 29));
+    Mouse(area, QEvent::MouseButtonRelease, grab - QPoint(36, 27));
     EXPECT_EQ(Bar(dlg, 1011)->value(), parkedX - 32);
     EXPECT_EQ(Bar(dlg, 1012)->value(), parkedY - 24);
 

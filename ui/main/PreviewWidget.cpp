@@ -4,9 +4,6 @@
 
 #include <QPainter>
 
-#include <algorithm>
-#include <cmath>
-
 namespace {
 
 const QColor kNoInputBlue(0, 0, 255);
@@ -46,28 +43,14 @@ void CPreviewWidget::SetPixelAspect(std::int32_t num, std::int32_t den) {
     aspectDen_ = valid ? den : 1;
 }
 
-QRect CPreviewWidget::PictureRect(std::int64_t width, std::int64_t height) const {
-    const QRect area = surface_.rect();
-    if (width <= 0 || height <= 0) {
-        return area;
-    }
-    // The picture's shown width against its height, and as large as fits.
-    const double shownWidth = static_cast<double>(width) * aspectNum_ / aspectDen_;
-    const double scale =
-        std::min(area.width() / shownWidth, area.height() / static_cast<double>(height));
-    const int w = std::clamp(static_cast<int>(std::lround(shownWidth * scale)), 1, area.width());
-    const int h = std::clamp(static_cast<int>(std::lround(height * scale)), 1, area.height());
-    return QRect((area.width() - w) / 2, (area.height() - h) / 2, w, h);
-}
-
 bool CPreviewWidget::DrawDib(const BITMAPINFOHEADER* dib, std::size_t dibBytes) {
     FitSurface();
     QImage drawn(surface_.size(), QImage::Format_RGB32);
     drawn.fill(Qt::black);
     QPainter painter(&drawn);
     const std::int64_t height = dib != nullptr ? dib->biHeight : 0;
-    const QRect target =
-        PictureRect(dib != nullptr ? dib->biWidth : 0, height < 0 ? -height : height);
+    const QRect target = FitPicture(surface_.rect(), dib != nullptr ? dib->biWidth : 0,
+                                    height < 0 ? -height : height, aspectNum_, aspectDen_);
     if (!DrawDibStretched(painter, target, dib, dibBytes)) {
         return false;
     }

@@ -44,9 +44,6 @@ private:
     // Makes the surface as large as the area inside the border.
     void FitSurface();
 
-    // Where a picture of the size goes inside the surface.
-    QRect PictureRect(std::int64_t width, std::int64_t height) const;
-
     QImage surface_;
     std::int32_t aspectNum_ = 1;
     std::int32_t aspectDen_ = 1;

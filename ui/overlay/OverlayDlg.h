@@ -108,6 +108,8 @@ private:
     void PaintBase(QPainter& painter, const QRect& client);
     void PaintOverlay(QPainter& painter, const QRect& client);
     void PlaceOverlayArea();
+    // Where the base picture is drawn inside the base area, in proportion.
+    QRect BasePicture() const;
     bool SplitScreenSource(QRect* source) const;
     void DragOverlay(const QPoint& globalPos);
     std::string FrameTip(int textId, const CAviReader& reader, std::int32_t frame) const;
@@ -132,6 +134,8 @@ private:
 
     std::int32_t baseFrameCount_ = 0;
     std::int32_t baseWidth_ = 0;
+    std::int32_t baseAspectNum_ = 1; // the shape of the base's pixels
+    std::int32_t baseAspectDen_ = 1;
     std::int32_t baseHeight_ = 0;
     std::int32_t lastBasePos_ = -1;
     std::int32_t lastOverlayPos_ = -1;

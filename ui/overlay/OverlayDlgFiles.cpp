@@ -58,6 +58,8 @@ bool COverlayDlg::OpenBase() {
     baseFrameCount_ = 0;
     baseWidth_ = 0;
     baseHeight_ = 0;
+    baseAspectNum_ = 1;
+    baseAspectDen_ = 1;
     if (basePath_.empty()) {
         return false;
     }
@@ -71,6 +73,10 @@ bool COverlayDlg::OpenBase() {
     }
     baseWidth_ = FrameSide(info.rcFrame.left, info.rcFrame.right);
     baseHeight_ = FrameSide(info.rcFrame.top, info.rcFrame.bottom);
+    if (!baseReader_.GetSampleAspect(0, &baseAspectNum_, &baseAspectDen_)) {
+        baseAspectNum_ = 1;
+        baseAspectDen_ = 1;
+    }
     return baseReader_.StartVideoRetrieve(0);
 }
 

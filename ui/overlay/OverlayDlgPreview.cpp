@@ -1,6 +1,7 @@
-// The overlay settings dialog's preview: the base frame stretched into the
-// base area, the overlay rectangle placed on it at the slot's position and
-// the overlay frame drawn into it; dragging the rectangle with the mouse.
+// The overlay settings dialog's preview: the base frame drawn into the base
+// area in its proportions (black bars beside or above and below it), the
+// overlay rectangle placed on it at the slot's position and the overlay
+// frame drawn into it; dragging the rectangle with the mouse.
 #include "ui/overlay/OverlayDlg.h"
 
 #include "app/DibPainter.h"
@@ -84,8 +85,13 @@ bool COverlayDlg::SplitScreenSource(QRect* source) const {
     return true;
 }
 
+QRect COverlayDlg::BasePicture() const {
+    return FitPicture(baseArea_->contentsRect(), baseWidth_, baseHeight_, baseAspectNum_,
+                      baseAspectDen_);
+}
+
 void COverlayDlg::PlaceOverlayArea() {
-    const QRect client = baseArea_->contentsRect();
+    const QRect client = BasePicture();
     const int cw = client.width();
     const int ch = client.height();
     int width = Scale(working_.width, cw, baseWidth_);
@@ -115,10 +121,12 @@ void COverlayDlg::PaintBase(QPainter& painter, const QRect& client) {
     if (baseRedraw_ || baseStretched_.size() != client.size()) {
         baseRedraw_ = false;
         QImage picture(client.size(), QImage::Format_RGB32);
-        picture.fill(kMissingBase);
+        picture.fill(Qt::black);
         {
             QPainter stretch(&picture);
-            DrawDibStretched(stretch, picture.rect(), frame);
+            const QRect shown = BasePicture().translated(-client.topLeft());
+            stretch.fillRect(shown, kMissingBase);
+            DrawDibStretched(stretch, shown, frame);
         }
         baseStretched_ = std::move(picture);
         ++baseStretchCount_;
@@ -184,7 +192,7 @@ void COverlayDlg::DragOverlay(const QPoint& globalPos) {
     // The mouse's way in preview pixels becomes base pixels; the track bars
     // take the new place as if the user had moved them, and hold it within
     // their ranges.
-    const QRect client = baseArea_->contentsRect();
+    const QRect client = BasePicture();
     if (client.width() <= 0 || client.height() <= 0) {
         return;
     }
