@@ -5,9 +5,10 @@
 // frame (an empty sample) repeats the frame before it.
 //
 // Frames asked for backwards from a codec whose pictures depend on one
-// another come out of a frame cache (media/ReverseFrameCache.h): the samples
-// up to the wanted one are decoded forwards once and handed out from memory,
-// or from a temporary file when their key-frame segment does not fit it.
+// another come out of a frame cache (media/decode/ReverseFrameCache.h): the
+// samples up to the wanted one are decoded forwards once and handed out from
+// memory, or from a temporary file when their key-frame segment does not fit
+// it or the reader said that it reads backwards.
 #pragma once
 
 #include "media/AviRecords.h"
@@ -62,8 +63,8 @@ public:
 
     // Tells the decoder that frames will be asked for backwards (from the
     // next request on, until told otherwise): every jump then decodes the
-    // frames before the wanted one as well, and a key-frame segment too long
-    // for the cache goes to a temporary file at once.
+    // frames before the wanted one as well, and each key-frame segment goes
+    // to a temporary file at once, whether or not the cache could hold it.
     void SetReadingBackwards(bool backwards);
 
     // Bytes the frame cache may take from the next Open on; by default
