@@ -68,6 +68,17 @@ bool CWorkerThread::StopWorker() {
     return ended;
 }
 
+void CWorkerThread::RequestAbort() {
+    Shared& s = *shared_;
+    if (s.worker.load(std::memory_order_acquire) != nullptr) {
+        s.RaiseAbort();
+    }
+}
+
+std::chrono::milliseconds CWorkerThread::AbortWait() const {
+    return shared_->timing.poll * shared_->timing.waitTicks;
+}
+
 bool CWorkerThread::AbortJob() {
     Shared& s = *shared_;
     if (s.worker.load(std::memory_order_acquire) == nullptr) {

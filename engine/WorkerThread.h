@@ -50,6 +50,10 @@ public:
     // and waits up to 99 polls for the worker to be idle; true when it is
     // idle (also at once when no job runs).
     bool AbortJob();
+    // The same request without the wait: the job's completion notice tells
+    // when it has ended. AbortWait is how long AbortJob would wait.
+    void RequestAbort();
+    std::chrono::milliseconds AbortWait() const;
     // Posts a message to the worker's queue; false when no worker thread
     // exists or the worker takes no message of that number. WM_CONVERT_START
     // takes the notification target as wParam and the job's address as

@@ -71,6 +71,9 @@ public:
     bool BackwardReadingFellShort(std::uint32_t index) const override {
         return source_->BackwardReadingFellShort(index);
     }
+    std::int32_t GetKeyFrameAtOrBefore(std::uint32_t index, std::int32_t frame) const override {
+        return source_->GetKeyFrameAtOrBefore(index, frame);
+    }
     bool GetSampleAspect(std::uint32_t index, std::int32_t* num, std::int32_t* den) const override {
         return source_->GetSampleAspect(index, num, den);
     }

@@ -96,6 +96,15 @@ public:
     // the temporary folder had no room for the decoded frames, which were
     // decoded again instead.
     virtual bool BackwardReadingFellShort(std::uint32_t /*index*/) const { return false; }
+    // The first frame of the key-frame stretch that holds the frame: where
+    // decoding it starts. -1 where every frame decodes on its own (raw and
+    // intra-only streams), where frames do not map one to one onto the
+    // stream's pictures (a variable frame rate), or while the stream is not
+    // retrieved.
+    virtual std::int32_t GetKeyFrameAtOrBefore(std::uint32_t /*index*/,
+                                               std::int32_t /*frame*/) const {
+        return -1;
+    }
 
     // Frames of the stream that the decoder found damaged (and concealed or
     // repeated the frame before) since StartVideoRetrieve; 0 for a bad index.

@@ -354,6 +354,11 @@ bool CAviMediaSource::BackwardReadingFellShort(std::uint32_t index) const {
     return stream != nullptr && stream->decoder->SpillFellShort();
 }
 
+std::int32_t CAviMediaSource::GetKeyFrameAtOrBefore(std::uint32_t index, std::int32_t frame) const {
+    const Stream* stream = VideoWithDecoder(index);
+    return stream != nullptr ? stream->decoder->KeyFrameAtOrBefore(frame) : -1;
+}
+
 ScanType CAviMediaSource::GetScanType(std::uint32_t index) const {
     const Stream* stream = VideoWithDecoder(index);
     return stream != nullptr ? stream->decoder->FirstScan() : ScanType::Unknown;

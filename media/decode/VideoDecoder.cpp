@@ -175,6 +175,16 @@ const BITMAPINFOHEADER* CVideoDecoder::GetFrame(std::int32_t frame) {
     return out;
 }
 
+std::int32_t CVideoDecoder::KeyFrameAtOrBefore(std::int32_t frame) const {
+    const Impl& d = *impl_;
+    if (d.source == nullptr || d.raw || d.codec.IntraOnly() || frame < 0 ||
+        static_cast<std::size_t>(frame) >= d.shown.size()) {
+        return -1;
+    }
+    const std::int32_t sample = d.shown[static_cast<std::size_t>(frame)];
+    return sample < 0 ? -1 : std::max(d.codec.KeyAtOrBefore(sample), 0);
+}
+
 const BITMAPINFOHEADER* CVideoDecoder::Impl::Produce(std::int32_t wanted) {
     const BITMAPINFOHEADER* cached = cache.Find(wanted);
     if (cached != nullptr) {

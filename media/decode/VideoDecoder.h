@@ -67,6 +67,11 @@ public:
     // to a temporary file at once, whether or not the cache could hold it.
     void SetReadingBackwards(bool backwards);
 
+    // The frame where decoding the frame starts: the key frame at or before
+    // it. -1 where every frame decodes alone (raw and intra-only streams, as
+    // far as the frames decoded so far tell) or the frame lies outside.
+    std::int32_t KeyFrameAtOrBefore(std::int32_t frame) const;
+
     // Bytes the frame cache may take from the next Open on; by default
     // DecodeCacheBudget() as it stands at Open.
     void SetCacheBudget(std::uint64_t bytes);

@@ -174,6 +174,14 @@ bool CLavfMediaSource::BackwardReadingFellShort(std::uint32_t index) const {
            state_->decoder->SpillFellShort();
 }
 
+std::int32_t CLavfMediaSource::GetKeyFrameAtOrBefore(std::uint32_t index,
+                                                     std::int32_t frame) const {
+    if (index >= GetVideoStreamCount() || state_->decoder == nullptr || state_->frameMap.variable) {
+        return -1;
+    }
+    return state_->decoder->KeyFrameAtOrBefore(frame);
+}
+
 ScanType CLavfMediaSource::GetScanType(std::uint32_t index) const {
     if (index >= GetVideoStreamCount()) {
         return ScanType::Unknown;

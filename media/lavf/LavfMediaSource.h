@@ -53,6 +53,7 @@ public:
     bool UsePlanarVideo(std::uint32_t index, bool bt709) override;
     void ReadVideoBackwards(std::uint32_t index) override;
     bool BackwardReadingFellShort(std::uint32_t index) const override;
+    std::int32_t GetKeyFrameAtOrBefore(std::uint32_t index, std::int32_t frame) const override;
     std::int32_t GetDamagedFrameCount(std::uint32_t index) const override;
     std::int32_t GetPromisedVideoLength(std::uint32_t index) const override;
     bool EndedOnError() const override;

@@ -48,6 +48,7 @@ protected:
     void ClickWithFile(CMainDlg& dlg, int id, std::optional<std::string> path) {
         fileAnswers.push_back(std::move(path));
         Button(dlg, id)->click();
+        EXPECT_TRUE(WaitUntilOpened(dlg));
     }
     void ChooseInput(CMainDlg& dlg, std::optional<std::string> path) {
         ClickWithFile(dlg, 5, std::move(path));
@@ -73,9 +74,14 @@ protected:
         CWorkerEvent event(message, wParam, lParam, nullptr);
         QCoreApplication::sendEvent(&dlg, &event);
     }
-    // Waits (handling events) until the window has left the converting state.
+    // Waits (handling events) until the window has left the converting
+    // state and opened its input again.
     static bool WaitUntilIdle(const CMainDlg& dlg) {
-        return QTest::qWaitFor([&] { return !dlg.IsConverting(); }, 20000);
+        return QTest::qWaitFor([&] { return !dlg.IsConverting() && !dlg.IsOpeningInput(); }, 20000);
+    }
+    // Waits (handling events) until the input asked for is open.
+    static bool WaitUntilOpened(const CMainDlg& dlg) {
+        return QTest::qWaitFor([&] { return !dlg.IsOpeningInput(); }, 20000);
     }
     // Waits without handling events: the worker's notices stay queued.
     static bool WaitUntilRunning(const CWorkerThread& worker) {

@@ -1,5 +1,6 @@
 // Choosing, opening and checking the input file; its information; Start
 // waiting for both names; dropping a file on the window; interlace detection.
+#include "app/LabeledProgress.h"
 #include "app/ProgramLanguage.h"
 #include "app/SetupDlg.h"
 #include "tests/support/ExternalTools.h"
@@ -8,6 +9,7 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QRadioButton>
 #include <QUrl>
@@ -26,6 +28,7 @@ bool Drop(CMainDlg& dlg, const std::string& path) {
     QCoreApplication::sendEvent(&dlg, &enter);
     QDropEvent event(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&dlg, &event);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg.IsOpeningInput(); }, 20000));
     return enter.isAccepted();
 }
 
@@ -81,6 +84,36 @@ TEST_F(MainDlgInput, CancelWithoutANameAMissingFileAndAPalettedOneAreRefused) {
         << dlg.InfoText();
 }
 
+// Opening runs beside the window: the call returns at once with the window
+// busy, and of two opens asked for in a row the later one is shown.
+TEST_F(MainDlgInput, OpeningLeavesTheWindowFreeAndTheLatestChoiceWins) {
+    const std::string first = Sample("first.avi", 64, 48, 5);
+    const std::string second = Sample("second.avi", 32, 24, 3);
+    CMainDlg dlg;
+    const auto* progress = qobject_cast<CLabeledProgress*>(dlg.Control(1002));
+    ASSERT_NE(progress, nullptr);
+    dlg.OpenInputFile(first);
+    EXPECT_TRUE(dlg.IsOpeningInput());
+    EXPECT_EQ(progress->ShownText(), QStringLiteral("first.avi …"));
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_FALSE(Enabled(dlg, 1011)); // the slider waits for the frames
+    dlg.OpenInputFile(second);
+    ASSERT_TRUE(WaitUntilOpened(dlg));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg.FrameCount(), 3);
+    EXPECT_EQ(dlg.InfoText().rfind("Format: 32 x 24 x 24", 0), 0u) << dlg.InfoText();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(progress->ShownText(), QStringLiteral("0%"));
+    EXPECT_TRUE(Enabled(dlg, 1011));
+    // Closing drops an open under way.
+    dlg.OpenInputFile(first);
+    dlg.CloseInput();
+    EXPECT_FALSE(dlg.IsOpeningInput());
+    EXPECT_EQ(dlg.FrameCount(), 0);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(MainDlgInput, DroppingAnAviFileMakesItTheInputAndInterlaceFollowsTheHeight) {
     CMainDlg dlg;
     EXPECT_FALSE(Drop(dlg, dir.File("missing.avi")));
@@ -97,6 +130,7 @@ TEST_F(MainDlgInput, DroppingAnAviFileMakesItTheInputAndInterlaceFollowsTheHeigh
     // Without detection the box is left as the user set it.
     Button(dlg, 1012)->click();
     dlg.OpenInput(false);
+    ASSERT_TRUE(WaitUntilOpened(dlg));
     EXPECT_TRUE(Checked(dlg, 1012));
     EXPECT_TRUE(boxes.shown.empty());
 

@@ -3,6 +3,7 @@
 #include "tests/media/AviWriterTestSupport.h"
 #include "tests/support/ExternalTools.h"
 #include "tests/ui/MainDlgFixtureTest.h"
+#include "ui/main/StepBackReaders.h"
 
 #include <QSlider>
 
@@ -148,22 +149,94 @@ TEST_F(MainDlgPreview, WorkerFramesAppearStretchedAndAreHandedBackUntilStop) {
     EXPECT_EQ(pending.load(), 0);
     EXPECT_EQ(Draws(dlg), before);
 
-    // Stop: the worker gives up waiting and is idle; the window is ready
-    // again before any of the worker's notices was handled.
+    // Stop returns at once, before the worker has ended: the window stays
+    // in the converting state with Stop disabled, and leaves it with the
+    // worker's completion notice, which follows the queued message.
     Button(dlg, 4)->click();
+    EXPECT_TRUE(dlg.IsConverting());
+    EXPECT_TRUE(dlg.IsStopping());
+    EXPECT_FALSE(Enabled(dlg, 4));
+    ASSERT_TRUE(WaitUntilIdle(dlg));
     EXPECT_EQ(worker.State(), CConvertThread::kIdle);
-    EXPECT_FALSE(dlg.IsConverting());
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text.rfind("Converting aborted\r\nDuration=", 0), 0u);
     EXPECT_EQ(dlg.FrameCount(), 3);
     EXPECT_TRUE(Enabled(dlg, 3));
     EXPECT_FALSE(Enabled(dlg, 4));
-    // The queued message and the completion notice follow as usual.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown.size() == 2; }, 5000));
-    EXPECT_EQ(boxes.shown[1].text.rfind("Converting aborted\r\nDuration=", 0), 0u);
     // The input is shown again and frames are refused.
     before = Draws(dlg);
     offer(dlg, static_cast<std::int32_t>(dib.size()));
     EXPECT_EQ(pending.load(), 0);
     EXPECT_EQ(Draws(dlg), before);
+}
+
+// Steps back come from the readers that decode the stretch before ahead:
+// the stretch before the one shown is ready before it is reached, and every
+// picture is the one stepping forwards shows.
+TEST_F(MainDlgPreview, StepsBackComeDecodedAheadAndShowWhatStepsForwardShow) {
+    REQUIRE_TOOL("ffmpeg");
+    const std::string input = dir.File("gop.mp4");
+    ASSERT_EQ(RunTool({"ffmpeg",
+                       "-v",
+                       "error",
+                       "-f",
+                       "lavfi",
+                       "-i",
+                       "testsrc2=size=96x64:rate=25",
+                       "-frames:v",
+                       "36",
+                       "-c:v",
+                       "libx264",
+                       "-g",
+                       "12",
+                       "-sc_threshold",
+                       "0",
+                       "-bf",
+                       "2",
+                       "-pix_fmt",
+                       "yuv420p",
+                       input}),
+              0);
+    CAviReader plain;
+    ASSERT_TRUE(plain.Open(input.c_str()) && plain.StartVideoRetrieve(0));
+    ASSERT_EQ(plain.GetKeyFrameAtOrBefore(0, 30), 24);
+    const auto bytes = [](const BITMAPINFOHEADER* dib) {
+        return std::string(reinterpret_cast<const char*>(dib), dib->biSize + dib->biSizeImage);
+    };
+    {
+        CStepBackReaders ahead;
+        ahead.SetFile(input);
+        ahead.Prepare(30, 24);
+        ASSERT_TRUE(ahead.WaitUntilIdle(std::chrono::seconds(20)));
+        for (const auto& [frame, held] :
+             {std::pair{30, true}, {24, true}, {23, true}, {12, true}, {11, false}, {31, false}}) {
+            std::string shown;
+            EXPECT_EQ(ahead.WithFrame(frame, std::chrono::milliseconds(0),
+                                      [&](const BITMAPINFOHEADER* dib) { shown = bytes(dib); }),
+                      held)
+                << frame;
+            const BITMAPINFOHEADER* expected = nullptr;
+            plain.GetVideoFrame(0, frame, &expected);
+            ASSERT_NE(expected, nullptr);
+            EXPECT_TRUE(!held || shown == bytes(expected)) << frame;
+        }
+    }
+    CMainDlg dlg;
+    ChooseInput(dlg, input);
+    std::vector<QImage> forward;
+    for (int frame = 1; frame <= 36; ++frame) {
+        dlg.DrawFrame(frame, true);
+        forward.push_back(Inside(dlg));
+    }
+    auto* slider = qobject_cast<QSlider*>(dlg.Control(1011));
+    dlg.DrawFrame(1, true);
+    QTest::keyClick(slider, Qt::Key_End);
+    EXPECT_EQ(dlg.CurrentFrame(), 36);
+    for (int frame = 35; frame >= 1; --frame) {
+        QTest::keyClick(slider, Qt::Key_Left);
+        ASSERT_EQ(dlg.CurrentFrame(), frame);
+        EXPECT_EQ(Inside(dlg), forward[static_cast<std::size_t>(frame - 1)]) << frame;
+    }
 }
 
 } // namespace

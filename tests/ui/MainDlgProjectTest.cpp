@@ -137,6 +137,7 @@ TEST_F(MainDlgProject, CommandLineFilesLoadAndOpenOnceTheWindowRuns) {
     dlg.OpenStartFiles(path, video);
     EXPECT_EQ(dlg.ProjectName(), "Unknown"); // not before the window's loop runs
     QCoreApplication::processEvents();
+    ASSERT_TRUE(WaitUntilOpened(dlg));
     EXPECT_EQ(dlg.ProjectName(), path);
     EXPECT_EQ(dlg.OutputName(), stored.outputPath);
     EXPECT_EQ(dlg.InputName(), video); // the video replaces the project's input

@@ -289,7 +289,7 @@ void CMainDlg::UpdateControls() {
     const bool idle = !converting_;
     const bool input = frameCount_ > 0;
     start_->setEnabled(idle && input && !outputName_.empty());
-    stop_->setEnabled(converting_);
+    stop_->setEnabled(converting_ && !stopping_);
     for (QWidget* w : std::initializer_list<QWidget*>{inputAvi_, outputAvi_, end_, load_, save_,
                                                       reverse_, interlace_, mirrorHorizontal_,
                                                       mirrorVertical_, preview_}) {
@@ -431,6 +431,14 @@ bool CMainDlg::event(QEvent* event) {
         type <= CWorkerEvent::TypeOf(WM_CONVERT_WARNING)) {
         if (const auto* notification = dynamic_cast<const CWorkerEvent*>(event)) {
             OnWorkerNotification(*notification);
+            return true;
+        }
+    }
+    if (type == CWorkerEvent::TypeOf(kInputOpenedMessage)) {
+        if (const auto* notification = dynamic_cast<const CWorkerEvent*>(event)) {
+            if (auto opened = std::static_pointer_cast<OpenedInput>(notification->keepAlive)) {
+                OnInputOpened(*opened);
+            }
             return true;
         }
     }

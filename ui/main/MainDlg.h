@@ -11,7 +11,9 @@
 #include "engine/WorkerMessages.h"
 #include "engine/WorkerThread.h"
 #include "media/AviReader.h"
+#include "ui/main/InputOpener.h"
 #include "ui/main/PreviewWidget.h"
+#include "ui/main/StepBackReaders.h"
 
 #include <QDialog>
 
@@ -67,8 +69,13 @@ public:
     void OnInputAvi();
     void OnOutputAvi();
 
-    // Opens the input named by the input name, checks it and shows its information.
+    // Opens the input named by the input name, checks it and shows its
+    // information. The opening runs on a thread of its own (CInputOpener):
+    // until its result arrives the window shows the wait cursor and the
+    // file's name in the progress bar, and keeps repainting.
     void OpenInput(bool detectInterlace);
+    // Whether an input is being opened.
+    bool IsOpeningInput() const { return opening_; }
     // Makes name the input, as choosing it in the input dialog or dropping it does.
     void OpenInputFile(const std::string& name);
     // The files of the command line, once the window shows: the project is
@@ -76,11 +83,10 @@ public:
     // input. Either may be empty.
     void OpenStartFiles(const std::string& project, const std::string& input);
     void CloseInput();
-    // The steps of OpenInput: each failing step closes the reader, shows its
-    // error and gives the catalogue text for the information (0: none).
-    bool OpenInputReader();
-    std::int32_t ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame);
-    std::int32_t CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame);
+    // The result of opening: taken when it is the latest one asked for.
+    void OnInputOpened(OpenedInput& opened);
+    // Shows what opening found: the information, the first frame, an error.
+    void ApplyOpenedInput(OpenedInput& opened);
     // The information text and the position line in the catalogue's language.
     void BuildInfoText();
     void BuildPositionText(int frame);
@@ -88,6 +94,8 @@ public:
     void ShowInputFromStart();
 
     void StartConversion();
+    // Asks the worker to stop and returns at once: the window leaves the
+    // converting state with the worker's completion notice.
     void StopConversion();
     // The worker's completion notice: 0 finished, 1 failed or aborted.
     void OnConversionEnd(WPARAM result, LPARAM damagedFrames);
@@ -132,6 +140,7 @@ public:
     std::int32_t FrameCount() const { return frameCount_; }
     std::int32_t CurrentFrame() const { return currentFrame_; }
     bool IsConverting() const { return converting_; }
+    bool IsStopping() const { return stopping_; }
     bool IsPlaying() const { return playing_; }
     bool IsModified() const { return modified_; }
     const std::string& InputName() const { return inputName_; }
@@ -168,6 +177,8 @@ private:
     void SetSliderPosition(int position);
     void OnWorkerNotification(const CWorkerEvent& event);
     void OnMirrorHalf(QCheckBox* clicked, QCheckBox* partner);
+    // Leaves the opening state: the cursor and the progress bar's text.
+    void EndOpening();
     void FillJobFromControls();
     // The project as the controls and members show it, and the way back.
     ProjectRecord MakeProjectRecord() const;
@@ -229,6 +240,11 @@ private:
     std::int32_t frameCount_ = 0;   // frames of the usable input; 0 = none
     std::int32_t currentFrame_ = 0; // 1-based frame last drawn; 0 = none
     bool converting_ = false;
+    bool stopping_ = false;        // the worker was asked to stop and has not ended yet
+    std::uint64_t runCount_ = 0;   // conversions started
+    bool opening_ = false;         // an open was asked for and its result not taken
+    bool detectInterlace_ = false; // of the open under way
+    std::uint64_t openTicket_ = 0; // of the latest open asked for
     bool playing_ = false;
     std::uint32_t playbackStart_ = 0;
     std::int32_t playbackBase_ = 0;
@@ -245,13 +261,18 @@ private:
 
     std::vector<std::uint8_t> previewBuffer_; // conversion preview: one packed DIB
     std::int32_t previewLength_ = 0;
-    CAviReader reader_; // the input shown in the preview
+    // The input shown in the preview; never null (closed while there is none).
+    std::unique_ptr<CAviReader> reader_ = std::make_unique<CAviReader>();
 
     // Where the worker's notifications for this window go, and the copies of
     // the jobs posted whose completion notice has not been handled yet (the
     // worker reads a job when it takes the message, which may be later).
     std::shared_ptr<CQtNotificationTarget> notificationTarget_;
     std::deque<std::shared_ptr<const ConvertJob>> postedJobs_;
+    // Opens inputs; its results reach the window through notificationTarget_.
+    std::unique_ptr<CInputOpener> opener_;
+    // Frames of the input for steps backwards, decoded ahead on a thread.
+    CStepBackReaders stepBack_;
 
     Clock clock_;
 };

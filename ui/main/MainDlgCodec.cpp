@@ -13,7 +13,7 @@
 void CMainDlg::ChooseCodec() {
     // The input's format decides which compressors are offered.
     const BITMAPINFOHEADER* frame = nullptr;
-    reader_.GetVideoFrame(0, 0, &frame);
+    reader_->GetVideoFrame(0, 0, &frame);
     BITMAPINFOHEADER format{};
     if (frame != nullptr) {
         format = *frame;

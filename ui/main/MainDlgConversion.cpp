@@ -13,6 +13,7 @@
 #include "engine/WorkerMessages.h"
 
 #include <QCheckBox>
+#include <QTimer>
 
 #include <cstring>
 #include <new>
@@ -42,7 +43,7 @@ CMainDlg::~CMainDlg() {
         kept.push_back(notificationTarget_);
         kept.insert(kept.end(), postedJobs_.begin(), postedJobs_.end());
     }
-    reader_.Close();
+    reader_->Close();
 }
 
 void CMainDlg::FillJobFromControls() {
@@ -77,6 +78,7 @@ void CMainDlg::StartConversion() {
     }
     postedJobs_.push_back(std::move(posted));
     converting_ = true;
+    ++runCount_;
     conversionStart_ = clock_();
     writtenText_.clear();
     runWarnings_.clear();
@@ -88,15 +90,21 @@ void CMainDlg::StartConversion() {
 }
 
 void CMainDlg::StopConversion() {
-    if (!converting_) {
+    if (!converting_ || stopping_) {
         return;
     }
-    if (!worker_.AbortJob()) {
-        ShowMessage("FATAL ERROR: Abort worker thread");
-        return;
-    }
-    converting_ = false;
-    OpenInput(false);
+    worker_.RequestAbort();
+    stopping_ = true;
+    UpdateControls();
+    // A worker that has not ended when AbortJob would have given up is stuck;
+    // Stop may then be pressed again.
+    QTimer::singleShot(worker_.AbortWait(), this, [this, run = runCount_] {
+        if (stopping_ && converting_ && runCount_ == run) {
+            stopping_ = false;
+            UpdateControls();
+            ShowMessage("FATAL ERROR: Abort worker thread");
+        }
+    });
 }
 
 void CMainDlg::OnConversionEnd(WPARAM result, LPARAM damagedFrames) {
@@ -121,6 +129,7 @@ void CMainDlg::OnConversionEnd(WPARAM result, LPARAM damagedFrames) {
         }
         ShowMessage(text, result == 0 ? MessageIcon::Information : MessageIcon::Exclamation);
         converting_ = false;
+        stopping_ = false;
     } else {
         ShowMessage("Internal programming error", MessageIcon::Stop);
     }

@@ -2,9 +2,9 @@
 // its file information.
 #include "ui/main/MainDlg.h"
 
-#include "app/BusyCursor.h"
 #include "app/LabeledProgress.h"
 #include "app/MessageBoxService.h"
+#include "app/QtNotificationTarget.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
 #include "engine/InputCheck.h"
@@ -38,14 +38,6 @@ std::string DraggedVideoFile(const QMimeData* data) {
         return std::string();
     }
     return QFile::encodeName(file.absoluteFilePath()).toStdString();
-}
-
-// A box shown while the wait cursor is up: the user gets the normal cursor
-// for it, and the wait cursor comes back afterwards.
-void ShowOpenError(const char* text) {
-    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
-    ShowMessage(text);
-    QGuiApplication::restoreOverrideCursor();
 }
 
 } // namespace
@@ -85,126 +77,96 @@ void CMainDlg::OnOutputAvi() {
 
 void CMainDlg::CloseInput() {
     StopPlayback();
+    EndOpening(); // a result still to come is dropped
     frameCount_ = 0;
     SetSliderPosition(1);
-    reader_.StopVideoRetrieve(0);
-    reader_.Close();
+    reader_->StopVideoRetrieve(0);
+    reader_->Close();
+    stepBack_.SetFile(std::string());
     std::vector<std::uint8_t>().swap(previewBuffer_);
     previewLength_ = 0;
     UpdateControls();
 }
 
 void CMainDlg::OpenInput(bool detectInterlace) {
-    CBusyCursor busy;
     // The bar in its idle state, also after a run that hid it.
     progress_->SetPos(0);
     progress_->show();
     statusText_.clear();
     playing_ = false;
-    if (!OpenInputReader()) {
+    EndOpening();
+    frameCount_ = 0;
+    reader_->Close();
+    if (inputName_.empty()) {
+        OpenedInput none;
+        none.refused = true;
+        none.errorId = none.boxId = txt::kNoAviSelected;
+        ApplyOpenedInput(none);
         return;
     }
-
-    frameCount_ = reader_.GetVideoLength(0);
-    std::int32_t aspectNum = 1;
-    std::int32_t aspectDen = 1;
-    if (!reader_.GetSampleAspect(0, &aspectNum, &aspectDen)) {
-        aspectNum = aspectDen = 1;
+    if (opener_ == nullptr) {
+        opener_ = std::make_unique<CInputOpener>(
+            [target = notificationTarget_](std::shared_ptr<OpenedInput> opened) {
+                target->Post(kInputOpenedMessage, 0, 0, std::move(opened));
+            });
     }
-    previewWindow_->SetPixelAspect(aspectNum, aspectDen);
+    opening_ = true;
+    detectInterlace_ = detectInterlace;
+    openTicket_ = opener_->Open(inputName_);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    progress_->SetText(QFileInfo(QString::fromUtf8(inputName_)).fileName() + QStringLiteral(" …"));
+    UpdateControls();
+    UpdateStatics();
+}
+
+void CMainDlg::EndOpening() {
+    if (opening_) {
+        opening_ = false;
+        QGuiApplication::restoreOverrideCursor();
+        progress_->SetText(QString());
+    }
+}
+
+void CMainDlg::OnInputOpened(OpenedInput& opened) {
+    if (!opening_ || opened.ticket != openTicket_) {
+        return; // asked for again since, or closed
+    }
+    EndOpening();
+    ApplyOpenedInput(opened);
+}
+
+void CMainDlg::ApplyOpenedInput(OpenedInput& opened) {
+    const bool usable = opened.reader != nullptr;
+    if (usable) {
+        reader_ = std::move(opened.reader);
+    }
+    infoErrorId_ = opened.errorId;
+    infoHasLines_ = opened.hasLines;
+    if (opened.hasLines) {
+        infoStream_ = opened.stream;
+        infoBitDepth_ = opened.bitDepth;
+        infoFrameCount_ = opened.streamFrames;
+        infoVariableRate_ = opened.variableRate;
+        infoScan_ = opened.scan;
+        if (detectInterlace_) {
+            interlace_->setChecked(LooksInterlaced(opened.scan, StreamFrameHeight(opened.stream)));
+        }
+    }
+    BuildInfoText();
+    previewWindow_->SetPixelAspect(opened.aspectNum, opened.aspectDen);
+    frameCount_ = usable ? opened.streamFrames : 0;
     if (frameCount_ > 0) {
         SetSliderRange(1, frameCount_);
         SetSliderPosition(1);
     }
-
-    std::int32_t error = 0;
-    bool haveFrame = false;
-    AVISTREAMINFOA info{};
-    infoHasLines_ = false;
-    if (!reader_.GetVideoStreamInfo(0, &info, static_cast<std::int32_t>(sizeof info))) {
-        error = txt::kErrorStreamInfo;
-        reader_.Close();
-    } else {
-        BITMAPINFOHEADER first{};
-        error = ReadFirstInputFrame(&first, &haveFrame);
-        infoHasLines_ = true;
-        infoStream_ = info;
-        infoBitDepth_ = haveFrame ? std::to_string(first.biBitCount) : "?";
-        infoFrameCount_ = frameCount_;
-        infoVariableRate_ = reader_.IsVariableFrameRate(0);
-        infoScan_ = reader_.GetScanType(0);
-        if (detectInterlace) {
-            interlace_->setChecked(LooksInterlaced(infoScan_, StreamFrameHeight(info)));
-        }
-        if (haveFrame) {
-            error = CheckInputFrames(first, &haveFrame);
-        }
-    }
-    infoErrorId_ = error;
-    BuildInfoText();
-
-    if (!haveFrame) {
-        frameCount_ = 0;
+    // Where frames decode alone, steps back cost one decode each anyway.
+    const bool keyStretches =
+        frameCount_ > 0 && reader_->GetKeyFrameAtOrBefore(0, frameCount_ - 1) >= 0;
+    stepBack_.SetFile(keyStretches ? inputName_ : std::string());
+    if (opened.boxId != 0) {
+        ShowMessage(GetText(opened.boxId));
     }
     ShowInputFromStart();
-}
-
-bool CMainDlg::OpenInputReader() {
-    // A file that cannot be used at all: only its error is shown.
-    const auto refuse = [this](std::int32_t textId) {
-        infoErrorId_ = textId;
-        infoHasLines_ = false;
-        BuildInfoText();
-        reader_.Close();
-        ShowOpenError(GetText(textId));
-        // The enable states follow the flags here too: after a conversion
-        // the window still shows the converting layout.
-        frameCount_ = 0;
-        ShowInputFromStart();
-        return false;
-    };
-    if (inputName_.empty()) {
-        return refuse(txt::kNoAviSelected);
-    }
-    if (!reader_.Open(inputName_.c_str())) {
-        return refuse(txt::kErrorOpenAvi);
-    }
-    if (reader_.GetVideoStreamCount() == 0) {
-        return refuse(txt::kErrorNoVideoStream);
-    }
-    return true;
-}
-
-std::int32_t CMainDlg::ReadFirstInputFrame(BITMAPINFOHEADER* first, bool* haveFrame) {
-    if (!reader_.StartVideoRetrieve(0)) {
-        reader_.Close();
-        return txt::kErrorUnknownCodecStart;
-    }
-    const BITMAPINFOHEADER* frame = nullptr;
-    reader_.GetVideoFrame(0, 0, &frame);
-    if (frame == nullptr) {
-        reader_.Close();
-        ShowOpenError(GetText(txt::kErrorUnknownCodec));
-        return txt::kErrorUnknownCodecFrame;
-    }
-    *first = *frame;
-    *haveFrame = true;
-    return 0;
-}
-
-std::int32_t CMainDlg::CheckInputFrames(const BITMAPINFOHEADER& first, bool* haveFrame) {
-    const auto refuse = [this, haveFrame](std::int32_t textId) {
-        reader_.Close();
-        ShowOpenError(GetText(textId));
-        *haveFrame = false;
-        return textId;
-    };
-    if (!IsSupportedInputFormat(first)) {
-        return refuse(txt::kErrorFormatNotSupported);
-    }
-    const BITMAPINFOHEADER* last = nullptr;
-    reader_.GetVideoFrame(0, frameCount_ - 1, &last);
-    return last == nullptr ? refuse(txt::kErrorLastFrame) : 0;
 }
 
 void CMainDlg::BuildInfoText() {

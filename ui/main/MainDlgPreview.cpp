@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <limits>
 
@@ -23,6 +24,9 @@ namespace {
 constexpr int kPreviewWidth = 362;
 constexpr int kPreviewHeight = 290;
 constexpr int kPlaybackPeriodMs = 30;
+// How long a step back waits for the stretch being decoded ahead before the
+// window decodes the frame itself.
+constexpr std::chrono::milliseconds kStepBackPatience{5000};
 
 } // namespace
 
@@ -67,16 +71,29 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
         if (frame == currentFrame_) {
             return; // already shown, with its position line
         }
-        currentFrame_ = frame;
-        const BITMAPINFOHEADER* dib = nullptr;
-        reader_.GetVideoFrame(0, frame - 1, &dib);
-        if (dib == nullptr) {
-            // The old picture stays; the track bar goes back to the start.
-            UpdateControls();
-            SetSliderPosition(1);
-            return;
+        // A step back, or a jump to the end, where only steps back can
+        // follow, comes from the readers that decode the stretch before
+        // ahead.
+        const bool back = !playing_ && (frame < currentFrame_ || frame == frameCount_);
+        if (back) {
+            stepBack_.Prepare(frame - 1, reader_->GetKeyFrameAtOrBefore(0, frame - 1));
         }
-        previewWindow_->DrawDib(dib);
+        currentFrame_ = frame;
+        const bool drawn = back && stepBack_.WithFrame(frame - 1, kStepBackPatience,
+                                                       [this](const BITMAPINFOHEADER* dib) {
+                                                           previewWindow_->DrawDib(dib);
+                                                       });
+        if (!drawn) {
+            const BITMAPINFOHEADER* dib = nullptr;
+            reader_->GetVideoFrame(0, frame - 1, &dib);
+            if (dib == nullptr) {
+                // The old picture stays; the track bar goes back to the start.
+                UpdateControls();
+                SetSliderPosition(1);
+                return;
+            }
+            previewWindow_->DrawDib(dib);
+        }
     } else {
         previewWindow_->DrawDib(reinterpret_cast<const BITMAPINFOHEADER*>(previewBuffer_.data()),
                                 static_cast<std::size_t>(previewLength_));
@@ -92,7 +109,7 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
 }
 
 void CMainDlg::BuildPositionText(int frame) {
-    const std::int32_t ms = reader_.VideoFrameToTime(0, frame - 1);
+    const std::int32_t ms = reader_->VideoFrameToTime(0, frame - 1);
     positionText_ =
         StringPrintf("%s: %lu/%lu  %s: %s", GetText(txt::kFrame), static_cast<unsigned long>(frame),
                      static_cast<unsigned long>(frameCount_), GetText(txt::kTime),
@@ -138,7 +155,7 @@ void CMainDlg::OnTimer() {
     const std::uint32_t elapsed = clock_() - playbackStart_;
     const auto ms = static_cast<std::int32_t>(
         std::min<std::uint32_t>(elapsed, std::numeric_limits<std::int32_t>::max()));
-    const std::int32_t n = reader_.VideoTimeToFrame(0, ms);
+    const std::int32_t n = reader_->VideoTimeToFrame(0, ms);
     std::int64_t target =
         n < 0 ? std::int64_t{frameCount_} : std::int64_t{n} + std::int64_t{playbackBase_} + 1;
     if (target >= frameCount_) {
