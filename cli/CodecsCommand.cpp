@@ -5,35 +5,8 @@
 #include "codec/ContainerCodecs.h"
 
 #include <cstdio>
-#include <string>
 
-namespace {
-
-void PrintCodecsUsage(std::FILE* to) {
-    std::fprintf(to, "Usage: kadrimix-cli codecs [--all]\n"
-                     "\n"
-                     "Lists the video compressors: FOURCC, name, lossless or lossy, description.\n"
-                     "  --all     also list the compressors that are not available here\n");
-}
-
-} // namespace
-
-int RunCodecsCommand(int argc, char** argv) {
-    bool all = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--all") {
-            all = true;
-        } else if (option == "--help" || option == "-h") {
-            PrintCodecsUsage(stdout);
-            return 0;
-        } else {
-            PrintLine(stderr, "kadrimix-cli codecs: unknown option '%s'", option.c_str());
-            std::fputc('\n', stderr);
-            PrintCodecsUsage(stderr);
-            return 2;
-        }
-    }
+int RunCodecsCommand(bool all) {
     const std::vector<kmx::CompressorListing> list = kmx::ListCompressors(all);
     PrintLine(stdout, "%-6s  %-16s  %-8s  %-22s  %s", "FOURCC", "Name", "Kind", "Containers",
               "Description");

@@ -1,6 +1,7 @@
 #include "cli/ConversionRunner.h"
 
 #include "cli/Interrupt.h"
+#include "cli/JsonProgress.h"
 #include "cli/ProgressDisplay.h"
 #include "cli/TerminalText.h"
 #include "engine/NotificationPump.h"
@@ -19,30 +20,52 @@ namespace {
 // second one ends the program in the signal handler).
 class CConsoleHandler final : public INotificationHandler {
 public:
-    CConsoleHandler(CWorkerThread& worker, bool showProgress)
-        : worker_(worker), showProgress_(showProgress), progress_(stderr) {}
+    CConsoleHandler(CWorkerThread& worker, bool showProgress, CJsonProgress* json)
+        : worker_(worker), showProgress_(showProgress), json_(json), progress_(stderr) {}
 
     std::int32_t OnMessage(const Notification& n) override {
         progress_.Break();
-        PrintLine(stderr, "%s", n.Text());
+        Say(n.Text());
         return kReplyOk;
     }
     void OnProgress(const Notification& n) override {
         if (showProgress_ && n.ProgressFrameCount() > 0) {
             progress_.Frame(n.ProgressFrame(), n.ProgressFrameCount());
         }
+        if (json_ != nullptr) {
+            json_->Frame(n.ProgressFrame(), n.ProgressFrameCount());
+        }
     }
     void OnPoll() override {
-        if (!InterruptRequested() || interrupted_) {
+        if (json_ != nullptr) {
+            json_->Tick();
+        }
+        if (!InterruptRequested() || abortRaised_) {
             return;
         }
-        interrupted_ = true;
-        progress_.Break();
-        PrintLine(stderr, "Stopping ... (Ctrl-C again ends the program at once)");
+        if (!interrupted_) {
+            interrupted_ = true;
+            progress_.Break();
+            Say("Stopping ... (Ctrl-C again ends the program at once)");
+        }
+        // A signal that came before the worker thread was there (one a batch
+        // sent as the run began) waits for it: an abort raised before would
+        // reach no job.
+        if (worker_.State() < 0) {
+            return;
+        }
+        abortRaised_ = true;
         if (!worker_.AbortJob()) {
-            PrintLine(stderr, "FATAL ERROR: Abort worker thread");
+            Say("FATAL ERROR: Abort worker thread");
         }
     }
+
+    // Prints a line of the run on standard error and keeps it for the JSON.
+    void Say(const std::string& text) {
+        PrintLine(stderr, "%s", text.c_str());
+        said_.push_back(text);
+    }
+    const std::vector<std::string>& Said() const { return said_; }
 
     void OnWritten(const Notification& n) override { written_ = n.Text(); }
     void OnDone(const Notification& n) override { damaged_ = n.lParam; }
@@ -57,8 +80,11 @@ public:
 private:
     CWorkerThread& worker_;
     const bool showProgress_;
+    CJsonProgress* json_;
     CProgressDisplay progress_;
+    std::vector<std::string> said_;
     bool interrupted_ = false;
+    bool abortRaised_ = false;
     std::int64_t damaged_ = 0;
     std::string written_;
     std::vector<std::string> warnings_;
@@ -66,7 +92,7 @@ private:
 
 } // namespace
 
-int RunConversion(const ConvertJob& job, bool showProgress) {
+int RunConversion(const ConvertJob& job, bool showProgress, CJsonProgress* json) {
     CWorkerThread& worker = Worker();
     CNotificationQueue queue;
     if (!worker.StartWorker()) {
@@ -80,27 +106,35 @@ int RunConversion(const ConvertJob& job, bool showProgress) {
         PrintLine(stderr, "FATAL ERROR: Sending msg to worker thread");
         return 1;
     }
-    CConsoleHandler handler(worker, showProgress);
+    CConsoleHandler handler(worker, showProgress, json);
     const int done = PumpNotifications(queue, handler);
     handler.EndProgress();
     if (!worker.StopWorker()) {
-        PrintLine(stderr, "INTERNAL ERROR: Unable to stop worker thread");
+        handler.Say("INTERNAL ERROR: Unable to stop worker thread");
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (handler.Damaged() > 0) {
-        PrintLine(stderr, "%s", DamagedFramesWarning(handler.Damaged()).c_str());
+        handler.Say(DamagedFramesWarning(handler.Damaged()));
     }
     for (const std::string& warning : handler.Warnings()) {
-        PrintLine(stderr, "%s", warning.c_str());
+        handler.Say(warning);
     }
+    int status = 0;
     if (done == 0) {
-        PrintLine(stderr, "Converting finished, duration %s", FormatTime(seconds).c_str());
+        handler.Say("Converting finished, duration " + FormatTime(seconds));
         if (!handler.Written().empty()) {
-            PrintLine(stderr, "Written: %s", handler.Written().c_str());
+            handler.Say("Written: " + handler.Written());
         }
-        return 0;
+    } else {
+        handler.Say("Converting aborted, duration " + FormatTime(seconds));
+        status = handler.Interrupted() ? 130 : 1;
     }
-    PrintLine(stderr, "Converting aborted, duration %s", FormatTime(seconds).c_str());
-    return handler.Interrupted() ? 130 : 1;
+    if (json != nullptr) {
+        json->Finish(status == 0   ? "finished"
+                     : status == 1 ? "failed"
+                                   : "interrupted",
+                     handler.Said());
+    }
+    return status;
 }

@@ -1,39 +1,16 @@
 #include "cli/InfoCommand.h"
+#include "cli/InfoJson.h"
+#include "cli/StreamFacts.h"
 #include "cli/TerminalText.h"
 
 #include "codec/CompressorInfo.h"
-#include "engine/FrameChecks.h"
-#include "engine/InputCheck.h"
 #include "engine/TextFormatting.h"
 #include "media/AviReader.h"
 #include "media/decode/CodecNames.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
-
-constexpr std::int32_t kInfoSize = 140;
-
-double Rate(const AVISTREAMINFOA& info) {
-    return info.dwScale != 0 ? static_cast<double>(info.dwRate) / static_cast<double>(info.dwScale)
-                             : 0.0;
-}
-
-// The checks the main window makes before it accepts a file as input, and
-// whether the frames fill their images, which a run needs as well.
-std::string UsableAsInput(CAviReader& reader) {
-    BITMAPINFOHEADER last{};
-    const std::string refusal = InputRefusal(reader, &last);
-    if (!refusal.empty()) {
-        return "no: " + refusal;
-    }
-    if (!FillsImageExactly(last)) {
-        return "no for conversion: the rows are padded (width " + std::to_string(last.biWidth) +
-               ")";
-    }
-    return "yes";
-}
 
 // A video stream's FourCC, or libavcodec's name of its codec where the
 // container gives no FourCC of letters, digits and spaces (an MPEG-TS stream
@@ -50,7 +27,7 @@ const char* VariableRateNote(const CAviReader& reader, std::uint32_t index) {
 // The first video stream: size, depth, compressor, frames and duration.
 void PrintVideoSummary(CAviReader& reader) {
     AVISTREAMINFOA info{};
-    if (reader.GetVideoStreamInfo(0, &info, kInfoSize)) {
+    if (reader.GetVideoStreamInfo(0, &info, kStreamInfoSize)) {
         std::string depth = "?";
         if (reader.StartVideoRetrieve(0)) {
             const BITMAPINFOHEADER* frame = nullptr;
@@ -60,7 +37,7 @@ void PrintVideoSummary(CAviReader& reader) {
             }
         }
         const std::int32_t frames = reader.GetVideoLength(0);
-        const double rate = Rate(info);
+        const double rate = StreamRate(info);
         PrintLine(stdout, "Format: %i x %i x %s (%s)", info.rcFrame.right - info.rcFrame.left,
                   info.rcFrame.bottom - info.rcFrame.top, depth.c_str(),
                   FourccOrCodec(info.fccHandler, reader.VideoCodecName(0)).c_str());
@@ -80,7 +57,7 @@ void PrintStreams(CAviReader& reader) {
     AVISTREAMINFOA info{};
     PrintLine(stdout, "Streams:");
     for (std::uint32_t i = 0; i < reader.GetVideoStreamCount(); ++i) {
-        if (!reader.GetVideoStreamInfo(i, &info, kInfoSize)) {
+        if (!reader.GetVideoStreamInfo(i, &info, kStreamInfoSize)) {
             continue;
         }
         PrintLine(stdout,
@@ -88,28 +65,23 @@ void PrintStreams(CAviReader& reader) {
                   "frame %i,%i-%i,%i, buffer %u bytes",
                   i, CodecOrUnknown(reader.VideoCodecName(i)).c_str(),
                   FourccOrCodec(info.fccHandler, reader.VideoCodecName(i)).c_str(), info.dwRate,
-                  info.dwScale, Rate(info), VariableRateNote(reader, i), info.dwLength,
+                  info.dwScale, StreamRate(info), VariableRateNote(reader, i), info.dwLength,
                   info.rcFrame.left, info.rcFrame.top, info.rcFrame.right, info.rcFrame.bottom,
                   info.dwSuggestedBufferSize);
     }
     for (std::uint32_t i = 0; i < reader.GetAudioStreamCount(); ++i) {
-        if (!reader.GetAudioStreamInfo(i, &info, kInfoSize)) {
+        if (!reader.GetAudioStreamInfo(i, &info, kStreamInfoSize)) {
             continue;
         }
-        std::int32_t size = 0;
-        const std::uint8_t* format = reader.GetAudioFormat(i, &size);
+        WAVEFORMATEX wave{};
         char waveText[128] = "";
-        if (format != nullptr && size >= static_cast<std::int32_t>(kmx::kWaveFormatExSize - 2)) {
-            WAVEFORMATEX wave{};
-            std::uint8_t padded[kmx::kWaveFormatExSize] = {};
-            std::copy(format, format + std::min<std::int32_t>(size, sizeof padded), padded);
-            kmx::LoadRecord(padded, wave);
+        if (ReadWaveFormat(reader, i, wave)) {
             std::snprintf(waveText, sizeof waveText,
                           ", format tag %u%s, %u channels, %u Hz, %u bits", wave.wFormatTag,
                           wave.wFormatTag == WAVE_FORMAT_PCM ? " (PCM)" : "", wave.nChannels,
                           wave.nSamplesPerSec, wave.wBitsPerSample);
         }
-        const double seconds = Rate(info) > 0 ? info.dwLength / Rate(info) : -1.0;
+        const double seconds = StreamRate(info) > 0 ? info.dwLength / StreamRate(info) : -1.0;
         PrintLine(stdout,
                   "  audio %u: codec %s, %u samples, %u/%u samples/sec., sample size %u%s, "
                   "duration %s",
@@ -135,20 +107,16 @@ bool PrintFileInfo(const std::string& path) {
     return true;
 }
 
-int RunInfoCommand(const std::vector<std::string>& args) {
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::printf("Usage: kadrimix-cli info FILE.avi [FILE.avi ...]\n"
-                    "Prints the container, format, frame count, frame rate and duration of\n"
-                    "each file, whether it can be converted, and every stream it holds with\n"
-                    "its codec.\n");
-        return args.empty() ? 2 : 0;
+int RunInfoCommand(const std::vector<std::string>& files, bool json) {
+    if (json) {
+        return PrintFilesJson(files) ? 0 : 1;
     }
     bool ok = true;
-    for (std::size_t i = 0; i < args.size(); ++i) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
         if (i > 0) {
             std::printf("\n");
         }
-        ok = PrintFileInfo(args[i]) && ok;
+        ok = PrintFileInfo(files[i]) && ok;
     }
     return ok ? 0 : 1;
 }

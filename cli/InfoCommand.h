@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-int RunInfoCommand(const std::vector<std::string>& args);
+// json: one JSON array with an object per file (InfoJson.h) instead of text.
+int RunInfoCommand(const std::vector<std::string>& files, bool json);
 
 // Prints the information of one file to standard output; false when the file
 // cannot be opened as AVI.

@@ -5,8 +5,14 @@
 namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+volatile std::sig_atomic_t g_forward[kForwardSlots] = {};
 
 extern "C" void OnInterrupt(int number) {
+    for (const volatile std::sig_atomic_t& pid : g_forward) {
+        if (pid > 0) {
+            kill(pid, number);
+        }
+    }
     if (g_interrupted == 0) {
         g_interrupted = 1;
         return;
@@ -32,6 +38,17 @@ void InstallInterruptHandler() {
     sigaddset(&action.sa_mask, SIGTERM);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigset_t both;
+    sigemptyset(&both);
+    sigaddset(&both, SIGINT);
+    sigaddset(&both, SIGTERM);
+    sigprocmask(SIG_UNBLOCK, &both, nullptr);
+}
+
+void ForwardInterruptsTo(int slot, int pid) {
+    if (slot >= 0 && slot < kForwardSlots) {
+        g_forward[slot] = pid;
+    }
 }
 
 bool InterruptRequested() {

@@ -1,4 +1,5 @@
 #include "cli/SampleCommand.h"
+#include "cli/CommandTable.h"
 #include "cli/TerminalText.h"
 
 #include "cli/ConversionRunner.h"
@@ -9,65 +10,14 @@
 #include <cstdio>
 #include <filesystem>
 
-namespace {
-
-const char* const kSampleUsage =
-    "Usage: kadrimix-cli sample OUT.avi [--size WxH] [--frames N] [--bits B] [--rate FPS] "
-    "[--audio]\n"
-    "Writes an uncompressed test-pattern video (default 320x240, 75 frames, 24 bits,\n"
-    "25 frames/sec.) whose frames show their own numbers; --audio adds 16-bit stereo\n"
-    "PCM at 44100 Hz.\n";
-
-bool ParseSize(const std::string& text, int& width, int& height) {
-    const std::size_t x = text.find('x');
-    return x != std::string::npos && ParseInt(text.substr(0, x), width) &&
-           ParseInt(text.substr(x + 1), height);
-}
-
-} // namespace
-
-int RunSampleCommand(const std::vector<std::string>& args) {
+int RunSampleCommand(const SampleValues& values) {
     kmx::SampleAviOptions options;
-    options.frames = 75;
-    std::string path;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        int rate = 0;
-        if (a == "--help" || a == "-h") {
-            std::fputs(kSampleUsage, stdout);
-            return 0;
-        } else if (a == "--audio") {
-            options.audio = true;
-        } else if (a == "--size" && hasValue &&
-                   ParseSize(args[i + 1], options.width, options.height)) {
-            ++i;
-        } else if (a == "--frames" && hasValue && ParseInt(args[i + 1], options.frames) &&
-                   options.frames >= 0) {
-            ++i;
-        } else if (a == "--bits" && hasValue && ParseInt(args[i + 1], options.bitsPerPixel)) {
-            ++i;
-        } else if (a == "--rate" && hasValue && ParseInt(args[i + 1], rate) && rate > 0) {
-            options.rate = static_cast<std::uint32_t>(rate);
-            ++i;
-        } else if (!a.empty() && a[0] != '-' && path.empty()) {
-            path = a;
-        } else {
-            PrintLine(stderr, "kadrimix-cli sample: cannot use '%s'", a.c_str());
-            std::fputc('\n', stderr);
-            std::fputs(kSampleUsage, stderr);
-            return 2;
-        }
-    }
-    if (path.empty()) {
-        std::fputs(kSampleUsage, stderr);
-        return 2;
-    }
-    if (options.width < 1 || options.height < 1 || options.width > 8192 || options.height > 8192 ||
-        (options.bitsPerPixel != 16 && options.bitsPerPixel != 24 && options.bitsPerPixel != 32)) {
-        std::fprintf(stderr, "kadrimix-cli sample: sizes 1..8192 and 16, 24 or 32 bits only\n");
-        return 2;
-    }
+    ParseSize(values.size, options.width, options.height); // checked by the table
+    options.frames = values.frames;
+    options.bitsPerPixel = values.bits;
+    options.rate = static_cast<std::uint32_t>(values.rate);
+    options.audio = values.audio;
+    const std::string& path = values.path;
     std::string error;
     if (!kmx::WriteSampleAvi(path, options, &error)) {
         PrintLine(stderr, "kadrimix-cli sample: %s", error.c_str());
@@ -139,16 +89,8 @@ bool BuildDemoJob(const DemoFiles& files, ConvertJob& job) {
 
 } // namespace
 
-int RunDemoCommand(const std::vector<std::string>& args) {
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
-        std::printf("Usage: kadrimix-cli demo [DIR]\n"
-                    "Writes a sample base video with audio and two sample overlays into DIR\n"
-                    "(default: kadrimix-demo), converts them backwards, mirrored left to right,\n"
-                    "with both overlays framed by a border, and shows what the output holds.\n");
-        return 0;
-    }
-    const std::filesystem::path dir =
-        args.empty() ? std::filesystem::path("kadrimix-demo") : std::filesystem::path(args[0]);
+int RunDemoCommand(const std::string& folder) {
+    const std::filesystem::path dir(folder);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (ec) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-int RunSampleCommand(const std::vector<std::string>& args);
-int RunDemoCommand(const std::vector<std::string>& args);
+struct SampleValues;
+
+int RunSampleCommand(const SampleValues& values);
+// Writes the sample files into dir, converts them and shows the output.
+int RunDemoCommand(const std::string& dir);

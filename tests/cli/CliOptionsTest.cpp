@@ -85,7 +85,9 @@ TEST(CliOptions, FlagsBuildTheJob) {
 
     for (const char* bad :
          {"-o b.avi", "-i a.avi", "-i a.avi -o b.avi --quality 101",
-          "-i a.avi -o b.avi --codec TOOLONG", "-i a.avi -o b.avi --bogus", "-i a.avi -o"}) {
+          "-i a.avi -o b.avi --codec TOOLONG", "-i a.avi -o b.avi --bogus", "-i a.avi -o",
+          "-i a.avi -o b.avi --jobs 2", "-i a.avi -o b.avi --format gif",
+          "-i a.avi -o b.avi --mirror-horizontal=middle", "-i a.avi -o b.avi --progress=xml"}) {
         Build(Words(bad), &error);
         EXPECT_FALSE(error.empty()) << bad;
     }

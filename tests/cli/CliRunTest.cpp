@@ -4,6 +4,8 @@
 #include "tests/support/DamagedInput.h"
 #include "tests/support/KilledRun.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -11,21 +13,23 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace {
 
 // A console run in the background whose standard error (the progress lines
-// and messages) comes through a pipe. A run still going at the end is killed.
+// and messages), or with readOutput its standard output, comes through a
+// pipe (and is what Errors() returns). A run still going at the end is killed.
 class CliChild {
 public:
-    explicit CliChild(const std::vector<std::string>& args) {
+    explicit CliChild(const std::vector<std::string>& args, bool readOutput = false) {
         // The shell names its own process, which exec hands on to the program.
         std::string command = "echo $$; exec '" + kCli + "'";
         for (const std::string& a : args) {
             command += " '" + a + "'";
         }
-        pipe_ = popen((command + " 2>&1 >/dev/null").c_str(), "r");
+        pipe_ = popen((command + (readOutput ? " 2>/dev/null" : " 2>&1 >/dev/null")).c_str(), "r");
         char line[32] = {};
         pid_ = pipe_ != nullptr && fgets(line, sizeof line, pipe_) ? std::atoi(line) : -1;
     }
@@ -303,6 +307,81 @@ TEST(CliRun, InterruptStopsLikeTheStopButtonAndASecondOneEndsAtOnce) {
         EXPECT_GT(frames, 0u);
         EXPECT_LT(frames, static_cast<std::size_t>(c.frames / 2));
     }
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+TEST(CliRun, ProgressJsonComesWhileTheRunGoesAndItsLastLineSaysHowItEnded) {
+    // A short run to its end, and a long one interrupted once its lines
+    // show frames being converted.
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string small = dir.File("small.avi");
+    ASSERT_EQ(Cli({"sample", small, "--size", "64x48", "--frames", "6"}).status, 0);
+    const std::string in = MakeMjpegInput(dir, 1000);
+    ASSERT_FALSE(in.empty());
+    std::vector<std::string> lines = Lines(Cli({"convert", "-i", small, "-o", dir.File("s.avi"),
+                                                "--codec", "MJPG", "--progress=json", "--quiet"})
+                                               .out);
+    CliChild child({"convert", "-i", in, "-o", dir.File("out.avi"), "--codec", "MJPG",
+                    "--progress=json", "--quiet"},
+                   true);
+    ASSERT_TRUE(child.WaitForText("\"total\":1000"));
+    child.Signal(SIGINT);
+    const int status = child.Wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << status;
+    const std::size_t firstOfLong = lines.size();
+    for (const std::string& line : Lines(child.Errors())) {
+        lines.push_back(line);
+    }
+    double elapsed = -1.0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const nlohmann::json line = nlohmann::json::parse(lines[i]);
+        for (const char* key :
+             {"state", "input", "output", "frame", "total", "fps", "elapsed", "remaining"}) {
+            EXPECT_TRUE(line.contains(key)) << key << " " << line;
+        }
+        const bool last = i + 1 == firstOfLong || i + 1 == lines.size();
+        EXPECT_EQ(line.contains("messages"), last) << line;
+        if (!last && line["state"] == "running" && i != firstOfLong && i > 0) {
+            EXPECT_GE(line["elapsed"].get<double>() - elapsed, 0.1) << "at most 10 lines a second";
+        }
+        elapsed = line["elapsed"].get<double>();
+    }
+    const nlohmann::json finished = nlohmann::json::parse(lines[firstOfLong - 1]);
+    EXPECT_EQ(std::tie(finished["state"], finished["frame"], finished["total"]),
+              std::make_tuple(nlohmann::json("finished"), nlohmann::json(6), nlohmann::json(6)));
+    EXPECT_TRUE(finished["messages"][0].get<std::string>().starts_with("Converting finished"));
+    const nlohmann::json stopped = nlohmann::json::parse(lines.back());
+    EXPECT_EQ(stopped["state"], "interrupted");
+    EXPECT_LT(stopped["frame"].get<long>(), 1000);
+    EXPECT_NE(stopped["messages"].dump().find("Converting aborted"), std::string::npos);
+}
+
+TEST(CliRun, InterruptingABatchStopsItsRunAndKeepsTheFinishedOutputs) {
+    REQUIRE_TOOL("ffmpeg");
+    TempDir dir;
+    const std::string small = dir.File("small.avi");
+    ASSERT_EQ(Cli({"sample", small, "--size", "64x48", "--frames", "6"}).status, 0);
+    const std::string in = MakeMjpegInput(dir, 1000);
+    ASSERT_FALSE(in.empty());
+    const std::string out = dir.File("out");
+    CliChild child({"convert", "--output-dir", out, "--codec", "MJPG", small, in});
+    ASSERT_TRUE(child.WaitForText("finished")); // the small one; the long one runs
+    child.Signal(SIGINT);
+    const int status = child.Wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << child.Errors();
+    EXPECT_NE(child.Errors().find("Batch of 2: 1 finished, 0 skipped, 0 failed"), std::string::npos)
+        << child.Errors();
+    EXPECT_EQ(avitest::PatternNumbers(out + "/small.avi").size(), 6u);
+    EXPECT_LT(FfmpegFrameMd5s(out + "/in.avi").size(), 1000u);
 }
 
 } // namespace
