@@ -1,6 +1,7 @@
 // kadrimix-cli: the conversion engine without a display.
 #include "cli/CodecsCommand.h"
 #include "cli/CommandTable.h"
+#include "cli/Completion.h"
 #include "cli/ConvertCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/SampleCommand.h"
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     CommandValues values;
     const std::unique_ptr<CLI::App> table = MakeCommandTable(values);
+    if (!args.empty() && args[0] == kCompletionCommand) {
+        return RunCompletion(*table, {args.begin() + 1, args.end()});
+    }
     if (args.size() == 1 && (args[0] == "version" || args[0] == "help")) {
         args[0] = args[0] == "help" ? "--help" : "--version"; // the old spellings
     }

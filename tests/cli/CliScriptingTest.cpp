@@ -1,10 +1,13 @@
-// kadrimix-cli for scripts: info as JSON, and batches.
+// kadrimix-cli for scripts: info as JSON, the bash completion's candidates,
+// and batches.
 #include "tests/cli/CliTestSupport.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
+#include <sstream>
 
 namespace {
 
@@ -62,6 +65,65 @@ TEST(CliScripting, InfoJsonHasEveryKeyForEveryFileAndAnErrorForAnUnreadableOne) 
     EXPECT_EQ(files[2]["reason"], "8-bit frames are not supported");
     EXPECT_EQ(files[3]["path"], bad);
     EXPECT_TRUE(files[3]["error"].is_string()) << files[3];
+}
+
+// The candidates the bash completion function gives for the words (the
+// last one being typed), in dir.
+std::vector<std::string> BashCandidates(const TempDir& dir, const std::vector<std::string>& words) {
+    std::vector<std::string> argv = {
+        "bash",
+        "-c",
+        "source \"$1\" && cd \"$2\" && shift 2 && COMP_WORDS=(\"$@\") && COMP_CWORD=$(($# - 1)) "
+        "&& _kadrimix_cli && printf '%s\\n' \"${COMPREPLY[@]}\"",
+        "bash",
+        KADRIMIX_BASH_COMPLETION,
+        dir.Path().string(),
+        kCli};
+    argv.insert(argv.end(), words.begin(), words.end());
+    std::string out;
+    EXPECT_EQ(RunTool(argv, &out), 0);
+    std::vector<std::string> lines = Words(out);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST(CliScripting, BashCompletionOffersCommandsOptionsValuesAndFilesOfTheKind) {
+    TempDir dir;
+    for (const char* name : {"a.mp4", "b.kmx", "c.txt", "D.AVI"}) {
+        ASSERT_TRUE(WriteBytes(dir.File(name), std::vector<std::uint8_t>(1, 0)));
+    }
+    std::filesystem::create_directory(dir.File("sub"));
+    using Lines = std::vector<std::string>;
+    const struct {
+        Lines words;
+        Lines candidates;
+    } cases[] = {
+        {{"co"}, {"codecs", "convert"}},
+        {{"convert", "--qu"}, {"--quality", "--quiet"}},
+        {{"convert", "--format", "m"}, {"mkv", "mov", "mp4"}},
+        {{"convert", "--mirror-vertical", "=", "r"}, {"right"}}, // bash splits at '='
+        {{"convert", "-i", "a.mp4", ""}, {"D.AVI", "a.mp4", "b.kmx", "sub"}},
+        {{"info", "--json", ""}, {"D.AVI", "a.mp4", "sub"}},
+        {{"sample", "--bits", ""}, {"16", "24", "32"}},
+        {{"demo", ""}, {"sub"}},
+        {{"convert", "-o", "c"}, {"c.txt"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BashCandidates(dir, c.words), c.candidates) << c.words.front();
+    }
+    // --codec offers the compressors as "codecs" lists them.
+    Lines listed;
+    const CliRun codecs = Cli({"codecs"});
+    std::istringstream table(codecs.out);
+    for (std::string line; std::getline(table, line);) {
+        if (!line.starts_with("FOURCC")) {
+            std::string code = line.substr(0, 4);
+            code.erase(code.find_last_not_of(' ') + 1);
+            listed.push_back(code);
+        }
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(BashCandidates(dir, {"convert", "--codec", ""}), listed);
 }
 
 TEST(CliScripting, ABatchConvertsEveryFileItCanSumsUpAndSkipsCompleteOutputs) {
