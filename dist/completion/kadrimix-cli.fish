@@ -12,7 +12,7 @@ function __kadrimix_cli_complete
                 __fish_complete_path "$typed"
             case '::files *'
                 set -l pattern (string join '|' (string split ' ' (string replace '::files ' '' $line)))
-                __fish_complete_path "$typed" | string match -r -- "^[^\t]*(/|\.($pattern))(\t.*)?\$"
+                __fish_complete_path "$typed" | string match -r -- "^[^\t]*(?:/|\.(?:$pattern))(?:\t.*)?\$"
             case '*'
                 echo $line
         end
