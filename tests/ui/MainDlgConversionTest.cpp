@@ -12,6 +12,20 @@
 
 namespace {
 
+// Takes the worker's messages off the window's queue unanswered, so that the
+// worker goes on waiting for an answer.
+class HeldMessages final : public QObject {
+public:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != CWorkerEvent::TypeOf(WM_CONVERT_MESSAGE)) {
+            return false;
+        }
+        held = true;
+        return true;
+    }
+    bool held = false;
+};
+
 using MainDlgConversion = MainDlgTest;
 
 int FramesIn(const std::string& path) {
@@ -150,6 +164,8 @@ TEST_F(MainDlgConversion, ClosingDuringARunAbortsTheJob) {
     const std::string output = dir.File("out.avi");
     {
         CMainDlg dlg(worker);
+        HeldMessages messages;
+        dlg.installEventFilter(&messages);
         // Six frames and a sample of 8 bytes, too short for any picture, as
         // the third; without an index the reader finds the samples by scanning.
         avitest::TestStream video = avitest::RawVideoStream(32, 24, 6);
@@ -159,14 +175,13 @@ TEST_F(MainDlgConversion, ClosingDuringARunAbortsTheJob) {
         ASSERT_EQ(dlg.FrameCount(), 7);
         ChooseOutput(dlg, output);
         Button(dlg, 3)->click();
-        ASSERT_TRUE(WaitUntilRunning(worker));
         // The worker writes two frames and then waits at the damaged one for
-        // its message to be answered; nothing here answers it.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // its message to be answered; nothing answers it.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return messages.held; }, 20000));
     }
     // Only the abort of the closed window ends a run that waits like this.
     ASSERT_TRUE(QTest::qWaitFor([&] { return worker.State() == CConvertThread::kIdle; }, 5000));
-    QTest::qWait(50); // notices still queued find no window
+    QCoreApplication::sendPostedEvents(); // notices still queued find no window
     EXPECT_TRUE(boxes.shown.empty());
     // The output was closed as a whole file with the frames written before.
     const int written = FramesIn(output);

@@ -85,8 +85,10 @@ protected:
     }
     // Waits without handling events: the worker's notices stay queued.
     static bool WaitUntilRunning(const CWorkerThread& worker) {
-        for (int i = 0; i < 2000 && worker.State() != CConvertThread::kRunning; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (worker.State() != CConvertThread::kRunning &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::yield();
         }
         return worker.State() == CConvertThread::kRunning;
     }
