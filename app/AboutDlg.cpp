@@ -43,7 +43,7 @@ CAboutDlg::CAboutDlg(QWidget* parent)
     // stays above the main window while it serves as the start-up window.
     setWindowFlags(kDialogWindowFlags | Qt::WindowStaysOnTopHint);
     builder_.Get<QPushButton>(kEmailButton)
-        ->setText(QStringLiteral("e-mail: ") + QString::fromLatin1(EmailAddress()));
+        ->setText(QStringLiteral("&e-mail: ") + QString::fromLatin1(EmailAddress()));
     // Clicking the icon does nothing.
     builder_.Get<QLabel>(kIcon)->setPixmap(ResourceBitmap(128));
 

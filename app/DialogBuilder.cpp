@@ -11,8 +11,11 @@
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
+#include <QIntValidator>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -20,6 +23,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -73,6 +77,46 @@ QWidget* MakeReadOnlyEdit(QDialog& dialog) {
     return e;
 }
 
+// Digits only; a number outside the range is pulled into it when the edit
+// is committed (Return, or the focus leaving).
+class CRangeValidator final : public QIntValidator {
+public:
+    explicit CRangeValidator(QObject* parent) : QIntValidator(0, 0, parent) {
+        QLocale plain = QLocale::c();
+        plain.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+        setLocale(plain);
+    }
+    void fixup(QString& input) const override {
+        bool ok = false;
+        const qlonglong value = input.toLongLong(&ok);
+        if (ok) {
+            input = QString::number(std::clamp<qlonglong>(value, bottom(), top()));
+        }
+    }
+};
+
+// A number box: its editingFinished commits the number. Return commits it
+// before the dialog's default button acts; a number that had to be pulled
+// into the range is shown instead, and the dialog stays.
+class CNumberEdit final : public QLineEdit {
+public:
+    explicit CNumberEdit(QWidget* parent) : QLineEdit(parent) {
+        setAlignment(Qt::AlignCenter);
+        setFocusPolicy(Qt::StrongFocus);
+        setValidator(new CRangeValidator(this));
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+        const bool acceptable = hasAcceptableInput();
+        QLineEdit::keyPressEvent(event); // commits; leaves Return to the dialog
+        if (enter && !acceptable) {
+            event->accept();
+        }
+    }
+};
+
 QWidget* MakeTrackBar(QDialog& dialog) {
     auto* s = new QSlider(Qt::Horizontal, &dialog);
     s->setTickPosition(QSlider::NoTicks);
@@ -107,6 +151,8 @@ QWidget* MakeStandardControl(const ControlTemplate& c, QDialog& dialog, QButtonG
         return MakePicture(dialog);
     case ControlKind::ReadOnlyEdit:
         return MakeReadOnlyEdit(dialog);
+    case ControlKind::NumberEdit:
+        return new CNumberEdit(&dialog);
     case ControlKind::TrackBar:
         return MakeTrackBar(dialog);
     case ControlKind::ComboBox:
@@ -142,6 +188,15 @@ QRect CDialogBuilder::ToPixels(int x, int y, int width, int height) const {
     return QRect(left, top, right - left, bottom - top);
 }
 
+void CDialogBuilder::SetNumberRange(QWidget* edit, int minimum, int maximum) {
+    auto* validator = edit != nullptr
+                          ? edit->findChild<CRangeValidator*>(QString(), Qt::FindDirectChildrenOnly)
+                          : nullptr;
+    if (validator != nullptr) {
+        validator->setRange(minimum, std::max(minimum, maximum));
+    }
+}
+
 int CDialogBuilder::ControlId(const QObject* widget) {
     return widget != nullptr ? widget->property(kIdProperty).toInt() : 0;
 }
@@ -172,6 +227,7 @@ void CDialogBuilder::Build(const Factory& factory) {
     SwallowHelpRequests(dialog_);
     QButtonGroup* radioGroup = nullptr;
 
+    std::vector<QWidget*> made;
     for (std::size_t i = 0; i < template_.count; ++i) {
         const ControlTemplate& c = template_.controls[i];
         QWidget* w = factory ? factory(c, &dialog_) : nullptr;
@@ -179,6 +235,27 @@ void CDialogBuilder::Build(const Factory& factory) {
             w = MakeStandardControl(c, dialog_, radioGroup);
         }
         Place(*w, c);
+        made.push_back(w);
+    }
+    LinkLabels(made);
+}
+
+void CDialogBuilder::LinkLabels(const std::vector<QWidget*>& made) const {
+    // As in the classic dialogs, a label's mnemonic moves the focus to the
+    // control after it in the Tab order, unless that is a button (which has
+    // a mnemonic of its own). Labels without a template caption show names
+    // and values, and never get one.
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        auto* label = qobject_cast<QLabel*>(made[i]);
+        if (label == nullptr || template_.controls[i].caption == nullptr) {
+            continue;
+        }
+        const auto next =
+            std::find_if(made.begin() + static_cast<std::ptrdiff_t>(i) + 1, made.end(),
+                         [](const QWidget* w) { return (w->focusPolicy() & Qt::TabFocus) != 0; });
+        if (next != made.end() && qobject_cast<QAbstractButton*>(*next) == nullptr) {
+            label->setBuddy(*next);
+        }
     }
 }
 

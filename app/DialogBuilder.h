@@ -1,7 +1,9 @@
 // Turns a dialog template into Qt widgets on a dialog: every control at its
 // place (dialog units converted to pixels from the dialog's font, never
 // smaller than the classic 6/4 x 13/8 pixels per unit), with its caption and
-// its control id, which later code uses to find it again.
+// its control id, which later code uses to find it again. The Tab order is
+// the template's order; a captioned label's mnemonic leads to the control
+// after it.
 #pragma once
 
 #include "res/DialogTemplate.h"
@@ -13,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <span>
+#include <vector>
 
 class QDialog;
 
@@ -47,6 +50,10 @@ public:
     // catalogue in its current language.
     void SetCaptions(std::span<const ControlText> texts) const;
 
+    // The range a number box (ControlKind::NumberEdit) takes; typed numbers
+    // outside it are pulled into it.
+    static void SetNumberRange(QWidget* edit, int minimum, int maximum);
+
     // Dialog units to pixels for this dialog.
     QRect ToPixels(int x, int y, int width, int height) const;
 
@@ -56,6 +63,8 @@ public:
 private:
     // Puts a control's widget at its place and records its id.
     void Place(QWidget& w, const ControlTemplate& c);
+    // Gives each captioned label the control after it as its buddy.
+    void LinkLabels(const std::vector<QWidget*>& made) const;
 
     QDialog& dialog_;
     const DialogTemplate& template_;

@@ -17,6 +17,7 @@ enum class ControlKind {
     SunkenLabel,
     Picture, // a bitmap or icon; clickable when notify is set
     ReadOnlyEdit,
+    NumberEdit, // a whole number typed within the range its dialog sets
     TrackBar,
     ComboBox, // drop-down list; height is the height of the open list
     ProgressBar,

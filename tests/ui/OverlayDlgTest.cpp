@@ -11,6 +11,7 @@
 #include "ui/overlay/QuickPosTable.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 
 #include <tuple>
@@ -112,6 +113,33 @@ TEST_F(OverlayDlgTest, OkWritesEveryFieldEscapeNone) {
                   ok ? std::make_tuple(9, 7, 1) : std::make_tuple(4, 5, 0));
         EXPECT_EQ(slot.number, 3);
         EXPECT_EQ(slot.nextFrame, 99);
+    }
+}
+
+// Numbers typed into the boxes: Return commits one before OK acts (the 300
+// typed into X is what OK writes); one outside the box's range is pulled
+// into it and the dialog stays; Tab commits the box it leaves.
+TEST_F(OverlayDlgTest, TypedNumbersAreCommittedByReturnOrTabWithinTheirRanges) {
+    const std::tuple<int, const char*, Qt::Key, const char*, std::int32_t OverlaySettings::*, int>
+        cases[] = {
+            {1025, "300", Qt::Key_Return, "300", &OverlaySettings::x, 300},
+            {1027, "900", Qt::Key_Return, "720", &OverlaySettings::height, 576}, // keeps ratio
+            {1032, "9", Qt::Key_Tab, "6", &OverlaySettings::overlayStart, 5},    // up to the end
+        };
+    for (const auto& [box, typed, key, kept, field, written] : cases) {
+        OverlaySettings slot = UsedSlot();
+        COverlayDlg dlg;
+        dlg.SetTarget(&slot, Sample(720, 576, 8));
+        dlg.show();
+        dlg.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        Control<QLineEdit>(dlg, box)->setFocus(Qt::TabFocusReason); // selects all
+        QTest::keyClicks(dlg.focusWidget(), typed);
+        QTest::keyClick(dlg.focusWidget(), key);
+        EXPECT_EQ(Field(dlg, box), kept);
+        EXPECT_EQ(dlg.isVisible(), box != 1025) << typed;
+        Button(dlg, 1)->click();
+        EXPECT_EQ(slot.*field, written) << typed;
     }
 }
 

@@ -23,7 +23,7 @@ TEST_F(SetupDialog, OpensWithTheStoredLanguageOrDeutsch) {
     CSettings::toolTips = 0;
     CSetupDlg dutch;
     EXPECT_TRUE(Control<QRadioButton>(dutch, 1051)->isChecked());
-    EXPECT_EQ(Control<QRadioButton>(dutch, 1051)->text(), QStringLiteral("Nederlands"));
+    EXPECT_EQ(Control<QRadioButton>(dutch, 1051)->text(), QStringLiteral("&Nederlands"));
     EXPECT_FALSE(Control<QCheckBox>(dutch, 1071)->isChecked());
     // The first start (German by default) and a stray value show Deutsch.
     for (int language : {1, 0}) {

@@ -112,6 +112,21 @@ constexpr std::array<int, 4> kPlayReady{133, 138, 133, 133};
 constexpr std::array<int, 4> kPlayPlaying{135, 139, 135, 135};
 constexpr std::array<int, 4> kPlayInactive{134, 134, 134, 134};
 
+// A path shortened to width pixels in its folders, so that the file name
+// stays whole; a name too long for that is shortened in its middle as well.
+QString ElidePath(const QFontMetrics& metrics, const QString& path, int width) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString name = path.mid(slash); // with its slash
+    if (slash > 0 && metrics.horizontalAdvance(name) < width) {
+        const QString folder = metrics.elidedText(path.left(slash), Qt::ElideMiddle,
+                                                  width - metrics.horizontalAdvance(name));
+        if (!folder.isEmpty()) {
+            return folder + name;
+        }
+    }
+    return metrics.elidedText(path, Qt::ElideMiddle, width);
+}
+
 constexpr int kSliderRange = 1000;
 constexpr int kProgressRange = 1000;
 
@@ -332,7 +347,7 @@ void CMainDlg::FillOverlayList(std::int32_t select) {
         select = std::max(overlayList_->currentIndex(), 0);
     }
     overlayList_->clear();
-    // A long path is shortened in its middle, so that the entry keeps its
+    // A long path is shortened in its folders, so that the entry keeps its
     // start, the file name and the closing bracket in the list's width.
     QStyleOptionComboBox option;
     option.initFrom(overlayList_);
@@ -347,8 +362,7 @@ void CMainDlg::FillOverlayList(std::int32_t select) {
         if (!path.empty()) {
             entry += QStringLiteral(" [");
             const int left = room - metrics.horizontalAdvance(entry + QStringLiteral("]"));
-            entry += metrics.elidedText(QString::fromUtf8(path), Qt::ElideMiddle, left) +
-                     QStringLiteral("]");
+            entry += ElidePath(metrics, QString::fromUtf8(path), left) + QStringLiteral("]");
         }
         overlayList_->addItem(entry);
     }

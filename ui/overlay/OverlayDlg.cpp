@@ -24,11 +24,32 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 
 using namespace overlay_dlg;
 
 namespace {
+
+// The number boxes, each with the control beside it: the track bar whose
+// position it types (the box shows position + offset), or the button whose
+// frame it sets. A box is enabled with its partner.
+struct NumberBox {
+    int box;
+    int partner;
+    int offset;
+};
+constexpr NumberBox kNumberBoxes[] = {
+    {kXValue, kXBar, 0},
+    {kYValue, kYBar, 0},
+    {kWidthValue, kWidthBar, 0},
+    {kHeightValue, kHeightBar, 0},
+    {kOverlayPosValue, kOverlayBar, 1},
+    {kBasePosValue, kBaseBar, 1},
+    {kStartValue, kStart, 0},
+    {kEndValue, kEnd, 0},
+    {kBaseStartValue, kSetBaseStart, 0},
+};
 
 // Slot values from a project file may lie anywhere; the track bars take
 // int positions.
@@ -69,6 +90,10 @@ COverlayDlg::COverlayDlg(QWidget* parent)
     connect(builder_.Get<QPushButton>(kClearOverlay), &QPushButton::clicked, this,
             &COverlayDlg::OnClearOverlay);
     connect(builder_.Get<QPushButton>(1), &QPushButton::clicked, this, &COverlayDlg::accept);
+    for (const NumberBox& n : kNumberBoxes) {
+        connect(builder_.Get<QLineEdit>(n.box), &QLineEdit::editingFinished, this,
+                &COverlayDlg::OnValueEdited);
+    }
 
     if (auto* info = builder_.Get<QLabel>(kInfo)) {
         info->setWordWrap(true);
@@ -204,6 +229,11 @@ void COverlayDlg::EnableControl(int id, bool enable) {
     if (QWidget* control = builder_.Control(id)) {
         control->setEnabled(enable);
     }
+    for (const NumberBox& n : kNumberBoxes) {
+        if (n.partner == id) {
+            builder_.Control(n.box)->setEnabled(enable);
+        }
+    }
 }
 
 void COverlayDlg::RefreshFields() {
@@ -229,6 +259,18 @@ void COverlayDlg::ShowValueFields() {
     show(kOverlayPosValue, StringPrintf("%ld", static_cast<long>(overlayPos_)));
     show(kBaseStartValue, StringPrintf("%ld", static_cast<long>(baseStartField_)));
     show(kBasePosValue, StringPrintf("%ld", static_cast<long>(basePos_)));
+    // What a box takes: its track bar's range, or for the frame range a
+    // start up to the end and an end from the start on.
+    for (const NumberBox& n : kNumberBoxes) {
+        if (const auto* bar = builder_.Get<QSlider>(n.partner)) {
+            CDialogBuilder::SetNumberRange(builder_.Control(n.box), bar->minimum() + n.offset,
+                                           bar->maximum() + n.offset);
+        }
+    }
+    CDialogBuilder::SetNumberRange(builder_.Control(kStartValue), 1, endFrame_);
+    CDialogBuilder::SetNumberRange(builder_.Control(kEndValue), startFrame_,
+                                   builder_.Get<QSlider>(kOverlayBar)->maximum() + 1);
+    CDialogBuilder::SetNumberRange(builder_.Control(kBaseStartValue), 1, baseFrameCount_);
     // The catalogue's line breaks are "\r\n" (one text has "\n\r").
     QString info = QString::fromUtf8(infoText_);
     info.remove(QLatin1Char('\r'));
@@ -295,6 +337,26 @@ void COverlayDlg::OnHScroll(int position) {
     InvalidatePreview();
 }
 
+void COverlayDlg::OnValueEdited() {
+    const int id = CDialogBuilder::ControlId(sender());
+    bool ok = false;
+    const int value = builder_.Get<QLineEdit>(id)->text().toInt(&ok);
+    const auto* box = std::find_if(std::begin(kNumberBoxes), std::end(kNumberBoxes),
+                                   [id](const NumberBox& n) { return n.box == id; });
+    if (ok && box != std::end(kNumberBoxes)) {
+        if (auto* bar = builder_.Get<QSlider>(box->partner)) {
+            bar->setValue(value - box->offset); // as if the user had moved it
+        } else if (id == kStartValue) {
+            SetStartFrame(value);
+        } else if (id == kEndValue) {
+            SetEndFrame(value);
+        } else {
+            baseStartField_ = value;
+        }
+    }
+    ShowValueFields(); // the number as it was taken
+}
+
 void COverlayDlg::OnKeepRatio() {
     if (builder_.Get<QCheckBox>(kKeepRatio)->isChecked()) {
         ApplyRatio();
@@ -313,7 +375,10 @@ void COverlayDlg::OnOriginalSize() {
 }
 
 void COverlayDlg::OnStartFrame() {
-    const std::int32_t frame = TrackPos(kOverlayBar) + 1;
+    SetStartFrame(TrackPos(kOverlayBar) + 1);
+}
+
+void COverlayDlg::SetStartFrame(std::int32_t frame) {
     if (endFrame_ < frame) {
         ShowMessage(GetText(txt::kErrorStartAfterEnd));
         return;
@@ -323,7 +388,10 @@ void COverlayDlg::OnStartFrame() {
 }
 
 void COverlayDlg::OnEndFrame() {
-    const std::int32_t frame = TrackPos(kOverlayBar) + 1;
+    SetEndFrame(TrackPos(kOverlayBar) + 1);
+}
+
+void COverlayDlg::SetEndFrame(std::int32_t frame) {
     if (frame < startFrame_) {
         ShowMessage(GetText(txt::kErrorEndBeforeStart));
         return;

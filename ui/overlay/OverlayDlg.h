@@ -93,10 +93,15 @@ private:
 
     // Handlers.
     void OnHScroll(int position);
+    // A number box committed (Return, or the focus leaving it).
+    void OnValueEdited();
     void OnKeepRatio();
     void OnOriginalSize();
     void OnStartFrame();
     void OnEndFrame();
+    // Sets the first or last overlay frame (1-based), or refuses it with a message.
+    void SetStartFrame(std::int32_t frame);
+    void SetEndFrame(std::int32_t frame);
     void OnSetBaseStart();
     void OnQuickPosition();
     void OnBorder();
@@ -121,7 +126,8 @@ private:
     std::string overlayPath_;
     std::string infoText_;
 
-    // Value fields: the rectangle ("%u") and five 1-based frame numbers.
+    // Value fields: the rectangle ("%u") and five 1-based frame numbers,
+    // each typed into a number box or set by the track bar or button beside it.
     std::uint32_t valueX_ = 0;
     std::uint32_t valueY_ = 0;
     std::uint32_t valueWidth_ = 0;
