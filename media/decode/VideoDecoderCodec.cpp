@@ -529,7 +529,9 @@ bool CCodecDecoder::FeedNext() {
     packetBytes_.resize(static_cast<std::size_t>(size) + AV_INPUT_BUFFER_PADDING_SIZE);
     std::memset(packetBytes_.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     if (!source_->ReadSample(sample, packetBytes_.data())) {
-        MarkDamaged(sample);
+        if (!source_->ReadInterrupted()) {
+            MarkDamaged(sample);
+        }
         return true;
     }
     av_packet_unref(packet_.get());

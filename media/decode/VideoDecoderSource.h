@@ -21,6 +21,9 @@ public:
     virtual bool KeysKnown() const = 0;
     // Reads SampleSize(sample) bytes into out; false when that fails.
     virtual bool ReadSample(std::int32_t sample, std::uint8_t* out) const = 0;
+    // Whether the last read failed because the run was asked to stop: the
+    // sample is not damaged then.
+    virtual bool ReadInterrupted() const { return false; }
     // Reads the sample's first bytes into the pieces, one after the other:
     // rows straight into their places in a picture. False when the pieces
     // hold more than the sample or the read fails.

@@ -28,6 +28,7 @@ public:
     bool ReadSample(std::int32_t sample, std::uint8_t* out) const override;
     bool ReadSamplePieces(std::int32_t sample, const ReadPiece* pieces,
                           std::size_t count) const override;
+    bool ReadInterrupted() const override { return input_.Interrupted(); }
 
     // Jumps since opening, and how many of them read from the start because
     // the demuxer could not seek to the wanted packet (for tests).
