@@ -206,7 +206,9 @@ TEST_F(MainDlgInput, ALanguageChangeRewritesTheTextsTheWindowBuilt) {
     Button(dlg, 10)->click();
     SetProgramLanguage(2);
     EXPECT_EQ(modalDialogs.back(), "CSetupDlg");
-    EXPECT_EQ(Button(dlg, 1003)->text(), QStringLiteral("Achterstevoren"));
+    EXPECT_EQ(Button(dlg, 1003)->text(), QStringLiteral("&Achterstevoren"));
+    EXPECT_EQ(dlg.CompressorName(), "geen compressie");
+    EXPECT_EQ(dlg.ProjectName(), "Onbekend");
     EXPECT_NE(dlg.InfoText().find("Duur"), std::string::npos) << dlg.InfoText();
     EXPECT_NE(dlg.PositionText().find("Tijd"), std::string::npos) << dlg.PositionText();
     EXPECT_EQ(Text(dlg, 1018).toStdString(), dlg.PositionText());

@@ -403,9 +403,15 @@ void CMainDlg::OnAbout() {
 void CMainDlg::OnSetup() {
     CSetupDlg setup(this);
     if (RunModalDialog(setup) == QDialog::Accepted) {
+        const bool unnamed = projectName_ == GetText(txt::kUnknown);
         SetProgramLanguage(CSettings::language);
         SetControlTexts();
         // The texts this window built itself follow too.
+        if (unnamed) {
+            projectName_ = GetText(txt::kUnknown);
+            UpdateTitle(false);
+        }
+        UpdateCompressorName();
         BuildInfoText();
         if (!converting_ && frameCount_ > 0 && currentFrame_ > 0) {
             BuildPositionText(currentFrame_);
