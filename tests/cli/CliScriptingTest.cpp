@@ -102,6 +102,7 @@ TEST(CliScripting, BashCompletionOffersCommandsOptionsValuesAndFilesOfTheKind) {
         {{"convert", "--qu"}, {"--quality", "--quiet"}},
         {{"convert", "--format", "m"}, {"mkv", "mov", "mp4"}},
         {{"convert", "--mirror-vertical", "=", "r"}, {"right"}}, // bash splits at '='
+        {{"convert", "--mirror-vertical", "="}, {"=left", "=right"}},
         {{"convert", "-i", "a.mp4", ""}, {"D.AVI", "a.mp4", "b.kmx", "sub"}},
         {{"info", "--json", ""}, {"D.AVI", "a.mp4", "sub"}},
         {{"sample", "--bits", ""}, {"16", "24", "32"}},
@@ -109,7 +110,8 @@ TEST(CliScripting, BashCompletionOffersCommandsOptionsValuesAndFilesOfTheKind) {
         {{"convert", "-o", "c"}, {"c.txt"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BashCandidates(dir, c.words), c.candidates) << c.words.front();
+        EXPECT_EQ(BashCandidates(dir, c.words), c.candidates)
+            << c.words.front() << " " << c.words.back();
     }
     // --codec offers the compressors as "codecs" lists them.
     Lines listed;
@@ -123,6 +125,7 @@ TEST(CliScripting, BashCompletionOffersCommandsOptionsValuesAndFilesOfTheKind) {
         }
     }
     std::sort(listed.begin(), listed.end());
+    EXPECT_TRUE(std::binary_search(listed.begin(), listed.end(), "MJPG"));
     EXPECT_EQ(BashCandidates(dir, {"convert", "--codec", ""}), listed);
 }
 
