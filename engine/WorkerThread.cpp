@@ -68,10 +68,11 @@ bool CWorkerThread::StopWorker() {
     return ended;
 }
 
+// A worker thread that has not yet taken up its work still gets the request:
+// the job posted before it reaches the thread aborted.
 void CWorkerThread::RequestAbort() {
-    Shared& s = *shared_;
-    if (s.worker.load(std::memory_order_acquire) != nullptr) {
-        s.RaiseAbort();
+    if (thread_.joinable()) {
+        shared_->RaiseAbort();
     }
 }
 
@@ -81,7 +82,7 @@ std::chrono::milliseconds CWorkerThread::AbortWait() const {
 
 bool CWorkerThread::AbortJob() {
     Shared& s = *shared_;
-    if (s.worker.load(std::memory_order_acquire) == nullptr) {
+    if (!thread_.joinable()) {
         return true;
     }
     s.RaiseAbort();
