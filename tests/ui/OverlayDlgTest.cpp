@@ -37,6 +37,7 @@ TEST_F(OverlayDlgTest, ANewSlotGetsTheDefaultRectangleAndKeepsItsRatio) {
     slot.number = 3;
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(720, 576, 5));
+    ASSERT_TRUE(WaitLoaded(dlg));
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(Rectangle(dlg), std::make_tuple(72, 57, 180, 144));
     EXPECT_EQ(Field(dlg, 1027), "180");
@@ -72,6 +73,7 @@ TEST_F(OverlayDlgTest, OkWritesEveryFieldEscapeNone) {
         OverlaySettings slot = original;
         COverlayDlg dlg;
         dlg.SetTarget(&slot, Sample(320, 240, 8));
+        ASSERT_TRUE(WaitLoaded(dlg));
         dlg.show();
         Bar(dlg, 1011)->setValue(30);
         Bar(dlg, 1012)->setValue(40);
@@ -130,6 +132,7 @@ TEST_F(OverlayDlgTest, TypedNumbersAreCommittedByReturnOrTabWithinTheirRanges) {
         OverlaySettings slot = UsedSlot();
         COverlayDlg dlg;
         dlg.SetTarget(&slot, Sample(720, 576, 8));
+        ASSERT_TRUE(WaitLoaded(dlg));
         dlg.show();
         dlg.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
@@ -147,6 +150,7 @@ TEST_F(OverlayDlgTest, StartAfterEndAndEndBeforeStartAreRefused) {
     OverlaySettings slot = UsedSlot(); // start 3, end 6 in the fields
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(320, 240, 8));
+    ASSERT_TRUE(WaitLoaded(dlg));
     Bar(dlg, 1015)->setValue(6); // frame 7
     Button(dlg, 1024)->click();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{GetText(128)});
@@ -173,8 +177,15 @@ TEST_F(OverlayDlgTest, An8BitOverlayIsRefusedWithItsFormatShown) {
     slot.number = 8;
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(320, 240, 8));
+    ASSERT_TRUE(WaitLoaded(dlg));
     fileAnswers.push_back(pal8);
     Button(dlg, 1021)->click();
+    // The file opens beside the dialog, which names it and holds OK back.
+    EXPECT_TRUE(dlg.IsLoadingOverlay());
+    EXPECT_EQ(dlg.InfoText(), "pal8.avi …");
+    EXPECT_FALSE(Button(dlg, 1)->isEnabled());
+    ASSERT_TRUE(WaitLoaded(dlg));
+    EXPECT_TRUE(Button(dlg, 1)->isEnabled());
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{GetText(64)});
     const std::string expectedStart = std::string(GetText(64)) + "Format: 64 x 48 x 8 (";
     EXPECT_EQ(dlg.InfoText().substr(0, expectedStart.size()), expectedStart);

@@ -18,8 +18,10 @@ TEST_F(OverlayEndToEndTest, TheOverlayAppearsWhereTheDialogPutIt) {
     {
         COverlayDlg dlg;
         dlg.SetTarget(&job.overlays[0], job.inputPath);
+        ASSERT_TRUE(WaitLoaded(dlg));
         fileAnswers.push_back(overlay);
         Button(dlg, 1021)->click(); // Overlay AVI
+        ASSERT_TRUE(WaitLoaded(dlg));
         modalAnswer = [](QDialog& dialog) {
             Button(dialog, 1047)->click(); // upper right quarter
             return dialog.result();

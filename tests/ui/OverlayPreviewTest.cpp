@@ -37,6 +37,7 @@ TEST_F(OverlayPreviewTest, TheRectangleSitsAtTheScaledPlaceAndShowsTheOverlayFra
     OverlaySettings slot = Slot();
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(320, 240, 8));
+    ASSERT_TRUE(WaitLoaded(dlg));
     dlg.show();
     EXPECT_EQ(dlg.BaseArea()->contentsRect().size(), QSize(360, 288));
     // The 4:3 base in the 5:4 area: 360 x 270 below a black bar of 9 rows.
@@ -68,6 +69,7 @@ TEST_F(OverlayPreviewTest, DraggingTheRectangleMovesItWithinTheRanges) {
     OverlaySettings slot = Slot();
     COverlayDlg dlg;
     dlg.SetTarget(&slot, Sample(320, 240, 8));
+    ASSERT_TRUE(WaitLoaded(dlg));
     dlg.show();
     QWidget* area = dlg.OverlayArea();
     const QPoint start = area->mapToGlobal(QPoint(10, 10));

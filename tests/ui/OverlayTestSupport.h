@@ -6,8 +6,11 @@
 #include "tests/support/TempDir.h"
 #include "tests/ui/GuiFixture.h"
 #include "ui/overlay/AviFileDialog.h"
+#include "ui/overlay/OverlayDlg.h"
 
 #include <gtest/gtest.h>
+
+#include <QTest>
 
 #include <filesystem>
 #include <string>
@@ -24,6 +27,11 @@ protected:
     void TearDown() override {
         SetAviFileDialogHook({});
         GuiFixture::TearDown();
+    }
+
+    // Waits (handling events) until the dialog has opened its overlay file.
+    static bool WaitLoaded(const COverlayDlg& dlg) {
+        return QTest::qWaitFor([&] { return !dlg.IsLoadingOverlay(); }, 20000);
     }
 
     // A test-pattern AVI, written once per run and shared.

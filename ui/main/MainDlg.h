@@ -6,12 +6,12 @@
 // them (UpdateControls for enable states, UpdateStatics for the texts).
 #pragma once
 
+#include "app/InputOpener.h"
 #include "codec/CompressorRecords.h"
 #include "engine/ConvertJob.h"
 #include "engine/WorkerMessages.h"
 #include "engine/WorkerThread.h"
 #include "media/AviReader.h"
-#include "ui/main/InputOpener.h"
 #include "ui/main/PreviewWidget.h"
 #include "ui/main/StepBackReaders.h"
 

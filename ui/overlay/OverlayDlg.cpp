@@ -3,6 +3,7 @@
 
 #include "app/MessageBoxService.h"
 #include "app/ModalDialogs.h"
+#include "app/QtNotificationTarget.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
@@ -102,7 +103,24 @@ COverlayDlg::COverlayDlg(QWidget* parent)
     tips->WatchAll();
 }
 
-COverlayDlg::~COverlayDlg() = default;
+COverlayDlg::~COverlayDlg() {
+    if (notices_ != nullptr) {
+        notices_->Detach(); // an open under way finishes unseen
+    }
+    EndLoading();
+}
+
+bool COverlayDlg::event(QEvent* event) {
+    if (event->type() == CWorkerEvent::TypeOf(kInputOpenedMessage)) {
+        if (const auto* notice = dynamic_cast<const CWorkerEvent*>(event)) {
+            if (auto opened = std::static_pointer_cast<OpenedInput>(notice->keepAlive)) {
+                OnOverlayOpened(*opened);
+            }
+        }
+        return true;
+    }
+    return QDialog::event(event);
+}
 
 void COverlayDlg::SetTarget(OverlaySettings* target, const std::string& basePath) {
     target_ = target;
@@ -485,13 +503,13 @@ std::string COverlayDlg::FrameTip(int textId, const CAviReader& reader, std::int
 std::string COverlayDlg::TipOf(int controlId) const {
     switch (controlId) {
     case kOverlayPosValue:
-        return FrameTip(txt::kTipOverlayFrame, overlayReader_, TrackPos(kOverlayBar));
+        return FrameTip(txt::kTipOverlayFrame, *overlayReader_, TrackPos(kOverlayBar));
     case kBasePosValue:
         return FrameTip(txt::kTipBaseFrame, baseReader_, TrackPos(kBaseBar));
     case kStartValue:
-        return FrameTip(txt::kTipOverlayStartValue, overlayReader_, startFrame_ - 1);
+        return FrameTip(txt::kTipOverlayStartValue, *overlayReader_, startFrame_ - 1);
     case kEndValue:
-        return FrameTip(txt::kTipOverlayEndValue, overlayReader_, endFrame_ - 1);
+        return FrameTip(txt::kTipOverlayEndValue, *overlayReader_, endFrame_ - 1);
     case kBaseStartValue:
         return FrameTip(txt::kTipBaseStartValue, baseReader_, baseStartField_ - 1);
     default:

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "app/DialogBuilder.h"
+#include "app/InputOpener.h"
 #include "engine/ConvertJob.h"
 #include "media/AviReader.h"
 
@@ -18,12 +19,15 @@
 #include <QPoint>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CPaintArea;
 class QPainter;
 
 // What the first frame of an overlay AVI tells about its frames.
+class CQtNotificationTarget;
+
 struct OverlayFirstFrame {
     bool present = false; // read and, after the checks, usable
     int bitCount = 0;
@@ -61,7 +65,11 @@ public:
     // Tool Tips setting and the length cut are applied).
     std::string TipOf(int controlId) const;
 
+    // Whether an overlay file is being opened.
+    bool IsLoadingOverlay() const { return loading_; }
+
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -74,9 +82,10 @@ private:
     bool OpenBase();
     void UseFallbackBaseFacts();
     void LoadOverlay(bool resetRange);
-    bool OpenOverlayReader();
-    std::string ReadFirstOverlayFrame(OverlayFirstFrame* first);
-    std::string CheckOverlayFrames(OverlayFirstFrame* first, std::int32_t length);
+    // The result of loading (CInputOpener), taken when it is the latest one
+    // asked for; EndLoading leaves the loading state.
+    void OnOverlayOpened(OpenedInput& opened);
+    void EndLoading();
     void UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t length, bool resetRange);
     void ClearOverlay();
     void SetTitle(const std::string& path);
@@ -148,7 +157,14 @@ private:
     bool baseRedraw_ = true;
 
     CAviReader baseReader_;
-    CAviReader overlayReader_;
+    // The overlay; never null (closed while there is none). It is opened on
+    // a thread of its own, whose result comes back through notices_.
+    std::unique_ptr<CAviReader> overlayReader_ = std::make_unique<CAviReader>();
+    std::shared_ptr<CQtNotificationTarget> notices_;
+    std::unique_ptr<CInputOpener> opener_;
+    std::uint64_t loadTicket_ = 0;
+    bool loading_ = false;
+    bool loadResetRange_ = false;
     bool overlayLoaded_ = false;
     std::int32_t overlayFrameWidth_ = 0; // of the loaded overlay's frames
     std::int32_t overlayFrameHeight_ = 0;

@@ -3,7 +3,9 @@
 #include "ui/overlay/OverlayDlg.h"
 
 #include "app/BusyCursor.h"
+#include "app/InputOpener.h"
 #include "app/MessageBoxService.h"
+#include "app/QtNotificationTarget.h"
 #include "app/StringPrintf.h"
 #include "app/TextCatalog.h"
 #include "app/TextIds.h"
@@ -11,6 +13,8 @@
 #include "engine/TextFormatting.h"
 #include "res/OverlayDlgIds.h"
 
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QSlider>
 
 #include <algorithm>
@@ -33,6 +37,8 @@ std::int32_t FrameSide(std::int32_t low, std::int32_t high) {
 
 // The format, frame count, rate and duration lines of the information text.
 // A zero scale or rate gives no frame rate and no duration ("---").
+constexpr int kOkButton = 1;
+
 std::string OverlayStreamFacts(const AVISTREAMINFOA& info, std::int32_t length,
                                const OverlayFirstFrame& first) {
     const std::string depth = first.present ? StringPrintf("%i", first.bitCount) : "?";
@@ -113,95 +119,75 @@ void COverlayDlg::SetTitle(const std::string& path) {
 }
 
 void COverlayDlg::LoadOverlay(bool resetRange) {
-    CBusyCursor busy;
+    EndLoading(); // a result still to come is dropped
     SetTitle(std::string());
-    overlayReader_.Close();
+    overlayReader_->Close();
     overlayLoaded_ = false;
     InvalidatePreview();
-    if (overlayPath_.empty() || !OpenOverlayReader()) {
+    if (overlayPath_.empty()) {
         return;
     }
-
-    const std::int32_t length = overlayReader_.GetVideoLength(0);
-    OverlayFirstFrame first;
-    std::string error;
-    std::string facts;
-    AVISTREAMINFOA info{};
-    if (!overlayReader_.GetVideoStreamInfo(0, &info, sizeof info)) {
-        error = GetText(txt::kErrorStreamInfo);
-        overlayReader_.Close();
-    } else {
-        error = ReadFirstOverlayFrame(&first);
-        facts = OverlayStreamFacts(info, length, first);
-        if (first.present) {
-            error = CheckOverlayFrames(&first, length);
-        }
+    if (opener_ == nullptr) {
+        notices_ = std::make_shared<CQtNotificationTarget>(this);
+        opener_ = std::make_unique<CInputOpener>(
+            [notices = notices_](std::shared_ptr<OpenedInput> opened) {
+                notices->Post(kInputOpenedMessage, 0, 0, std::move(opened));
+            });
     }
+    loading_ = true;
+    loadResetRange_ = resetRange;
+    loadTicket_ = opener_->Open(overlayPath_);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    // OK waits for the overlay's frame count, which sets the slot's range.
+    EnableControl(kOkButton, false);
+    infoText_ = QFileInfo(QString::fromUtf8(overlayPath_)).fileName().toStdString() + " …";
+    ShowValueFields();
+}
 
-    infoText_ = error + facts;
+void COverlayDlg::EndLoading() {
+    if (loading_) {
+        loading_ = false;
+        QGuiApplication::restoreOverrideCursor();
+        EnableControl(kOkButton, true);
+    }
+}
+
+void COverlayDlg::OnOverlayOpened(OpenedInput& opened) {
+    if (!loading_ || opened.ticket != loadTicket_) {
+        return; // asked for again since, or cleared
+    }
+    EndLoading();
+    // Open failures keep the path: the user sees the reason and may try again.
+    if (opened.refused) {
+        infoText_ = GetText(opened.errorId);
+        ShowMessage(GetText(opened.boxId));
+        ShowValueFields();
+        return;
+    }
+    OverlayFirstFrame first;
+    first.present = opened.reader != nullptr;
+    first.bitCount = opened.first.biBitCount;
+    first.width = opened.first.biWidth;
+    first.height = static_cast<std::int32_t>(
+        std::min<std::int64_t>(std::abs(std::int64_t{opened.first.biHeight}), kMaxFrameSide));
+    OverlayFirstFrame described = first;
+    described.present = opened.first.biSize != 0;
+    const std::string error = opened.errorId != 0 ? GetText(opened.errorId) : "";
+    const std::string facts =
+        opened.hasLines ? OverlayStreamFacts(opened.stream, opened.streamFrames, described) : "";
+    if (opened.boxId != 0) {
+        ShowMessage(GetText(opened.boxId));
+    }
     if (!first.present) {
         // The overlay cannot be used; the reason stays in the information.
         ClearOverlay();
-        infoText_ = error + facts;
     } else {
-        UseLoadedOverlay(first, length, resetRange);
+        overlayReader_ = std::move(opened.reader);
+        UseLoadedOverlay(first, opened.streamFrames, loadResetRange_);
     }
+    infoText_ = error + facts;
     ShowValueFields();
     SetTitle(overlayPath_);
-}
-
-bool COverlayDlg::OpenOverlayReader() {
-    // Open failures keep the path: the user sees the reason and may try again.
-    const auto refuse = [this](int textId) {
-        infoText_ = GetText(textId);
-        overlayReader_.Close();
-        ShowMessage(GetText(textId));
-        ShowValueFields();
-        return false;
-    };
-    if (!overlayReader_.Open(overlayPath_.c_str())) {
-        return refuse(txt::kErrorOpenAvi);
-    }
-    if (overlayReader_.GetVideoStreamCount() == 0) {
-        return refuse(txt::kErrorNoVideoStream);
-    }
-    return true;
-}
-
-std::string COverlayDlg::ReadFirstOverlayFrame(OverlayFirstFrame* first) {
-    if (!overlayReader_.StartVideoRetrieve(0)) {
-        overlayReader_.Close();
-        return GetText(txt::kErrorUnknownCodecStart);
-    }
-    const BITMAPINFOHEADER* frame = nullptr;
-    overlayReader_.GetVideoFrame(0, 0, &frame);
-    if (frame == nullptr) {
-        overlayReader_.Close();
-        ShowMessage(GetText(txt::kErrorUnknownCodec));
-        return GetText(txt::kErrorUnknownCodecFrame);
-    }
-    first->present = true;
-    first->bitCount = frame->biBitCount;
-    first->supportedFormat = IsSupportedInputFormat(*frame);
-    first->width = frame->biWidth;
-    first->height = static_cast<std::int32_t>(
-        std::min<std::int64_t>(std::abs(std::int64_t{frame->biHeight}), kMaxFrameSide));
-    return std::string();
-}
-
-std::string COverlayDlg::CheckOverlayFrames(OverlayFirstFrame* first, std::int32_t length) {
-    const auto refuse = [this, first](int textId) {
-        first->present = false;
-        overlayReader_.Close();
-        ShowMessage(GetText(textId));
-        return std::string(GetText(textId));
-    };
-    if (!first->supportedFormat) {
-        return refuse(txt::kErrorFormatNotSupported);
-    }
-    const BITMAPINFOHEADER* last = nullptr;
-    overlayReader_.GetVideoFrame(0, length - 1, &last);
-    return last == nullptr ? refuse(txt::kErrorLastFrame) : std::string();
 }
 
 void COverlayDlg::UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t length,
@@ -224,10 +210,11 @@ void COverlayDlg::UseLoadedOverlay(const OverlayFirstFrame& first, std::int32_t 
 }
 
 void COverlayDlg::ClearOverlay() {
+    EndLoading();
     infoText_.clear();
     SetTitle(std::string());
     overlayPath_.clear();
-    overlayReader_.Close();
+    overlayReader_->Close();
     overlayLoaded_ = false;
     SetTrackPos(kOverlayBar, 0);
     EnableControl(kOverlayBar, false);

@@ -137,7 +137,7 @@ void COverlayDlg::PaintBase(QPainter& painter, const QRect& client) {
 void COverlayDlg::PaintOverlay(QPainter& painter, const QRect& client) {
     const BITMAPINFOHEADER* frame = nullptr;
     if (overlayLoaded_) {
-        overlayReader_.GetVideoFrame(0, TrackPos(kOverlayBar), &frame);
+        overlayReader_->GetVideoFrame(0, TrackPos(kOverlayBar), &frame);
     }
     bool drawn = false;
     if (frame != nullptr) {

@@ -1,6 +1,6 @@
-// Opening and checking the main window's input away from the window's
-// thread: indexing a long file and decoding its first and last frame take
-// seconds, during which the window must go on repainting. Each request gets
+// Opening and checking an input video (the main window's, an overlay) away
+// from the window's thread: indexing a long file and decoding its first and
+// last frame take seconds, during which the window must go on repainting. Each request gets
 // a ticket; the result, with the reader ready to show frame 1, is handed to
 // a callback on the opener's own thread, and the window drops every result
 // but the one of its latest ticket.
@@ -34,6 +34,7 @@ struct OpenedInput {
     // The stream's information (when the stream header could be read).
     bool hasLines = false;
     AVISTREAMINFOA stream{};
+    BITMAPINFOHEADER first{};      // the first frame's header; biSize 0 when none decoded
     std::string bitDepth{"?"};     // of the first frame
     std::int32_t streamFrames = 0; // frames the stream declares
     bool variableRate = false;

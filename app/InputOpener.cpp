@@ -1,4 +1,4 @@
-#include "ui/main/InputOpener.h"
+#include "app/InputOpener.h"
 
 #include "app/TextIds.h"
 #include "engine/InputCheck.h"
@@ -42,6 +42,7 @@ OpenedInput OpenAndCheckInput(const std::string& path) {
         result.boxId = txt::kErrorUnknownCodec;
         return result;
     }
+    result.first = *frame;
     result.bitDepth = std::to_string(frame->biBitCount);
     // The scan type may come from the first decoded frame.
     result.scan = reader->GetScanType(0);
