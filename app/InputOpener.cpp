@@ -62,7 +62,8 @@ OpenedInput OpenAndCheckInput(const std::string& path) {
     return result;
 }
 
-CInputOpener::CInputOpener(Deliver deliver) : deliver_(std::move(deliver)) {}
+CInputOpener::CInputOpener(std::shared_ptr<INotificationTarget> target)
+    : target_(std::move(target)) {}
 
 CInputOpener::~CInputOpener() {
     {
@@ -106,7 +107,7 @@ void CInputOpener::Run() {
             result->errorId = result->boxId = txt::kErrorOpenAvi;
         }
         result->ticket = ticket;
-        deliver_(std::move(result));
+        target_->Post(kInputOpenedMessage, 0, 0, std::move(result));
         lock.lock();
     }
 }

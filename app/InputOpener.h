@@ -1,9 +1,9 @@
 // Opening and checking an input video (the main window's, an overlay) away
 // from the window's thread: indexing a long file and decoding its first and
-// last frame take seconds, during which the window must go on repainting. Each request gets
-// a ticket; the result, with the reader ready to show frame 1, is handed to
-// a callback on the opener's own thread, and the window drops every result
-// but the one of its latest ticket.
+// last frame take seconds, during which the window must go on repainting.
+// Each request gets a ticket; the result, with the reader ready to show
+// frame 1, is posted to the window, which drops every result but the one of
+// its latest ticket.
 #pragma once
 
 #include "engine/WorkerMessages.h"
@@ -12,7 +12,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -50,10 +49,9 @@ OpenedInput OpenAndCheckInput(const std::string& path);
 
 class CInputOpener {
 public:
-    // Called on the opener's thread with each result.
-    using Deliver = std::function<void(std::shared_ptr<OpenedInput>)>;
-
-    explicit CInputOpener(Deliver deliver);
+    // Each result is posted to target as kInputOpenedMessage, the result
+    // itself as the notice's keepAlive.
+    explicit CInputOpener(std::shared_ptr<INotificationTarget> target);
     // Waits for an open under way; one not yet begun is dropped.
     ~CInputOpener();
     CInputOpener(const CInputOpener&) = delete;
@@ -66,7 +64,7 @@ public:
 private:
     void Run();
 
-    Deliver deliver_;
+    std::shared_ptr<INotificationTarget> target_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::string path_;

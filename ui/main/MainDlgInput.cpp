@@ -105,10 +105,7 @@ void CMainDlg::OpenInput(bool detectInterlace) {
         return;
     }
     if (opener_ == nullptr) {
-        opener_ = std::make_unique<CInputOpener>(
-            [target = notificationTarget_](std::shared_ptr<OpenedInput> opened) {
-                target->Post(kInputOpenedMessage, 0, 0, std::move(opened));
-            });
+        opener_ = std::make_unique<CInputOpener>(notificationTarget_);
     }
     opening_ = true;
     detectInterlace_ = detectInterlace;

@@ -129,10 +129,7 @@ void COverlayDlg::LoadOverlay(bool resetRange) {
     }
     if (opener_ == nullptr) {
         notices_ = std::make_shared<CQtNotificationTarget>(this);
-        opener_ = std::make_unique<CInputOpener>(
-            [notices = notices_](std::shared_ptr<OpenedInput> opened) {
-                notices->Post(kInputOpenedMessage, 0, 0, std::move(opened));
-            });
+        opener_ = std::make_unique<CInputOpener>(notices_);
     }
     loading_ = true;
     loadResetRange_ = resetRange;
