@@ -106,8 +106,10 @@ TEST_F(MainDlgInput, OpeningLeavesTheWindowFreeAndTheLatestChoiceWins) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(progress->ShownText(), QStringLiteral("0%"));
     EXPECT_TRUE(Enabled(dlg, 1011));
-    // Closing drops an open under way.
+    // The information of the file before goes at once; closing drops an
+    // open under way.
     dlg.OpenInputFile(first);
+    EXPECT_EQ(dlg.InfoText(), "");
     dlg.CloseInput();
     EXPECT_FALSE(dlg.IsOpeningInput());
     EXPECT_EQ(dlg.FrameCount(), 0);

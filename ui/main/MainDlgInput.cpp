@@ -110,6 +110,10 @@ void CMainDlg::OpenInput(bool detectInterlace) {
     opening_ = true;
     detectInterlace_ = detectInterlace;
     openTicket_ = opener_->Open(inputName_);
+    // The information of the file before does not stay beside this one's name.
+    infoErrorId_ = 0;
+    infoHasLines_ = false;
+    BuildInfoText();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     progress_->SetText(QFileInfo(QString::fromUtf8(inputName_)).fileName() + QStringLiteral(" …"));
     UpdateControls();
