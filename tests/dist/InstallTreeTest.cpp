@@ -85,6 +85,9 @@ TEST_F(InstallTree, HoldsExactlyTheProgramsAndDesktopFilesEachValid) {
         "share/icons/hicolor/256x256/apps/" + kId + ".png",
         "share/man/man1/kadrimix.1.gz",
         "share/man/man1/kadrimix-cli.1.gz",
+        "share/bash-completion/completions/kadrimix-cli",
+        "share/zsh/vendor-completions/_kadrimix-cli",
+        "share/fish/vendor_completions.d/kadrimix-cli.fish",
     };
     EXPECT_EQ(files, expected);
 
