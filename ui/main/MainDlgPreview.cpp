@@ -73,9 +73,13 @@ void CMainDlg::DrawFrame(int frame, bool moveSlider) {
         }
         // A step back, or a jump to the end, where only steps back can
         // follow, comes from the readers that decode the stretch before
-        // ahead.
+        // ahead. A jump forwards (a click on the track bar, not a drag)
+        // has them start on its stretch beside the window, so that a step
+        // back after it finds the stretch decoded.
         const bool back = !playing_ && (frame < currentFrame_ || frame == frameCount_);
-        if (back) {
+        const bool jump =
+            !playing_ && frame > currentFrame_ + 1 && currentFrame_ > 0 && !slider_->isSliderDown();
+        if (back || jump) {
             stepBack_.Prepare(frame - 1, reader_->GetKeyFrameAtOrBefore(0, frame - 1));
         }
         currentFrame_ = frame;
